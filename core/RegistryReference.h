@@ -1,0 +1,13 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Readers of a registry reference: "HKEY_CURRENT_USER\..." or "HKEY_LOCAL_MACHINE\..."
+// (root case-sensitive) naming a key; the value name is given apart, "@" being the
+// key's default value. Nothing is created; every failure gives "" or 0.
+inline constexpr const char* kDuskmarchMarker = "!DMK_HACK!";
+inline constexpr const char* kIronvaleMarker = "!IVX_HACK!";
+
+bool KeyExists(const std::string& reference);  // true for either shortcut marker
+std::string ReadRegistryString(const std::string& reference, const std::string& valueName);
+uint32_t ReadRegistryDword(const std::string& reference, const std::string& valueName);

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+// Replaces a file so that a crash at any moment leaves the old file or the new
+// one: write "<path>.tmp-<pid>-<n>" in the same folder, fsync, rename over the
+// target, fsync the folder. Returns 0 or an errno value.
+int WriteFileAtomically(const std::string& path, const std::string& bytes, unsigned mode = 0600);
+
+// The whole file; false when it cannot be opened or read to its end.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+}  // namespace platform

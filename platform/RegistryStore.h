@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class Hive { CurrentUser, LocalMachine };
+
+// The value types the program uses, numbered as the Windows registry numbers them.
+enum class ValueType : uint32_t { String = 1, ExpandString = 2, Binary = 3, Dword = 4 };
+
+struct RegistryValue {
+    ValueType type = ValueType::String;
+    std::string data;  // String/ExpandString: UTF-8 text; Binary: the bytes; Dword: unused
+    uint32_t dword = 0;
+
+    static RegistryValue Text(std::string text) { return {ValueType::String, std::move(text), 0}; }
+    static RegistryValue Number(uint32_t n) { return {ValueType::Dword, {}, n}; }
+    static RegistryValue Bytes(std::string bytes) { return {ValueType::Binary, std::move(bytes), 0}; }
+};
+
+// One registry hive kept in a text file (".reg" export format). Key paths use "\"
+// between their parts and are relative to the hive ("Software\Brindlemoor\Quor!").
+// Key and value names compare without regard to ASCII case and keep the case they
+// were first written in. The empty value name is the key's default value.
+//
+// Safe across processes: every write takes an exclusive flock on "<file>.lock",
+// re-reads the file, applies its change, writes a temporary file, fsyncs it and
+// renames it into place. Reads see the newest file (re-parsed only when it changed).
+class RegistryStore {
+public:
+    explicit RegistryStore(std::string filePath);
+
+    // The store of a hive, at the file QUOR_HKCU_FILE / QUOR_HKLM_FILE names, else
+    // $XDG_CONFIG_HOME/Brindlemoor/hkcu.reg and /etc/xdg/Brindlemoor/hklm.reg.
+    // The environment is read on every call, so tests may point a hive elsewhere.
+    static RegistryStore& ForHive(Hive hive);
+
+    const std::string& FilePath() const { return path; }
+
+    bool KeyExists(const std::string& keyPath);
+    std::optional<RegistryValue> ReadValue(const std::string& keyPath, const std::string& valueName);
+    std::vector<std::string> ValueNames(const std::string& keyPath);
+    std::vector<std::string> SubkeyNames(const std::string& keyPath);
+
+    // Writes return 0 on success, else an errno value.
+    int CreateKey(const std::string& keyPath);
+    int WriteValue(const std::string& keyPath, const std::string& valueName, const RegistryValue& value);
+    int DeleteValue(const std::string& keyPath, const std::string& valueName);
+    int DeleteKey(const std::string& keyPath);  // with its subkeys
+
+private:
+    struct Impl;
+    std::string path;
+    std::recursive_mutex mutex;
+    std::shared_ptr<Impl> impl;
+};
+
+}  // namespace platform

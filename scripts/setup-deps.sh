@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs every Debian package Quor needs to build, run, test and benchmark.
+# Safe to run twice; runs apt-get update only when the package lists are missing.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libwxgtk3.2-dev libwxgtk-webview3.2-dev libwebkit2gtk-4.0-dev
+  libcurl4-openssl-dev libtinyxml-dev libbz2-dev liblzma-dev
+  libcrypto++-dev libdeflate-dev libpng-dev zlib1g-dev libcpp-httplib-dev
+  # run and test
+  libgl1-mesa-dri xvfb xauth trayer xdotool imagemagick xdg-utils
+  bsdiff xz-utils lzma libjs-jquery procps
+  # fuzzing
+  clang libclang-rt-14-dev
+  # benchmarks
+  nginx-light hyperfine curl
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+if [ -z "$(ls -A /var/lib/apt/lists 2>/dev/null | grep -v -e lock -e partial)" ]; then
+  $SUDO apt-get update
+fi
+if ! $SUDO apt-get install -y --no-install-recommends "${missing[@]}"; then
+  # Stale lists: refresh once and try again.
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
