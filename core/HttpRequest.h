@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The proxy for the current user: host:port handed to libcurl unchanged and a
+// ";"-separated bypass list. An empty proxy is a direct connection.
+struct ProxySetting {
+    std::string proxy;
+    std::string bypass;
+};
+
+// What a small request may bring back; each kind has its own body cap.
+enum class BodyKind {
+    Document,  // manifest, catalogue, install manifest: 64 MiB
+    Report,    // telemetry and error replies: 1 MiB
+    Program,   // the update fallback: 1 GiB
+};
+
+// Limits every request obeys; tests shorten them.
+struct HttpLimits {
+    long lowSpeedBytesPerSecond = 1024;  // abort below this speed ...
+    long lowSpeedSeconds = 30;           // ... for this long
+    uint64_t documentCap = 64ull << 20;
+    uint64_t reportCap = 1ull << 20;
+    uint64_t programCap = 1ull << 30;
+
+    static HttpLimits& Current();
+};
+
+// One GET; the whole body of a 2xx reply, else empty. At most 5 redirects, http
+// and https only, the user agent "Brindlemoor Quor!/1.0". Blocking.
+std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
+                            BodyKind kind = BodyKind::Document);
+
+// Fetches one file: to a temporary name beside the target, renamed into place
+// only after a complete 2xx reply. False (and the target untouched) otherwise.
+bool DownloadUrlToFile(const std::string& url, const std::string& targetPath);
+
+// From http_proxy / https_proxy / all_proxy and no_proxy; 127.0.0.1 and
+// localhost are always in the bypass list.
+ProxySetting GetSystemProxy(const std::string& url);
+
+// Applies the proxy to a libcurl easy handle (passed as void* so this header
+// needs no curl.h) unless an entry of the bypass list occurs in the address.
+// True when the proxy was set.
+bool SetCurlProxy(const std::string& url, void* curlHandle, const ProxySetting& setting);
+
+// The options every handle of ours sets: proxy (explicitly, empty for direct),
+// no environment no_proxy, http/https only (redirects too), no signals.
+// Downloads use it too.
+void ApplyCommonCurlOptions(const std::string& url, void* curlHandle);
