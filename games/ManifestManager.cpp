@@ -57,6 +57,8 @@ struct ManifestManager::Loaded {
     bool exitRequested = false;  // nothing at all could be read
 };
 
+ManifestManager::ManifestManager() : ManifestManager(Services{}) {}
+
 ManifestManager::ManifestManager(Services services)
     : configuration(services.configuration ? services.configuration : ConfigManager::Instance()),
       activity(services.activity),

@@ -36,7 +36,8 @@ public:
     static constexpr int32_t kDefaultRefreshPeriod = 7200;
     static constexpr int32_t kOwnBuild = QUOR_BUILD_NUMBER;
 
-    explicit ManifestManager(Services services = {});
+    ManifestManager();
+    explicit ManifestManager(Services services);
     ~ManifestManager() override;
 
     // The machine serial of this run, computed once and cached in the configuration.
