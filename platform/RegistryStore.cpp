@@ -219,8 +219,10 @@ struct RegistryStore::Impl {
         if (path.empty())
             return ENOENT;
         std::string folder = FolderOf(path);
-        if (!folder.empty() && !MakeFolders(folder, folderMode))
-            return errno ? errno : ENOTDIR;
+        if (!folder.empty() && !MakeFolders(folder, folderMode)) {
+            int error = errno;  // EEXIST: something that is not a folder is in the way
+            return error == 0 || error == EEXIST ? ENOTDIR : error;
+        }
         WriteLock lock(path + ".lock", fileMode);
         if (lock.error != 0)
             return lock.error;
