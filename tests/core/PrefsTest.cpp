@@ -3,14 +3,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "core/PageCallSink.h"
 #include "core/Prefs.h"
 #include "platform/RegistryStore.h"
+#include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -22,38 +21,18 @@ using platform::ValueType;
 
 const std::string kPreferences = "Software\\Brindlemoor\\Quor!\\Preferences";
 
-// Records the messages shown in the page.
-class ShownMessages : public PageCallSink {
-public:
-    ShownMessages() { Install(this); }
-    ~ShownMessages() override { Install(nullptr); }
-    std::vector<std::string> Texts() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return texts;
-    }
-    void showMessage(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(mutex);
-        texts.push_back(text);
-    }
-    void trackEvent(const std::string&, const std::string&, const std::string&, int) override {}
-    void trackPageView(const std::string&, const std::string&) override {}
-    void checkForValidSession() override {}
-    void setManifestVersion(const std::string&) override {}
-    void setSavedLogin(const std::string&, const std::string&) override {}
-    void setAuthToken(const std::string&) override {}
-    void onFileDialogOpen() override {}
-    void onFileDialogClose() override {}
-    void displayDiagnostics(const std::string&) override {}
-
-private:
-    std::mutex mutex;
+// The texts shown in the page.
+std::vector<std::string> ShownTexts(const RecordingPageCallSink& page) {
     std::vector<std::string> texts;
-};
+    for (const auto& call : page.CallsOf("showMessage"))
+        texts.push_back(call.args.at(0));
+    return texts;
+}
 
 class PrefsTest : public testing::Test {
 protected:
     TestEnvironment env;
-    ShownMessages shown;
+    RecordingPageCallSink page;
     RegistryStore& Hkcu() { return RegistryStore::ForHive(Hive::CurrentUser); }
 };
 
@@ -69,7 +48,7 @@ TEST_F(PrefsTest, FirstSettingCreatesTheProductKeyAndStoresADword) {
     EXPECT_EQ(stored->dword, 3u);
     EXPECT_EQ(Prefs::GetNumber("Language"), 3u);
     EXPECT_EQ(Prefs::ReadNumber("Preferences", "Language"), 3u);
-    EXPECT_TRUE(shown.Texts().empty());
+    EXPECT_TRUE(ShownTexts(page).empty());
 }
 
 TEST_F(PrefsTest, ValuesOfTheWrongTypeReadAsNothing) {
@@ -140,14 +119,14 @@ TEST_F(PrefsTest, DeleteProductValueRemovesOnlyTheValueDirectlyUnderTheProductKe
     DeleteProductValue(address);  // nothing there: nothing reported
     Prefs::DeleteValue("Downloads", address);
     EXPECT_EQ(Prefs::ReadString("Downloads", address), "");
-    EXPECT_TRUE(shown.Texts().empty());
+    EXPECT_TRUE(ShownTexts(page).empty());
 }
 
 TEST_F(PrefsTest, AFailedWriteIsShownWithTheSystemText) {
     env.WriteFile("plain", "x");  // a file where the store's folder should be
     setenv("QUOR_HKCU_FILE", env.Path("plain/hkcu.reg").c_str(), 1);
     Prefs::SetNumber("Language", 3);
-    EXPECT_EQ(shown.Texts(), std::vector<std::string>{std::strerror(ENOTDIR)});
+    EXPECT_EQ(ShownTexts(page), std::vector<std::string>{std::strerror(ENOTDIR)});
     EXPECT_EQ(Prefs::GetNumber("Language"), 0u);
 }
 
@@ -157,7 +136,7 @@ TEST_F(PrefsTest, TextThatIsNotUtf8IsNotStoredAndTheFailureShown) {
     Prefs::WriteNumber("Downloads", "bad name \xff", 1);
     EXPECT_EQ(Prefs::GetString("AutoStartGame"), "kept");
     EXPECT_TRUE(Hkcu().ValueNames("Software\\Brindlemoor\\Quor!\\Downloads").empty());
-    EXPECT_EQ(shown.Texts(), (std::vector<std::string>(2, std::strerror(EILSEQ))));
+    EXPECT_EQ(ShownTexts(page), (std::vector<std::string>(2, std::strerror(EILSEQ))));
     // Text ends at its first zero, as a wide string does.
     Prefs::SetString("AutoStartGame", std::string("game\0rest", 9));
     EXPECT_EQ(Hkcu().ReadValue(kPreferences, "AutoStartGame")->data, "game");
