@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <exception>
 
-#include "core/CredentialManager.h"
 
 GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck)
     : clock(clock), sessionCheck(std::move(sessionCheck)) {
@@ -16,11 +15,8 @@ GameMonitor::~GameMonitor() {
 
 void GameMonitor::Poll() {
     std::lock_guard<std::mutex> guard(pollLock);
-    if (sessionCheck) {
+    if (sessionCheck)
         sessionCheck();
-    } else if (CredentialManager* credentials = CredentialManager::Instance()) {
-        credentials->CheckSession();
-    }
 }
 
 bool GameMonitor::IsCheckDue(const std::string& game, bool shortInterval) {
