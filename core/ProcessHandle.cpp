@@ -6,7 +6,7 @@
 #include <cstring>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include "platform/Pidfd.h"
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -81,7 +81,7 @@ std::unique_ptr<ProcessHandle> ProcessHandle::Spawn(const std::string& program,
     if (rc != 0)
         return fail(ErrorText(program.c_str(), rc));
     // The child is unreaped, so its pid cannot be reused: the pidfd names it.
-    int fd = pidfd_open(child, 0);
+    int fd = platform::PidfdOpen(child);
     return std::unique_ptr<ProcessHandle>(new ProcessHandle(child, fd));
 }
 

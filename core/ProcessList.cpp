@@ -6,7 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <sys/pidfd.h>
+#include "platform/Pidfd.h"
 #include <unistd.h>
 
 #include <fstream>
@@ -126,12 +126,12 @@ int TerminateProcessesByName(const std::string& name) {
     ForEachProcess([&](pid_t pid) {
         // The pidfd pins this very process: should it end and its pid be reused
         // while we look, the signal fails instead of reaching a stranger.
-        int fd = pidfd_open(pid, 0);
+        int fd = platform::PidfdOpen(pid);
         if (fd < 0 && errno != ENOSYS)
             return true;
         ProcessInfo info;
         if (ReadProcess(pid, info) && info.realUid == me && HasName(info, name)) {
-            int rc = fd >= 0 ? pidfd_send_signal(fd, SIGTERM, nullptr, 0) : kill(pid, SIGTERM);
+            int rc = fd >= 0 ? platform::PidfdSendSignal(fd, SIGTERM) : kill(pid, SIGTERM);
             if (rc == 0)
                 ++signalled;
         }
