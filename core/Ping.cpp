@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace {
@@ -85,13 +87,13 @@ std::string Milliseconds(Clock::time_point sent) {
     return std::to_string(ms);
 }
 
-// Datagram ICMP: the kernel fills in the id and hands back only our replies,
-// without the IP header; ICMP errors arrive on the error queue.
-std::string PingDatagram(int fd, const sockaddr_in& target) {
-    int on = 1;
-    setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-    const uint16_t sequence = 1;
-    std::string packet = EchoRequest(0, sequence);
+constexpr uint16_t kSequence = 1;
+
+// Sends one echo request and hands every answer of the socket to `decide`
+// until it gives the result or the time is up.
+std::string Exchange(int fd, const sockaddr_in& target, uint16_t id,
+                     const std::function<std::optional<std::string>(short events, Clock::time_point sent)>& decide) {
+    const std::string packet = EchoRequest(id, kSequence);
     const Clock::time_point sent = Clock::now();
     if (sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&target),
                sizeof target) < 0)
@@ -108,7 +110,18 @@ std::string PingDatagram(int fd, const sockaddr_in& target) {
             continue;
         if (r <= 0)
             return kTimedOut;
-        if (p.revents & POLLERR) {
+        if (auto result = decide(p.revents, sent))
+            return *result;
+    }
+}
+
+// Datagram ICMP: the kernel fills in the id and hands back only our replies,
+// without the IP header; ICMP errors arrive on the error queue.
+std::string PingDatagram(int fd, const sockaddr_in& target) {
+    int on = 1;
+    setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    return Exchange(fd, target, 0, [fd](short events, Clock::time_point sent) -> std::optional<std::string> {
+        if (events & POLLERR) {
             unsigned char data[64];
             char control[512];
             iovec iov{data, sizeof data};
@@ -133,11 +146,10 @@ std::string PingDatagram(int fd, const sockaddr_in& target) {
         }
         unsigned char reply[256];
         ssize_t n = recv(fd, reply, sizeof reply, 0);
-        if (n < 0)
-            continue;
-        if (n >= 8 && reply[0] == ICMP_ECHOREPLY && ReadBe16(reply + 6) == sequence)
+        if (n >= 8 && reply[0] == ICMP_ECHOREPLY && ReadBe16(reply + 6) == kSequence)
             return Milliseconds(sent);
-    }
+        return std::nullopt;
+    });
 }
 
 // Raw ICMP: every ICMP packet of the machine arrives, with its IP header; ours
@@ -145,55 +157,38 @@ std::string PingDatagram(int fd, const sockaddr_in& target) {
 std::string PingRaw(int fd, const sockaddr_in& target) {
     static std::atomic<uint16_t> counter{0};
     const uint16_t id = static_cast<uint16_t>(getpid() ^ (counter.fetch_add(1) << 8));
-    const uint16_t sequence = 1;
-    std::string packet = EchoRequest(id, sequence);
-    const Clock::time_point sent = Clock::now();
-    if (sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&target),
-               sizeof target) < 0)
-        return errno == ENETUNREACH ? kNetUnreachable : errno == EHOSTUNREACH ? kHostUnreachable : "";
-    const Clock::time_point deadline = sent + std::chrono::milliseconds(kTimeoutMs);
-    for (;;) {
-        int left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-        if (left <= 0)
-            return kTimedOut;
-        pollfd p{fd, POLLIN, 0};
-        int r = poll(&p, 1, left);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return kTimedOut;
+    return Exchange(fd, target, id, [fd, id](short, Clock::time_point sent) -> std::optional<std::string> {
         unsigned char buffer[1500];
         ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n < 20)
-            continue;
+            return std::nullopt;
         size_t ipHeader = static_cast<size_t>(buffer[0] & 0x0F) * 4;
         if (ipHeader < 20 || static_cast<size_t>(n) < ipHeader + 8)
-            continue;
+            return std::nullopt;
         const unsigned char* icmp = buffer + ipHeader;
         const size_t icmpSize = static_cast<size_t>(n) - ipHeader;
         if (icmp[0] == ICMP_ECHOREPLY) {
-            if (ReadBe16(icmp + 4) == id && ReadBe16(icmp + 6) == sequence)
+            if (ReadBe16(icmp + 4) == id && ReadBe16(icmp + 6) == kSequence)
                 return Milliseconds(sent);
-            continue;
+            return std::nullopt;
         }
-        if (icmp[0] == ICMP_DEST_UNREACH || icmp[0] == ICMP_TIME_EXCEEDED) {
-            // The error quotes our request: its IP header and first 8 bytes.
-            if (icmpSize < 8 + 20)
-                continue;
-            const unsigned char* quoted = icmp + 8;
-            size_t quotedHeader = static_cast<size_t>(quoted[0] & 0x0F) * 4;
-            if (quotedHeader < 20 || icmpSize < 8 + quotedHeader + 8)
-                continue;
-            const unsigned char* request = quoted + quotedHeader;
-            if (request[0] != ICMP_ECHO || ReadBe16(request + 4) != id || ReadBe16(request + 6) != sequence)
-                continue;
-            if (icmp[0] == ICMP_DEST_UNREACH)
-                if (const char* text = UnreachableText(icmp[1]))
-                    return text;
-            return Milliseconds(sent);
-        }
-    }
+        if (icmp[0] != ICMP_DEST_UNREACH && icmp[0] != ICMP_TIME_EXCEEDED)
+            return std::nullopt;
+        // The error quotes our request: its IP header and first 8 bytes.
+        if (icmpSize < 8 + 20)
+            return std::nullopt;
+        const unsigned char* quoted = icmp + 8;
+        size_t quotedHeader = static_cast<size_t>(quoted[0] & 0x0F) * 4;
+        if (quotedHeader < 20 || icmpSize < 8 + quotedHeader + 8)
+            return std::nullopt;
+        const unsigned char* request = quoted + quotedHeader;
+        if (request[0] != ICMP_ECHO || ReadBe16(request + 4) != id || ReadBe16(request + 6) != kSequence)
+            return std::nullopt;
+        if (icmp[0] == ICMP_DEST_UNREACH)
+            if (const char* text = UnreachableText(icmp[1]))
+                return text;
+        return Milliseconds(sent);
+    });
 }
 
 }  // namespace
