@@ -241,4 +241,30 @@ TEST(TestHttpServer, FileIsReadAtEachRequest) {
     EXPECT_EQ(Parse(RawHttpExchange(server.Port(), Get("/f"))).status, 404);
 }
 
+TEST(TestHttpServer, ChunkedReplyHasNoLength) {
+    TestHttpServer server;
+    server.Serve("/f", kBody, FaultMode{.chunked = true});
+    RawReply r = Parse(RawHttpExchange(server.Port(), Get("/f", "Range: bytes=5-\r\n")));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.Header("Content-Length"), "<absent>");
+    EXPECT_EQ(r.Header("Transfer-Encoding"), "chunked");
+    EXPECT_EQ(r.body, "14\r\n" + kBody + "\r\n0\r\n\r\n");
+}
+
+TEST(TestHttpServer, LogsPostBodiesAndUnservedMethods) {
+    TestHttpServer server;
+    server.Serve("/post", "ok");
+    RawReply r = Parse(RawHttpExchange(server.Port(), "POST /post HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                      "Connection: close\r\nContent-Length: 5\r\n\r\nhello"));
+    EXPECT_EQ(r.body, "ok");
+    RawHttpExchange(server.Port(), "CONNECT quor.invalid:443 HTTP/1.1\r\nHost: quor.invalid:443\r\n"
+                                   "Connection: close\r\n\r\n");
+    auto log = server.Requests();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].method, "POST");
+    EXPECT_EQ(log[0].body, "hello");
+    EXPECT_EQ(log[1].method, "CONNECT");
+    EXPECT_EQ(log[1].target, "quor.invalid:443");
+}
+
 }  // namespace
