@@ -27,14 +27,21 @@ struct HttpLimits {
     static HttpLimits& Current();
 };
 
+// libcurl's global set-up, done once however often it is called (from any
+// thread). Every request calls it; code that makes its own handles (downloads)
+// calls it before curl_easy_init.
+void InitHttp();
+
 // One GET; the whole body of a 2xx reply, else empty. At most 5 redirects, http
 // and https only, the user agent "Brindlemoor Quor!/1.0". Blocking.
 std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
                             BodyKind kind = BodyKind::Document);
 
-// Fetches one file: to a temporary name beside the target, renamed into place
-// only after a complete 2xx reply. False (and the target untouched) otherwise.
-bool DownloadUrlToFile(const std::string& url, const std::string& targetPath);
+// Fetches one file with the same request rules: to a temporary name beside the
+// target, renamed into place only after a complete 2xx reply. False (and the
+// target untouched) otherwise.
+bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
+                       long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program);
 
 // From http_proxy / https_proxy / all_proxy and no_proxy; 127.0.0.1 and
 // localhost are always in the bypass list.

@@ -1,6 +1,9 @@
 #include "core/Prefs.h"
 
+#include <cerrno>
+
 #include "core/RegistryReference.h"
+#include "core/StringUtils.h"
 #include "core/SystemPaths.h"
 #include "platform/RegistryStore.h"
 
@@ -14,8 +17,19 @@ std::string GroupReference(const std::string& group) {
     return "HKEY_CURRENT_USER\\" + GroupKey(group);
 }
 
-void Write(const std::string& group, const std::string& name, const platform::RegistryValue& value) {
-    int error = platform::RegistryStore::ForHive(platform::Hive::CurrentUser).WriteValue(GroupKey(group), name, value);
+std::string UpToZero(const std::string& text) { return text.substr(0, text.find('\0')); }
+
+void Write(const std::string& group, const std::string& name, platform::RegistryValue value) {
+    // Names and texts are stored as wide strings: they end at their first zero,
+    // and what does not convert is not stored (the failure is reported like any other).
+    bool text = value.type == platform::ValueType::String;
+    if (text)
+        value.data = UpToZero(value.data);
+    std::string groupText = UpToZero(group), nameText = UpToZero(name);
+    int error = !IsValidUtf8(groupText) || !IsValidUtf8(nameText) || (text && !IsValidUtf8(value.data))
+                    ? EILSEQ
+                    : platform::RegistryStore::ForHive(platform::Hive::CurrentUser)
+                          .WriteValue(GroupKey(groupText), nameText, value);
     if (error != 0)
         ShowLastError(error);
 }

@@ -1,5 +1,6 @@
 #include "core/RegistryReference.h"
 
+#include "core/StringUtils.h"
 #include "platform/RegistryStore.h"
 
 namespace {
@@ -56,7 +57,10 @@ std::string ReadRegistryString(const std::string& reference, const std::string& 
     auto value = ReadReferenceValue(reference, valueName);
     if (!value || (value->type != platform::ValueType::String && value->type != platform::ValueType::ExpandString))
         return {};
-    return value->data;
+    // Text ends at its first zero, as the stored wide string does; text that is not
+    // UTF-8 (a file edited by hand) fails like a failed conversion. No length limit.
+    std::string text = value->data.substr(0, value->data.find('\0'));
+    return IsValidUtf8(text) ? text : std::string();
 }
 
 uint32_t ReadRegistryDword(const std::string& reference, const std::string& valueName) {

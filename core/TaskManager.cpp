@@ -31,15 +31,17 @@ bool TaskManager::Queue(std::unique_ptr<Task> task) {
     return manager ? manager->AddTask(std::move(task)) : false;
 }
 
+std::unique_ptr<Task> TaskManager::TakeNext() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (queue.empty())
+        return nullptr;
+    std::unique_ptr<Task> task = std::move(queue.front());
+    queue.pop_front();
+    return task;
+}
+
 void TaskManager::Run() {
-    std::unique_ptr<Task> task;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        if (!queue.empty()) {
-            task = std::move(queue.front());
-            queue.pop_front();
-        }
-    }
+    std::unique_ptr<Task> task = TakeNext();
     if (!task) {
         WaitForStop(100);
         return;

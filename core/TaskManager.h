@@ -23,6 +23,10 @@ public:
 
     size_t WaitingCount();
 
+    // Removes and returns the task at the front; nullptr when none waits. The
+    // worker takes its next task this way.
+    std::unique_ptr<Task> TakeNext();
+
     // Queues the task on the current TaskManager; destroys it when there is none.
     static bool Queue(std::unique_ptr<Task> task);
 

@@ -1,9 +1,26 @@
 #include "core/Thread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <functional>
+
+namespace {
+
+// Longer waits are cut to this (about 100 years): the condition variable's
+// deadline is kept in nanoseconds and would overflow into the past.
+constexpr int64_t kLongestWaitMs = int64_t{100} * 365 * 24 * 3600 * 1000;
+
+// After a failed step a looping worker pauses before the next one, so a fault
+// that repeats cannot spin.
+constexpr int64_t kPauseAfterFailureMs = 100;
+
+void ReportFailure(const char* what) {
+    std::fprintf(stderr, "Quor: worker step failed: %s\n", what);
+}
+
+}  // namespace
 
 Thread::Thread() = default;
 
@@ -11,11 +28,10 @@ Thread::~Thread() {
     // Derived destructors stop their threads; this only keeps std::thread from
     // terminating the process when a worker destroys itself on its own thread.
     if (handle.joinable()) {
-        if (handle.get_id() == std::this_thread::get_id())
+        if (handle.get_id() == std::this_thread::get_id()) {
             handle.detach();
-        else {
-            stopRequested.store(true);
-            waitCondition.notify_all();
+        } else {
+            RequestStop();
             handle.join();
         }
     }
@@ -26,58 +42,82 @@ bool Thread::Start() {
     if (handle.joinable())
         return false;
     stopRequested.store(false);
+    workerId.store(std::thread::id());
     try {
         handle = std::thread(&Thread::ThreadProc, this);
     } catch (const std::system_error&) {
         return false;
     }
     threadId = static_cast<uint32_t>(std::hash<std::thread::id>{}(handle.get_id()));
+    started.store(true);
     return true;
 }
 
 void Thread::ThreadProc(Thread* self) {
-    // An exception never leaves a thread's top: it would end the process.
-    try {
-        if (self->runOnce) {
+    self->workerId.store(std::this_thread::get_id());
+    // An exception never leaves a thread's top: it would end the process. A
+    // run-once worker ends with its failed job; a looping one goes on.
+    if (self->runOnce) {
+        // Nothing of self is touched after Run: a run-once job may delete its worker.
+        try {
             self->Run();
-            return;
+        } catch (const std::exception& e) {
+            ReportFailure(e.what());
+        } catch (...) {
+            ReportFailure("unknown exception");
         }
-        while (!self->stopRequested.load())
-            self->Run();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Quor: worker thread ended by exception: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "Quor: worker thread ended by an unknown exception\n");
+        return;
     }
+    while (!self->stopRequested.load()) {
+        try {
+            self->Run();
+        } catch (const std::exception& e) {
+            ReportFailure(e.what());
+            self->WaitForStop(kPauseAfterFailureMs);
+        } catch (...) {
+            ReportFailure("unknown exception");
+            self->WaitForStop(kPauseAfterFailureMs);
+        }
+    }
+}
+
+bool Thread::RequestStop() {
+    bool wasRequested;
+    {
+        // Under the wait lock, so a worker about to wait cannot miss the signal.
+        std::lock_guard<std::mutex> w(waitMutex);
+        wasRequested = stopRequested.exchange(true);
+    }
+    waitCondition.notify_all();
+    return wasRequested;
 }
 
 void Thread::Stop() {
-    {
-        std::lock_guard<std::mutex> w(waitMutex);
-        stopRequested.exchange(true);
-    }
-    waitCondition.notify_all();
+    RequestStop();
+    // A worker never waits for itself; its owner joins it later. Tested before
+    // the join lock: the owner may hold it while joining this very thread.
+    if (workerId.load() == std::this_thread::get_id())
+        return;
     std::lock_guard<std::mutex> guard(joinMutex);
-    if (handle.joinable() && handle.get_id() != std::this_thread::get_id())
+    if (handle.joinable() && handle.get_id() != std::this_thread::get_id()) {
         handle.join();
+        started.store(false);
+        workerId.store(std::thread::id());  // the id may be given to a new thread now
+    }
 }
 
 bool Thread::IsStarted() const {
-    return handle.joinable();
+    return started.load();
 }
 
 void Thread::MarkStopped() {
-    {
-        std::lock_guard<std::mutex> w(waitMutex);
-        stopRequested.store(true);
-    }
-    waitCondition.notify_all();
+    RequestStop();
 }
 
 bool Thread::WaitForStop(int64_t ms) {
     std::unique_lock<std::mutex> w(waitMutex);
     if (ms <= 0)
         return stopRequested.load();
-    return waitCondition.wait_for(w, std::chrono::milliseconds(ms),
-                                  [this] { return stopRequested.load(); });
+    ms = std::min(ms, kLongestWaitMs);
+    return waitCondition.wait_for(w, std::chrono::milliseconds(ms), [this] { return stopRequested.load(); });
 }

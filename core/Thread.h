@@ -24,6 +24,7 @@ public:
     void Stop();
 
     bool IsStopRequested() const { return stopRequested.load(); }
+    // A thread was started and has not been joined yet.
     bool IsStarted() const;
     uint32_t ThreadId() const { return threadId; }
 
@@ -40,8 +41,11 @@ protected:
 
 private:
     static void ThreadProc(Thread* self);
+    bool RequestStop();  // true when a stop was already requested
 
     std::thread handle;
+    std::atomic<std::thread::id> workerId{};  // the running worker's own thread
+    std::atomic<bool> started{false};
     uint32_t threadId = 0;
     std::atomic<bool> stopRequested{false};
     bool runOnce = false;

@@ -69,22 +69,26 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         ::close(fd);
         return false;
     }
+    bool ok = ReadDescriptor(fd, bytes);
+    ::close(fd);
+    return ok;
+}
+
+bool ReadDescriptor(int fd, std::string& bytes) {
+    bytes.clear();
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            ::close(fd);
             bytes.clear();
             return false;
         }
         if (n == 0)
-            break;
+            return true;
         bytes.append(buffer, static_cast<size_t>(n));
     }
-    ::close(fd);
-    return true;
 }
 
 }  // namespace platform

@@ -10,5 +10,7 @@ int WriteFileAtomically(const std::string& path, const std::string& bytes, unsig
 
 // The whole file; false when it cannot be opened or read to its end.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// The rest of an open file, from its current offset; false on a read error.
+bool ReadDescriptor(int fd, std::string& bytes);
 
 }  // namespace platform

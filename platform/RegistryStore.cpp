@@ -1,96 +1,356 @@
-// Provisional in-memory store so that the layers above build and run; the
-// file-backed store replaces it.
 #include "platform/RegistryStore.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
 #include <map>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/AtomicFile.h"
+#include "platform/RegFileFormat.h"
+#include "platform/RegistryTree.h"
+#include "platform/XdgPaths.h"
 
 namespace platform {
 
 namespace {
-std::string Fold(const std::string& s) {
-    std::string r = s;
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return r;
+
+const char* RootName(Hive hive) { return hive == Hive::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE"; }
+
+// What tells one version of the file from another. While the store holds the
+// file open its inode cannot be reused, so an equal identity means the same file.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileIdentity Of(const struct stat& st) {
+        return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    }
+    bool operator==(const FileIdentity& o) const {
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+               changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+bool SameValue(const RegistryValue& a, const RegistryValue& b) {
+    return a.type == b.type && a.data == b.data && a.dword == b.dword;
 }
+
+bool ValidKeyPath(const std::string& keyPath) {
+    for (char c : keyPath)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The exclusive lock of one write, on "<file>.lock": a file of its own that is
+// never replaced, since a lock on the store file would be lost at each rename.
+class WriteLock {
+public:
+    WriteLock(const std::string& path, unsigned mode) {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
+        if (fd < 0) {
+            error = errno;
+            return;
+        }
+        while (::flock(fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error = errno;
+                break;
+            }
+        }
+    }
+    ~WriteLock() {
+        if (fd >= 0)
+            ::close(fd);  // releases the lock
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+    int error = 0;
+
+private:
+    int fd = -1;
+};
+
+// The result of a change to the tree: whether anything changed, else why not.
+struct Change {
+    bool changed;
+    int error;
+};
+
 }  // namespace
 
 struct RegistryStore::Impl {
-    std::map<std::string, std::map<std::string, RegistryValue>> keys;
+    Hive hive;
+    unsigned fileMode;
+    unsigned folderMode;
+
+    RegistryTree tree;               // the file as last read or written
+    bool loaded = false;             // tree reflects `identity` (or a missing file)
+    bool fileExists = false;
+    FileIdentity identity;
+    int fd = -1;                     // the file of `identity`, held open
+    bool damaged = false;            // the last file read had errors...
+    std::string damagedBytes;        // ...and these were its bytes
+    int reportedOpenError = 0;
+
+    ~Impl() { Forget(); }
+
+    void Forget() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+        loaded = false;
+        fileExists = false;
+        damaged = false;
+        damagedBytes.clear();
+    }
+
+    void ReportOpenError(const std::string& path, int error) {
+        if (error == reportedOpenError)
+            return;
+        reportedOpenError = error;
+        std::fprintf(stderr, "Quor: the registry file \"%s\" cannot be read: %s\n", path.c_str(), std::strerror(error));
+    }
+
+    // Brings `tree` up to the file on disk; 0, or the errno of a file that exists
+    // but cannot be read (it is then taken as empty).
+    int Refresh(const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            int error = errno;
+            if (error == ENOENT) {
+                if (!loaded || fileExists) {
+                    Forget();
+                    tree = RegistryTree();
+                    loaded = true;
+                }
+                reportedOpenError = 0;
+                return 0;
+            }
+            Forget();
+            tree = RegistryTree();
+            ReportOpenError(path, error);
+            return error;
+        }
+        if (loaded && fileExists && identity == FileIdentity::Of(st))
+            return 0;
+
+        int newFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (newFd < 0) {
+            int error = errno;
+            if (error == ENOENT)  // replaced and gone between stat and open: look again
+                return Refresh(path);
+            Forget();
+            tree = RegistryTree();
+            ReportOpenError(path, error);
+            return error;
+        }
+        std::string bytes;
+        if (::fstat(newFd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadDescriptor(newFd, bytes)) {
+            int error = S_ISREG(st.st_mode) ? errno : EISDIR;
+            ::close(newFd);
+            Forget();
+            tree = RegistryTree();
+            ReportOpenError(path, error ? error : EIO);
+            return error ? error : EIO;
+        }
+        reportedOpenError = 0;
+        Adopt(path, newFd, st, bytes);
+        return 0;
+    }
+
+    void Adopt(const std::string& path, int newFd, const struct stat& st, const std::string& bytes) {
+        RegFileContents contents = ParseRegFile(bytes, RootName(hive));
+        Forget();
+        tree = std::move(contents.tree);
+        loaded = true;
+        fileExists = true;
+        identity = FileIdentity::Of(st);
+        fd = newFd;
+        if (!contents.errors.empty()) {
+            damaged = true;
+            damagedBytes = bytes;
+            std::string more = contents.errors.size() > 1
+                                   ? " and " + std::to_string(contents.errors.size() - 1) + " more"
+                                   : std::string();
+            std::fprintf(stderr, "Quor: the registry file \"%s\" is damaged (%s%s); its readable part is used\n",
+                         path.c_str(), contents.errors.front().c_str(), more.c_str());
+        }
+    }
+
+    // The file just written under the write lock: no other writer can have replaced it.
+    void AdoptWritten(const std::string& path, RegistryTree written) {
+        int newFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (newFd < 0 || ::fstat(newFd, &st) != 0) {
+            if (newFd >= 0)
+                ::close(newFd);
+            Forget();  // read it afresh next time
+            return;
+        }
+        Forget();
+        tree = std::move(written);
+        loaded = true;
+        fileExists = true;
+        identity = FileIdentity::Of(st);
+        fd = newFd;
+    }
+
+    // Read, modify, write: under the in-process mutex (held by the caller) and the
+    // file lock, the newest file is read, changed in a copy, and put in place whole.
+    int Modify(const std::string& path, const std::function<Change(RegistryTree&)>& change) {
+        if (path.empty())
+            return ENOENT;
+        std::string folder = FolderOf(path);
+        if (!folder.empty() && !MakeFolders(folder, folderMode)) {
+            int error = errno;  // EEXIST: something that is not a folder is in the way
+            return error == 0 || error == EEXIST ? ENOTDIR : error;
+        }
+        WriteLock lock(path + ".lock", fileMode);
+        if (lock.error != 0)
+            return lock.error;
+        // A file that exists but cannot be read is not overwritten.
+        if (int error = Refresh(path); error != 0)
+            return error;
+
+        RegistryTree next = tree;
+        Change result = change(next);
+        if (!result.changed)
+            return result.error;
+        if (damaged) {
+            // Keep the damaged file as it was found before its unreadable part is dropped.
+            if (int error = WriteFileAtomically(path + ".bad", damagedBytes, fileMode); error != 0)
+                return error;
+        }
+        if (int error = WriteFileAtomically(path, FormatRegFile(next, RootName(hive)), fileMode); error != 0)
+            return error;
+        AdoptWritten(path, std::move(next));
+        return 0;
+    }
 };
 
-RegistryStore::RegistryStore(std::string filePath) : path(std::move(filePath)), impl(std::make_shared<Impl>()) {}
+RegistryStore::RegistryStore(std::string filePath, Hive hive) : path(std::move(filePath)), impl(std::make_shared<Impl>()) {
+    impl->hive = hive;
+    // The machine-wide hive is written by the installer and read by every user.
+    impl->fileMode = hive == Hive::CurrentUser ? 0600 : 0644;
+    impl->folderMode = hive == Hive::CurrentUser ? 0700 : 0755;
+}
+
+RegistryStore::~RegistryStore() = default;
 
 RegistryStore& RegistryStore::ForHive(Hive hive) {
-    static std::mutex m;
-    static std::map<std::string, std::unique_ptr<RegistryStore>> stores;
+    // Never destroyed: workers may still use a store while static destructors run.
+    static std::mutex& guard = *new std::mutex;
+    static auto& stores = *new std::map<std::pair<Hive, std::string>, RegistryStore*>;
+
     const char* env = std::getenv(hive == Hive::CurrentUser ? "QUOR_HKCU_FILE" : "QUOR_HKLM_FILE");
-    std::string file = env ? env : (hive == Hive::CurrentUser ? "hkcu.reg" : "hklm.reg");
-    std::lock_guard<std::mutex> g(m);
-    auto& s = stores[file];
-    if (!s)
-        s = std::make_unique<RegistryStore>(file);
-    return *s;
+    std::string file;
+    if (env && *env) {
+        file = env;
+    } else if (hive == Hive::LocalMachine) {
+        file = "/etc/xdg/Brindlemoor/hklm.reg";
+    } else {
+        std::string config = XdgConfigHome();
+        if (!config.empty())  // else no file: reads find nothing and writes fail
+            file = config + "/Brindlemoor/hkcu.reg";
+    }
+    std::lock_guard<std::mutex> lock(guard);
+    RegistryStore*& store = stores[{hive, file}];
+    if (!store)
+        store = new RegistryStore(file, hive);
+    return *store;
 }
 
 bool RegistryStore::KeyExists(const std::string& keyPath) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    return impl->keys.count(Fold(keyPath)) > 0;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    impl->Refresh(path);
+    return impl->tree.Find(keyPath) != nullptr;
 }
 
 std::optional<RegistryValue> RegistryStore::ReadValue(const std::string& keyPath, const std::string& valueName) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    auto k = impl->keys.find(Fold(keyPath));
-    if (k == impl->keys.end())
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    impl->Refresh(path);
+    const RegistryTree::Key* key = impl->tree.Find(keyPath);
+    if (!key)
         return std::nullopt;
-    auto v = k->second.find(Fold(valueName));
-    if (v == k->second.end())
+    auto it = key->values.find(FoldName(valueName));
+    if (it == key->values.end())
         return std::nullopt;
-    return v->second;
+    return it->second.second;
 }
 
 std::vector<std::string> RegistryStore::ValueNames(const std::string& keyPath) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    std::vector<std::string> names;
-    auto k = impl->keys.find(Fold(keyPath));
-    if (k != impl->keys.end())
-        for (auto& [n, v] : k->second)
-            names.push_back(n);
-    return names;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    impl->Refresh(path);
+    return impl->tree.ValueNames(keyPath);
 }
 
-std::vector<std::string> RegistryStore::SubkeyNames(const std::string&) { return {}; }
+std::vector<std::string> RegistryStore::SubkeyNames(const std::string& keyPath) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    impl->Refresh(path);
+    return impl->tree.SubkeyNames(keyPath);
+}
 
 int RegistryStore::CreateKey(const std::string& keyPath) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    std::string folded = Fold(keyPath);
-    for (size_t pos = 0; (pos = folded.find('\\', pos)) != std::string::npos; ++pos)
-        impl->keys[folded.substr(0, pos)];
-    impl->keys[folded];
-    return 0;
+    if (!ValidKeyPath(keyPath))
+        return EINVAL;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return impl->Modify(path, [&](RegistryTree& tree) {
+        if (tree.Find(keyPath))
+            return Change{false, 0};
+        tree.Ensure(keyPath);
+        return Change{true, 0};
+    });
 }
 
 int RegistryStore::WriteValue(const std::string& keyPath, const std::string& valueName, const RegistryValue& value) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    CreateKey(keyPath);
-    impl->keys[Fold(keyPath)][Fold(valueName)] = value;
-    return 0;
+    if (!ValidKeyPath(keyPath))
+        return EINVAL;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return impl->Modify(path, [&](RegistryTree& tree) {
+        if (const RegistryTree::Key* key = tree.Find(keyPath)) {
+            auto it = key->values.find(FoldName(valueName));
+            if (it != key->values.end() && SameValue(it->second.second, value))
+                return Change{false, 0};
+        }
+        tree.SetValue(keyPath, valueName, value);
+        return Change{true, 0};
+    });
 }
 
 int RegistryStore::DeleteValue(const std::string& keyPath, const std::string& valueName) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    auto k = impl->keys.find(Fold(keyPath));
-    if (k != impl->keys.end())
-        k->second.erase(Fold(valueName));
-    return 0;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return impl->Modify(path, [&](RegistryTree& tree) {
+        bool deleted = tree.DeleteValue(keyPath, valueName);
+        return Change{deleted, deleted ? 0 : ENOENT};
+    });
 }
 
 int RegistryStore::DeleteKey(const std::string& keyPath) {
-    std::lock_guard<std::recursive_mutex> g(mutex);
-    impl->keys.erase(Fold(keyPath));
-    return 0;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    if (SplitKeyPath(keyPath).empty())
+        return EINVAL;  // the hive itself stays
+    return impl->Modify(path, [&](RegistryTree& tree) {
+        bool deleted = tree.DeleteKey(keyPath);
+        return Change{deleted, deleted ? 0 : ENOENT};
+    });
 }
 
 }  // namespace platform

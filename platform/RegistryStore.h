@@ -31,9 +31,18 @@ struct RegistryValue {
 // Safe across processes: every write takes an exclusive flock on "<file>.lock",
 // re-reads the file, applies its change, writes a temporary file, fsyncs it and
 // renames it into place. Reads see the newest file (re-parsed only when it changed).
+//
+// A damaged file (cut short, edited by hand) is used as far as it can be read; the
+// damage is reported once on standard error, and the first write afterwards keeps
+// the file as it was found in "<file>.bad". A missing file and its folders are
+// created by the first write: private to the user for HKEY_CURRENT_USER, readable
+// by everyone for the machine-wide HKEY_LOCAL_MACHINE.
 class RegistryStore {
 public:
-    explicit RegistryStore(std::string filePath);
+    explicit RegistryStore(std::string filePath, Hive hive = Hive::CurrentUser);
+    ~RegistryStore();
+    RegistryStore(const RegistryStore&) = delete;
+    RegistryStore& operator=(const RegistryStore&) = delete;
 
     // The store of a hive, at the file QUOR_HKCU_FILE / QUOR_HKLM_FILE names, else
     // $XDG_CONFIG_HOME/Brindlemoor/hkcu.reg and /etc/xdg/Brindlemoor/hklm.reg.
@@ -47,7 +56,8 @@ public:
     std::vector<std::string> ValueNames(const std::string& keyPath);
     std::vector<std::string> SubkeyNames(const std::string& keyPath);
 
-    // Writes return 0 on success, else an errno value.
+    // Writes return 0 on success, else an errno value (ENOENT: nothing to delete;
+    // EINVAL: a key name with a control character).
     int CreateKey(const std::string& keyPath);
     int WriteValue(const std::string& keyPath, const std::string& valueName, const RegistryValue& value);
     int DeleteValue(const std::string& keyPath, const std::string& valueName);

@@ -12,7 +12,7 @@ PACKAGES=(
   libcrypto++-dev libdeflate-dev libpng-dev zlib1g-dev libcpp-httplib-dev
   # run and test
   libgl1-mesa-dri xvfb xauth trayer xdotool imagemagick xdg-utils
-  bsdiff xz-utils lzma libjs-jquery procps
+  bsdiff xz-utils lzma libjs-jquery locales procps
   # fuzzing
   clang libclang-rt-14-dev
   # benchmarks
@@ -26,19 +26,24 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "setup-deps: all packages present"
-  exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-if [ -z "$(ls -A /var/lib/apt/lists 2>/dev/null | grep -v -e lock -e partial)" ]; then
-  $SUDO apt-get update
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup-deps: all packages present"
+else
+  export DEBIAN_FRONTEND=noninteractive
+  if [ -z "$(ls -A /var/lib/apt/lists 2>/dev/null | grep -v -e lock -e partial)" ]; then
+    $SUDO apt-get update
+  fi
+  if ! $SUDO apt-get install -y --no-install-recommends "${missing[@]}"; then
+    # Stale lists: refresh once and try again.
+    $SUDO apt-get update
+    $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
 fi
-if ! $SUDO apt-get install -y --no-install-recommends "${missing[@]}"; then
-  # Stale lists: refresh once and try again.
-  $SUDO apt-get update
-  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+
+# The number-parsing tests run under a German locale (decimal comma).
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

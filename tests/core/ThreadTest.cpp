@@ -2,6 +2,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <future>
 #include <stdexcept>
 
 #include "core/Singleton.h"
@@ -103,6 +108,141 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return done();
+}
+
+// Runs a call that must finish; a hang (a deadlock) fails the test at once
+// instead of waiting for CTest's time-out.
+void ExpectFinishesWithin(std::chrono::seconds limit, const std::function<void()>& call) {
+    auto done = std::async(std::launch::async, call);
+    if (done.wait_for(limit) != std::future_status::ready) {
+        std::fprintf(stderr, "call did not finish within %lld s\n", static_cast<long long>(limit.count()));
+        std::_Exit(1);  // the hung thread cannot be joined
+    }
+    done.get();
+}
+
+// Calls Stop on itself once its owner has asked it to stop.
+class SelfStoppingWorker : public Thread {
+public:
+    ~SelfStoppingWorker() override { Stop(); }
+    std::atomic<bool> stoppedItself{false};
+
+protected:
+    void Run() override {
+        WaitForStop(10000);
+        Stop();  // on its own thread: must neither join itself nor wait for the owner
+        stoppedItself = true;
+    }
+};
+
+TEST(Thread, WorkerStoppingItselfWhileTheOwnerJoinsDoesNotDeadlock) {
+    SelfStoppingWorker w;
+    ASSERT_TRUE(w.Start());
+    ExpectFinishesWithin(std::chrono::seconds(10), [&] { w.Stop(); });
+    EXPECT_TRUE(w.stoppedItself.load());
+    EXPECT_FALSE(w.IsStarted());
+}
+
+// Marks its own stop, as a worker that ends the process does.
+class MarkingWorker : public Thread {
+public:
+    ~MarkingWorker() override { Stop(); }
+    std::atomic<int> runs{0};
+
+protected:
+    void Run() override {
+        ++runs;
+        MarkStopped();
+    }
+};
+
+TEST(Thread, WorkerThatMarkedItselfStoppedIsStillJoined) {
+    MarkingWorker w;
+    ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.IsStopRequested(); }));
+    EXPECT_TRUE(w.IsStarted());  // ending or ended, but not joined yet
+    w.Stop();
+    EXPECT_FALSE(w.IsStarted());
+    EXPECT_EQ(w.runs.load(), 1);
+}
+
+TEST(Thread, TwoThreadsStoppingAtOnceBothReturnAfterTheJoin) {
+    CountingWorker w(false, 10000);
+    ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.runs.load() == 1; }));
+    ExpectFinishesWithin(std::chrono::seconds(10), [&] {
+        std::thread other([&] { w.Stop(); });
+        w.Stop();
+        other.join();
+    });
+    EXPECT_FALSE(w.IsStarted());
+    EXPECT_EQ(w.runs.load(), 1);
+}
+
+// A run-once job that deletes its own worker on the worker's thread.
+class SelfDeletingJob : public Thread {
+public:
+    explicit SelfDeletingJob(std::atomic<bool>& gone) : gone(gone) { SetRunOnce(true); }
+    ~SelfDeletingJob() override {
+        Stop();
+        gone = true;
+    }
+
+protected:
+    void Run() override { delete this; }
+
+private:
+    std::atomic<bool>& gone;
+};
+
+TEST(Thread, DestructorOnTheWorkerItselfDetaches) {
+    std::atomic<bool> gone{false};
+    ASSERT_TRUE((new SelfDeletingJob(gone))->Start());
+    ASSERT_TRUE(WaitUntil([&] { return gone.load(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the process is still here
+}
+
+// Throws on its first step.
+class FailingOnceWorker : public Thread {
+public:
+    ~FailingOnceWorker() override { Stop(); }
+    std::atomic<int> runs{0};
+
+protected:
+    void Run() override {
+        if (++runs == 1)
+            throw std::runtime_error("La falla!");
+        WaitForStop(5);
+    }
+};
+
+TEST(Thread, ExceptionInALoopingWorkerIsCaughtAndTheLoopGoesOn) {
+    FailingOnceWorker w;
+    ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.runs.load() >= 3; }));
+    w.Stop();
+    EXPECT_FALSE(w.IsStarted());
+}
+
+TEST(Thread, VeryLongWaitStillWaitsAndStops) {
+    CountingWorker w(false, INT64_MAX);
+    ASSERT_TRUE(w.Start());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(w.runs.load(), 1);  // an overflowing deadline would return at once, again and again
+    auto start = Clock::now();
+    w.Stop();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(Thread, StoppedWorkerCanBeStartedAgain) {
+    CountingWorker w;
+    ASSERT_TRUE(w.Start());
+    ASSERT_FALSE(w.Start());  // already running
+    w.Stop();
+    const int before = w.runs.load();
+    ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.runs.load() > before; }));
+    w.Stop();
 }
 
 TEST(TaskManager, QueuesFiveHundredBeforeStartAndRunsThemInOrder) {

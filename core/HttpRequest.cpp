@@ -1,0 +1,219 @@
+#include "core/HttpRequest.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "core/StringUtils.h"
+
+namespace {
+
+constexpr const char* kUserAgent = "Brindlemoor Quor!/1.0";
+constexpr long kMaxRedirects = 5;
+
+// Where one request's body goes: memory or an open file, never past the cap.
+struct BodySink {
+    uint64_t cap = 0;
+    uint64_t received = 0;
+    std::string* buffer = nullptr;
+    int fd = -1;
+    bool refused = false;
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+    auto* sink = static_cast<BodySink*>(user);
+    const size_t length = size * count;
+    // libcurl checks only a declared length against CURLOPT_MAXFILESIZE; a
+    // chunked or unannounced body is counted here.
+    if (length > sink->cap - sink->received) {
+        sink->refused = true;
+        return 0;
+    }
+    sink->received += length;
+    if (sink->buffer) {
+        sink->buffer->append(data, length);
+        return length;
+    }
+    for (size_t done = 0; done < length;) {
+        ssize_t w = write(sink->fd, data + done, length - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            sink->refused = true;
+            return 0;
+        }
+        done += static_cast<size_t>(w);
+    }
+    return length;
+}
+
+uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
+    switch (kind) {
+    case BodyKind::Report:
+        return limits.reportCap;
+    case BodyKind::Program:
+        return limits.programCap;
+    case BodyKind::Document:
+        break;
+    }
+    return limits.documentCap;
+}
+
+// One GET into the sink; true only for a complete reply with a 2xx status.
+bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kind, BodySink& sink) {
+    InitHttp();
+    const HttpLimits limits = HttpLimits::Current();
+    sink.cap = CapFor(kind, limits);
+
+    CURL* handle = curl_easy_init();
+    if (!handle)
+        return false;
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    ApplyCommonCurlOptions(url, handle);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+    if (connectTimeoutSeconds > 0)
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
+    // No whole-request limit, but a reply that crawls or stalls is given up.
+    if (limits.lowSpeedBytesPerSecond > 0 && limits.lowSpeedSeconds > 0) {
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
+    }
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.cap));
+
+    CURLcode result = curl_easy_perform(handle);
+    long status = 0;
+    bool ok = result == CURLE_OK && !sink.refused &&
+              curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 &&
+              status <= 299;
+    curl_easy_cleanup(handle);
+    return ok;
+}
+
+std::string Env(const char* lower, const char* upper) {
+    if (const char* v = std::getenv(lower); v && *v)
+        return v;
+    if (const char* v = std::getenv(upper); v && *v)
+        return v;
+    return {};
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+}
+
+std::string Trim(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+}  // namespace
+
+HttpLimits& HttpLimits::Current() {
+    static HttpLimits limits;
+    return limits;
+}
+
+void InitHttp() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+ProxySetting GetSystemProxy(const std::string& url) {
+    ProxySetting setting;
+    setting.proxy = StartsWithNoCase(url, "https:") ? Env("https_proxy", "HTTPS_PROXY") : Env("http_proxy", "HTTP_PROXY");
+    if (setting.proxy.empty())
+        setting.proxy = Env("all_proxy", "ALL_PROXY");
+
+    std::string bypass;
+    for (const std::string& raw : SplitString(Env("no_proxy", "NO_PROXY"), ',')) {
+        std::string entry = Trim(raw);
+        // An empty entry would occur in every address and so bypass them all.
+        if (entry.empty())
+            continue;
+        // The one entry no_proxy gives a meaning of its own: no proxy for anything.
+        if (entry == "*")
+            setting.proxy.clear();
+        bypass += entry + ";";
+    }
+    setting.bypass = bypass + "127.0.0.1;localhost";
+    return setting;
+}
+
+bool SetCurlProxy(const std::string& url, void* curlHandle, const ProxySetting& setting) {
+    if (setting.proxy.empty())
+        return false;
+    for (const std::string& entry : SplitString(setting.bypass, ';'))
+        if (!entry.empty() && url.find(entry) != std::string::npos)
+            return false;
+    return curl_easy_setopt(static_cast<CURL*>(curlHandle), CURLOPT_PROXY, setting.proxy.c_str()) == CURLE_OK;
+}
+
+void ApplyCommonCurlOptions(const std::string& url, void* curlHandle) {
+    CURL* handle = static_cast<CURL*>(curlHandle);
+    // Set explicitly, so that libcurl's own reading of the proxy variables
+    // never overrides our rule: empty is a direct connection.
+    curl_easy_setopt(handle, CURLOPT_PROXY, "");
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    SetCurlProxy(url, handle, GetSystemProxy(url));
+}
+
+std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind) {
+    std::string body;
+    BodySink sink;
+    sink.buffer = &body;
+    if (!PerformGet(url, connectTimeoutSeconds, kind, sink))
+        return {};
+    return body;
+}
+
+bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
+                       BodyKind kind) {
+    // A private name beside the target, so the final rename stays on one file system.
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = targetPath + ".part-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    BodySink sink;
+    sink.fd = fd;
+    bool ok = PerformGet(url, connectTimeoutSeconds, kind, sink);
+    if (ok)
+        ok = fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok && std::rename(temporary.c_str(), targetPath.c_str()) == 0) {
+        std::string folder = GetDirectoryPart(targetPath);
+        int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
+        return true;
+    }
+    unlink(temporary.c_str());
+    return false;
+}
