@@ -87,7 +87,7 @@ std::vector<std::string> DownloadRecord::LoadFileMarks(size_t fileCount) const {
     marks.resize(fileCount, kNotWritten);
     for (std::string& mark : marks)
         if (mark.empty())
-            mark = kNotWritten;
+            mark.push_back(kNotWritten[0]);
     return marks;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <deque>
 #include <exception>
@@ -232,6 +233,7 @@ HttpTransfer::HttpTransfer(std::string address, TransferSettings settings)
       record(address),
       marks(urls.size(), DownloadRecord::kNotWritten) {
     SetRunOnce(true);
+    InitHttp();
 }
 
 HttpTransfer::~HttpTransfer() {

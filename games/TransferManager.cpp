@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "core/Messages.h"
 #include "core/PageCallSink.h"
