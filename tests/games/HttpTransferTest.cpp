@@ -192,8 +192,9 @@ TEST(HttpTransferTest, FaultTable) {
         for (const auto& r : Gets(w.server, "/f.bin"))
             ranges.push_back(r.Header("Range"));
         EXPECT_EQ(ranges, c.ranges);
-        if (!ranges.empty() && !ranges[0].empty())
+        if (!ranges.empty() && !ranges[0].empty()) {
             EXPECT_EQ(Gets(w.server, "/f.bin").at(0).Header("If-Range"), "\"one\"");
+        }
     }
 }
 
