@@ -7,11 +7,11 @@ cd "$(dirname "$0")/.."
 
 RUNS=${QUOR_BENCH_RUNS:-5}
 SIZE_MB=${QUOR_BENCH_DOWNLOAD_MB:-1024}
-BUILD=${QUOR_BENCH_BUILD_DIR:-build-bench}
+BUILD=${BUILD:-build}
 
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUOR_BUILD_GUI=OFF -DQUOR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target quor_bench_download -j"$(nproc)" >/dev/null
-QUOR="$BUILD/bench/quor_bench_download"
+[ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" --target bench_download -j"$(nproc)" >/dev/null
+QUOR="$BUILD/bench/download/bench_download"
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quor-bench-download-XXXXXX")

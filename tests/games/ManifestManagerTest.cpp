@@ -18,6 +18,7 @@
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -416,9 +417,7 @@ TEST_F(ManifestManagerTest, RefreshThreadRunsAndStops) {
     server.Serve(kManifestPath, Manifest("A"));
     clock.Advance(15);
     ASSERT_TRUE(manager->Start());
-    for (int i = 0; i < 400 && !manager->IsListReady(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_TRUE(manager->IsListReady());
+    EXPECT_TRUE(WaitUntil([&] { return manager->IsListReady(); }));
     manager->Stop();
     EXPECT_FALSE(manager->IsStarted());
 }
@@ -427,12 +426,9 @@ TEST_F(ManifestManagerTest, MessageSevenOnTheRefreshThreadOnlyStopsIt) {
     server.Serve(kManifestPath, "", FaultMode{.status = 404});
     clock.Advance(15);
     ASSERT_TRUE(manager->Start());
-    for (int i = 0; i < 400 && exit.Ids().empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(WaitUntil([&] { return !exit.Ids().empty(); }));
     EXPECT_EQ(exit.Ids(), std::vector<int>{7});
-    for (int i = 0; i < 400 && !manager->IsStopRequested(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_TRUE(manager->IsStopRequested());
+    EXPECT_TRUE(WaitUntil([&] { return manager->IsStopRequested(); }));
     manager.reset();  // joins the ended thread
     EXPECT_EQ(Fetches(), 1u);
 }

@@ -1,6 +1,6 @@
 // Downloads one address into a folder the way the launcher does (size probe,
 // lock, resume rules, the transfer's own thread) and prints the seconds it took.
-//   quor_bench_download URL FOLDER
+//   bench_download URL FOLDER
 #include <chrono>
 #include <cstdio>
 #include <string>
