@@ -22,8 +22,7 @@ std::vector<RefPtr<Browser>>& LiveBrowsers() {
 }
 
 std::string Utf8(const wxString& text) {
-    wxScopedCharBuffer buffer = text.utf8_str();
-    return std::string(buffer.data(), buffer.length());
+    return text.utf8_string();
 }
 
 }  // namespace
@@ -87,7 +86,7 @@ void Browser::Attach(wxWebView* webView, const BrowserSettings& settings) {
     view->Bind(wxEVT_WEBVIEW_LOADED, &Browser::OnLoaded, this);
     view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &Browser::OnNewWindow, this);
     view->Bind(wxEVT_WEBVIEW_SCRIPT_MESSAGE_RECEIVED, &Browser::OnScriptMessage, this);
-    view->Bind(wxEVT_WEBVIEW_SCRIPT_RESULT, [](wxWebViewEvent&) {});
+
     view->Bind(wxEVT_DESTROY, [this](wxWindowDestroyEvent& event) {
         event.Skip();
         if (event.GetEventObject() == view)
@@ -117,10 +116,19 @@ void Browser::CloseBrowser() {
 void Browser::RunScript(const std::string& code) {
     if (!view)
         return;
-    wxString text = wxString::FromUTF8(code.data(), code.size());
-    if (text.empty() && !code.empty())
-        return;  // not UTF-8: nothing a page could run
-    view->RunScriptAsync(text);
+    // Asynchronous, and straight to WebKit: wxWebView's RunScriptAsync wraps the
+    // text in an eval of its own and hands the result to its window even after
+    // that window is gone. The result is not wanted.
+    webkit_web_view_evaluate_javascript(
+        static_cast<WebKitWebView*>(view->GetNativeBackend()), code.data(),
+        static_cast<gssize>(code.size()), nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer) {
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
+                                                                         result, nullptr);
+            if (value)
+                g_object_unref(value);
+        },
+        nullptr);
 }
 
 void Browser::LoadHtml(const std::string& html, const std::string& url) {
@@ -204,11 +212,10 @@ void Browser::OnNewWindow(wxWebViewEvent& event) {
 }
 
 void Browser::OnScriptMessage(wxWebViewEvent& event) {
-    if (event.GetMessageHandler() != kChannel)
+    // wx 3.2 leaves the handler's name empty; the layer registers only its own.
+    if (!event.GetMessageHandler().empty() && event.GetMessageHandler() != kChannel)
         return;
-    wxScopedCharBuffer buffer = event.GetString().utf8_str();
-    std::optional<std::vector<std::u16string>> items =
-        ParseBridgeMessage(std::string(buffer.data(), buffer.length()));
+    std::optional<std::vector<std::u16string>> items = ParseBridgeMessage(Utf8(event.GetString()));
     if (items && items->size() >= 3)
         DispatchMessage(*items);
 }

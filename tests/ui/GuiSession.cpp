@@ -63,6 +63,13 @@ void GuiSession::RunFor(int ms) {
     RunUntil([&] { return std::chrono::steady_clock::now() >= until; }, ms + 1000);
 }
 
+void GuiSession::UseSystemMimeTypes() {
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    std::string value = dirs && *dirs ? std::string(dirs) + ":" : std::string();
+    if (value.find("/usr/share") == std::string::npos)
+        setenv("XDG_DATA_DIRS", (value + "/usr/local/share:/usr/share").c_str(), 1);
+}
+
 void GuiSession::End() {
     delete display;
     display = nullptr;

@@ -16,6 +16,11 @@ public:
     static bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000);
     static void RunFor(int ms);
 
+    // WebKit tells a file's type (text/html for a .html page) from the MIME
+    // database under XDG_DATA_DIRS; a test environment's private data folder
+    // alone would have every page shown as plain text. Keeps that folder first.
+    static void UseSystemMimeTypes();
+
     // Ends the display (the test program's end).
     static void End();
 };
