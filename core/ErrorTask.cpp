@@ -1,9 +1,14 @@
-// Provisional: reports to the page only; the HTTP report comes with the request helper.
 #include "core/ErrorTask.h"
 
 #include "core/ConfigManager.h"
+#include "core/HttpRequest.h"
 #include "core/PageCallSink.h"
 #include "core/Prefs.h"
+#include "core/QueryEscape.h"
+
+namespace {
+constexpr long kConnectTimeoutSeconds = 5;
+}
 
 ErrorTask::ErrorTask(std::string text) : message(std::move(text)) {
     if (ConfigManager* config = ConfigManager::Instance())
@@ -11,6 +16,13 @@ ErrorTask::ErrorTask(std::string text) : message(std::move(text)) {
     serial = Prefs::GetString("CurrentSerialNumber");
 }
 
+std::string ErrorTask::RequestUrl() const {
+    return endpoint + "?serialNumber=" + QueryEscape(serial) + "&errorMessage=" + QueryEscape(message);
+}
+
 void ErrorTask::Run() {
     PageCallSink::Current().trackEvent("Error", message, serial, -1);
+    // A report that cannot be sent is lost; nobody is told.
+    if (!endpoint.empty())
+        HttpGetToString(RequestUrl(), kConnectTimeoutSeconds, BodyKind::Report);
 }

@@ -10,6 +10,10 @@ public:
     explicit ErrorTask(std::string message);
     void Run() override;
 
+    // The address Run requests: endpoint "?serialNumber=" serial
+    // "&errorMessage=" and the escaped message.
+    std::string RequestUrl() const;
+
     const std::string& Message() const { return message; }
     const std::string& Serial() const { return serial; }
     const std::string& Endpoint() const { return endpoint; }

@@ -39,7 +39,13 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     }
     sink->received += length;
     if (sink->buffer) {
-        sink->buffer->append(data, length);
+        // No exception may travel through libcurl's C frames.
+        try {
+            sink->buffer->append(data, length);
+        } catch (...) {
+            sink->refused = true;
+            return 0;
+        }
         return length;
     }
     for (size_t done = 0; done < length;) {

@@ -33,6 +33,16 @@ private:
     int64_t sleepMs;
 };
 
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
 TEST(Thread, StopOnNeverStartedObjectReturnsAtOnce) {
     CountingWorker w;
     w.Stop();
@@ -44,6 +54,7 @@ TEST(Thread, StopOnNeverStartedObjectReturnsAtOnce) {
 TEST(Thread, RunOnceWorkerRunsExactlyOnceAndIsStillJoined) {
     CountingWorker w(true);
     ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.runs.load() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(w.runs.load(), 1);
     w.Stop();
@@ -55,15 +66,14 @@ TEST(Thread, StopRequestIsClearedBeforeTheThreadStarts) {
     CountingWorker w;
     w.Stop();  // request set before any thread exists
     ASSERT_TRUE(w.Start());
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_GT(w.runs.load(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return w.runs.load() > 0; }));
     w.Stop();
 }
 
 TEST(Thread, WorkerInLongWaitStopsPromptly) {
     CountingWorker w(false, 10000);
     ASSERT_TRUE(w.Start());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return w.runs.load() == 1; }));
     auto start = Clock::now();
     w.Stop();
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
@@ -100,15 +110,6 @@ private:
     bool fail;
 };
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
 
 // Runs a call that must finish; a hang (a deadlock) fails the test at once
 // instead of waiting for CTest's time-out.
@@ -125,10 +126,12 @@ void ExpectFinishesWithin(std::chrono::seconds limit, const std::function<void()
 class SelfStoppingWorker : public Thread {
 public:
     ~SelfStoppingWorker() override { Stop(); }
+    std::atomic<bool> running{false};
     std::atomic<bool> stoppedItself{false};
 
 protected:
     void Run() override {
+        running = true;
         WaitForStop(10000);
         Stop();  // on its own thread: must neither join itself nor wait for the owner
         stoppedItself = true;
@@ -138,6 +141,7 @@ protected:
 TEST(Thread, WorkerStoppingItselfWhileTheOwnerJoinsDoesNotDeadlock) {
     SelfStoppingWorker w;
     ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.running.load(); }));
     ExpectFinishesWithin(std::chrono::seconds(10), [&] { w.Stop(); });
     EXPECT_TRUE(w.stoppedItself.load());
     EXPECT_FALSE(w.IsStarted());
@@ -227,6 +231,7 @@ TEST(Thread, ExceptionInALoopingWorkerIsCaughtAndTheLoopGoesOn) {
 TEST(Thread, VeryLongWaitStillWaitsAndStops) {
     CountingWorker w(false, INT64_MAX);
     ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.runs.load() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(w.runs.load(), 1);  // an overflowing deadline would return at once, again and again
     auto start = Clock::now();
@@ -278,7 +283,7 @@ TEST(TaskManager, StopDuringLongTaskWaitsForItAndRunsNothingAfter) {
     tm.AddTask(new RecordingTask(log, m, 1, 300));
     tm.AddTask(new RecordingTask(log, m, 2));
     tm.Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WaitUntil([&] { return tm.WaitingCount() == 1; }));  // the first is running
     tm.Stop();
     EXPECT_EQ(log, std::vector<int>{1});
 }

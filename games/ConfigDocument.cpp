@@ -1,0 +1,39 @@
+#include "games/ConfigDocument.h"
+
+#include <tinyxml.h>
+
+#include "core/ConfigManager.h"
+#include "core/ExitRequester.h"
+#include "core/Messages.h"
+#include "games/ManifestManager.h"
+#include "games/XmlReading.h"
+#include "platform/AtomicFile.h"
+
+namespace ConfigDocument {
+
+bool Read(const std::string& path, ConfigManager& configuration) {
+    std::string text;
+    if (!platform::ReadWholeFile(path, text))
+        return false;
+    TiXmlDocument document;
+    if (!xmlread::ParseDocument(text, document))
+        return false;
+    const TiXmlElement* config = document.FirstChildElement("config");
+    auto textOf = [config](const char* name) {
+        return config ? xmlread::ElementText(config->FirstChildElement(name)) : std::string();
+    };
+    configuration.homeUrl = textOf("homeUrl");
+    configuration.helpUrl = textOf("helpUrl");
+    configuration.registerUrl = textOf("registerUrl");
+    return true;
+}
+
+std::vector<ManifestEntry> LoadConfiguration(ConfigManager& configuration, ManifestManager& manager) {
+    if (!Read(manager.ProgramFolder() + kFileName, configuration)) {
+        manager.Exit().RequestExit(Msg::ConfigOpenFailed);
+        return {};
+    }
+    return manager.LoadManifest(configuration, true);
+}
+
+}  // namespace ConfigDocument

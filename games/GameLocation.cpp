@@ -1,0 +1,96 @@
+#include "games/GameLocation.h"
+
+#include <sys/stat.h>
+
+#include "core/RegistryReference.h"
+#include "core/StringUtils.h"
+#include "games/DesktopEntry.h"
+#include "games/WineRegistry.h"
+#include "platform/AtomicFile.h"
+#include "platform/SafePath.h"
+#include "platform/XdgPaths.h"
+
+namespace {
+
+// Reads one part of a location: a literal, or a value under the install key in
+// our registry, or, for a game that wine installed, in the wine prefix's.
+class LocationReader {
+public:
+    explicit LocationReader(const std::string& installkey) : installkey(installkey) {
+        if (!KeyExists(installkey)) {
+            std::string candidate = WineRegistry::DefaultPrefix();
+            if (!candidate.empty() && WineRegistry::KeyExists(candidate, installkey))
+                winePrefix = candidate;
+        }
+    }
+
+    std::string Part(const std::string& subkey, bool isFolder) const {
+        if (subkey.empty())
+            return {};
+        if (subkey[0] == '!')
+            return subkey.substr(1);
+        if (winePrefix.empty())
+            return ReadRegistryString(installkey, subkey);
+        auto value = WineRegistry::ReadValue(winePrefix, installkey, subkey);
+        if (!value || (value->type != platform::ValueType::String && value->type != platform::ValueType::ExpandString))
+            return {};
+        return isFolder ? WineRegistry::ToUnixPath(winePrefix, value->data) : value->data;
+    }
+
+private:
+    const std::string& installkey;
+    std::string winePrefix;  // set when the key is wine's, not ours
+};
+
+std::string ShortcutFile(const std::string& marker) {
+    if (marker == kDuskmarchMarker)
+        return "Duskmarch/Duskmarch.desktop";
+    if (marker == kIronvaleMarker)
+        return "Ironvale/Ironvale.desktop";
+    return {};
+}
+
+}  // namespace
+
+std::string ResolveGameLocation(const std::string& installkey, const std::string& launchpathsubkey,
+                                const std::string& launchfilesubkey) {
+    if (installkey == kDuskmarchMarker || installkey == kIronvaleMarker)
+        return ShortcutTarget(installkey);
+    LocationReader reader(installkey);
+    std::string folder = reader.Part(launchpathsubkey, true);
+    std::string file = reader.Part(launchfilesubkey, false);
+    if (folder.empty())
+        return file;
+    if (folder.back() != '/' && folder.back() != '\\')
+        folder += '/';
+    if (file.empty())
+        return folder;
+    return platform::SafeJoin(folder, file).value_or(std::string());
+}
+
+std::string ResolveGameLocation(const ManifestLocation& location) {
+    return ResolveGameLocation(location.installkey, location.launchpathsubkey, location.launchfilesubkey);
+}
+
+std::string ShortcutTarget(const std::string& marker) {
+    std::string relative = ShortcutFile(marker);
+    if (relative.empty())
+        return {};
+    std::vector<std::string> folders;
+    if (std::string home = platform::XdgDataHome(); !home.empty())
+        folders.push_back(home);
+    for (const std::string& folder : SplitString(platform::XdgDataDirs(), ':'))
+        if (!folder.empty() && folder[0] == '/')
+            folders.push_back(folder);
+    for (const std::string& folder : folders) {
+        std::string path = folder + "/applications/" + relative;
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0)
+            continue;
+        std::string text;
+        if (!S_ISREG(info.st_mode) || !platform::ReadWholeFile(path, text))
+            return {};
+        return DesktopEntry::ProgramOfFile(text);
+    }
+    return {};
+}
