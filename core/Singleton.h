@@ -5,17 +5,19 @@
 template <typename T>
 class Singleton {
 public:
-    static T* Instance() { return instance; }
+    static T* Instance() { return instance ? static_cast<T*>(instance) : nullptr; }
 
 protected:
-    Singleton() { instance = static_cast<T*>(this); }
+    // The base pointer is kept, not T*: casting to T while T is still being
+    // constructed (or already destroyed) is undefined.
+    Singleton() { instance = this; }
     ~Singleton() {
-        if (instance == static_cast<T*>(this))
+        if (instance == this)
             instance = nullptr;
     }
     Singleton(const Singleton&) = delete;
     Singleton& operator=(const Singleton&) = delete;
 
 private:
-    static inline T* instance = nullptr;
+    static inline Singleton* instance = nullptr;
 };
