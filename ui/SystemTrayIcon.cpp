@@ -15,6 +15,8 @@ SystemTrayIcon::SystemTrayIcon() : menu(new wxMenu()) {
     menu->Append(kExitId, wxString::FromUTF8(GetLocalizedString(Msg::TrayExit)), wxString());
     Bind(wxEVT_TASKBAR_LEFT_DOWN, &SystemTrayIcon::OnMaximize, this);
     Bind(wxEVT_TASKBAR_RIGHT_UP, &SystemTrayIcon::OnRightClick, this);
+    // GTK's status icon reports the right button as its menu request only.
+    Bind(wxEVT_TASKBAR_CLICK, &SystemTrayIcon::OnRightClick, this);
     Bind(wxEVT_MENU, &SystemTrayIcon::OnMenuClick, this);
 }
 

@@ -128,6 +128,7 @@ bool Application::OnInit() {
         // picks it up when it sees the event.
         if (!configManager->startHidden)
             platform::FlagEvent(SingleInstance::ShowWindowEventPath()).Set();
+        SingleInstance::MarkHandedOver();
         return false;
     }
     showWindowEvent = std::make_unique<platform::FlagEvent>(SingleInstance::ShowWindowEventPath());

@@ -77,16 +77,15 @@ bool Parse(const std::vector<std::string>& arguments, Request& request, std::str
     Declare(parser);
     CollectingOutput output(errorText);
     wxMessageOutput* previous = wxMessageOutput::Set(&output);
-    int outcome = parser.Parse(true);
-    wxMessageOutput::Set(previous);
-    if (outcome != 0)
-        return false;
+    bool accepted = parser.Parse(true) == 0;
     std::string error;
-    if (!Read(parser, request, error)) {
+    if (accepted && !Read(parser, request, error)) {
+        parser.Usage();
         errorText += error + "\n";
-        return false;
+        accepted = false;
     }
-    return true;
+    wxMessageOutput::Set(previous);
+    return accepted;
 }
 
 }  // namespace CommandLine

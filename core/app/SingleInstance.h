@@ -12,5 +12,8 @@ bool IsSecond();
 // The first instance has written its auto-start values and made its event.
 void MarkReady();
 std::string ShowWindowEventPath();
+// A second start has handed its request over: the process ends with status 0.
+void MarkHandedOver();
+bool HandedOver();
 
 }  // namespace SingleInstance

@@ -22,5 +22,5 @@ int main(int argc, char** argv) {
     args.push_back(nullptr);
     int count = static_cast<int>(args.size()) - 1;
     int result = wxEntry(count, args.data());
-    _exit(result);
+    _exit(SingleInstance::HandedOver() ? 0 : result);
 }
