@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "core/ConfigManager.h"
 #include "games/Manifest.h"
@@ -109,6 +110,22 @@ TEST_F(DemoPublisherTest, InstallerResumesWithRanges) {
     EXPECT_EQ(part.status, 206);
     EXPECT_EQ(part.body, whole.body.substr(1000));
     EXPECT_EQ(part.contentRange, "bytes 1000-" + std::to_string(whole.body.size() - 1) + "/" + std::to_string(whole.body.size()));
+}
+
+// A slowed download still gives the same bytes, whole or from an offset; its
+// pace is the publisher's own sleeps, so a lower bound on the time holds.
+TEST_F(DemoPublisherTest, SlowedDownloadKeepsItsBytesAndRanges) {
+    Start();
+    std::string whole = publisher->Get("/quor/games/lanternkeep/LanternKeepSetup.exe").body;
+    ASSERT_EQ(publisher->Post("/control/rate?value=100").status, 200);
+    auto begin = std::chrono::steady_clock::now();
+    PublisherProcess::Reply slow = publisher->Get("/quor/games/lanternkeep/LanternKeepSetup.exe");
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_EQ(slow.body, whole);
+    EXPECT_GE(seconds, 0.9 * (static_cast<double>(whole.size()) / (100 * 1024) - 0.1)) << whole.size();
+    PublisherProcess::Reply part = publisher->Get("/quor/games/lanternkeep/LanternKeepSetup.exe", "bytes=120000-");
+    EXPECT_EQ(part.status, 206);
+    EXPECT_EQ(part.body, whole.substr(120000));
 }
 
 TEST_F(DemoPublisherTest, CatalogueOffersBuildOneUntilTold) {
