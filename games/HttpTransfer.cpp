@@ -395,14 +395,18 @@ int HttpTransfer::Download(size_t index) {
     bool restarted = false;
     for (;;) {
         // The offset is what is on disk now, not what a probe saw earlier.
-        int64_t offset = 0;
         struct stat st {};
-        if (!resumable ? ftruncate(fd, 0) != 0 : fstat(fd, &st) != 0) {
+        if (fstat(fd, &st) != 0) {
             result = CURLE_WRITE_ERROR;
             break;
         }
-        if (resumable)
-            offset = static_cast<int64_t>(st.st_size);
+        int64_t offset = resumable ? static_cast<int64_t>(st.st_size) : 0;
+        // Truncating an empty file is not free: ext4 then flushes the whole
+        // file when it is closed.
+        if (!resumable && st.st_size > 0 && ftruncate(fd, 0) != 0) {
+            result = CURLE_WRITE_ERROR;
+            break;
+        }
         if (lseek(fd, 0, SEEK_END) < 0) {
             result = CURLE_WRITE_ERROR;
             break;

@@ -434,3 +434,23 @@ TEST_F(ManifestManagerTest, MessageSevenOnTheRefreshThreadOnlyStopsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The application installs its exit requester after the managers exist.
+TEST(ManifestManagerDefaults, ExitRequesterInstalledLaterIsUsed) {
+    TestEnvironment env;
+    setenv("QUOR_SERVICE_URL", "http://127.0.0.1:9", 1);  // nothing listens: the fetch fails at once
+    ConfigManager config;
+    config.machineSerial = "1";
+    ManifestManager::Services services;
+    services.programFolder = env.Path("empty-program/");
+    ManifestManager manager(services);
+    RecordingExit exit;
+    ExitRequester::Install(&exit);
+    EXPECT_TRUE(manager.LoadManifest(config, false).empty());
+    ExitRequester::Install(nullptr);
+    EXPECT_EQ(exit.Ids(), std::vector<int>{7});
+}
+
+}  // namespace
