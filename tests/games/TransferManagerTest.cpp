@@ -326,6 +326,32 @@ TEST(TransferManagerTest, ChoiceWithoutPathEndsTheStart) {
     EXPECT_EQ(StoredState(address), 205u);
 }
 
+TEST(TransferManagerTest, DefaultFolderThatIsNotUtf8LeadsToTheDialog) {
+    ManagerWorld w;
+    w.server.Serve("/g.exe", "abc");
+    std::string odd = w.env.Path("data-\xff");
+    setenv("XDG_DATA_HOME", odd.c_str(), 1);
+    fs::create_directories(w.env.Path("picked"));
+    w.dialog.Choose(w.env.Path("picked"));
+    std::string address = w.server.Url("/g.exe");
+    ASSERT_TRUE(w.manager->StartDownload(address, false)) << "as if the user had been asked";
+    EXPECT_EQ(w.dialog.prompts.size(), 1u);
+    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.env.Path("picked") + "/");
+    EXPECT_EQ(w.Finish(address), "complete");
+}
+
+TEST(TransferManagerTest, NoDataFolderMeansNoDownload) {
+    ManagerWorld w;
+    w.server.Serve("/g.exe", "abc");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    std::string address = w.server.Url("/g.exe");
+    EXPECT_FALSE(w.manager->StartDownload(address, true));
+    EXPECT_EQ(w.events.All(), (std::vector<RecordedEvent>{{"DownloadNotStarted", "SaveDirectoryEmpty", address}}));
+    EXPECT_TRUE(w.dialog.prompts.empty());
+    EXPECT_EQ(w.server.RequestCount(), 0u);
+}
+
 TEST(TransferManagerTest, EmptyStoredFolderOfAResumedDownloadMeansTheDefaultFolder) {
     ManagerWorld w;
     w.server.Serve("/g.exe", "abc");
