@@ -87,6 +87,7 @@ TEST(HttpTransferTest, FaultTable) {
         std::string fileAfter;    // what the file holds at the end
         std::vector<std::string> ranges;  // of the second session's GETs
         bool changedFile = false;
+        int redirects = 0;        // the address leads to the file through this many
     } cases[] = {
         {"well-behaved resume", true, {}, "complete", "", v1, {"bytes=1000-"}},
         {"ignored Range", true, {.range = RangeMode::Ignore}, "complete", "", v1, {"bytes=1000-"}},
@@ -105,16 +106,21 @@ TEST(HttpTransferTest, FaultTable) {
         {"slow trickle", true, {.trickleBytesPerSecond = 3000}, "complete", "", v1, {"bytes=1000-"}},
         {"changed file", true, {}, "complete", "", v2, {"bytes=1000-"}, true},
         {"chunked whole body on resume", true, {.chunked = true}, "complete", "", v1, {"bytes=1000-"}},
+        {"redirect chain of 5", true, {}, "complete", "", v1, {"bytes=1000-"}, false, 5},
+        {"redirect chain of 6", false, {}, "failed", "47", "", {}, false, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ManagerWorld w(1);
-        std::string address = w.server.Url("/f.bin");
+        std::string address = w.server.Url(c.redirects ? "/r.bin" : "/f.bin");
+        std::string file = w.Folder() + (c.redirects ? "r.bin" : "f.bin");
+        if (c.redirects)
+            w.server.ServeRedirects("/r.bin", c.redirects, "/f.bin");
         if (c.partialFirst) {
             FaultMode cut{.dropAfterBytes = 1000, .etag = "\"one\""};
             w.server.Serve("/f.bin", v1, cut);
             ASSERT_EQ(w.Session(address), "failed");
-            ASSERT_EQ(fs::file_size(w.Folder() + "f.bin"), 1000u);
+            ASSERT_EQ(fs::file_size(file), 1000u);
             ASSERT_EQ(StoredState(address), 208u);
         }
         FaultMode second = c.second;
@@ -137,7 +143,7 @@ TEST(HttpTransferTest, FaultTable) {
         } else {
             EXPECT_EQ(StoredState(address), 206u);
         }
-        EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "f.bin"), c.fileAfter);
+        EXPECT_TRUE(TestEnvironment::ReadFile(file) == c.fileAfter);
         std::vector<std::string> ranges;
         for (const auto& r : Gets(w.server, "/f.bin"))
             ranges.push_back(r.Header("Range"));
@@ -145,20 +151,6 @@ TEST(HttpTransferTest, FaultTable) {
         if (!ranges.empty() && !ranges[0].empty()) {
             EXPECT_EQ(Gets(w.server, "/f.bin").at(0).Header("If-Range"), "\"one\"");
         }
-    }
-}
-
-TEST(HttpTransferTest, RedirectChainsOfFiveAndSix) {
-    for (auto [hops, outcome] : {std::pair{5, "complete"}, {6, "failed"}}) {
-        ManagerWorld w;
-        w.server.Serve("/f.bin", TestBytes(3000));
-        w.server.ServeRedirects("/r.bin", hops, "/f.bin");
-        std::string address = w.server.Url("/r.bin");
-        EXPECT_EQ(w.Session(address), outcome) << hops;
-        if (hops == 5)
-            EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "r.bin"), TestBytes(3000));
-        else
-            EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"47"});
     }
 }
 
