@@ -1,5 +1,6 @@
 #include "ui/panels/SystemPanelWorkers.h"
 
+#include "games/InstallRepair.h"
 #include "games/QuorPatcher.h"
 
 namespace {
@@ -20,6 +21,17 @@ private:
     std::unique_ptr<QuorPatcher> patcher;
 };
 
+class CheckJob final : public RepairJob {
+public:
+    explicit CheckJob(std::unique_ptr<InstallRepair> repair) : repair(std::move(repair)) {}
+    float Progress() override { return repair->GetProgress(); }
+    std::string CurrentFile() override { return repair->GetCurrentFile(); }
+    void Finish() override { repair->Stop(); }
+
+private:
+    std::unique_ptr<InstallRepair> repair;
+};
+
 }  // namespace
 
 std::unique_ptr<PatchJob> SystemPanelWorkers::StartPatcher(const std::string& installFolder,
@@ -30,7 +42,11 @@ std::unique_ptr<PatchJob> SystemPanelWorkers::StartPatcher(const std::string& in
     return std::make_unique<PatcherJob>(std::move(patcher));
 }
 
-std::unique_ptr<RepairJob> SystemPanelWorkers::StartRepair(const std::string&, const std::string&,
-                                                           const std::string&) {
-    return nullptr;
+std::unique_ptr<RepairJob> SystemPanelWorkers::StartRepair(const std::string& installFolder,
+                                                           const std::string& installManifestUrl,
+                                                           const std::string& fileBaseUrl) {
+    auto repair = std::make_unique<InstallRepair>(installFolder, installManifestUrl, fileBaseUrl);
+    if (!repair->Start())
+        return nullptr;
+    return std::make_unique<CheckJob>(std::move(repair));
 }

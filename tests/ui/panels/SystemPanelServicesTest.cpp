@@ -25,6 +25,7 @@
 
 namespace {
 
+using Calls = std::vector<std::string>;
 using platform::RegistryStore;
 using platform::RegistryValue;
 
@@ -151,6 +152,45 @@ TEST_F(SystemPanelServicesTest, FailedDownloadShowsFourteen) {
     }));
     EXPECT_EQ(panel.GetState(), 14);
     EXPECT_EQ(TransferManager::LoadDownloadState(Entry().url), DownloadStatus::Failed);
+}
+
+// A restart with one game file damaged and the program deleted: the check at
+// construction fetches exactly those two, and the game is ready again.
+TEST_F(SystemPanelServicesTest, CheckAtConstructionRepairsTheGame) {
+    const std::string program = "#!/bin/sh\nexit 0\n";
+    const std::string data = "level data";
+    const std::string other = "unchanged";
+    auto crcOf = [](const std::string& bytes) { return std::to_string(Crc32Update(0, bytes.data(), bytes.size())); };
+    server.Serve("/files/game", program);
+    server.Serve("/files/data/level 1.pak", data);
+    server.Serve("/files/data/other.pak", other);
+    server.Serve("/im.txt", "\\game," + crcOf(program) + "\r\n\\data\\level 1.pak," + crcOf(data) +
+                                "\r\n\\data\\other.pak," + crcOf(other) + "\r\n");
+    env.WriteFile("Games/Game/data/level 1.pak", "damaged");
+    env.WriteFile("Games/Game/data/other.pak", other);
+
+    ManifestEntry entry = Entry();
+    entry.installmanifest = server.Url("/im.txt");
+    entry.installlocation = server.Url("/files/");
+    GamePanel panel(services.Services(), entry, false);
+    ASSERT_EQ(panel.GetState(), 13);
+    EXPECT_TRUE(manager->IsRepairRunning());
+    ASSERT_TRUE(WaitUntil([&] {
+        Tick({&panel});
+        return panel.GetState() != 13;
+    }));
+    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_FALSE(manager->IsRepairRunning());
+    EXPECT_EQ(TestEnvironment::ReadFile(gameFolder + "game"), program);
+    EXPECT_EQ(TestEnvironment::ReadFile(gameFolder + "data/level 1.pak"), data);
+    EXPECT_EQ(server.RequestsFor("/files/game").size(), 1u);
+    EXPECT_EQ(server.RequestsFor("/files/data/level 1.pak").size(), 1u);
+    EXPECT_TRUE(server.RequestsFor("/files/data/other.pak").empty());
+    Calls states = page.Of("setGamePanelState");
+    EXPECT_EQ(states, (Calls{"setGamePanelState(7, 13)", "setGamePanelState(7, 2)", "setGamePanelState(7, 8)"}));
+
+    panel.OnPlay();  // right after the check: the game starts
+    EXPECT_NE(panel.GetState(), 13);
 }
 
 TEST_F(SystemPanelServicesTest, ProgramsStartByTheirContent) {
