@@ -20,14 +20,6 @@ int64_t SizeOf(const std::string& path) {
     return ec ? -1 : static_cast<int64_t>(size);
 }
 
-std::vector<LoggedRequest> Gets(const TestHttpServer& server, const std::string& path) {
-    std::vector<LoggedRequest> gets;
-    for (const auto& r : server.RequestsFor(path))
-        if (r.method == "GET")
-            gets.push_back(r);
-    return gets;
-}
-
 TEST(DownloadProcess, KilledAtElevenPointsEachRestartResumesFromTheDisk) {
     TestEnvironment env;
     TestHttpServer server;

@@ -4,13 +4,16 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/Prefs.h"
 #include "games/FolderDialog.h"
+#include "games/TransferManager.h"
 #include "games/TransferSettings.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
@@ -131,3 +134,66 @@ inline std::string TestBytes(size_t size, uint32_t seed = 1) {
     }
     return bytes;
 }
+
+// The registry values of a download, named by the address's first 155 characters.
+inline uint32_t StoredState(const std::string& address) {
+    return Prefs::ReadNumber("Downloads", address.substr(0, 155) + "_downloadState");
+}
+
+inline std::string StoredString(const std::string& address, const char* suffix) {
+    return Prefs::ReadString("Downloads", address.substr(0, 155) + suffix);
+}
+
+// The GET requests for a path (the size probes are HEAD requests).
+inline std::vector<LoggedRequest> Gets(const TestHttpServer& server, const std::string& path) {
+    std::vector<LoggedRequest> gets;
+    for (const auto& r : server.RequestsFor(path))
+        if (r.method == "GET")
+            gets.push_back(r);
+    return gets;
+}
+
+// A transfer manager on a world whose step the test drives.
+struct ManagerWorld : DownloadWorld {
+    std::unique_ptr<TransferManager> manager;
+
+    explicit ManagerWorld(int64_t stallSeconds = 60) {
+        TransferSettings s = Settings();
+        s.stallSeconds = stallSeconds;
+        manager = std::make_unique<TransferManager>(s);
+    }
+
+    // The default save folder.
+    std::string Folder() const { return env.Path("home/.local/share/Brindlemoor Quor!/"); }
+
+    // Steps the manager until the address completed or failed: "complete",
+    // "failed" or "timeout".
+    std::string Finish(const std::string& address) {
+        std::string outcome = "timeout";
+        WaitUntil([&] {
+            manager->Update();
+            for (const auto& a : manager->TakeCompleted())
+                if (a == address)
+                    outcome = "complete";
+            for (const auto& a : manager->TakeFailed())
+                if (a == address)
+                    outcome = "failed";
+            return outcome != "timeout";
+        }, std::chrono::seconds(60));
+        return outcome;
+    }
+
+    // Starts (or resumes) the address and steps the manager until it ends.
+    std::string Session(const std::string& address) {
+        return manager->StartDownload(address, false) ? Finish(address) : "not started";
+    }
+
+    // The libcurl results that "DownloadFailed" events carried.
+    std::vector<std::string> FailureCodes() const {
+        std::vector<std::string> codes;
+        for (const auto& e : events.OfCategory("DownloadFailed"))
+            if (e.action != "PausedOnExit" && !e.label.empty())
+                codes.push_back(e.action);
+        return codes;
+    }
+};

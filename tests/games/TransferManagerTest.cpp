@@ -15,36 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-uint32_t StoredState(const std::string& address) {
-    return Prefs::ReadNumber("Downloads", address.substr(0, 155) + "_downloadState");
-}
-
-std::string StoredString(const std::string& address, const char* suffix) {
-    return Prefs::ReadString("Downloads", address.substr(0, 155) + suffix);
-}
-
-// A manager on a world whose step the test drives.
-struct ManagerWorld : DownloadWorld {
-    std::unique_ptr<TransferManager> manager = std::make_unique<TransferManager>(Settings());
-
-    // Steps the manager until the address completed or failed; "complete", "failed" or "timeout".
-    std::string Finish(const std::string& address) {
-        std::string outcome = "timeout";
-        WaitUntil([&] {
-            manager->Update();
-            for (const auto& a : manager->TakeCompleted())
-                if (a == address)
-                    outcome = "complete";
-            for (const auto& a : manager->TakeFailed())
-                if (a == address)
-                    outcome = "failed";
-            return outcome != "timeout";
-        });
-        return outcome;
-    }
-    std::string DefaultFolder() const { return env.Path("home/.local/share/Brindlemoor Quor!/"); }
-};
-
 TEST(DownloadRecordTest, StoredCodesMapToStatuses) {
     TestEnvironment env;
     struct Case {
@@ -144,8 +114,8 @@ TEST(TransferManagerTest, DialogFlagIsSetWhileTheDialogIsShown) {
 TEST(TransferManagerTest, ChooseSaveDirectoryRoads) {
     ManagerWorld w;
     // Without both flags: the default folder, no dialog.
-    EXPECT_EQ(w.manager->ChooseSaveDirectory(true, false, "x"), w.DefaultFolder());
-    EXPECT_EQ(w.manager->ChooseSaveDirectory(false, true, "x"), w.DefaultFolder());
+    EXPECT_EQ(w.manager->ChooseSaveDirectory(true, false, "x"), w.Folder());
+    EXPECT_EQ(w.manager->ChooseSaveDirectory(false, true, "x"), w.Folder());
     EXPECT_TRUE(w.dialog.prompts.empty());
 
     w.dialog.Choose("/srv/games");
@@ -198,7 +168,7 @@ TEST(TransferManagerTest, NewDownloadGoesToTheDefaultFolderWithoutDialog) {
     std::string address = w.server.Url("/game/setup.exe");
     ASSERT_TRUE(w.manager->StartDownload(address, true));
     EXPECT_TRUE(w.dialog.prompts.empty());
-    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.DefaultFolder());
+    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.Folder());
     EXPECT_EQ(StoredString(address, "_downloadAddress"), address);
     EXPECT_EQ(Prefs::ReadNumber("Downloads", address + "_downloadStartTime"), uint32_t(w.now));
     EXPECT_EQ(StoredState(address), 202u);
@@ -207,8 +177,8 @@ TEST(TransferManagerTest, NewDownloadGoesToTheDefaultFolderWithoutDialog) {
     EXPECT_FALSE(w.manager->HasTransfers());
     EXPECT_EQ(StoredState(address), 206u);
     EXPECT_TRUE(w.manager->IsDownloadComplete(address));
-    EXPECT_EQ(TestEnvironment::ReadFile(w.DefaultFolder() + "setup.exe"), TestBytes(5000));
-    EXPECT_EQ(TestEnvironment::ReadFile(w.DefaultFolder() + "download.lock"), GetCurrentUserName());
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "setup.exe"), TestBytes(5000));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "download.lock"), GetCurrentUserName());
     EXPECT_TRUE(w.manager->TakeCompleted().empty()) << "taken once";
 }
 
@@ -228,7 +198,7 @@ TEST(TransferManagerTest, TransferTimeLabelIsSecondsOverAThousand) {
 
 TEST(TransferManagerTest, StartingARunningDownloadAgainStartsNothing) {
     ManagerWorld w;
-    w.server.Serve("/slow.bin", TestBytes(400000), FaultMode{.trickleBytesPerSecond = 100000});
+    w.server.Serve("/slow.bin", TestBytes(150000), FaultMode{.trickleBytesPerSecond = 100000});
     std::string address = w.server.Url("/slow.bin");
     ASSERT_TRUE(w.manager->StartDownload(address, false));
     EXPECT_TRUE(w.manager->StartDownload(address, false));
@@ -255,7 +225,7 @@ TEST(TransferManagerTest, FileNamesMustBePlainNames) {
         EXPECT_TRUE(w.dialog.prompts.empty());
         EXPECT_EQ(w.Messages(),
                   std::vector<std::string>{"Failed to start download, because the save file couldn't be created."});
-        EXPECT_FALSE(fs::exists(w.DefaultFolder() + "download.lock")) << "refused before the lock";
+        EXPECT_FALSE(fs::exists(w.Folder() + "download.lock")) << "refused before the lock";
         EXPECT_EQ(w.server.RequestCount(), 0u);
     }
 }
@@ -356,6 +326,32 @@ TEST(TransferManagerTest, ChoiceWithoutPathEndsTheStart) {
     EXPECT_EQ(StoredState(address), 205u);
 }
 
+TEST(TransferManagerTest, DefaultFolderThatIsNotUtf8LeadsToTheDialog) {
+    ManagerWorld w;
+    w.server.Serve("/g.exe", "abc");
+    std::string odd = w.env.Path("data-\xff");
+    setenv("XDG_DATA_HOME", odd.c_str(), 1);
+    fs::create_directories(w.env.Path("picked"));
+    w.dialog.Choose(w.env.Path("picked"));
+    std::string address = w.server.Url("/g.exe");
+    ASSERT_TRUE(w.manager->StartDownload(address, false)) << "as if the user had been asked";
+    EXPECT_EQ(w.dialog.prompts.size(), 1u);
+    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.env.Path("picked") + "/");
+    EXPECT_EQ(w.Finish(address), "complete");
+}
+
+TEST(TransferManagerTest, NoDataFolderMeansNoDownload) {
+    ManagerWorld w;
+    w.server.Serve("/g.exe", "abc");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    std::string address = w.server.Url("/g.exe");
+    EXPECT_FALSE(w.manager->StartDownload(address, true));
+    EXPECT_EQ(w.events.All(), (std::vector<RecordedEvent>{{"DownloadNotStarted", "SaveDirectoryEmpty", address}}));
+    EXPECT_TRUE(w.dialog.prompts.empty());
+    EXPECT_EQ(w.server.RequestCount(), 0u);
+}
+
 TEST(TransferManagerTest, EmptyStoredFolderOfAResumedDownloadMeansTheDefaultFolder) {
     ManagerWorld w;
     w.server.Serve("/g.exe", "abc");
@@ -364,13 +360,13 @@ TEST(TransferManagerTest, EmptyStoredFolderOfAResumedDownloadMeansTheDefaultFold
     TransferManager::SaveSaveDirectory(address, "");
     ASSERT_TRUE(w.manager->StartDownload(address, false));
     EXPECT_EQ(w.Finish(address), "complete");
-    EXPECT_EQ(TestEnvironment::ReadFile(w.DefaultFolder() + "g.exe"), "abc");
-    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.DefaultFolder());
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "g.exe"), "abc");
+    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.Folder());
 }
 
 TEST(TransferManagerTest, TwoAddressesCannotShareAFile) {
     ManagerWorld w;
-    w.server.Serve("/one/setup.exe", TestBytes(300000), FaultMode{.trickleBytesPerSecond = 100000});
+    w.server.Serve("/one/setup.exe", TestBytes(150000), FaultMode{.trickleBytesPerSecond = 100000});
     w.server.Serve("/two/setup.exe", "other");
     std::string first = w.server.Url("/one/setup.exe");
     std::string second = w.server.Url("/two/setup.exe");
@@ -387,7 +383,7 @@ TEST(TransferManagerTest, TwoAddressesCannotShareAFile) {
     EXPECT_EQ(StoredState(first), 204u);
     ASSERT_TRUE(w.manager->StartDownload(first, false));
     EXPECT_EQ(w.Finish(first), "complete");
-    EXPECT_EQ(TestEnvironment::ReadFile(w.DefaultFolder() + "setup.exe"), TestBytes(300000));
+    EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "setup.exe") == TestBytes(150000));
 
     // Once its files are reset, the name is free again.
     TransferManager::ResetDownload(first);
