@@ -34,7 +34,7 @@ private:
 }  // namespace
 
 LzmaResult DecodeLzmaAlone(ByteSource& source, uint64_t offset, uint64_t length, ByteSink& out,
-                           uint64_t unknownSizeLimit) {
+                           uint64_t unknownSizeLimit, uint64_t ceiling) {
     if (offset > source.Size() || length > source.Size() - offset)
         return LzmaResult::ReadFailed;
     if (length < kLzmaAloneHeaderSize)
@@ -68,6 +68,7 @@ LzmaResult DecodeLzmaAlone(ByteSource& source, uint64_t offset, uint64_t length,
         limit = usage + kLimitSlack;
     }
 
+    limit = std::min(limit, ceiling);
     LzmaStream stream;
     if (lzma_alone_decoder(stream.get(), limit) != LZMA_OK)
         return LzmaResult::MemoryLimit;

@@ -23,5 +23,7 @@ enum class LzmaResult {
 // from the header's dictionary alone, so with a stored size the dictionary is
 // lowered to max(4096, size) (a larger one can never be reached, so the output is
 // the same) and the limit set from that; without one the limit is unknownSizeLimit.
+// No limit exceeds ceiling (for callers with a budget of their own).
 LzmaResult DecodeLzmaAlone(ByteSource& source, uint64_t offset, uint64_t length, ByteSink& out,
-                           uint64_t unknownSizeLimit = kLzmaUnknownSizeMemoryLimit);
+                           uint64_t unknownSizeLimit = kLzmaUnknownSizeMemoryLimit,
+                           uint64_t ceiling = UINT64_MAX);

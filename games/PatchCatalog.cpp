@@ -14,20 +14,6 @@
 
 namespace {
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';

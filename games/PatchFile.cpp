@@ -43,28 +43,43 @@ bool PatchFile::NextEntry(PatchEntry& entry) {
     const uint64_t size = source.Size();
     if (position >= size)
         return Corrupt("entry cut short: operation");
-    // Everything up to the data fits in one read: operation, two texts of at most
-    // kMaxTextLength bytes and their zero bytes, and the fixed fields.
-    size_t want = static_cast<size_t>(std::min<uint64_t>(1 + 2 * (kMaxTextLength + 1) + kFixedFields, size - position));
-    std::vector<unsigned char> bytes(want);
-    if (!source.ReadAt(position, bytes.data(), want))
-        return Corrupt("entry cannot be read");
-
+    // Everything up to the data: operation, two texts of at most kMaxTextLength
+    // bytes and their zero bytes, and the fixed fields. A first small read holds
+    // all of it for any ordinary entry; the longest case gets a second one.
+    const size_t most = static_cast<size_t>(std::min<uint64_t>(1 + 2 * (kMaxTextLength + 1) + kFixedFields, size - position));
+    std::vector<unsigned char> bytes;
     size_t at = 0;
-    entry.operation = bytes[at++];
-    std::string* texts[2] = {&entry.folder, &entry.fileName};
-    for (std::string* text : texts) {
-        size_t limit = std::min(want, at + kMaxTextLength + 1);
-        const unsigned char* zero = static_cast<const unsigned char*>(std::memchr(bytes.data() + at, 0, limit - at));
-        if (!zero)
-            return Corrupt(at + kMaxTextLength + 1 > want ? "entry cut short: text without its zero byte"
-                                                          : "text too long");
-        size_t length = static_cast<size_t>(zero - (bytes.data() + at));
-        text->assign(reinterpret_cast<const char*>(bytes.data() + at), length);
-        at += length + 1;
+    for (size_t want : {std::min<size_t>(512, most), most}) {
+        const bool last = want == most;
+        bytes.resize(want);
+        if (!source.ReadAt(position, bytes.data(), want))
+            return Corrupt("entry cannot be read");
+        at = 0;
+        entry.operation = bytes[at++];
+        bool complete = true;
+        for (std::string* text : {&entry.folder, &entry.fileName}) {
+            size_t limit = std::min(want, at + kMaxTextLength + 1);
+            const void* zero = std::memchr(bytes.data() + at, 0, limit - at);
+            if (!zero) {
+                if (!last) {
+                    complete = false;
+                    break;
+                }
+                return Corrupt(at + kMaxTextLength + 1 > want ? "entry cut short: text without its zero byte"
+                                                              : "text too long");
+            }
+            size_t length = static_cast<size_t>(static_cast<const unsigned char*>(zero) - (bytes.data() + at));
+            text->assign(reinterpret_cast<const char*>(bytes.data() + at), length);
+            at += length + 1;
+        }
+        if (complete && want - at < kFixedFields) {
+            if (last)
+                return Corrupt("entry cut short: checksums and length");
+            complete = false;
+        }
+        if (complete)
+            break;
     }
-    if (want - at < kFixedFields)
-        return Corrupt("entry cut short: checksums and length");
     entry.oldCrc = ReadU32(bytes.data() + at);
     entry.newCrc = ReadU32(bytes.data() + at + 4);
     entry.dataLength = ReadU32(bytes.data() + at + 8);

@@ -7,22 +7,6 @@
 
 namespace {
 
-bool EqualsIgnoringAsciiCase(const char* a, const std::string& b) {
-    size_t i = 0;
-    for (; a[i] != '\0'; ++i) {
-        if (i >= b.size())
-            return false;
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return i == b.size();
-}
-
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
@@ -54,6 +38,21 @@ std::string WithoutTrailingSlashes(std::string path) {
 }
 
 }  // namespace
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
 
 std::string ResolveExistingCase(const std::string& base, const std::string& joined) {
     const std::string root = WithoutTrailingSlashes(base);

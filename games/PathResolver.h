@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Paths taken from data written on Windows, where names are compared without
 // regard to case. Each part below the base that does not exist as written
@@ -16,3 +17,6 @@ std::optional<std::string> ResolveDataPath(const std::string& base, const std::s
 // The resolution alone, for a path that SafeJoin built from base (it starts with
 // base). The base itself is taken as it is.
 std::string ResolveExistingCase(const std::string& base, const std::string& joined);
+
+// Equal but for the case of ASCII letters (the rule of names above).
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

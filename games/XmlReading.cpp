@@ -115,7 +115,20 @@ bool Parse(const std::string& text, TiXmlDocument& document, TiXmlEncoding encod
         return false;
     // No row and column tracking: it costs a quarter of the parse and is never read.
     document.SetTabSize(0);
-    document.Parse(text.c_str(), nullptr, encoding);
+    // TinyXML steps over a multi-byte character by the length its lead byte
+    // announces, so a lead byte among the last three bytes carries it past the
+    // terminating zero into memory that is not ours: give it zeros to land on.
+    const size_t end = std::strlen(text.c_str());
+    bool leadNearEnd = false;
+    for (size_t k = 1; k <= 3 && k <= end; ++k)
+        leadNearEnd |= static_cast<unsigned char>(text[end - k]) >= 0xC0;
+    if (leadNearEnd) {
+        std::string padded(text, 0, end);
+        padded.append(4, '\0');
+        document.Parse(padded.c_str(), nullptr, encoding);
+    } else {
+        document.Parse(text.c_str(), nullptr, encoding);
+    }
     return !document.Error();
 }
 

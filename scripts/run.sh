@@ -25,9 +25,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$BUILD/tools/demo-publisher/demo-publisher" --port-file "$work/port" >"$work/publisher.out" &
-pids+=($!)
-for _ in $(seq 600); do [ -s "$work/port" ] && break; sleep 0.1; done
+# The build's default service port first, so config.xml's pages are there too;
+# any free port when it is taken.
+default_port=$(sed -n 's|^QUOR_DEFAULT_SERVICE_URL:STRING=http://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$BUILD/CMakeCache.txt")
+for port in ${default_port:-} 0; do
+  "$BUILD/tools/demo-publisher/demo-publisher" --port "$port" --port-file "$work/port" >"$work/publisher.out" &
+  publisher=$!
+  for _ in $(seq 600); do
+    [ -s "$work/port" ] && break
+    kill -0 "$publisher" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -s "$work/port" ]; then pids+=("$publisher"); break; fi
+  wait "$publisher" 2>/dev/null || true
+done
 if [ ! -s "$work/port" ]; then
   echo "the demo publisher did not start" >&2
   exit 1

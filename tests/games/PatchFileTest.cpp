@@ -112,10 +112,24 @@ TEST(PatchFile, LengthsMustLieInsideTheFileAndTheEntry) {
     PatchFileWriter other;
     other.AddEntry(7, "", "f", 0, 0, std::string(10, 'x'));
     EXPECT_TRUE(check(other.Bytes()));
-    // A folder text longer than any path.
-    PatchFileWriter longText;
-    longText.AddDelete(std::string(5000, 'a'), "f");
-    EXPECT_FALSE(check(longText.Bytes()));
+    // Texts up to 4096 bytes, longer than the first read of an entry, are read
+    // whole; a longer one is no path.
+    for (size_t length : {size_t{600}, size_t{4096}, size_t{4097}}) {
+        PatchFileWriter text;
+        text.AddDelete(std::string(length, 'a'), "f");
+        text.AddDelete("", std::string(length, 'b'));
+        std::string bytes = text.Bytes();
+        MemoryByteSource source(bytes);
+        PatchFile file(source);
+        ASSERT_TRUE(file.ReadHeader());
+        PatchEntry e;
+        EXPECT_EQ(file.NextEntry(e), length <= 4096) << length;
+        if (length <= 4096) {
+            EXPECT_EQ(e.folder, std::string(length, 'a'));
+            ASSERT_TRUE(file.NextEntry(e));
+            EXPECT_EQ(e.fileName, std::string(length, 'b'));
+        }
+    }
 }
 
 TEST(PatchFile, EntryPaths) {

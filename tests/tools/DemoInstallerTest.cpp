@@ -8,8 +8,10 @@
 
 #include "core/RegistryReference.h"
 #include "games/GameLocation.h"
+#include "games/InstallRepair.h"
 #include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 #include "tests/tools/PublisherProcess.h"
 #include "tools/quor-mkpatch/PatchBuilder.h"
 
@@ -61,6 +63,36 @@ TEST_F(DemoInstallerTest, InstallsBuildOneAndWritesTheRegistry) {
     EXPECT_EQ(access(program.c_str(), X_OK), 0);
     EXPECT_NE(TestEnvironment::ReadFile(publisher->RecordFolder() + "/starcourier-installs.log").find("install done"),
               std::string::npos);
+}
+
+// The repair check against the publisher's install manifest: a damaged file and
+// a deleted program are fetched again, and nothing else.
+TEST_F(DemoInstallerTest, RepairCheckFetchesExactlyWhatIsDamagedOrMissing) {
+    Start();
+    ASSERT_EQ(ChildProcess::Run({Download("/quor/games/starcourier/StarCourierSetup.exe", "Downloads")}).exitCode, 0);
+    std::string buildFolder = publisher->DataFolder() + "/builds/starcourier/1";
+    env.WriteFile("home/Games/Star Courier/data/level one.dat", "damaged");
+    std::filesystem::remove(GameFolder() + "/starcourier.exe");
+    size_t logged = publisher->LogLines().size();
+
+    InstallRepair repair(ReadRegistryString(kKey, "InstallPath"), publisher->Base() + "/quor/games/starcourier/install.txt",
+                         publisher->Base() + "/quor/games/starcourier/files/");
+    ASSERT_TRUE(repair.Start());
+    ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() >= 1.0f; }, 60000));
+    repair.Stop();
+
+    std::vector<std::string> installed, build;
+    ASSERT_TRUE(PatchBuilder::ListFiles(GameFolder(), installed));
+    ASSERT_TRUE(PatchBuilder::ListFiles(buildFolder, build));
+    EXPECT_EQ(installed, build);
+    for (const std::string& f : build)
+        EXPECT_EQ(TestEnvironment::ReadFile(GameFolder() + "/" + f), TestEnvironment::ReadFile(buildFolder + "/" + f)) << f;
+    ASSERT_TRUE(WaitUntil([&] { return publisher->LogLines().size() >= logged + 3; }));
+    std::vector<std::string> lines = publisher->LogLines();
+    std::vector<std::string> requests(lines.begin() + static_cast<long>(logged), lines.end());
+    EXPECT_EQ(requests, (std::vector<std::string>{"GET /quor/games/starcourier/install.txt 200",
+                                                  "GET /quor/games/starcourier/files/data/level%20one.dat 200",
+                                                  "GET /quor/games/starcourier/files/starcourier.exe 200"}));
 }
 
 TEST_F(DemoInstallerTest, GameNotesItsCommandLineAndEnds) {

@@ -196,6 +196,13 @@ TEST_F(DemoPublisherTest, InstallManifestListsTheLatestBuildsFiles) {
     EXPECT_EQ(lines, files.size());
     EXPECT_NE(text.find("\\data\\level one.dat,"), std::string::npos) << "a name with a blank";
     EXPECT_EQ(publisher->Get("/quor/games/starcourier/files/../../builds/starcourier/1/readme.txt").status, 404);
+
+    // Pinned to build 1 while build 2 is offered, the check describes build 1.
+    ASSERT_EQ(publisher->Post("/control/install-manifest-build?value=1").status, 200);
+    text = publisher->Get("/quor/games/starcourier/install.txt").body;
+    EXPECT_NE(text.find("\\intro\\old intro.txt,"), std::string::npos) << text;
+    EXPECT_EQ(publisher->Get("/quor/games/starcourier/files/intro/old%20intro.txt").status, 200);
+    EXPECT_EQ(publisher->Get("/quor/games/starcourier/files/data/maps/new%20map.dat").status, 404);
 }
 
 TEST_F(DemoPublisherTest, FailedDownloadAnswers404UntilRestored) {

@@ -226,7 +226,7 @@ std::string DemoContent::PatchCatalogue(const DemoGame& game, const std::string&
 }
 
 std::string DemoContent::InstallManifest(const DemoGame& game, const PublisherSettings& settings) const {
-    int latest = std::clamp(settings.catalogueLatest, 1, DemoGame::kBuilds);
+    int latest = std::clamp(settings.RepairBuild(), 1, DemoGame::kBuilds);
     std::string text;
     for (const auto& [path, bytes] : Of(game).builds.at(latest)) {
         std::string windows = "\\" + path;

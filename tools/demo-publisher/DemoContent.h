@@ -32,7 +32,8 @@ public:
 
     std::string Manifest(const std::string& base, const PublisherSettings& settings) const;
     std::string PatchCatalogue(const DemoGame& game, const std::string& base, const PublisherSettings& settings) const;
-    // The latest build's files with their CRC-32, one "\path,crc" line each.
+    // The files of the build it describes (the latest offered unless set) with
+    // their CRC-32, one "\path,crc" line each.
     std::string InstallManifest(const DemoGame& game, const PublisherSettings& settings) const;
 
     // A file of a build ("" and false when the build has no such file).

@@ -94,6 +94,8 @@ bool PublisherServer::Control(const httplib::Request& req, httplib::Response& re
     std::lock_guard<std::mutex> hold(settingsLock);
     if (what == "catalogue-latest" && ParseInt(value, 1, DemoGame::kBuilds, n)) {
         settings.catalogueLatest = static_cast<int>(n);
+    } else if (what == "install-manifest-build" && ParseInt(value, 0, DemoGame::kBuilds, n)) {
+        settings.installManifestBuild = static_cast<int>(n);
     } else if (what == "update-version" && ParseInt(value, 0, INT32_MAX, n)) {
         settings.updateVersion = static_cast<int32_t>(n);
     } else if (what == "manifest-refresh" && ParseInt(value, 0, INT32_MAX, n)) {
@@ -182,7 +184,7 @@ void PublisherServer::Routes() {
     s.Get(R"(/quor/games/([a-z]+)/files/(.+))", [this, game](const httplib::Request& req, httplib::Response& res) {
         const DemoGame* g = game(req, res);
         std::string bytes;
-        if (g && content.BuildFile(*g, Settings().catalogueLatest, req.matches[2], bytes))
+        if (g && content.BuildFile(*g, Settings().RepairBuild(), req.matches[2], bytes))
             res.set_content(bytes, kBinary);
         else
             res.status = 404;
@@ -220,7 +222,8 @@ void PublisherServer::Routes() {
     });
     s.Get("/control/state", [this](const httplib::Request&, httplib::Response& res) {
         PublisherSettings now = Settings();
-        std::string text = "catalogue-latest=" + std::to_string(now.catalogueLatest) + "\nupdate-version=" +
+        std::string text = "catalogue-latest=" + std::to_string(now.catalogueLatest) + "\ninstall-manifest-build=" +
+                           std::to_string(now.installManifestBuild) + "\nupdate-version=" +
                            std::to_string(now.updateVersion) + "\nmanifest-refresh=" +
                            std::to_string(now.manifestRefreshTime) + "\nrate=" + std::to_string(now.rateKbps) +
                            "\ngeneration=" + std::to_string(now.generation) + "\n";

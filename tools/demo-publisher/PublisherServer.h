@@ -20,12 +20,13 @@ struct Response;
 //   GET  /quor/banners/<slug>.png, /quor/icons/<slug>.png
 //   GET  /quor/games/<slug>/<Setup>.exe   the installer (404 with --fail-download)
 //   GET  /quor/games/<slug>/patches/catalog.xml, .../<a>-<b>.quorpatch
-//   GET  /quor/games/<slug>/install.txt   the install manifest of the latest build
-//   GET  /quor/games/<slug>/files/<path>  the latest build's files
+//   GET  /quor/games/<slug>/install.txt   the install manifest of the latest build (or the one set)
+//   GET  /quor/games/<slug>/files/<path>  that build's files
 //   GET  /quor/builds/<slug>/<n>/<path>   any build's files
 //   GET  /quor/update/QuorSetup-<n>.exe   the launcher's update installer
 //   GET  /quor/, /quor/games.html, /quor/game.html, /quor/games/<slug>/, ... small pages
-//   POST /control/catalogue-latest?value=N, /control/update-version?value=N,
+//   POST /control/catalogue-latest?value=N, /control/install-manifest-build?value=0..3,
+//        /control/update-version?value=N,
 //        /control/manifest-refresh?value=S, /control/rate?value=KBPS,
 //        /control/fail-download?game=NAME&value=1|0, /control/broken-installer?game=NAME&value=1|0
 //   GET  /control/state                   the settings, one "name=value" a line

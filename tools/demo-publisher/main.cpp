@@ -2,7 +2,8 @@
 //
 //   demo-publisher [--port N] [--port-file FILE] [--log FILE] [--data DIR]
 //                  [--record-dir DIR] [--quor-reg PROGRAM] [--bsdiff PROGRAM]
-//                  [--play-seconds N] [--catalogue-latest 1|2|3] [--update-version N]
+//                  [--play-seconds N] [--catalogue-latest 1|2|3] [--install-manifest-build 0|1|2|3]
+//                  [--update-version N]
 //                  [--manifest-refresh SECONDS] [--rate KBPS]
 //                  [--fail-download GAME]... [--broken-installer GAME]...
 //
@@ -34,7 +35,8 @@ int Usage(const char* why) {
         std::fprintf(stderr, "demo-publisher: %s\n", why);
     std::fputs("usage: demo-publisher [--port N] [--port-file FILE] [--log FILE] [--data DIR]\n"
                "         [--record-dir DIR] [--quor-reg PROGRAM] [--bsdiff PROGRAM] [--play-seconds N]\n"
-               "         [--catalogue-latest 1|2|3] [--update-version N] [--manifest-refresh SECONDS]\n"
+               "         [--catalogue-latest 1|2|3] [--install-manifest-build 0|1|2|3] [--update-version N]\n"
+               "         [--manifest-refresh SECONDS]\n"
                "         [--rate KBPS] [--fail-download GAME]... [--broken-installer GAME]...\n",
                stderr);
     return 2;
@@ -96,6 +98,7 @@ int main(int argc, char** argv) {
         else if (a == "--bsdiff") bsdiff = v;
         else if (a == "--play-seconds" && Number(v, 0, 3600, n)) playSeconds = n;
         else if (a == "--catalogue-latest" && Number(v, 1, DemoGame::kBuilds, n)) settings.catalogueLatest = static_cast<int>(n);
+        else if (a == "--install-manifest-build" && Number(v, 0, DemoGame::kBuilds, n)) settings.installManifestBuild = static_cast<int>(n);
         else if (a == "--update-version" && Number(v, 0, INT32_MAX, n)) settings.updateVersion = static_cast<int32_t>(n);
         else if (a == "--manifest-refresh" && Number(v, 0, INT32_MAX, n)) settings.manifestRefreshTime = static_cast<int32_t>(n);
         else if (a == "--rate" && Number(v, 0, 1 << 20, n)) settings.rateKbps = static_cast<int>(n);
