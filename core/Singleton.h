@@ -5,17 +5,19 @@
 template <typename T>
 class Singleton {
 public:
-    static T* Instance() { return instance; }
+    // Converted only here: while the constructor and destructor of this base run,
+    // the object is not (or no longer) a T.
+    static T* Instance() { return static_cast<T*>(instance); }
 
 protected:
-    Singleton() { instance = static_cast<T*>(this); }
+    Singleton() { instance = this; }
     ~Singleton() {
-        if (instance == static_cast<T*>(this))
+        if (instance == this)
             instance = nullptr;
     }
     Singleton(const Singleton&) = delete;
     Singleton& operator=(const Singleton&) = delete;
 
 private:
-    static inline T* instance = nullptr;
+    static inline Singleton* instance = nullptr;
 };
