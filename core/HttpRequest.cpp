@@ -74,7 +74,8 @@ uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
 }
 
 // One GET into the sink; true only for a complete reply with a 2xx status.
-bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kind, BodySink& sink) {
+bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kind, BodySink& sink,
+                long totalTimeoutSeconds = 0) {
     InitHttp();
     const HttpLimits limits = HttpLimits::Current();
     sink.cap = CapFor(kind, limits);
@@ -91,7 +92,9 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
     if (connectTimeoutSeconds > 0)
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
-    // No whole-request limit, but a reply that crawls or stalls is given up.
+    if (totalTimeoutSeconds > 0)
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT, totalTimeoutSeconds);
+    // A reply that crawls or stalls is given up.
     if (limits.lowSpeedBytesPerSecond > 0 && limits.lowSpeedSeconds > 0) {
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
@@ -192,11 +195,12 @@ void ApplyCommonCurlOptions(const std::string& url, void* curlHandle) {
     SetCurlProxy(url, handle, GetSystemProxy(url));
 }
 
-std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind) {
+std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind,
+                            long totalTimeoutSeconds) {
     std::string body;
     BodySink sink;
     sink.buffer = &body;
-    if (!PerformGet(url, connectTimeoutSeconds, kind, sink))
+    if (!PerformGet(url, connectTimeoutSeconds, kind, sink, totalTimeoutSeconds))
         return {};
     return body;
 }

@@ -5,11 +5,11 @@
 template <typename T>
 class Singleton {
 public:
-    // Converted only here: while the constructor and destructor of this base run,
-    // the object is not (or no longer) a T.
-    static T* Instance() { return static_cast<T*>(instance); }
+    static T* Instance() { return instance ? static_cast<T*>(instance) : nullptr; }
 
 protected:
+    // The base pointer is kept, not T*: casting to T while T is still being
+    // constructed (or already destroyed) is undefined.
     Singleton() { instance = this; }
     ~Singleton() {
         if (instance == this)

@@ -5,19 +5,42 @@
 #include "core/RegistryReference.h"
 #include "core/StringUtils.h"
 #include "games/DesktopEntry.h"
+#include "games/WineRegistry.h"
 #include "platform/AtomicFile.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"
 
 namespace {
 
-std::string LocationPart(const std::string& installkey, const std::string& subkey) {
-    if (subkey.empty())
-        return {};
-    if (subkey[0] == '!')
-        return subkey.substr(1);
-    return ReadRegistryString(installkey, subkey);
-}
+// Reads one part of a location: a literal, or a value under the install key in
+// our registry, or, for a game that wine installed, in the wine prefix's.
+class LocationReader {
+public:
+    explicit LocationReader(const std::string& installkey) : installkey(installkey) {
+        if (!KeyExists(installkey)) {
+            std::string candidate = WineRegistry::DefaultPrefix();
+            if (!candidate.empty() && WineRegistry::KeyExists(candidate, installkey))
+                winePrefix = candidate;
+        }
+    }
+
+    std::string Part(const std::string& subkey, bool isFolder) const {
+        if (subkey.empty())
+            return {};
+        if (subkey[0] == '!')
+            return subkey.substr(1);
+        if (winePrefix.empty())
+            return ReadRegistryString(installkey, subkey);
+        auto value = WineRegistry::ReadValue(winePrefix, installkey, subkey);
+        if (!value || (value->type != platform::ValueType::String && value->type != platform::ValueType::ExpandString))
+            return {};
+        return isFolder ? WineRegistry::ToUnixPath(winePrefix, value->data) : value->data;
+    }
+
+private:
+    const std::string& installkey;
+    std::string winePrefix;  // set when the key is wine's, not ours
+};
 
 std::string ShortcutFile(const std::string& marker) {
     if (marker == kDuskmarchMarker)
@@ -33,8 +56,9 @@ std::string ResolveGameLocation(const std::string& installkey, const std::string
                                 const std::string& launchfilesubkey) {
     if (installkey == kDuskmarchMarker || installkey == kIronvaleMarker)
         return ShortcutTarget(installkey);
-    std::string folder = LocationPart(installkey, launchpathsubkey);
-    std::string file = LocationPart(installkey, launchfilesubkey);
+    LocationReader reader(installkey);
+    std::string folder = reader.Part(launchpathsubkey, true);
+    std::string file = reader.Part(launchfilesubkey, false);
     if (folder.empty())
         return file;
     if (folder.back() != '/' && folder.back() != '\\')

@@ -9,7 +9,9 @@
 
 // The full path of the game's program; "" when nothing is found. A subkey that
 // begins with "!" is a literal (the "!" dropped), any other names a value under
-// installkey. The file part joins the folder safely: one that would leave the
+// installkey: in our registry, else, when the key is only there, in the wine
+// prefix's ($WINEPREFIX, else ~/.wine), whose drive paths are mapped to this
+// machine. The file part joins the folder safely: one that would leave the
 // folder gives "".
 std::string ResolveGameLocation(const std::string& installkey, const std::string& launchpathsubkey,
                                 const std::string& launchfilesubkey);

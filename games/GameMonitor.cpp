@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "core/CredentialManager.h"
+
 
 GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck)
     : clock(clock), sessionCheck(std::move(sessionCheck)) {
@@ -17,6 +19,8 @@ void GameMonitor::Poll() {
     std::lock_guard<std::mutex> guard(pollLock);
     if (sessionCheck)
         sessionCheck();
+    else if (CredentialManager* credentials = CredentialManager::Instance())
+        credentials->CheckSession();
 }
 
 bool GameMonitor::IsCheckDue(const std::string& game, bool shortInterval) {

@@ -1,5 +1,6 @@
 #include "games/Manifest.h"
 
+#include <iterator>
 #include <memory>
 #include <tinyxml.h>
 
@@ -118,21 +119,53 @@ std::string AutoUpdateName(const std::string& languageCode) {
     return "Auto-Update";
 }
 
+namespace {
+
+// The auto-update entry is the first "autoupdate" child, wherever it stands; the
+// games follow it in document order.
+class ManifestReader final : public xmlread::ChildElementReader {
+public:
+    ManifestReader(const std::string& bannerFolder, const std::string& languageCode)
+        : bannerFolder(bannerFolder), languageCode(languageCode) {}
+
+    void Restart() override {
+        document = ManifestDocument();
+        games.clear();
+    }
+
+    void Visit(const TiXmlElement& element) override {
+        const std::string& name = element.ValueStr();
+        if (name == "download")
+            games.push_back(ReadGame(&element, bannerFolder));
+        else if (name == "autoupdate" && !document.hasAutoUpdate)
+            document.entries.push_back(ReadAutoUpdate(&element, languageCode, document));
+    }
+
+    ManifestDocument Finish() {
+        if (document.entries.empty()) {
+            document.entries = std::move(games);
+        } else {
+            document.entries.reserve(games.size() + 1);
+            std::move(games.begin(), games.end(), std::back_inserter(document.entries));
+        }
+        return std::move(document);
+    }
+
+private:
+    const std::string& bannerFolder;
+    const std::string& languageCode;
+    ManifestDocument document;
+    std::vector<ManifestEntry> games;
+};
+
+}  // namespace
+
 ManifestDocument ParseManifestDocument(const std::string& text, const std::string& bannerFolder,
                                        const std::string& languageCode) {
-    ManifestDocument document;
-    TiXmlDocument xml;
-    if (!xmlread::ParseDocument(text, xml))
-        return document;
-    const TiXmlElement* manifest = xml.FirstChildElement("manifest");
-    if (!manifest)
-        return document;
-    if (const TiXmlElement* autoupdate = manifest->FirstChildElement("autoupdate"))
-        document.entries.push_back(ReadAutoUpdate(autoupdate, languageCode, document));
-    for (const TiXmlElement* game = manifest->FirstChildElement("download"); game;
-         game = game->NextSiblingElement("download"))
-        document.entries.push_back(ReadGame(game, bannerFolder));
-    return document;
+    ManifestReader reader(bannerFolder, languageCode);
+    if (!xmlread::ReadRootChildren(text, "manifest", reader))
+        return ManifestDocument();
+    return reader.Finish();
 }
 
 void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& configuration) {

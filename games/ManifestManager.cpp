@@ -17,6 +17,7 @@
 #include "core/SystemPaths.h"
 #include "games/Manifest.h"
 #include "games/TransferActivity.h"
+#include "games/TransferManager.h"
 
 namespace {
 
@@ -60,10 +61,10 @@ struct ManifestManager::Loaded {
 ManifestManager::ManifestManager() : ManifestManager(Services{}) {}
 
 ManifestManager::ManifestManager(Services services)
-    : configuration(services.configuration ? services.configuration : ConfigManager::Instance()),
+    : configuration(services.configuration),
       activity(services.activity),
       clock(services.clock ? services.clock : &Clock::System()),
-      exitRequester(services.exitRequester ? services.exitRequester : &ExitRequester::Current()),
+      exitRequester(services.exitRequester),
       programFolder(services.programFolder.empty() ? GetProgramDirectory() : services.programFolder) {
     if (!programFolder.empty() && programFolder.back() != '/')
         programFolder += '/';
@@ -72,6 +73,14 @@ ManifestManager::ManifestManager(Services services)
 
 ManifestManager::~ManifestManager() {
     Stop();
+}
+
+ExitRequester& ManifestManager::Exit() {
+    return exitRequester ? *exitRequester : ExitRequester::Current();
+}
+
+TransferActivity* ManifestManager::Activity() {
+    return activity ? activity : TransferManager::Instance();
 }
 
 std::string ManifestManager::GetMachineSerial(ConfigManager& config) {
@@ -192,7 +201,7 @@ ManifestManager::Loaded ManifestManager::Load(ConfigManager& config, bool prefer
             found = fromSaved() || fromShipped();
         }
         if (!found && !anyText) {
-            exitRequester->RequestExit(Msg::ManifestUnavailable);
+            Exit().RequestExit(Msg::ManifestUnavailable);
             return {{}, false, true};
         }
     }
@@ -278,6 +287,9 @@ bool ManifestManager::CheckAutoUpdate(int32_t offeredVersion) {
 }
 
 void ManifestManager::RefreshTick() {
+    ConfigManager* config = configuration ? configuration : ConfigManager::Instance();
+    if (!config)
+        return;
     int64_t start;
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
@@ -289,7 +301,7 @@ void ManifestManager::RefreshTick() {
         nextRefresh = start;
     }
     // Asked outside our lock: the transfer manager answers under its own.
-    if (activity && activity->IsBusy())
+    if (TransferActivity* busy = Activity(); busy && busy->IsBusy())
         return;
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
@@ -300,7 +312,7 @@ void ManifestManager::RefreshTick() {
     // never wait on the network.
     Loaded loaded;
     try {
-        loaded = Load(*configuration, false);
+        loaded = Load(*config, false);
     } catch (...) {
         std::lock_guard<std::recursive_mutex> guard(lock);
         refreshRunning = false;

@@ -20,9 +20,9 @@ struct ManifestDocument;
 // launcher is idle, and decides whether the launcher should update itself.
 class ManifestManager : public Singleton<ManifestManager>, public Thread {
 public:
-    // What the manager talks to; each null member takes the process default
-    // (the system clock, the installed exit requester, the program folder, the
-    // current ConfigManager). `activity` null: never busy.
+    // What the manager talks to; each null member takes the process default,
+    // looked up when it is needed: the current ConfigManager and TransferManager,
+    // the installed exit requester, the system clock, the program folder.
     struct Services {
         ConfigManager* configuration = nullptr;
         TransferActivity* activity = nullptr;
@@ -73,7 +73,7 @@ public:
 
     int64_t NextRefreshTime();
     bool IsFromSavedCopy();
-    ExitRequester& Exit() { return *exitRequester; }
+    ExitRequester& Exit();
     const std::string& ProgramFolder() const { return programFolder; }
     // Where the saved copy lives ("" when no data folder can be had).
     std::string SavedCopyPath(ConfigManager& configuration);
@@ -86,6 +86,7 @@ private:
     std::string FetchBody(ConfigManager& configuration, ManifestDocument* parsed);
     Loaded Load(ConfigManager& configuration, bool preferSaved);
     std::string ShippedManifestPath();
+    TransferActivity* Activity();
 
     ConfigManager* configuration;
     TransferActivity* activity;

@@ -1,6 +1,7 @@
 #include "games/XmlReading.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <tinyxml.h>
 
@@ -23,7 +24,7 @@ bool IsNameStart(unsigned char c) {
 }
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0.
-size_t Utf8SequenceLength(const std::string& text, size_t i) {
+size_t Utf8SequenceLength(const char* text, size_t size, size_t i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x80)
         return 1;
@@ -41,7 +42,7 @@ size_t Utf8SequenceLength(const std::string& text, size_t i) {
     } else {
         return 0;
     }
-    if (i + length > text.size())
+    if (i + length > size)
         return 0;
     for (size_t k = 1; k < length; ++k) {
         unsigned char t = static_cast<unsigned char>(text[i + k]);
@@ -107,29 +108,244 @@ int NestingDepth(const std::string& text) {
     return deepest;
 }
 
-bool ParseDocument(const std::string& text, TiXmlDocument& document) {
+namespace {
+
+bool Parse(const std::string& text, TiXmlDocument& document, TiXmlEncoding encoding) {
     if (text.empty() || NestingDepth(text) > kMaxDepth)
         return false;
-    document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    // No row and column tracking: it costs a quarter of the parse and is never read.
+    document.SetTabSize(0);
+    // TinyXML steps over a multi-byte character by the length its lead byte
+    // announces, so a lead byte among the last three bytes carries it past the
+    // terminating zero into memory that is not ours: give it zeros to land on.
+    const size_t end = std::strlen(text.c_str());
+    bool leadNearEnd = false;
+    for (size_t k = 1; k <= 3 && k <= end; ++k)
+        leadNearEnd |= static_cast<unsigned char>(text[end - k]) >= 0xC0;
+    if (leadNearEnd) {
+        std::string padded(text, 0, end);
+        padded.append(4, '\0');
+        document.Parse(padded.c_str(), nullptr, encoding);
+    } else {
+        document.Parse(text.c_str(), nullptr, encoding);
+    }
     return !document.Error();
 }
 
-std::string ValidUtf8(const std::string& text) {
-    size_t i = 0;
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Past blanks and complete comments; npos for a comment without its end.
+size_t SkipBlanksAndComments(const std::string& text, size_t i) {
     while (i < text.size()) {
-        size_t length = Utf8SequenceLength(text, i);
+        if (IsBlank(text[i])) {
+            ++i;
+        } else if (StartsWith(text, i, "<!--")) {
+            i = SkipPast(text, i + 4, "-->");
+            if (i == std::string::npos)
+                return i;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+// Past the ">" of the tag that opens at i, quoted attribute values skipped; npos
+// when it does not end.
+size_t TagEnd(const std::string& text, size_t i) {
+    for (size_t j = i + 1; j < text.size(); ++j) {
+        if (text[j] == '"' || text[j] == '\'') {
+            j = text.find(text[j], j + 1);
+            if (j == std::string::npos)
+                return j;
+        } else if (text[j] == '>') {
+            return j + 1;
+        }
+    }
+    return std::string::npos;
+}
+
+// Past the end of the element that opens at i; npos when it does not end.
+size_t ElementEnd(const std::string& text, size_t i) {
+    int depth = 0;
+    while (i < text.size()) {
+        i = text.find('<', i);
+        if (i == std::string::npos || i + 1 >= text.size())
+            return std::string::npos;
+        size_t next;
+        if (StartsWith(text, i, "<!--")) {
+            next = SkipPast(text, i + 4, "-->");
+        } else if (StartsWith(text, i, "<![CDATA[")) {
+            next = SkipPast(text, i + 9, "]]>");
+        } else if (text[i + 1] == '/') {
+            next = SkipPast(text, i + 2, ">");
+            if (next != std::string::npos && --depth == 0)
+                return next;
+        } else if (text[i + 1] == '?' || text[i + 1] == '!') {
+            next = SkipPast(text, i + 2, ">");
+        } else if (IsNameStart(static_cast<unsigned char>(text[i + 1]))) {
+            next = TagEnd(text, i);
+            if (next != std::string::npos && text[next - 2] != '/')
+                ++depth;
+            else if (next != std::string::npos && depth == 0)
+                return next;  // the element closes itself
+        } else {
+            next = i + 1;
+        }
+        if (next == std::string::npos)
+            return next;
+        i = next;
+    }
+    return std::string::npos;
+}
+
+bool IsRootTagAt(const std::string& text, size_t i, const std::string& rootName) {
+    if (!StartsWith(text, i, ("<" + rootName).c_str()))
+        return false;
+    size_t after = i + 1 + rootName.size();
+    return after < text.size() && (IsBlank(text[after]) || text[after] == '>' || text[after] == '/');
+}
+
+// The encoding TinyXML settles on for a document that starts with this prolog.
+bool PrologEncoding(const std::string& prolog, TiXmlEncoding& encoding) {
+    encoding = TIXML_ENCODING_UNKNOWN;
+    if (StartsWith(prolog, 0, "\xEF\xBB\xBF"))
+        encoding = TIXML_ENCODING_UTF8;
+    if (prolog.find('<') == std::string::npos)
+        return true;
+    TiXmlDocument document;
+    if (!Parse(prolog, document, TIXML_ENCODING_UNKNOWN))
+        return false;
+    if (encoding == TIXML_ENCODING_UNKNOWN) {
+        for (const TiXmlNode* node = document.FirstChild(); node; node = node->NextSibling()) {
+            if (const TiXmlDeclaration* declaration = node->ToDeclaration()) {
+                std::string name = declaration->Encoding();
+                for (char& c : name)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                encoding = (name.empty() || name == "UTF-8" || name == "UTF8") ? TIXML_ENCODING_UTF8
+                                                                               : TIXML_ENCODING_LEGACY;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+enum class Outcome { Read, NotPlain };
+
+// The one-child-at-a-time reading of a plain document; NotPlain hands the
+// document to the whole parse.
+Outcome ReadPlain(const std::string& text, const std::string& rootName, ChildElementReader& reader,
+                  bool& visited) {
+    if (text.find('\0') != std::string::npos)
+        return Outcome::NotPlain;  // TinyXML would read only up to it
+    size_t i = StartsWith(text, 0, "\xEF\xBB\xBF") ? 3 : 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (StartsWith(text, i, "<?xml")) {
+        i = SkipPast(text, i, "?>");
+        if (i == std::string::npos)
+            return Outcome::NotPlain;
+    }
+    i = SkipBlanksAndComments(text, i);
+    if (i == std::string::npos || !IsRootTagAt(text, i, rootName))
+        return Outcome::NotPlain;
+    TiXmlEncoding encoding;
+    if (!PrologEncoding(text.substr(0, i), encoding))
+        return Outcome::NotPlain;
+
+    size_t startTagEnd = TagEnd(text, i);
+    if (startTagEnd == std::string::npos || text[startTagEnd - 2] == '/')
+        return Outcome::NotPlain;
+    {
+        TiXmlDocument root;
+        if (!Parse(text.substr(i, startTagEnd - i) + "</" + rootName + ">", root, encoding))
+            return Outcome::NotPlain;
+    }
+
+    std::string chunk;
+    i = startTagEnd;
+    while (true) {
+        i = SkipBlanksAndComments(text, i);
+        if (i == std::string::npos || i + 1 >= text.size())
+            return Outcome::NotPlain;
+        if (text[i] != '<' || !IsNameStart(static_cast<unsigned char>(text[i + 1])))
+            break;
+        size_t end = ElementEnd(text, i);
+        if (end == std::string::npos)
+            return Outcome::NotPlain;
+        chunk.assign(text, i, end - i);
+        TiXmlDocument child;
+        if (!Parse(chunk, child, encoding) || !child.FirstChild() || child.FirstChild() != child.LastChild() ||
+            !child.FirstChild()->ToElement())
+            return Outcome::NotPlain;
+        reader.Visit(*child.FirstChild()->ToElement());
+        visited = true;
+        i = end;
+    }
+    // The root's end tag ("</name", blanks, ">"), then only blanks and comments.
+    if (!StartsWith(text, i, ("</" + rootName).c_str()))
+        return Outcome::NotPlain;
+    i += 2 + rootName.size();
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (i >= text.size() || text[i] != '>')
+        return Outcome::NotPlain;
+    i = SkipBlanksAndComments(text, i + 1);
+    return i == text.size() ? Outcome::Read : Outcome::NotPlain;
+}
+
+}  // namespace
+
+bool ParseDocument(const std::string& text, TiXmlDocument& document) {
+    return Parse(text, document, TIXML_DEFAULT_ENCODING);
+}
+
+bool ReadRootChildren(const std::string& text, const char* rootName, ChildElementReader& reader) {
+    bool visited = false;
+    if (ReadPlain(text, rootName, reader, visited) == Outcome::Read)
+        return true;
+    if (visited)
+        reader.Restart();
+    TiXmlDocument document;
+    if (!ParseDocument(text, document))
+        return false;
+    const TiXmlElement* root = document.FirstChildElement(rootName);
+    if (!root)
+        return false;
+    for (const TiXmlElement* child = root->FirstChildElement(); child; child = child->NextSiblingElement())
+        reader.Visit(*child);
+    return true;
+}
+
+namespace {
+
+// Index of the first byte that does not begin a well-formed sequence, or size.
+size_t ValidPrefix(const char* text, size_t size) {
+    size_t i = 0;
+    while (i < size) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = Utf8SequenceLength(text, size, i);
         if (length == 0)
             break;
         i += length;
     }
-    if (i == text.size())
-        return text;
-    std::string repaired = text.substr(0, i);
-    repaired.reserve(text.size() + 8);
-    while (i < text.size()) {
-        size_t length = Utf8SequenceLength(text, i);
+    return i;
+}
+
+std::string Repair(const char* text, size_t size, size_t validUpTo) {
+    std::string repaired(text, validUpTo);
+    repaired.reserve(size + 8);
+    size_t i = validUpTo;
+    while (i < size) {
+        size_t length = Utf8SequenceLength(text, size, i);
         if (length > 0) {
-            repaired.append(text, i, length);
+            repaired.append(text + i, length);
             i += length;
         } else {
             unsigned char c = static_cast<unsigned char>(text[i++]);
@@ -140,8 +356,19 @@ std::string ValidUtf8(const std::string& text) {
     return repaired;
 }
 
+}  // namespace
+
+std::string ValidUtf8(const std::string& text) {
+    size_t valid = ValidPrefix(text.data(), text.size());
+    return valid == text.size() ? text : Repair(text.data(), text.size(), valid);
+}
+
 std::string ValidUtf8(const char* text) {
-    return text ? ValidUtf8(std::string(text)) : std::string();
+    if (!text)
+        return {};
+    size_t size = std::strlen(text);
+    size_t valid = ValidPrefix(text, size);
+    return valid == size ? std::string(text, size) : Repair(text, size, valid);
 }
 
 std::optional<std::string> Attribute(const TiXmlElement* element, const char* name) {

@@ -1,13 +1,63 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts Quor.
+# Sets up, builds and starts Quor against the demo publisher on 127.0.0.1.
+# On a display Quor opens its window there. Without one (no DISPLAY) Quor runs
+# under Xvfb and a screenshot of the screen is written to $QUOR_SCREENSHOT
+# (default quor-screenshot.png) after $QUOR_SCREENSHOT_DELAY seconds (default 6).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh
 BUILD=${QUOR_BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD" -j"$(nproc)"
-if [ ! -x "$BUILD/core/app/Quor" ]; then
+
+QUOR="$BUILD/core/app/Quor"
+if [ ! -x "$QUOR" ]; then
   echo "Quor's libraries are built; the launcher window is not there yet."
   exit 0
 fi
-exec "$BUILD/core/app/Quor" "$@"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The build's default service port first, so config.xml's pages are there too;
+# any free port when it is taken.
+default_port=$(sed -n 's|^QUOR_DEFAULT_SERVICE_URL:STRING=http://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$BUILD/CMakeCache.txt")
+for port in ${default_port:-} 0; do
+  "$BUILD/tools/demo-publisher/demo-publisher" --port "$port" --port-file "$work/port" >"$work/publisher.out" &
+  publisher=$!
+  for _ in $(seq 600); do
+    [ -s "$work/port" ] && break
+    kill -0 "$publisher" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -s "$work/port" ]; then pids+=("$publisher"); break; fi
+  wait "$publisher" 2>/dev/null || true
+done
+if [ ! -s "$work/port" ]; then
+  echo "the demo publisher did not start" >&2
+  exit 1
+fi
+export QUOR_SERVICE_URL="http://127.0.0.1:$(cat "$work/port")"
+echo "demo publisher at $QUOR_SERVICE_URL; $(grep '^LOG ' "$work/publisher.out")"
+
+if [ -n "${DISPLAY:-}" ]; then
+  "$QUOR" "$@"
+  exit $?
+fi
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+"$QUOR" "$@" &
+pids+=($!)
+sleep "${QUOR_SCREENSHOT_DELAY:-6}"
+shot=${QUOR_SCREENSHOT:-quor-screenshot.png}
+import -window root "$shot"
+echo "no display: Quor ran under Xvfb on $DISPLAY; screenshot written to $shot"

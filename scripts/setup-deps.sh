@@ -13,6 +13,7 @@ PACKAGES=(
   # run and test
   libgl1-mesa-dri xvfb xauth trayer xdotool imagemagick xdg-utils
   bsdiff xz-utils lzma libjs-jquery locales procps
+  chromium
   # fuzzing
   clang libclang-rt-14-dev
   # benchmarks

@@ -23,6 +23,7 @@ std::string MakeProgram(const TestEnvironment& env, const std::string& relative)
 
 TEST(GameLocation, LocationRules) {
     TestEnvironment env;
+    unsetenv("WINEPREFIX");
     RegistryStore& machine = RegistryStore::ForHive(Hive::LocalMachine);
     ASSERT_EQ(machine.WriteValue("SOFTWARE\\Dusk", "InstallDir", RegistryValue::Text("/opt/dusk")), 0);
     ASSERT_EQ(machine.WriteValue("SOFTWARE\\Dusk", "Exe", RegistryValue::Text("bin/dusk")), 0);

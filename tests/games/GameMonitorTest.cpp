@@ -4,8 +4,12 @@
 #include <chrono>
 #include <thread>
 
+#include "core/CredentialManager.h"
 #include "games/GameMonitor.h"
 #include "tests/fixtures/FakeClock.h"
+#include "tests/fixtures/RecordingPageCallSink.h"
+#include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -36,10 +40,20 @@ TEST(GameMonitor, PollsOnlyOnceAPeriodIsSet) {
     EXPECT_EQ(polls.load(), 0);
     monitor.SetPeriod(20);
     // The idle wait ends within 10 s; then a poll every 20 ms.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (polls.load() < 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_GE(polls.load(), 3);
+    EXPECT_TRUE(WaitUntil([&] { return polls.load() >= 3; }, 30000));
+}
+
+TEST(GameMonitor, PollAsksThePageOnlyWithASavedToken) {
+    TestEnvironment env;
+    RecordingPageCallSink page;
+    FakeClock clock;
+    CredentialManager credentials(clock);
+    GameMonitor monitor(clock);
+    monitor.Poll();
+    EXPECT_TRUE(page.CallsOf("checkForValidSession").empty());
+    credentials.SaveAuthToken("token");
+    monitor.Poll();
+    EXPECT_EQ(page.CallsOf("checkForValidSession").size(), 1u);
 }
 
 TEST(GameMonitor, StopDoesNotWaitOutTheSleep) {

@@ -18,6 +18,7 @@
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -416,9 +417,7 @@ TEST_F(ManifestManagerTest, RefreshThreadRunsAndStops) {
     server.Serve(kManifestPath, Manifest("A"));
     clock.Advance(15);
     ASSERT_TRUE(manager->Start());
-    for (int i = 0; i < 400 && !manager->IsListReady(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_TRUE(manager->IsListReady());
+    EXPECT_TRUE(WaitUntil([&] { return manager->IsListReady(); }));
     manager->Stop();
     EXPECT_FALSE(manager->IsStarted());
 }
@@ -427,14 +426,31 @@ TEST_F(ManifestManagerTest, MessageSevenOnTheRefreshThreadOnlyStopsIt) {
     server.Serve(kManifestPath, "", FaultMode{.status = 404});
     clock.Advance(15);
     ASSERT_TRUE(manager->Start());
-    for (int i = 0; i < 400 && exit.Ids().empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(WaitUntil([&] { return !exit.Ids().empty(); }));
     EXPECT_EQ(exit.Ids(), std::vector<int>{7});
-    for (int i = 0; i < 400 && !manager->IsStopRequested(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_TRUE(manager->IsStopRequested());
+    EXPECT_TRUE(WaitUntil([&] { return manager->IsStopRequested(); }));
     manager.reset();  // joins the ended thread
     EXPECT_EQ(Fetches(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The application installs its exit requester after the managers exist.
+TEST(ManifestManagerDefaults, ExitRequesterInstalledLaterIsUsed) {
+    TestEnvironment env;
+    setenv("QUOR_SERVICE_URL", "http://127.0.0.1:9", 1);  // nothing listens: the fetch fails at once
+    ConfigManager config;
+    config.machineSerial = "1";
+    ManifestManager::Services services;
+    services.programFolder = env.Path("empty-program/");
+    ManifestManager manager(services);
+    RecordingExit exit;
+    ExitRequester::Install(&exit);
+    EXPECT_TRUE(manager.LoadManifest(config, false).empty());
+    ExitRequester::Install(nullptr);
+    EXPECT_EQ(exit.Ids(), std::vector<int>{7});
 }
 
 }  // namespace

@@ -36,3 +36,99 @@ TEST(XmlReading, ValidUtf8KeepsGoodSequencesAndReadsOtherBytesAsLatin1) {
 }
 
 }  // namespace
+
+// ---- Reading a root's children one at a time gives what the whole parse gives ----
+
+#include <tinyxml.h>
+
+namespace {
+
+std::string Dump(const TiXmlNode& node) {
+    std::string out = std::to_string(node.Type()) + ":" + node.ValueStr();
+    if (const TiXmlElement* element = node.ToElement())
+        for (const TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next())
+            out += " " + a->NameTStr() + "=" + a->ValueStr();
+    out += "{";
+    for (const TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling())
+        out += Dump(*child);
+    return out + "}";
+}
+
+class DumpingReader final : public xmlread::ChildElementReader {
+public:
+    void Restart() override {
+        dumps.clear();
+        ++restarts;
+    }
+    void Visit(const TiXmlElement& element) override { dumps.push_back(Dump(element)); }
+    std::vector<std::string> dumps;
+    int restarts = 0;
+};
+
+// The whole-document reading, as TinyXML alone gives it.
+bool Reference(const std::string& text, std::vector<std::string>& dumps) {
+    TiXmlDocument document;
+    if (!xmlread::ParseDocument(text, document))
+        return false;
+    const TiXmlElement* root = document.FirstChildElement("manifest");
+    if (!root)
+        return false;
+    for (const TiXmlElement* child = root->FirstChildElement(); child; child = child->NextSiblingElement())
+        dumps.push_back(Dump(*child));
+    return true;
+}
+
+TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
+    const std::string children = "<autoupdate version=\"1\"/>\n  <download name=\"a &amp; b\" x='>'>"
+                                 "<location k=\"1\"/><!-- <download name='no'/> --><keys><k>v</k></keys>"
+                                 "<![CDATA[<raw>]]></download>\n<download name=\"&#233;\xC3\xA9\"/>";
+    const std::string cases[] = {
+        "<manifest>" + children + "</manifest>",
+        "\xEF\xBB\xBF<manifest>" + children + "</manifest>",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c --><manifest a=\"1\">" + children + "</manifest >\n<!-- end -->\n",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><manifest>" + children + "</manifest>",
+        "<?xml version=\"1.0\"?><manifest>" + children + "</manifest>",
+        "<?xml version=\"1.0\" encoding=\"utf8\"?><manifest><!-- a --> <!-- b -->" + children + "</manifest>",
+        "<manifest>text between<download name=\"t\"/></manifest>",  // not plain: whole parse
+        "<manifest><download name=\"a\"/></manifest><manifest><download name=\"b\"/></manifest>",
+        "<other/><manifest><download name=\"c\"/></manifest>",
+        "<manifest><download name=\"a\"/></manifest> trailing words",
+        "<manifest><download name=\"a\"/></manifest><broken",
+        "<manifest><download name=\"a\"/><download name=\"b\"></manifest>",
+        "<manifest><download name=\"a\"/><download a=\"1\" a=\"2\"/></manifest>",
+        "<manifest><download name=\"a\"></Download></manifest>",
+        "<manifest b=\"1\" b=\"2\"><download name=\"a\"/></manifest>",
+        "<manifest/>",
+        "<manifest></manifest>",
+        "<manifest><download name=\"a\"/>",
+        "<manifest><download name=\"a\"/></manifest",
+        "<manifest><download name=\"a\"/><!-- open",
+        std::string("<manifest><download name=\"a\"/>\0<download name=\"b\"/></manifest>", 62),
+        "<manifestx><download name=\"a\"/></manifestx>",
+        "",
+        "   ",
+    };
+    for (const std::string& text : cases) {
+        DumpingReader reader;
+        std::vector<std::string> expected;
+        bool expectedOk = Reference(text, expected);
+        bool ok = xmlread::ReadRootChildren(text, "manifest", reader);
+        EXPECT_EQ(ok, expectedOk) << text;
+        if (ok && expectedOk) {
+            EXPECT_EQ(reader.dumps, expected) << text;
+        }
+    }
+}
+
+TEST(XmlReading, PlainDocumentIsReadChildByChild) {
+    DumpingReader reader;
+    ASSERT_TRUE(xmlread::ReadRootChildren("<manifest><a/><b/></manifest>", "manifest", reader));
+    EXPECT_EQ(reader.dumps.size(), 2u);
+    EXPECT_EQ(reader.restarts, 0);
+    // A child that does not parse on its own sends the reader back to the start.
+    DumpingReader late;
+    EXPECT_FALSE(xmlread::ReadRootChildren("<manifest><a/><b></c></manifest>", "manifest", late));
+    EXPECT_EQ(late.restarts, 1);
+}
+
+}  // namespace

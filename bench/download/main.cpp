@@ -1,0 +1,32 @@
+// Downloads one address into a folder the way the launcher does (size probe,
+// lock, resume rules, the transfer's own thread) and prints the seconds it took.
+//   bench_download URL FOLDER
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "games/HttpTransfer.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3)
+        return 2;
+    std::string folder = argv[2];
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    TransferSettings settings;
+    settings.queueEvent = [](const std::string&, const std::string&, const std::string&) {};
+    auto start = std::chrono::steady_clock::now();
+    HttpTransfer transfer(argv[1], settings);
+    if (transfer.Start(folder, false) != HttpTransfer::kStarted)
+        return 1;
+    while (!transfer.IsComplete() && !transfer.IsFailed())
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!transfer.IsComplete()) {
+        std::fprintf(stderr, "download failed: %d\n", transfer.FailureCode());
+        return 1;
+    }
+    std::printf("%.4f\n", seconds);
+    return 0;
+}

@@ -1,0 +1,100 @@
+#include "fuzz/FuzzTargets.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "games/BinaryPatch.h"
+#include "games/LzmaAloneDecoder.h"
+#include "games/MemoryByteSource.h"
+#include "games/PatchCatalog.h"
+#include "games/PatchFile.h"
+
+namespace fuzztargets {
+
+namespace {
+
+// Takes output up to a budget and keeps nothing, so that a decompression bomb
+// ends quickly instead of filling memory.
+class CappedSink : public ByteSink {
+public:
+    explicit CappedSink(uint64_t cap) : cap(cap) {}
+    bool Write(const void* data, size_t size) override {
+        if (size > cap - taken)
+            return false;
+        taken += size;
+        if (size > 0)
+            last = static_cast<const unsigned char*>(data)[size - 1];  // touch what was produced
+        return true;
+    }
+
+private:
+    uint64_t cap;
+    uint64_t taken = 0;
+    unsigned char last = 0;
+};
+
+constexpr uint64_t kOutputCap = 32ull << 20;
+constexpr uint64_t kLzmaMemoryCap = 64ull << 20;
+
+const std::string& FixedOldFile() {
+    static const std::string old = [] {
+        std::string bytes;
+        for (int i = 0; i < 8192; ++i)
+            bytes += static_cast<char>((i * 7) ^ (i >> 3));
+        return bytes;
+    }();
+    return old;
+}
+
+}  // namespace
+
+int PatchFile(const uint8_t* data, size_t size) {
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    MemoryByteSource source(bytes);
+    CheckPatchFile(source, "/fuzz/install");
+
+    ::PatchFile file(source);
+    if (!file.ReadHeader())
+        return 0;
+    MemoryByteSource old(FixedOldFile());
+    PatchEntry entry;
+    for (uint32_t i = 0; i < file.EntryCount() && file.NextEntry(entry); ++i) {
+        PatchEntryTarget("/fuzz/install", entry);
+        CappedSink sink(kOutputCap);
+        if (entry.operation == kPatchWrite)
+            DecodeLzmaAlone(source, entry.dataOffset, entry.dataLength, sink, kLzmaMemoryCap, kLzmaMemoryCap);
+        else if (entry.operation == kPatchBinaryDiff)
+            ApplyBsdiff(old, source, entry.dataOffset, entry.dataLength, sink);
+    }
+    return 0;
+}
+
+int Bsdiff(const uint8_t* data, size_t size) {
+    if (size < 2)
+        return 0;
+    size_t oldLength = std::min<size_t>(size - 2, (static_cast<size_t>(data[0]) << 8 | data[1]) % 4096);
+    std::string_view old(reinterpret_cast<const char*>(data) + 2, oldLength);
+    std::string_view patch(reinterpret_cast<const char*>(data) + 2 + oldLength, size - 2 - oldLength);
+    MemoryByteSource oldSource(old);
+    MemoryByteSource patchSource(patch);
+    BsdiffHeader header;
+    ReadBsdiffHeader(patchSource, 0, patch.size(), header);
+    CappedSink sink(kOutputCap);
+    ApplyBsdiff(oldSource, patchSource, 0, patch.size(), sink);
+    return 0;
+}
+
+int Catalog(const uint8_t* data, size_t size) {
+    PatchCatalog catalog;
+    if (!catalog.ParseText(std::string(reinterpret_cast<const char*>(data), size)))
+        return 0;
+    for (const auto& build : catalog.Builds()) {
+        catalog.NextPatchFrom(build.get());
+        catalog.ChainLength(build.get());
+        catalog.FindBuild(build->version);
+    }
+    return 0;
+}
+
+}  // namespace fuzztargets

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// The bodies of the fuzz targets, shared by the libFuzzer programs and by the
+// unit test that replays fuzz/corpus/ (the seeds and every input that once
+// crashed). Each must never crash, hang or leak, whatever the bytes.
+namespace fuzztargets {
+
+// A patch file: the whole-file check, then every entry read and its data
+// decoded (write entries) or applied to a fixed old file (binary diffs).
+int PatchFile(const uint8_t* data, size_t size);
+
+// A bsdiff patch applied to an old file: the first two bytes give the old
+// file's length, taken from the bytes that follow; the rest is the patch.
+int Bsdiff(const uint8_t* data, size_t size);
+
+// A patch catalogue: read, then every build's chain and next patch.
+int Catalog(const uint8_t* data, size_t size);
+
+}  // namespace fuzztargets

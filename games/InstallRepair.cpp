@@ -1,0 +1,110 @@
+#include "games/InstallRepair.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <vector>
+
+#include "core/HttpRequest.h"
+#include "core/StringUtils.h"
+#include "games/FileChecksum.h"
+#include "platform/SafePath.h"
+#include "platform/XdgPaths.h"
+
+namespace {
+
+constexpr long kManifestConnectTimeoutSeconds = 3;
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+InstallRepair::InstallRepair(std::string folder, std::string manifestUrl, std::string baseUrl)
+    : installFolder(std::move(folder)), installManifestUrl(std::move(manifestUrl)), fileBaseUrl(std::move(baseUrl)) {}
+
+InstallRepair::~InstallRepair() {
+    Stop();
+}
+
+float InstallRepair::GetProgress() {
+    std::lock_guard<std::mutex> guard(lock);
+    return progress;
+}
+
+std::string InstallRepair::GetCurrentFile() {
+    std::lock_guard<std::mutex> guard(lock);
+    return ReplaceAll(currentFile, "\\", "/");
+}
+
+void InstallRepair::SetProgress(float value) {
+    std::lock_guard<std::mutex> guard(lock);
+    progress = value;
+}
+
+void InstallRepair::Run() {
+    // Without an install folder there is nothing to check, and nothing may be
+    // written relative to the working folder.
+    if (IsFolder(installFolder)) {
+        std::vector<InstallManifestLine> lines =
+            ParseInstallManifest(HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds));
+        const size_t n = lines.size();
+        const std::optional<std::string> root = platform::SafeJoin(installFolder, "");
+        for (size_t i = 0; i < n && !IsStopRequested(); ++i) {
+            const InstallManifestLine& line = lines[i];
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                currentFile = line.path;
+            }
+            // A line that would leave the install folder, or names the folder
+            // itself, is skipped.
+            std::optional<std::string> local = platform::SafeJoin(installFolder, line.path);
+            if (local && local != root) {
+                uint32_t crc = 0;
+                if (ComputeFileCrc32(*local, crc) != 0 || crc != line.checksum)
+                    RepairFile(*local, line);
+            }
+            SetProgress(static_cast<float>(i + 1) / static_cast<float>(n));
+        }
+    }
+    SetProgress(1.0f);
+    MarkStopped();
+}
+
+std::string InstallRepair::FileUrl(const std::string& relativePath) const {
+    std::string part = ReplaceAll(ReplaceAll(relativePath, " ", "%20"), "\\", "/");
+    std::string base = fileBaseUrl;
+    if (!base.empty() && base.back() == '/')
+        base.pop_back();
+    if (!base.empty() && (part.empty() || part[0] != '/'))
+        part.insert(part.begin(), '/');
+    return base + part;
+}
+
+bool InstallRepair::RepairFile(const std::string& localPath, const InstallManifestLine& line) {
+    size_t slash = localPath.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        platform::MakeFolders(localPath.substr(0, slash), 0755);
+    static std::atomic<unsigned> counter{0};
+    std::string temporary =
+        localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    if (!DownloadUrlToFile(FileUrl(line.path), temporary)) {
+        unlink(temporary.c_str());
+        return true;
+    }
+    uint32_t crc = 0;
+    if (line.hasChecksum && (ComputeFileCrc32(temporary, crc) != 0 || crc != line.checksum)) {
+        unlink(temporary.c_str());
+        return true;
+    }
+    struct stat old {};
+    if (stat(localPath.c_str(), &old) == 0)
+        chmod(temporary.c_str(), old.st_mode & 07777);
+    if (rename(temporary.c_str(), localPath.c_str()) != 0)
+        unlink(temporary.c_str());
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Paths taken from data written on Windows, where names are compared without
+// regard to case. Each part below the base that does not exist as written
+// resolves to the single entry of its folder whose name equals it without regard
+// to ASCII case (an exact match always wins); a part that matches nothing, or more
+// than one entry, stays as written, and so do the parts after it: new files and
+// folders are created as written.
+
+// platform::SafeJoin of base and relative, then resolved as above. nullopt when
+// the join refuses the path.
+std::optional<std::string> ResolveDataPath(const std::string& base, const std::string& relative);
+
+// The resolution alone, for a path that SafeJoin built from base (it starts with
+// base). The base itself is taken as it is.
+std::string ResolveExistingCase(const std::string& base, const std::string& joined);
+
+// Equal but for the case of ASCII letters (the rule of names above).
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

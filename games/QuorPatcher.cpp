@@ -1,0 +1,264 @@
+#include "games/QuorPatcher.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/Messages.h"
+#include "games/BinaryPatch.h"
+#include "games/FileByteSource.h"
+#include "games/FileChecksum.h"
+#include "games/LzmaAloneDecoder.h"
+#include "games/PatchFile.h"
+#include "games/PathResolver.h"
+#include "games/ReplacementFile.h"
+
+namespace {
+
+// Passes reads through and tells how far into the current entry they reached,
+// so that progress moves inside a large entry too.
+class CountingSource : public ByteSource {
+public:
+    CountingSource(ByteSource& inner, std::function<void(uint64_t)> onRead)
+        : inner(inner), onRead(std::move(onRead)) {}
+    uint64_t Size() const override { return inner.Size(); }
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
+        if (!inner.ReadAt(offset, buffer, size))
+            return false;
+        consumed += size;
+        onRead(consumed);
+        return true;
+    }
+    void Restart() { consumed = 0; }
+
+private:
+    ByteSource& inner;
+    std::function<void(uint64_t)> onRead;
+    uint64_t consumed = 0;
+};
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void Log(uint32_t index, const std::string& target, const char* what) {
+    std::fprintf(stderr, "Quor: patch entry %u (%s): %s\n", index, target.c_str(), what);
+}
+
+}  // namespace
+
+QuorPatcher::QuorPatcher(std::string installFolder, std::string patchFilePath)
+    : installFolder(std::move(installFolder)), patchFilePath(std::move(patchFilePath)) {
+    SetRunOnce(true);
+}
+
+QuorPatcher::~QuorPatcher() {
+    Stop();
+}
+
+float QuorPatcher::GetProgress() {
+    std::lock_guard<std::mutex> guard(lock);
+    return progress;
+}
+
+bool QuorPatcher::IsFinished() {
+    std::lock_guard<std::mutex> guard(lock);
+    return finished;
+}
+
+bool QuorPatcher::Succeeded() {
+    std::lock_guard<std::mutex> guard(lock);
+    return finished && succeeded;
+}
+
+uint32_t QuorPatcher::FailedEntries() {
+    std::lock_guard<std::mutex> guard(lock);
+    return failedEntries;
+}
+
+void QuorPatcher::SetRunningProgress(uint64_t position, uint64_t size) {
+    // 1.0 is kept for the end of the run: the owner takes it as "finished".
+    float value = size == 0 ? 0.0f : static_cast<float>(static_cast<double>(position) / static_cast<double>(size));
+    value = std::min(value, 0.999f);
+    std::lock_guard<std::mutex> guard(lock);
+    progress = std::max(progress, value);
+}
+
+void QuorPatcher::Run() {
+    bool ok = false;
+    try {
+        ok = ApplyFile();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Quor: patching stopped: %s\n", e.what());
+        ShowMessage(Msg::PatchingError);
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        succeeded = ok;
+        finished = true;
+        progress = 1.0f;
+    }
+    MarkStopped();
+}
+
+bool QuorPatcher::ApplyFile() {
+    // Without its install folder every entry would land in the wrong place.
+    if (installFolder.empty() || !IsDirectory(installFolder)) {
+        std::fprintf(stderr, "Quor: patching refused: install folder \"%s\" missing\n", installFolder.c_str());
+        ShowMessage(Msg::PatchingError);
+        return false;
+    }
+    FileByteSource file;
+    if (file.Open(patchFilePath) != 0) {
+        ShowMessage(Msg::PatchOpenFailed);
+        return false;
+    }
+    std::string problem;
+    if (!CheckPatchFile(file, installFolder, &problem)) {
+        std::fprintf(stderr, "Quor: patch file %s is corrupt: %s\n", patchFilePath.c_str(), problem.c_str());
+        ShowMessage(Msg::PatchCorrupt);
+        return false;
+    }
+
+    PatchFile reader(file);
+    reader.ReadHeader();
+    uint64_t entryStart = 0;
+    uint64_t entryLength = 0;
+    CountingSource counting(file, [&](uint64_t consumed) {
+        SetRunningProgress(entryStart + std::min(consumed, entryLength), file.Size());
+    });
+    bool all = true;
+    PatchEntry entry;
+    for (uint32_t i = 0; i < reader.EntryCount(); ++i) {
+        if (!reader.NextEntry(entry)) {
+            // It was whole a moment ago: the file changed under us.
+            ShowMessage(Msg::PatchCorrupt);
+            return false;
+        }
+        entryStart = entry.dataOffset;
+        entryLength = entry.dataLength;
+        counting.Restart();
+        if (!ApplyEntry(counting, entry, i)) {
+            all = false;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                ++failedEntries;
+            }
+            ShowMessage(Msg::PatchingError);
+        }
+        SetRunningProgress(reader.Position(), file.Size());
+    }
+    return all;
+}
+
+bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_t index) {
+    std::optional<std::string> joined = PatchEntryTarget(installFolder, entry);
+    if (!joined)
+        return false;  // refused by the whole-file check already
+    std::string target = ResolveExistingCase(installFolder, *joined);
+    bool ok = true;
+    switch (entry.operation) {
+    case kPatchWrite:
+        ok = WriteEntry(patch, entry, target);
+        break;
+    case kPatchDelete:
+        ok = DeleteEntry(target);
+        break;
+    case kPatchBinaryDiff:
+        ok = DiffEntry(patch, entry, target);
+        break;
+    default:
+        break;  // an operation of a later format: its data is skipped
+    }
+    if (!ok)
+        Log(index, target, "failed");
+    return ok;
+}
+
+bool QuorPatcher::PrepareFolder(const std::string& folder, bool create) {
+    if (create && !IsDirectory(folder)) {
+        // Every missing level below the install folder, as written.
+        std::string root = installFolder;
+        while (root.size() > 1 && root.back() == '/')
+            root.pop_back();
+        if (folder.compare(0, root.size(), root) != 0)
+            return false;
+        size_t at = root.size();
+        while (at < folder.size()) {
+            size_t next = folder.find('/', at + 1);
+            if (next == std::string::npos)
+                next = folder.size();
+            std::string level = folder.substr(0, next);
+            if (!IsDirectory(level)) {
+                if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
+                    return false;
+                SyncFolder(FolderOf(level));
+            }
+            at = next;
+        }
+    }
+    if (!IsDirectory(folder))
+        return false;
+    if (cleanedFolders.insert(folder).second)
+        ReplacementFile::RemoveLeftovers(folder);
+    return true;
+}
+
+bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
+    if (!PrepareFolder(FolderOf(target), true))
+        return false;
+    ReplacementFile replacement(target);
+    if (replacement.Open() != 0)
+        return false;
+    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement);
+    // A stream the decoder calls malformed is still judged by its checksum, as
+    // the format intends; running out of memory or disk never is.
+    if ((r != LzmaResult::Ok && r != LzmaResult::Corrupt) || replacement.Error() != 0)
+        return false;
+    if (replacement.Crc() != entry.newCrc)
+        return false;
+    return replacement.Commit() == 0;
+}
+
+bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
+    uint32_t crc = 0;
+    if (ComputeFileCrc32(target, crc) != 0)
+        return false;
+    if (crc == entry.oldCrc) {
+        FileByteSource old;
+        if (old.Open(target) == 0 && PrepareFolder(FolderOf(target), false)) {
+            ReplacementFile replacement(target);
+            if (replacement.Open() == 0) {
+                std::string reason;
+                BsdiffResult r = ApplyBsdiff(old, patch, entry.dataOffset, entry.dataLength, replacement, &reason);
+                if (r == BsdiffResult::Ok && replacement.Error() == 0 && replacement.Crc() == entry.newCrc &&
+                    replacement.Commit() == 0)
+                    return true;
+                if (r != BsdiffResult::Ok)
+                    std::fprintf(stderr, "Quor: binary diff of %s: %s\n", target.c_str(), reason.c_str());
+            }
+        }
+    }
+    // Untouched: it passes only when it already is the new version.
+    return crc == entry.newCrc;
+}
+
+bool QuorPatcher::DeleteEntry(const std::string& target) {
+    if (::unlink(target.c_str()) != 0)
+        return errno == ENOENT || errno == ENOTDIR;  // already gone
+    SyncFolder(FolderOf(target));
+    return true;
+}

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "games/FileChecksum.h"
+#include "games/InstallManifest.h"
+#include "games/InstallRepair.h"
+#include "tests/games/DownloadTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t Crc(const std::string& bytes) {
+    return Crc32Update(0, bytes.data(), bytes.size());
+}
+
+std::string Line(const std::string& path, const std::string& bytes) {
+    return path + "," + std::to_string(Crc(bytes)) + "\r\n";
+}
+
+void RunToEnd(InstallRepair& repair) {
+    ASSERT_TRUE(repair.Start());
+    ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() == 1.0f; }));
+    repair.Stop();
+}
+
+TEST(InstallManifestTest, LinesAndChecksums) {
+    auto lines = ParseInstallManifest("\\bin\\game.exe,255\r\n\\data\\my file.pak,255.9,extra\nnochecksum\r\n,7\n");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].path, "\\bin\\game.exe");
+    EXPECT_EQ(lines[0].checksum, 255u);
+    EXPECT_TRUE(lines[0].hasChecksum);
+    EXPECT_EQ(lines[1].path, "\\data\\my file.pak");
+    EXPECT_EQ(lines[1].checksum, 255u);
+    EXPECT_EQ(lines[2].path, "nochecksum");
+    EXPECT_EQ(lines[2].checksum, 0u);
+    EXPECT_FALSE(lines[2].hasChecksum);
+    EXPECT_EQ(lines[3].path, "");
+    EXPECT_EQ(ParseInstallManifest("").size(), 0u);
+    EXPECT_EQ(ParseInstallManifest("a,1\n\nb,2").size(), 3u) << "an empty line in between counts";
+
+    struct Case {
+        const char* text;
+        uint32_t value;
+        bool readable;
+    } cases[] = {{"255", 255, true},          {"  42", 42, true},       {"255.9", 255, true},
+                 {"3735928559", 0xDEADBEEF, true}, {"4294967297", 1, true}, {"12\r34", 12, true},
+                 {"", 0, false},              {"abc", 0, false},        {"\r7", 0, false}};
+    for (const Case& c : cases) {
+        bool readable = false;
+        EXPECT_EQ(ParseManifestChecksum(c.text, &readable), c.value) << c.text;
+        EXPECT_EQ(readable, c.readable) << c.text;
+    }
+}
+
+TEST(InstallRepairTest, FileAddresses) {
+    struct Case {
+        const char* base;
+        const char* path;
+        const char* url;
+    } cases[] = {
+        {"http://h/files", "\\data\\my file.pak", "http://h/files/data/my%20file.pak"},
+        {"http://h/files/", "\\data\\x.pak", "http://h/files/data/x.pak"},
+        {"http://h/files//", "\\data\\x.pak", "http://h/files//data/x.pak"},
+        {"http://h/files", "bin/a b c.exe", "http://h/files/bin/a%20b%20c.exe"},
+        {"", "\\x.pak", "/x.pak"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(InstallRepair("/g", "", c.base).FileUrl(c.path), c.url) << c.base << " " << c.path;
+}
+
+struct InstalledGame {
+    TestEnvironment env;
+    TestHttpServer server;
+    std::string folder = env.Path("game");
+    std::string exe = TestBytes(3000, 1), pak = TestBytes(5000, 2), cfg = "volume=3\n", dll = TestBytes(700, 4);
+
+    InstalledGame() {
+        env.WriteFile("game/bin/game.exe", exe);
+        env.WriteFile("game/data/my file.pak", pak);
+        env.WriteFile("game/game.cfg", cfg);
+        env.WriteFile("game/bin/sound.dll", dll);
+        server.Serve("/files/bin/game.exe", exe);
+        server.Serve("/files/data/my file.pak", pak);
+        server.Serve("/files/game.cfg", cfg);
+        server.Serve("/files/bin/sound.dll", dll);
+        server.Serve("/install.txt", Line("\\bin\\game.exe", exe) + Line("\\data\\my file.pak", pak) +
+                                         Line("\\game.cfg", cfg) + Line("\\bin\\sound.dll", dll));
+    }
+    InstallRepair Repair() { return InstallRepair(folder, server.Url("/install.txt"), server.Url("/files/")); }
+    std::vector<std::string> FetchedFiles() const {
+        std::vector<std::string> paths;
+        for (const auto& r : server.Requests())
+            if (r.path != "/install.txt")
+                paths.push_back(r.target);
+        return paths;
+    }
+};
+
+TEST(InstallRepairTest, OneBadFileOfFourIsFetchedAgainAndNothingElse) {
+    InstalledGame g;
+    g.env.WriteFile("game/data/my file.pak", "damaged");
+    chmod((g.folder + "/data/my file.pak").c_str(), 0751);
+    g.server.Serve("/files/data/my file.pak", g.pak, FaultMode{.stallAfterHeaders = true});
+    InstallRepair repair = g.Repair();
+    ASSERT_TRUE(repair.Start());
+    // While the second file is being fetched: a quarter done, that file current.
+    ASSERT_TRUE(g.server.WaitForRequests(2));
+    EXPECT_EQ(repair.GetProgress(), 0.25f);
+    EXPECT_EQ(repair.GetCurrentFile(), "/data/my file.pak");
+    // The stalled reply ends without a body: the file stays as it was. (Released
+    // again and again: the request may be logged before its reply waits.)
+    ASSERT_TRUE(WaitUntil([&] {
+        g.server.ReleaseStalls();
+        return repair.GetProgress() == 1.0f;
+    }));
+    repair.Stop();
+    EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/my file.pak"), "damaged");
+
+    g.server.Serve("/files/data/my file.pak", g.pak);
+
+    InstallRepair again = g.Repair();
+    RunToEnd(again);
+    EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/data/my file.pak") == g.pak);
+    EXPECT_EQ(g.FetchedFiles(), (std::vector<std::string>{"/files/data/my%20file.pak", "/files/data/my%20file.pak"}));
+    struct stat st {};
+    ASSERT_EQ(stat((g.folder + "/data/my file.pak").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0751u) << "the mode of the replaced file stays";
+    EXPECT_EQ(again.GetCurrentFile(), "/bin/sound.dll");
+    // Nothing of the repair is left beside the files.
+    EXPECT_EQ(std::distance(fs::directory_iterator(g.folder + "/data"), fs::directory_iterator()), 1);
+}
+
+TEST(InstallRepairTest, MissingFileIsFetchedWithItsFolders) {
+    InstalledGame g;
+    fs::remove_all(g.folder + "/bin");
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/bin/game.exe") == g.exe);
+    EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/bin/sound.dll") == g.dll);
+    EXPECT_EQ(g.FetchedFiles(), (std::vector<std::string>{"/files/bin/game.exe", "/files/bin/sound.dll"}));
+}
+
+TEST(InstallRepairTest, AFetchThatFailsOrHasTheWrongChecksumLeavesTheFile) {
+    struct Case {
+        const char* what;
+        std::string served;
+        FaultMode mode;
+    } cases[] = {
+        {"404", "<html>gone</html>", FaultMode{.status = 404}},
+        {"cut off", TestBytes(5000, 2), FaultMode{.dropAfterBytes = 100}},
+        {"another version", TestBytes(5000, 9), FaultMode{}},
+    };
+    for (const Case& c : cases) {
+        InstalledGame g;
+        g.env.WriteFile("game/data/my file.pak", "damaged");
+        g.server.Serve("/files/data/my file.pak", c.served, c.mode);
+        InstallRepair repair = g.Repair();
+        RunToEnd(repair);
+        EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/my file.pak"), "damaged") << c.what;
+        EXPECT_EQ(std::distance(fs::directory_iterator(g.folder + "/data"), fs::directory_iterator()), 1) << c.what;
+    }
+}
+
+TEST(InstallRepairTest, LinesLeavingTheInstallFolderAreSkipped) {
+    InstalledGame g;
+    g.server.Serve("/install.txt", "\\..\\outside.txt,1\n\\\\server\\share\\x,1\nC:\\x.txt,1\n\\,1\n,1\n" +
+                                       Line("\\game.cfg", "other"));
+    g.server.Serve("/files/game.cfg", "other");
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    EXPECT_FALSE(fs::exists(g.env.Path("outside.txt")));
+    EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/game.cfg"});
+    EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), "other");
+}
+
+TEST(InstallRepairTest, NoInstallFolderEndsAtOnce) {
+    for (std::string folder : {std::string(), std::string("/nonexistent/quor/game")}) {
+        TestEnvironment env;
+        TestHttpServer server;
+        server.Serve("/install.txt", "\\a.txt,1\n");
+        InstallRepair repair(folder, server.Url("/install.txt"), server.Url("/files"));
+        RunToEnd(repair);
+        EXPECT_EQ(server.RequestCount(), 0u) << folder;
+        EXPECT_FALSE(fs::exists("a.txt"));
+    }
+}
+
+TEST(InstallRepairTest, ManifestThatCannotBeFetchedChecksNothing) {
+    InstalledGame g;
+    g.server.Serve("/install.txt", "\\game.cfg,1\n", FaultMode{.status = 500});
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    EXPECT_TRUE(g.FetchedFiles().empty());
+    EXPECT_EQ(repair.GetCurrentFile(), "");
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include "tests/ui/panels/PanelRig.h"
+#include "ui/panels/GamePanel.h"
+#include "ui/panels/GamePanels.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class GamePanelsTest : public ::testing::Test {
+protected:
+    GamePanel& Add(const ManifestEntry& entry, bool selfUpdate = false) {
+        owned.push_back(std::make_unique<GamePanel>(rig.services, entry, selfUpdate));
+        panels.push_back(owned.back().get());
+        return *owned.back();
+    }
+
+    PanelRig rig;
+    std::vector<std::unique_ptr<GamePanel>> owned;
+    std::vector<GamePanel*> panels;
+};
+
+TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
+    // 3 with its transfer held, 7, 9, 11, 13 keep their state; an idle 2 is refreshed.
+    ManifestEntry downloading = rig.Entry("Downloading", 1);
+    GamePanel& d = Add(downloading);
+    d.OnDownload();
+
+    ManifestEntry installing = rig.Entry("Installing", 2);
+    rig.Downloaded(installing.url, "installing.exe");
+    GamePanel& i = Add(installing);
+    i.OnInstall();
+
+    ManifestEntry playing = rig.Entry("Playing", 3);
+    rig.Install(playing);
+    GamePanel& p = Add(playing);
+    p.OnPlay();
+
+    ManifestEntry patching = rig.Entry("Patching", 4);
+    rig.Install(patching);
+    rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
+    rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
+    GamePanel& pa = Add(patching);
+    pa.OnPatch();
+
+    ManifestEntry checking = rig.Entry("Checking", 5);
+    checking.installmanifest = "http://127.0.0.1/im.txt";
+    rig.Install(checking);
+    GamePanel& c = Add(checking);
+
+    ManifestEntry idle = rig.Entry("Idle", 6);
+    GamePanel& n = Add(idle);
+
+    ASSERT_EQ(d.GetState(), 3);
+    ASSERT_EQ(i.GetState(), 7);
+    ASSERT_EQ(p.GetState(), 9);
+    ASSERT_EQ(pa.GetState(), 11);
+    ASSERT_EQ(c.GetState(), 13);
+    ASSERT_EQ(n.GetState(), 2);
+
+    // Meanwhile every game was installed from outside, and another download failed.
+    rig.Install(downloading);
+    rig.Install(installing);
+    rig.Install(idle);
+    PollPanels(panels, {{}, {"http://127.0.0.1/x.exe"}, {"http://127.0.0.1/x.exe"}}, rig.disc);
+    EXPECT_EQ(d.GetState(), 3);
+    EXPECT_EQ(i.GetState(), 7);
+    EXPECT_EQ(p.GetState(), 9);
+    EXPECT_EQ(pa.GetState(), 11);
+    EXPECT_EQ(c.GetState(), 13);
+    EXPECT_EQ(n.GetState(), 8);
+
+    // The download ends: its outside install is noticed now (the latch waited).
+    rig.transfers.Complete(downloading.url);
+    PollPanels(panels, {}, rig.disc);
+    EXPECT_EQ(d.GetState(), 8);
+}
+
+TEST_F(GamePanelsTest, FailedGameDownloadShowsFourteen) {
+    ManifestEntry entry = rig.Entry();
+    GamePanel& panel = Add(entry);
+    panel.OnDownload();
+    rig.transfers.Fail(entry.url);
+    PollPanels(panels, {{}, {entry.url}, {entry.url}}, rig.disc);
+    EXPECT_EQ(panel.GetState(), 14);
+    // Retried from the page.
+    panel.OnDownload();
+    EXPECT_EQ(panel.GetState(), 3);
+}
+
+TEST_F(GamePanelsTest, NoChangeNoRefresh) {
+    ManifestEntry entry = rig.Entry();
+    rig.Install(entry);
+    GamePanel& panel = Add(entry);
+    int fetches = rig.patches.fetches;
+    PollPanels(panels, {}, rig.disc);
+    PollPanels(panels, {{"http://127.0.0.1/done.exe"}, {}, {}}, rig.disc);
+    EXPECT_EQ(rig.patches.fetches, fetches);
+    EXPECT_EQ(panel.GetState(), 8);
+}
+
+TEST_F(GamePanelsTest, DiscInADriveRefreshesPanelsInTwo) {
+    ManifestEntry withDisc = rig.Entry("Disc", 1);
+    withDisc.installExeKeys = {"setup.exe"};
+    withDisc.volumeNames = {"DISC"};
+    GamePanel& a = Add(withDisc);
+    ManifestEntry other = rig.Entry("Other", 2);
+    GamePanel& b = Add(other);
+    other = rig.Entry("Failed", 3);
+    rig.transfers.status[other.url] = DownloadStatus::Failed;
+    GamePanel& c = Add(other);
+    ASSERT_EQ(c.GetState(), 14);
+    PollPanels(panels, {}, rig.disc);
+    EXPECT_EQ(a.GetState(), 2);
+
+    rig.disc.disc = "/media/cdrom/";
+    rig.disc.install = "/media/cdrom/setup.exe";
+    PollPanels(panels, {}, rig.disc);
+    EXPECT_EQ(a.GetState(), 6);
+    EXPECT_EQ(b.GetState(), 2);
+    EXPECT_EQ(c.GetState(), 14);
+}
+
+TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
+    rig.store.loginName = "alice";
+    rig.store.loginSecret = "pw";
+    rig.store.authToken = "saved";
+
+    ManifestEntry update = rig.Entry("Update", 100);
+    GamePanel& u = Add(update, true);  // downloading, state 3
+    ManifestEntry downloading = rig.Entry("Down", 1);
+    GamePanel& d = Add(downloading);
+    d.OnDownload();
+    ManifestEntry patching = rig.Entry("Patch", 2);
+    rig.Install(patching);
+    rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
+    GamePanel& pd = Add(patching);
+    pd.OnPatch();  // state 4
+    ManifestEntry checking = rig.Entry("Check", 3);
+    checking.installmanifest = "http://127.0.0.1/im.txt";
+    rig.Install(checking);
+    GamePanel& c = Add(checking);
+    ManifestEntry ready = rig.Entry("Ready", 4);
+    rig.Install(ready);
+    rig.store.timesPlayed[4] = 9;
+    GamePanel& r = Add(ready);
+    ASSERT_EQ(u.GetState(), 3);
+    ASSERT_EQ(pd.GetState(), 4);
+    ASSERT_EQ(c.GetState(), 13);
+    ASSERT_EQ(r.GetState(), 8);
+
+    rig.Forget();
+    rig.store.authToken = "newer";
+    int fetches = rig.patches.fetches;
+    ASSERT_TRUE(AnyPanelBusy(panels));
+    ReplayPanels(rig.page, panels);
+
+    auto panelCalls = [](const std::string& name, int id, int times, int state) {
+        std::string n = std::to_string(id);
+        return Calls{"setSavedLogin('pw', 'alice')", "setAuthToken('newer')",
+                     "addGamePanel('" + name + "', 'banner.png', 'http://127.0.0.1/" + name + "', 0, " + n +
+                         ", 0, " + std::to_string(times) + ", 'icon.png')",
+                     "setGamePanelState(" + n + ", " + std::to_string(state) + ")"};
+    };
+    Calls expected{"clearGamePanels()"};
+    auto append = [&](Calls more) { expected.insert(expected.end(), more.begin(), more.end()); };
+    append(panelCalls("Update", 100, 0, 3));
+    append({"startProgress(100)"});
+    append(panelCalls("Down", 1, 0, 3));
+    append({"startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)"});
+    append(panelCalls("Patch", 2, 0, 4));
+    append({"startProgress(2)", "addPauseToProgress(2)", "addCancelToProgress(2)"});
+    append(panelCalls("Check", 3, 0, 13));
+    append({"startProgress(3)"});
+    append(panelCalls("Ready", 4, 9, 8));
+    EXPECT_EQ(rig.page.calls, expected);
+
+    // No check, refresh or download ran.
+    EXPECT_TRUE(rig.journal.empty());
+    EXPECT_TRUE(rig.events.events.empty());
+    EXPECT_EQ(rig.patches.fetches, fetches);
+    EXPECT_EQ(rig.workers.repairs.size(), 1u);
+}
+
+TEST_F(GamePanelsTest, BusyAndPatchingQuestions) {
+    EXPECT_FALSE(AnyPanelBusy(panels));
+    EXPECT_FALSE(AnyPanelPatching(panels));
+    ManifestEntry entry = rig.Entry();
+    rig.Install(entry);
+    GamePanel& panel = Add(entry);
+    EXPECT_FALSE(AnyPanelBusy(panels));
+    panel.OnPlay();
+    EXPECT_TRUE(AnyPanelBusy(panels));
+    EXPECT_FALSE(AnyPanelPatching(panels));
+    rig.programs.EndAll();
+    PollPanels(panels, {}, rig.disc);
+    EXPECT_FALSE(AnyPanelBusy(panels));
+
+    rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p.quorpatch";
+    rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
+    panel.OnPatch();
+    EXPECT_TRUE(AnyPanelPatching(panels));
+    EXPECT_TRUE(AnyPanelBusy(panels));
+}
+
+TEST_F(GamePanelsTest, SnapshotsCopyWhatAReportReads) {
+    ManifestEntry installed = rig.Entry("Installed", 1);
+    rig.Install(installed);
+    Add(installed);
+    ManifestEntry missing = rig.Entry("Missing", 2);
+    Add(missing);
+    std::vector<PanelSnapshot> copies = SnapshotPanels(panels);
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[0].gameName, "Installed");
+    EXPECT_EQ(copies[0].gameId, 1);
+    EXPECT_EQ(copies[0].state, 8);
+    EXPECT_EQ(copies[0].packageUrl, installed.url);
+    EXPECT_EQ(copies[0].installPath, rig.env.Path("games/Installed/Installed"));
+    EXPECT_EQ(copies[1].state, 2);
+    EXPECT_TRUE(copies[1].installPath.empty());
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "core/PageCallSink.h"
+#include "platform/browser/RefPtr.h"
+
+class UiBindingHandler;
+
+// The program's calls into the page: one builder per page method (the texts of
+// PageCallText) and Run, which hands a text to the page. Builders may be called
+// on any thread; the texts reach the page on the GUI thread in the order they
+// were made, and whether a call is dropped (no script context, no owner, page
+// not loaded) is decided when it is delivered. Every call is written to the
+// page-call log, delivered or dropped. As the process-wide page-call sink it
+// serves core/ and games/ through the current binding handler.
+class UiScript : public PageCallSink {
+public:
+    using Handler = browser::RefPtr<UiBindingHandler>;
+
+    static void Run(const Handler& handler, const std::string& script);
+    // Delivers the calls still waiting; called on the GUI thread.
+    static void DeliverPending();
+
+    static void CheckForValidSession(const Handler& handler);
+    static void ClearGamePanels(const Handler& handler);
+    static void UpdateProgress(const Handler& handler, int32_t gameId, const std::string& status,
+                               int32_t done, int32_t total, int32_t speed, const std::string& record);
+    static void AddCancelToProgress(const Handler& handler, int32_t gameId);
+    static void AddPauseToProgress(const Handler& handler, int32_t gameId);
+    static void StartProgress(const Handler& handler, int32_t gameId);
+    static void SetGamePanelState(const Handler& handler, int32_t gameId, int32_t state);
+    static void ClickPanel(const Handler& handler, int32_t gameId);
+    static void ClickGameButton(const Handler& handler, int32_t gameId);
+    static void SetAllGamesUrl(const Handler& handler, const std::string& address);
+    static void SetGameUrl(const Handler& handler, const std::string& address);
+    static void AddGamePanel(const Handler& handler, const std::string& name,
+                             const std::string& banner, const std::string& homePage, bool flag,
+                             int32_t gameId, bool loginRequired, int32_t timesPlayed,
+                             const std::string& iconUrl);
+    static void TrackEvent(const Handler& handler, const std::string& category,
+                           const std::string& action, const std::string& label, int32_t value);
+    static void SetUniqueId(const Handler& handler, const std::string& serial);
+    static void EnableDebugMode(const Handler& handler);
+    static void TrackPageView(const Handler& handler, const std::string& first,
+                              const std::string& second);
+    static void SetManifestVersion(const Handler& handler, const std::string& version);
+    static void OnFileDialogClose(const Handler& handler);
+    static void SetSavedLogin(const Handler& handler, const std::string& password,
+                              const std::string& loginName);
+    static void SetAuthToken(const Handler& handler, const std::string& token);
+    static void OnFileDialogOpen(const Handler& handler);
+    static void ShowMessage(const Handler& handler, const std::string& text);
+    static void DisplayDiagnostics(const Handler& handler, const std::string& report);
+
+    // PageCallSink
+    void showMessage(const std::string& text) override;
+    void trackEvent(const std::string& category, const std::string& action,
+                    const std::string& label, int value) override;
+    void trackPageView(const std::string& first, const std::string& second) override;
+    void checkForValidSession() override;
+    void setManifestVersion(const std::string& version) override;
+    void setSavedLogin(const std::string& password, const std::string& loginName) override;
+    void setAuthToken(const std::string& token) override;
+    void onFileDialogOpen() override;
+    void onFileDialogClose() override;
+    void displayDiagnostics(const std::string& report) override;
+};

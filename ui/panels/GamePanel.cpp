@@ -1,0 +1,738 @@
+#include "ui/panels/GamePanel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "core/FileUtils.h"
+#include "core/Messages.h"
+#include "platform/AtomicFile.h"
+#include "ui/panels/DiscFinder.h"
+#include "ui/panels/GameLocator.h"
+#include "ui/panels/InstallCheckTimes.h"
+#include "ui/panels/PanelEvents.h"
+#include "ui/panels/PanelHost.h"
+#include "ui/panels/PanelPageCalls.h"
+#include "ui/panels/PanelStore.h"
+#include "ui/panels/PanelTransfers.h"
+#include "ui/panels/PanelWorkers.h"
+#include "ui/panels/PatchCatalogSource.h"
+#include "ui/panels/ProgramStarter.h"
+
+namespace {
+
+constexpr const char* kCategory = "GamePanel";
+constexpr int kFallbackStartTries = 50;
+constexpr int64_t kUpdatePauseMs = 100;
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+GamePanel::GamePanel(const PanelServices& services, const ManifestEntry& entry, bool isSelfUpdate)
+    : services(services),
+      gameId(entry.id),
+      gameName(entry.name),
+      homepage(entry.homepage),
+      banner(entry.banner),
+      patchCatalogUrl(entry.patchcatalog),
+      downloadUrl(entry.url),
+      gameDownloadUrl(entry.url),
+      exeName(entry.exename),
+      installManifestUrl(entry.installmanifest),
+      installLocation(entry.installlocation),
+      iconUrl(entry.iconurl),
+      requireLogin(entry.requireLogin),
+      exeParams(entry.exeparams),
+      installExeKeys(entry.installExeKeys),
+      volumeNames(entry.volumeNames),
+      popupDelay(isSelfUpdate ? 0 : entry.downloadPopupDelay),
+      popupUrl(isSelfUpdate ? std::string() : entry.downloadPopupUrl),
+      locations(entry.locations),
+      isSelfUpdate(isSelfUpdate),
+      showOnlyIfInstalled(entry.showOnlyIfInstalled),
+      progress(entry.name, entry.id) {
+    // A panel without a name never reaches the page and never changes.
+    if (Inert())
+        return;
+    savedAuthToken = services.store->SavedAuthToken();
+    SendPanelToPage();
+    if (!installManifestUrl.empty())
+        StartInstallCheck(false);
+    RefreshState();
+}
+
+GamePanel::~GamePanel() {
+    // Workers are joined before they go; programs keep running on their own.
+    if (patcher) {
+        patcher->Finish();
+        services.transfers->SetPatchRunning(false);
+    }
+    if (repair) {
+        repair->Finish();
+        services.transfers->SetRepairRunning(false);
+    }
+    if (installerProcess)
+        services.transfers->ReleaseActive();
+}
+
+void GamePanel::SendPanelToPage() {
+    PanelStore& store = *services.store;
+    std::string secret = store.SavedLoginSecret();
+    std::string name = store.SavedLoginName();
+    if (!secret.empty() && !name.empty())
+        services.page->setSavedLogin(secret, name);
+    if (!savedAuthToken.empty())
+        services.page->setAuthToken(savedAuthToken);
+    services.page->addGamePanel(gameName, banner, homepage, false, gameId, requireLogin,
+                                GetTimesPlayed(), iconUrl);
+}
+
+void GamePanel::QueuePanelEvent(const std::string& action) {
+    services.events->QueueEvent(kCategory, action, gameName);
+}
+
+// ---------------------------------------------------------------- state
+
+void GamePanel::SetState(int32_t newState) {
+    if (newState == state || Inert())
+        return;
+    int32_t oldState = state;
+    state = newState;
+    PanelPageCalls& page = *services.page;
+    page.setGamePanelState(gameId, newState);
+    switch (newState) {
+    case Downloading:
+    case DownloadingPatch:
+        page.startProgress(gameId);
+        if (!isSelfUpdate) {
+            page.addPauseToProgress(gameId);
+            page.addCancelToProgress(gameId);
+        }
+        QueuePanelEvent("OnDownloadStart");
+        paused = false;
+        break;
+    case Downloaded:
+        if (oldState == Downloading)
+            QueuePanelEvent("OnDownloadComplete");
+        break;
+    case Ready:
+        if (oldState == Installing)
+            QueuePanelEvent("OnInstallNewGame");
+        services.store->DeleteProductValue(downloadUrl);
+        break;
+    case Patching:
+        page.startProgress(gameId);
+        services.transfers->SetPatchRunning(true);
+        break;
+    case Checking:
+        page.startProgress(gameId);
+        services.transfers->SetRepairRunning(true);
+        break;
+    default:
+        break;
+    }
+    PollWork({});
+}
+
+bool GamePanel::RefreshHeld() {
+    switch (state) {
+    case Installing:
+        return installerProcess != nullptr;
+    case Playing:
+        return gameProcess != nullptr;
+    case Patching:
+        return patcher != nullptr;
+    case Checking:
+        return true;
+    case Downloading:
+    case DownloadingPatch:
+        return services.transfers->IsHeld(downloadUrl);
+    default:
+        return false;
+    }
+}
+
+bool GamePanel::IsBusy() const {
+    return state == Installing || state == Playing || state == Patching || state == Checking ||
+           installerProcess || gameProcess || patcher || repair;
+}
+
+void GamePanel::RefreshState() {
+    if (Inert() || RefreshHeld())
+        return;
+    if (downloadUrl.empty()) {
+        SetState(NoDownload);
+        return;
+    }
+    if (downloadUrl == kWebGame) {
+        SetState(Ready);
+        return;
+    }
+    nextPatch.clear();
+    if (IsInstalled()) {
+        nextPatch = CheckPatchLevel();
+        SetState(nextPatch.empty() ? Ready : PatchAvailable);
+        return;
+    }
+    if (showOnlyIfInstalled && !isSelfUpdate) {
+        SetState(Hidden);
+        return;
+    }
+    if (!installExeKeys.empty() &&
+        !services.disc->FindDiscInstall(installExeKeys, volumeNames).empty()) {
+        SetState(DiscAvailable);
+        return;
+    }
+    switch (services.transfers->LoadStatus(downloadUrl)) {
+    case DownloadStatus::Complete: {
+        std::string installer = GetInstallerPath("");
+        if (!installer.empty() && FileExists(installer)) {
+            if (isSelfUpdate)
+                StartUpdate(installer);
+            else
+                SetState(Downloaded);
+        } else {
+            services.events->QueueEvent("DownloadFailed",
+                                        "GetInstallFilePath did not find instaler exe ", gameName);
+            services.transfers->SaveState(downloadUrl, DownloadState::None);
+            SetState(NotInstalled);
+        }
+        break;
+    }
+    case DownloadStatus::Incomplete:
+        if (state == Created || state == NotInstalled) {
+            // A partial download found when the panel is built resumes by itself.
+            SetState(NotInstalled);
+            OnDownload();
+        } else if (state != Downloading && state != FailedDownload) {
+            SetState(NotInstalled);
+            if (isSelfUpdate)
+                OnDownload();
+        }
+        break;
+    case DownloadStatus::Failed:
+        SetState(FailedDownload);
+        break;
+    case DownloadStatus::None:
+    default:
+        if (state == Downloading || state == FailedDownload)
+            break;
+        SetState(NotInstalled);
+        // The launcher's update starts downloading as soon as its panel exists.
+        if (isSelfUpdate)
+            OnDownload();
+        break;
+    }
+}
+
+bool GamePanel::CheckExternalInstall() {
+    // While the panel's own work runs the latch stays unset, so the install is
+    // still noticed once the work has ended.
+    if (externalInstallSeen || Inert() || RefreshHeld())
+        return false;
+    for (const ManifestLocation& location : locations) {
+        if (!services.location->KeyExists(location.installkey))
+            continue;
+        if (state == Installing || state == Ready)
+            return false;
+        externalInstallSeen = true;
+        return true;
+    }
+    return false;
+}
+
+void GamePanel::ActivateOnPage() {
+    PanelPageCalls& page = *services.page;
+    switch (state) {
+    case NoDownload:
+    case NotInstalled:
+    case Downloading:
+    case Downloaded:
+    case DiscAvailable:
+        page.clickPanel(gameId);
+        page.clickGameButton(gameId);
+        services.host->ShowWindow();
+        break;
+    case Ready:
+        if (requireLogin && savedAuthToken.empty())
+            services.host->ShowWindow();
+        page.clickPanel(gameId);
+        page.clickGameButton(gameId);
+        break;
+    default:
+        services.host->ShowWindow();
+        break;
+    }
+}
+
+bool GamePanel::IsInstalled() {
+    return !GetInstallPath().empty();
+}
+
+std::string GamePanel::GetInstallPath() {
+    for (const ManifestLocation& location : locations) {
+        if (!services.location->KeyExists(location.installkey))
+            continue;
+        std::string path = services.location->ProgramPath(location);
+        if (!path.empty() && FileExists(path))
+            return path;
+    }
+    return {};
+}
+
+std::string GamePanel::GetInstallerPath(const std::string& key) {
+    return services.transfers->LoadInstaller(key.empty() ? downloadUrl : key);
+}
+
+std::string GamePanel::InstallFolder() {
+    return locations.empty() ? std::string() : services.location->InstallFolder(locations.front());
+}
+
+// ---------------------------------------------------------------- commands
+
+int32_t GamePanel::GetTimesPlayed() {
+    if (timesPlayed == -1)
+        timesPlayed = static_cast<int32_t>(services.store->ReadTimesPlayed(gameId));
+    return timesPlayed;
+}
+
+void GamePanel::AddTimesPlayed() {
+    GetTimesPlayed();
+    ++timesPlayed;
+    services.store->WriteTimesPlayed(gameId, static_cast<uint32_t>(timesPlayed));
+}
+
+void GamePanel::OnDownload() {
+    if (Inert() || (state != NotInstalled && state != FailedDownload))
+        return;
+    if (services.transfers->LoadStatus(downloadUrl) == DownloadStatus::Complete) {
+        RefreshState();
+        return;
+    }
+    QueuePanelEvent("OnDownloadClick");
+    if (services.transfers->StartDownload(downloadUrl, !isSelfUpdate)) {
+        if (!popupUrl.empty() && !isSelfUpdate)
+            services.events->QueueDownloadPopup(popupDelay, popupUrl);
+        SetState(Downloading);
+        return;
+    }
+    // A game panel stays: the transfer manager has told the user why.
+    if (isSelfUpdate)
+        UpdateFallback();
+}
+
+void GamePanel::OnInstall() {
+    // A second start while this panel's work runs would lose track of the first
+    // process and keep the launcher busy for good.
+    if (Inert() || IsBusy())
+        return;
+    std::string installer = GetInstallerPath("");
+    QueuePanelEvent("OnInstallClick");
+    std::string failure;
+    std::unique_ptr<RunningProgram> process = services.programs->Start(installer, "", &failure);
+    if (process) {
+        installerProcess = std::move(process);
+        services.transfers->AddActive();
+        QueuePanelEvent("OnInstalling");
+        SetState(Installing);
+        return;
+    }
+    services.host->ShowError(failure);
+    services.events->QueueEvent("InstallLauncherFailed", gameName, failure);
+    RefreshState();
+}
+
+void GamePanel::OnInstallFromDisc() {
+    if (Inert())
+        return;
+    QueuePanelEvent("OnInstallFromDiscClick");
+    if (state != DiscAvailable)
+        return;
+    std::string installer;
+    if (!installExeKeys.empty())
+        installer = services.disc->FindDiscInstall(installExeKeys, volumeNames);
+    if (installer.empty()) {
+        services.host->ShowMessage(Msg::DiscInstallerMissing);
+        return;
+    }
+    std::string failure;
+    std::unique_ptr<RunningProgram> process = services.programs->Start(installer, "", &failure);
+    if (!process) {
+        services.host->ShowError(failure);
+        return;
+    }
+    installerProcess = std::move(process);
+    services.transfers->AddActive();
+    SetState(Installing);
+}
+
+void GamePanel::OnCancel() {
+    if (Inert() || (state != Downloading && state != DownloadingPatch))
+        return;
+    QueuePanelEvent("OnCancelClick");
+    services.transfers->CancelTransfer(downloadUrl);
+    // A cancelled patch download must never be taken for the game's installer.
+    ReturnToGameAddress();
+    SetState(NotInstalled);
+}
+
+void GamePanel::OnPause() {
+    if (Inert() || (state != Downloading && state != DownloadingPatch) || paused)
+        return;
+    QueuePanelEvent("OnPauseClick");
+    if (services.transfers->PauseTransfer(downloadUrl))
+        paused = true;
+}
+
+void GamePanel::OnUnpause() {
+    if (Inert() || (state != Downloading && state != DownloadingPatch) || !paused)
+        return;
+    QueuePanelEvent("OnUnpauseClick");
+    if (services.transfers->ResumeTransfer(downloadUrl))
+        paused = false;
+}
+
+void GamePanel::OnPlay() {
+    if (Inert())
+        return;
+    AddTimesPlayed();
+    if (!installManifestUrl.empty()) {
+        StartInstallCheck(true);
+        if (state == Checking)
+            return;
+    }
+    if (state != Ready)
+        return;
+    if (!CheckPatchLevel().empty()) {
+        RefreshState();
+        return;
+    }
+    QueuePanelEvent("OnPlayClick");
+    if (downloadUrl == kWebGame) {
+        services.host->OpenUrl(homepage);
+        return;
+    }
+    std::string parameters = exeParams;
+    if (!exeParams.empty())
+        parameters += " ";
+    if (!playToken.empty())
+        parameters += "-auth_token=" + playToken;
+    std::string failure = "The game's program was not found.";
+    for (const ManifestLocation& location : locations) {
+        std::string program = services.location->ProgramPath(location);
+        std::string reason;
+        std::unique_ptr<RunningProgram> process =
+            services.programs->Start(program, parameters, &reason);
+        if (process) {
+            gameProcess = std::move(process);
+            SetState(Playing);
+            return;
+        }
+        if (!reason.empty())
+            failure = reason;
+    }
+    services.host->ShowError(failure);
+    services.events->QueueEvent("PlayGameFailed", gameName, failure);
+    RefreshState();
+}
+
+void GamePanel::OnPatch() {
+    if (Inert())
+        return;
+    QueuePanelEvent("OnPatchClick");
+    if (MayPatch())
+        PatchTo(CheckPatchLevel());
+}
+
+bool GamePanel::MayPatch() {
+    // A download, installer, game, patch or check of this game runs.
+    if (state == Downloading || state == DownloadingPatch || state == Installing ||
+        state == Playing || state == Patching || state == Checking)
+        return false;
+    if (!IsFolder(InstallFolder())) {
+        services.host->ShowMessage(Msg::RegistryKeyMissing);
+        return false;
+    }
+    return true;
+}
+
+void GamePanel::PatchTo(const std::string& next) {
+    if (next.empty()) {
+        RefreshState();
+        return;
+    }
+    if (services.transfers->LoadStatus(next) == DownloadStatus::Complete) {
+        StartPatcher(next);
+        return;
+    }
+    if (!services.transfers->StartDownload(next, false)) {
+        services.host->ShowMessage(Msg::PatchDownloadFailed);
+        return;
+    }
+    downloadUrl = next;
+    progress.SetDownloadingPatch();
+    SetState(DownloadingPatch);
+}
+
+bool GamePanel::StartPatcher(const std::string& address) {
+    std::string folder = InstallFolder();
+    if (!IsFolder(folder)) {
+        services.host->ShowMessage(Msg::RegistryKeyMissing);
+        return false;
+    }
+    std::unique_ptr<PatchJob> job = services.workers->StartPatcher(folder, GetInstallerPath(address));
+    if (!job) {
+        services.host->ShowMessage(Msg::PatchingError);
+        return false;
+    }
+    patcher = std::move(job);
+    patchAddress = address;
+    progress.SetPatching();
+    SetState(Patching);
+    return true;
+}
+
+std::string GamePanel::CheckPatchLevel() {
+    if (patchCatalogUrl.empty())
+        return {};
+    return services.patches->NextPatchUrl(patchCatalogUrl);
+}
+
+void GamePanel::StartInstallCheck(bool shortInterval) {
+    if (Inert() || IsBusy() || state == Downloading || state == DownloadingPatch)
+        return;
+    InstallCheckTimes& times = *services.checkTimes;
+    if (!times.IsCheckDue(gameName, shortInterval))
+        return;
+    // Recorded whether or not a check can run, so that a play right after the
+    // panel was built starts the game.
+    times.MarkChecked(gameName);
+    // Only an installed game can be checked: its folder must be there.
+    std::string folder = InstallFolder();
+    if (!IsFolder(folder))
+        return;
+    std::unique_ptr<RepairJob> job =
+        services.workers->StartRepair(folder, installManifestUrl, installLocation);
+    if (!job)
+        return;
+    repair = std::move(job);
+    progress.SetChecking();
+    SetState(Checking);
+}
+
+void GamePanel::OnPreview() {
+    if (Inert())
+        return;
+    QueuePanelEvent("OnPreviewClick");
+    AddTimesPlayed();
+    std::string address = homepage;
+    if (!playToken.empty())
+        address += (homepage.find('?') != std::string::npos ? "&auth_token=" : "?auth_token=") +
+                   playToken;
+    services.host->OpenUrl(address);
+}
+
+void GamePanel::LaunchOptions() {
+    if (Inert())
+        return;
+    for (const ManifestLocation& location : locations) {
+        std::string folder = services.location->InstallFolder(location);
+        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+            folder += "/";
+        std::string program = folder + "options.exe";
+        if (!FileExists(program))
+            continue;
+        std::string failure;
+        services.programs->Start(program, "", &failure);
+        return;
+    }
+}
+
+// ---------------------------------------------------------------- per tick
+
+void GamePanel::UpdateStatusText(const ProgressRecord& record) {
+    progress.Show(record, services.store->Language(), *services.page);
+}
+
+void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
+    if (Inert())
+        return;
+    switch (state) {
+    case Downloading:
+    case DownloadingPatch: {
+        progress.SetPaused(paused);
+        if (!paused)
+            UpdateStatusText(services.transfers->GetProgress(downloadUrl));
+        if (!Contains(completedKeys, downloadUrl) ||
+            services.transfers->LoadStatus(downloadUrl) != DownloadStatus::Complete)
+            break;
+        if (state == DownloadingPatch) {
+            std::string address = downloadUrl;
+            if (!StartPatcher(address)) {
+                ReturnToGameAddress();
+                RefreshState();
+            }
+        } else {
+            RefreshState();
+        }
+        break;
+    }
+    case Installing:
+        if (!installerProcess || !installerProcess->HasEnded())
+            break;
+        installerProcess.reset();
+        services.transfers->ReleaseActive();
+        if (IsInstalled()) {
+            services.transfers->ResetDownload(downloadUrl);
+        } else {
+            services.events->QueueEvent("InstallFailed", gameName,
+                                        "Installer exited without the game being installed");
+        }
+        RefreshState();
+        break;
+    case Playing:
+        if (!gameProcess || !gameProcess->HasEnded())
+            break;
+        gameProcess.reset();
+        RefreshState();
+        break;
+    case Patching: {
+        if (!patcher)
+            break;
+        float p = patcher->Progress();
+        UpdateStatusText({p * 1000.0, 1000, 0, ""});
+        if (p == 1.0f)
+            EndPatch();
+        break;
+    }
+    case Checking: {
+        if (!repair)
+            break;
+        float p = repair->Progress();
+        UpdateStatusText({p * 1000.0, 1000, 0, repair->CurrentFile()});
+        if (p == 1.0f)
+            EndCheck();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void GamePanel::EndPatch() {
+    patcher->Finish();
+    PatchJob::Outcome outcome = patcher->Result();
+    patcher.reset();
+    std::string applied = patchAddress;
+    patchAddress.clear();
+    progress.ClearPatch();
+    services.transfers->SetPatchRunning(false);
+    services.store->DeleteProductValue(applied);
+    if (outcome == PatchJob::Outcome::FileFailed) {
+        // The file is unreadable or corrupt: fetch it anew next time.
+        services.transfers->ResetDownload(applied);
+        services.transfers->SaveState(applied, DownloadState::None);
+    }
+    ReturnToGameAddress();
+    RefreshState();
+    // After a failure the panel stays in 10: the user decides whether to try
+    // again. The chain goes on without the user only after a success, and not
+    // when the catalogue still names the patch just applied.
+    if (state != PatchAvailable || outcome != PatchJob::Outcome::Succeeded || nextPatch == applied)
+        return;
+    std::string next = nextPatch;
+    QueuePanelEvent("OnPatchClick");
+    if (MayPatch())
+        PatchTo(next);
+}
+
+void GamePanel::EndCheck() {
+    repair->Finish();
+    repair.reset();
+    progress.ClearChecking();
+    services.transfers->SetRepairRunning(false);
+    SetState(NotInstalled);
+    RefreshState();
+}
+
+void GamePanel::ReturnToGameAddress() {
+    downloadUrl = gameDownloadUrl;
+    progress.ClearPatch();
+}
+
+void GamePanel::NoteEndedTransfers(const std::vector<std::string>& cancelled,
+                                   const std::vector<std::string>& failed) {
+    if (state != DownloadingPatch || downloadUrl == gameDownloadUrl)
+        return;
+    if (Contains(cancelled, downloadUrl) || Contains(failed, downloadUrl))
+        ReturnToGameAddress();
+}
+
+// ---------------------------------------------------------------- page reload and reports
+
+void GamePanel::ReplayOnPage() {
+    if (Inert())
+        return;
+    // The page starts afresh: it gets what a rebuilt panel would send.
+    savedAuthToken = services.store->SavedAuthToken();
+    SendPanelToPage();
+    PanelPageCalls& page = *services.page;
+    page.setGamePanelState(gameId, state);
+    if (state == Downloading || state == DownloadingPatch || state == Patching || state == Checking)
+        page.startProgress(gameId);
+    if ((state == Downloading || state == DownloadingPatch) && !isSelfUpdate) {
+        page.addPauseToProgress(gameId);
+        page.addCancelToProgress(gameId);
+    }
+}
+
+PanelSnapshot GamePanel::Snapshot() {
+    return {gameName, gameId, state, downloadUrl, GetInstallPath()};
+}
+
+// ---------------------------------------------------------------- the launcher's update
+
+void GamePanel::StartUpdate(const std::string& installerPath) {
+    PanelHost& host = *services.host;
+    services.transfers->StopAll();
+    host.StopThreadsForUpdate();
+    std::string failure;
+    if (!services.programs->Start(installerPath, "silent", &failure))
+        std::fprintf(stderr, "Quor: the update installer did not start: %s\n", failure.c_str());
+    host.Pause(kUpdatePauseMs);
+    host.CloseForUpdate();
+    host.ExitForUpdate();
+}
+
+void GamePanel::UpdateFallback() {
+    PanelHost& host = *services.host;
+    std::string folder = services.transfers->DefaultSaveDirectory();
+    std::string bytes = host.FetchUpdateInstaller(updateFallbackUrl);
+    // Nothing is written until the installer has arrived.
+    if (bytes.empty() || folder.empty()) {
+        host.ShowMessage(Msg::TransferStartFailed);
+        return;
+    }
+    CreateDirectoryTree(folder);
+    std::string path = folder + kFallbackInstallerName;
+    if (platform::WriteFileAtomically(path, bytes, 0700) != 0)
+        return;
+    services.transfers->StopAll();
+    host.StopThreadsForUpdate();
+    host.CloseForUpdate();
+    for (int attempt = 0; attempt < kFallbackStartTries; ++attempt) {
+        std::string failure;
+        if (services.programs->Start(path, "silent", &failure))
+            break;
+        host.Pause(kUpdatePauseMs);
+    }
+    host.ExitForUpdate();
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "ui/panels/PanelSnapshot.h"
+
+class DiscFinder;
+class GamePanel;
+class PanelPageCalls;
+
+// What the main frame's timer does with all panels at once, in page order.
+
+// The transfer manager's lists of one tick.
+struct TransferResults {
+    std::vector<std::string> completed;
+    std::vector<std::string> cancelled;
+    std::vector<std::string> failed;
+    // A download was cancelled or failed: every panel looks at its state again.
+    bool Changed() const { return !cancelled.empty() || !failed.empty(); }
+};
+
+// For each panel: its per-tick step, the downloads that ended, the refresh a
+// change asks for and the refresh an outside installation asks for (both held
+// off while the panel's own work runs); then, when a game disc is in a drive,
+// the refresh of every panel that is not installed.
+void PollPanels(const std::vector<GamePanel*>& panels, const TransferResults& results,
+                DiscFinder& disc);
+
+// An installer, a game, a patch or a check of some panel runs.
+bool AnyPanelBusy(const std::vector<GamePanel*>& panels);
+// Some panel is applying a patch: the launcher must not end now.
+bool AnyPanelPatching(const std::vector<GamePanel*>& panels);
+
+// After a reload of the page while the launcher is busy: the page's panels are
+// cleared and every panel is added again as it stands.
+void ReplayPanels(PanelPageCalls& page, const std::vector<GamePanel*>& panels);
+
+// Copies for a report that is built on another thread.
+std::vector<PanelSnapshot> SnapshotPanels(const std::vector<GamePanel*>& panels);
