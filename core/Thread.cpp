@@ -40,7 +40,9 @@ Thread::~Thread() {
 
 bool Thread::Start() {
     // The worker waits for this before it runs: a run-once job may delete its
-    // worker as soon as it runs, and Start must be done with the object by then.
+    // worker as soon as it runs, and Start must be done with the object by then,
+    // its join lock released included (a lock held across the handle's store
+    // alone would still be unlocked after the worker may have gone).
     std::promise<void> go;
     {
         std::lock_guard<std::mutex> guard(joinMutex);
