@@ -123,10 +123,7 @@ int Catalog(const uint8_t* data, size_t size) {
     return 0;
 }
 
-int Manifest(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    ParseManifestDocument(text, kBannerFolder, "tr");
-
+bool ChildByChildAgrees(const std::string& text) {
     DumpingReader reader;
     bool read = xmlread::ReadRootChildren(text, "manifest", reader);
     std::vector<std::string> whole;
@@ -139,7 +136,14 @@ int Manifest(const uint8_t* data, size_t size) {
                 whole.push_back(DumpNode(*child));
         }
     }
-    if (read != wholeRead || (read && reader.dumps != whole)) {
+    return read == wholeRead && (!read || reader.dumps == whole);
+}
+
+int Manifest(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ParseManifestDocument(text, kBannerFolder, "tr");
+
+    if (!ChildByChildAgrees(text)) {
         std::fprintf(stderr, "child-by-child reading differs from the whole document's\n");
         std::abort();
     }
