@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "core/ConfigManager.h"
@@ -15,6 +14,7 @@
 #include "games/ManifestManager.h"
 #include "games/TransferActivity.h"
 #include "tests/fixtures/FakeClock.h"
+#include "tests/fixtures/RecordingExitRequester.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
@@ -33,22 +33,6 @@ std::string Manifest(const std::string& game, int refreshTime = 60, int version 
 std::string GamesOnlyManifest(const std::string& game) {
     return "<manifest><download name=\"" + game + "\"/></manifest>";
 }
-
-class RecordingExit final : public ExitRequester {
-public:
-    void RequestExit(int messageId) override {
-        std::lock_guard<std::mutex> guard(lock);
-        ids.push_back(messageId);
-    }
-    std::vector<int> Ids() {
-        std::lock_guard<std::mutex> guard(lock);
-        return ids;
-    }
-
-private:
-    std::mutex lock;
-    std::vector<int> ids;
-};
 
 class FakeActivity final : public TransferActivity {
 public:
@@ -100,7 +84,7 @@ protected:
     RecordingPageCallSink page;
     FakeClock clock;
     FakeActivity activity;
-    RecordingExit exit;
+    RecordingExitRequester exit;
     std::unique_ptr<ConfigManager> config;
     std::unique_ptr<ManifestManager> manager;
 };
@@ -510,7 +494,7 @@ TEST(ManifestManagerDefaults, ExitRequesterInstalledLaterIsUsed) {
     ManifestManager::Services services;
     services.programFolder = env.Path("empty-program/");
     ManifestManager manager(services);
-    RecordingExit exit;
+    RecordingExitRequester exit;
     ExitRequester::Install(&exit);
     EXPECT_TRUE(manager.LoadManifest(config, false).empty());
     ExitRequester::Install(nullptr);
