@@ -424,6 +424,27 @@ TEST_F(GamePanelCommandTest, NoCheckWhileThePanelIsBusy) {
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
 }
 
+TEST_F(GamePanelCommandTest, NoCheckInAnyStateWhoseWorkRuns) {
+    for (int32_t state : {3, 4, 7, 9, 11}) {
+        ManifestEntry entry = rig.Entry();
+        entry.installmanifest = "http://127.0.0.1/im.txt";
+        rig.Install(entry);
+        auto panel = rig.Build(entry);
+        rig.workers.repairs.back()->progress = 1.0f;
+        panel->PollWork({});
+        ASSERT_EQ(panel->GetState(), 8);
+        size_t checks = rig.workers.repairs.size();
+        panel->SetState(state);
+        rig.checkTimes.clock.Advance(7201);
+        panel->OnPlay();
+        EXPECT_EQ(panel->GetState(), state);
+        EXPECT_EQ(rig.workers.repairs.size(), checks) << "state " << state;
+        // The time is not taken either: the check runs once the work is done.
+        EXPECT_TRUE(rig.checkTimes.IsCheckDue("Game", true)) << "state " << state;
+        rig.transfers.held.clear();
+    }
+}
+
 // ---------------------------------------------------------------- patch
 
 TEST_F(GamePanelCommandTest, PatchQueuesItsEventThenDoesNothingWhileWorkRuns) {

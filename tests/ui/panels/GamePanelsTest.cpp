@@ -77,6 +77,26 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
     EXPECT_EQ(d.GetState(), 8);
 }
 
+TEST_F(GamePanelsTest, PatchDownloadIsNotMovedWhileItsTransferIsHeld) {
+    ManifestEntry entry = rig.Entry();
+    rig.Install(entry);
+    std::string patch = "http://127.0.0.1/p.quorpatch";
+    rig.patches.next[entry.patchcatalog] = patch;
+    GamePanel& panel = Add(entry);
+    panel.OnPatch();
+    ASSERT_EQ(panel.GetState(), 4);
+    // Another download failed: the refresh it asks for passes this panel by.
+    rig.patches.next[entry.patchcatalog].clear();
+    PollPanels(panels, {{}, {}, {"http://127.0.0.1/x.exe"}}, rig.disc);
+    EXPECT_EQ(panel.GetState(), 4);
+    EXPECT_EQ(panel.GetPackageUrl(), patch);
+    // Once the manager lets go of it the refresh applies.
+    rig.transfers.held.erase(patch);
+    rig.transfers.status[patch] = DownloadStatus::None;
+    PollPanels(panels, {{}, {patch}, {}}, rig.disc);
+    EXPECT_EQ(panel.GetState(), 8);
+}
+
 TEST_F(GamePanelsTest, FailedGameDownloadShowsFourteen) {
     ManifestEntry entry = rig.Entry();
     GamePanel& panel = Add(entry);
@@ -181,6 +201,34 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     EXPECT_TRUE(rig.events.events.empty());
     EXPECT_EQ(rig.patches.fetches, fetches);
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
+}
+
+TEST_F(GamePanelsTest, ReplayStartsTheProgressOfAPatchButNotOfAnInstallerOrGame) {
+    ManifestEntry installing = rig.Entry("Installing", 1);
+    rig.Downloaded(installing.url, "installing.exe");
+    GamePanel& i = Add(installing);
+    i.OnInstall();
+    ManifestEntry playing = rig.Entry("Playing", 2);
+    rig.Install(playing);
+    GamePanel& p = Add(playing);
+    p.OnPlay();
+    ManifestEntry patching = rig.Entry("Patching", 3);
+    rig.Install(patching);
+    rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
+    rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
+    GamePanel& pa = Add(patching);
+    pa.OnPatch();
+    ASSERT_EQ(i.GetState(), 7);
+    ASSERT_EQ(p.GetState(), 9);
+    ASSERT_EQ(pa.GetState(), 11);
+
+    rig.Forget();
+    ReplayPanels(rig.page, panels);
+    EXPECT_EQ(rig.page.Of("setGamePanelState"),
+              (Calls{"setGamePanelState(1, 7)", "setGamePanelState(2, 9)", "setGamePanelState(3, 11)"}));
+    EXPECT_EQ(rig.page.Of("startProgress"), Calls{"startProgress(3)"});
+    EXPECT_TRUE(rig.page.Of("addPauseToProgress").empty());
+    EXPECT_TRUE(rig.journal.empty());
 }
 
 TEST_F(GamePanelsTest, BusyAndPatchingQuestions) {
