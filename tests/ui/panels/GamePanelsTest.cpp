@@ -15,6 +15,31 @@ protected:
         panels.push_back(owned.back().get());
         return *owned.back();
     }
+    // Panels whose own work runs: an installer (7), the game (9), a patch (11).
+    GamePanel& Installing(const std::string& name, int32_t id) {
+        ManifestEntry entry = rig.Entry(name, id);
+        rig.Downloaded(entry.url, name + ".exe");
+        GamePanel& panel = Add(entry);
+        panel.OnInstall();
+        return panel;
+    }
+    GamePanel& Playing(const std::string& name, int32_t id) {
+        ManifestEntry entry = rig.Entry(name, id);
+        rig.Install(entry);
+        GamePanel& panel = Add(entry);
+        panel.OnPlay();
+        return panel;
+    }
+    GamePanel& Patching(const std::string& name, int32_t id) {
+        ManifestEntry entry = rig.Entry(name, id);
+        rig.Install(entry);
+        std::string patch = "http://127.0.0.1/" + name + ".quorpatch";
+        rig.patches.next[entry.patchcatalog] = patch;
+        rig.Downloaded(patch, name + ".quorpatch");
+        GamePanel& panel = Add(entry);
+        panel.OnPatch();
+        return panel;
+    }
 
     PanelRig rig;
     std::vector<std::unique_ptr<GamePanel>> owned;
@@ -28,21 +53,9 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
     d.OnDownload();
 
     ManifestEntry installing = rig.Entry("Installing", 2);
-    rig.Downloaded(installing.url, "installing.exe");
-    GamePanel& i = Add(installing);
-    i.OnInstall();
-
-    ManifestEntry playing = rig.Entry("Playing", 3);
-    rig.Install(playing);
-    GamePanel& p = Add(playing);
-    p.OnPlay();
-
-    ManifestEntry patching = rig.Entry("Patching", 4);
-    rig.Install(patching);
-    rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
-    rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
-    GamePanel& pa = Add(patching);
-    pa.OnPatch();
+    GamePanel& i = Installing(installing.name, installing.id);
+    GamePanel& p = Playing("Playing", 3);
+    GamePanel& pa = Patching("Patching", 4);
 
     ManifestEntry checking = rig.Entry("Checking", 5);
     checking.installmanifest = "http://127.0.0.1/im.txt";
@@ -204,20 +217,9 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
 }
 
 TEST_F(GamePanelsTest, ReplayStartsTheProgressOfAPatchButNotOfAnInstallerOrGame) {
-    ManifestEntry installing = rig.Entry("Installing", 1);
-    rig.Downloaded(installing.url, "installing.exe");
-    GamePanel& i = Add(installing);
-    i.OnInstall();
-    ManifestEntry playing = rig.Entry("Playing", 2);
-    rig.Install(playing);
-    GamePanel& p = Add(playing);
-    p.OnPlay();
-    ManifestEntry patching = rig.Entry("Patching", 3);
-    rig.Install(patching);
-    rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
-    rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
-    GamePanel& pa = Add(patching);
-    pa.OnPatch();
+    GamePanel& i = Installing("Installing", 1);
+    GamePanel& p = Playing("Playing", 2);
+    GamePanel& pa = Patching("Patching", 3);
     ASSERT_EQ(i.GetState(), 7);
     ASSERT_EQ(p.GetState(), 9);
     ASSERT_EQ(pa.GetState(), 11);
