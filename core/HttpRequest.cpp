@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
+#include "core/FileUtils.h"
 #include "core/StringUtils.h"
 
 namespace {
@@ -74,7 +74,8 @@ uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
 }
 
 // One GET into the sink; true only for a complete reply with a 2xx status.
-bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kind, BodySink& sink) {
+bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kind, BodySink& sink,
+                long totalTimeoutSeconds = 0) {
     InitHttp();
     const HttpLimits limits = HttpLimits::Current();
     sink.cap = CapFor(kind, limits);
@@ -91,7 +92,9 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
     if (connectTimeoutSeconds > 0)
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
-    // No whole-request limit, but a reply that crawls or stalls is given up.
+    if (totalTimeoutSeconds > 0)
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT, totalTimeoutSeconds);
+    // A reply that crawls or stalls is given up.
     if (limits.lowSpeedBytesPerSecond > 0 && limits.lowSpeedSeconds > 0) {
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
@@ -115,8 +118,19 @@ std::string Env(const char* lower, const char* upper) {
     return {};
 }
 
+// ASCII only: strncasecmp would follow the user's locale.
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+    size_t i = 0;
+    for (; prefix[i] != '\0'; ++i) {
+        if (i >= text.size())
+            return false;
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
 }
 
 std::string Trim(const std::string& text) {
@@ -181,17 +195,20 @@ void ApplyCommonCurlOptions(const std::string& url, void* curlHandle) {
     SetCurlProxy(url, handle, GetSystemProxy(url));
 }
 
-std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind) {
+std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind,
+                            long totalTimeoutSeconds) {
     std::string body;
     BodySink sink;
     sink.buffer = &body;
-    if (!PerformGet(url, connectTimeoutSeconds, kind, sink))
+    if (!PerformGet(url, connectTimeoutSeconds, kind, sink, totalTimeoutSeconds))
         return {};
     return body;
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
                        BodyKind kind) {
+    // The repair fetches files into folders that may be missing.
+    CreateDirectoryTree(GetDirectoryPart(targetPath));
     // A private name beside the target, so the final rename stays on one file system.
     static std::atomic<unsigned> counter{0};
     std::string temporary;

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -40,7 +41,7 @@ protected:
     void MarkStopped();
 
 private:
-    static void ThreadProc(Thread* self);
+    static void ThreadProc(Thread* self, std::future<void> go);
     bool RequestStop();  // true when a stop was already requested
 
     std::thread handle;

@@ -126,6 +126,17 @@ TEST_F(HttpRequestTest, SlowButSteadyReplyAboveTheLimitArrives) {
     EXPECT_EQ(HttpGetToString(server.Url("/steady"), 5), body);
 }
 
+TEST_F(HttpRequestTest, WholeRequestLimitEndsASteadyButLongReply) {
+    // Fast enough for the speed rule: only the whole-request limit can end it.
+    HttpLimits::Current().lowSpeedBytesPerSecond = 10;
+    HttpLimits::Current().lowSpeedSeconds = 3;
+    server.Serve("/long", BinaryBody(100000), FaultMode{.trickleBytesPerSecond = 2000});
+    EXPECT_EQ(HttpGetToString(server.Url("/long"), 5, BodyKind::Document, 1), "");
+    const std::string body = BinaryBody(1000);
+    server.Serve("/short", body);
+    EXPECT_EQ(HttpGetToString(server.Url("/short"), 5, BodyKind::Document, 30), body);
+}
+
 TEST_F(HttpRequestTest, CutOffBodyGivesEmpty) {
     server.Serve("/cut", BinaryBody(10000), FaultMode{.dropAfterBytes = 4000});
     EXPECT_EQ(HttpGetToString(server.Url("/cut"), 5), "");
@@ -375,8 +386,17 @@ INSTANTIATE_TEST_SUITE_P(Replies, DownloadToFileFailure,
 TEST_F(DownloadToFileTest, UnreachableOrUnwritableLeavesNothing) {
     EXPECT_FALSE(DownloadUrlToFile(server.Url("/none"), target));
     server.Serve("/f", "x");
-    EXPECT_FALSE(DownloadUrlToFile(server.Url("/f"), folder + "/missing/sub/f"));
-    EXPECT_EQ(Names(), std::vector<std::string>{});
+    // A parent path that is a file: no folder can be made there.
+    env.WriteFile("downloads/plain", "p");
+    EXPECT_FALSE(DownloadUrlToFile(server.Url("/f"), folder + "/plain/sub/f"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"plain"});
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/plain"), "p");
+}
+
+TEST_F(DownloadToFileTest, MissingFoldersOfTheTargetAreCreated) {
+    server.Serve("/f", "x");
+    ASSERT_TRUE(DownloadUrlToFile(server.Url("/f"), folder + "/missing/sub/f"));
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/missing/sub/f"), "x");
 }
 
 }  // namespace

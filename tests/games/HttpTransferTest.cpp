@@ -164,6 +164,25 @@ TEST(HttpTransferTest, ErrorPageIsNeverTakenForTheFile) {
     EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), "");
 }
 
+TEST(HttpTransferTest, AFailedDownloadIsCancelledAndFailedInOneStep) {
+    ManagerWorld w;
+    w.server.Serve("/g.bin", TestBytes(4000), FaultMode{.dropAfterBytes = 1500});
+    std::string address = w.server.Url("/g.bin");
+    ASSERT_TRUE(w.manager->StartDownload(address, false));
+    ASSERT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(address)->IsFailed(); }));
+    w.manager->Update();
+    EXPECT_EQ(w.manager->TakeCancelled(), std::vector<std::string>{address});
+    EXPECT_EQ(w.manager->TakeFailed(), std::vector<std::string>{address});
+    EXPECT_FALSE(w.manager->HasTransfers());
+    EXPECT_EQ(StoredState(address), 208u);
+    EXPECT_EQ(w.events.OfCategory("DownloadFailed"),
+              (std::vector<RecordedEvent>{{"DownloadFailed", "18", address}, {"DownloadFailed", address, ""}}));
+    EXPECT_EQ(w.Messages(), std::vector<std::string>{
+        "Unable to download. Please check your internet connection and firewall settings and try again."});
+    EXPECT_EQ(fs::file_size(w.Folder() + "g.bin"), 1500u) << "the files are kept";
+    EXPECT_TRUE(fs::exists(w.Folder() + "download.lock"));
+}
+
 TEST(HttpTransferTest, ADownloadOfSeveralFilesCompletesOnlyWhenEveryFileDid) {
     ManagerWorld w;
     w.server.Serve("/a.bin", "", FaultMode{.status = 404});

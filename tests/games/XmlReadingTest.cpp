@@ -41,42 +41,20 @@ TEST(XmlReading, ValidUtf8KeepsGoodSequencesAndReadsOtherBytesAsLatin1) {
 
 #include <tinyxml.h>
 
+#include "fuzz/FuzzTargets.h"
+
 namespace {
 
-std::string Dump(const TiXmlNode& node) {
-    std::string out = std::to_string(node.Type()) + ":" + node.ValueStr();
-    if (const TiXmlElement* element = node.ToElement())
-        for (const TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next())
-            out += " " + a->NameTStr() + "=" + a->ValueStr();
-    out += "{";
-    for (const TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling())
-        out += Dump(*child);
-    return out + "}";
-}
-
-class DumpingReader final : public xmlread::ChildElementReader {
+class CountingReader final : public xmlread::ChildElementReader {
 public:
     void Restart() override {
-        dumps.clear();
+        visits = 0;
         ++restarts;
     }
-    void Visit(const TiXmlElement& element) override { dumps.push_back(Dump(element)); }
-    std::vector<std::string> dumps;
+    void Visit(const TiXmlElement&) override { ++visits; }
+    int visits = 0;
     int restarts = 0;
 };
-
-// The whole-document reading, as TinyXML alone gives it.
-bool Reference(const std::string& text, std::vector<std::string>& dumps) {
-    TiXmlDocument document;
-    if (!xmlread::ParseDocument(text, document))
-        return false;
-    const TiXmlElement* root = document.FirstChildElement("manifest");
-    if (!root)
-        return false;
-    for (const TiXmlElement* child = root->FirstChildElement(); child; child = child->NextSiblingElement())
-        dumps.push_back(Dump(*child));
-    return true;
-}
 
 TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
     const std::string children = "<autoupdate version=\"1\"/>\n  <download name=\"a &amp; b\" x='>'>"
@@ -107,26 +85,27 @@ TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
         "<manifestx><download name=\"a\"/></manifestx>",
         "",
         "   ",
+        // Forms TinyXML reads in ways of its own, found by fuzzing:
+        "<?xml version?><manifest><download name=\"a\"/></manifest>",
+        "<?xml version=9-1\"?><manifest><download name=\"a\"/></manifest>",
+        "<?xml version=\"1.0\" encoding=\"ISO&#239-1\"?><manifest><download name=\"&#233;\" x=date/></manifest>",
+        "<manifest><download name=\"&#12\"/><download name=\"x;\"/></manifest>",
+        "<manifest><download name=\"&#X41;\"/></manifest>",
+        "<manifest><download><?xml version=\"1.0\"?></download></manifest>",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest><download name=\"a\"/></manifest>\xC2",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest><download name=\"\xF4",
     };
-    for (const std::string& text : cases) {
-        DumpingReader reader;
-        std::vector<std::string> expected;
-        bool expectedOk = Reference(text, expected);
-        bool ok = xmlread::ReadRootChildren(text, "manifest", reader);
-        EXPECT_EQ(ok, expectedOk) << text;
-        if (ok && expectedOk) {
-            EXPECT_EQ(reader.dumps, expected) << text;
-        }
-    }
+    for (const std::string& text : cases)
+        EXPECT_TRUE(fuzztargets::ChildByChildAgrees(text)) << text;
 }
 
 TEST(XmlReading, PlainDocumentIsReadChildByChild) {
-    DumpingReader reader;
+    CountingReader reader;
     ASSERT_TRUE(xmlread::ReadRootChildren("<manifest><a/><b/></manifest>", "manifest", reader));
-    EXPECT_EQ(reader.dumps.size(), 2u);
+    EXPECT_EQ(reader.visits, 2);
     EXPECT_EQ(reader.restarts, 0);
     // A child that does not parse on its own sends the reader back to the start.
-    DumpingReader late;
+    CountingReader late;
     EXPECT_FALSE(xmlread::ReadRootChildren("<manifest><a/><b></c></manifest>", "manifest", late));
     EXPECT_EQ(late.restarts, 1);
 }

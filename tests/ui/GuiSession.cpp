@@ -24,11 +24,17 @@ wxGUIEventLoop* loop = nullptr;
 
 }  // namespace
 
-void GuiSession::Ensure() {
-    if (loop)
+void GuiSession::EnsureDisplay() {
+    if (display)
         return;
     display = new XvfbDisplay();
     setenv("DISPLAY", display->Name().c_str(), 1);
+}
+
+void GuiSession::Ensure() {
+    if (loop)
+        return;
+    EnsureDisplay();
     wxApp::SetInstance(new TestApp());
     static int argc = 1;
     static char name[] = "test_ui";

@@ -9,6 +9,9 @@ class GuiSession {
 public:
     // Starts the display and the toolkit once; later calls do nothing.
     static void Ensure();
+    // Only the display (for tests that run the program in child processes);
+    // DISPLAY names it from then on.
+    static void EnsureDisplay();
     static std::string Display();
 
     // Runs the event loop until the condition holds or the time is up; true

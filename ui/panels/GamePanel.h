@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/ManifestEntry.h"
+#include "ui/GameCommandTarget.h"
 #include "ui/panels/PanelServices.h"
 #include "ui/panels/PanelSnapshot.h"
 #include "ui/panels/ProgressBar.h"
@@ -18,7 +19,7 @@ class RunningProgram;
 // game, and the per-tick step that follows its download, installer, game, patch
 // or installation check. Everything runs on the GUI thread, so it has no lock;
 // workers report through their own objects, which the tick reads.
-class GamePanel {
+class GamePanel : public GameCommandTarget {
 public:
     enum State : int32_t {
         Created = 0,
@@ -43,12 +44,12 @@ public:
     // Builds the panel, adds it to the page and evaluates its state. The update
     // panel (isSelfUpdate) gets no download pop-up.
     GamePanel(const PanelServices& services, const ManifestEntry& entry, bool isSelfUpdate);
-    virtual ~GamePanel();
+    ~GamePanel() override;
     GamePanel(const GamePanel&) = delete;
     GamePanel& operator=(const GamePanel&) = delete;
 
     // State.
-    int32_t GetState() const { return state; }
+    int32_t GetState() const override { return state; }
     void SetState(int32_t newState);
     // Works the state out from the registry, the install location, the patch
     // catalogue, the disc drives and the download status. Does nothing while the
@@ -63,19 +64,19 @@ public:
     std::string GetInstallerPath(const std::string& key);
     std::string GetPackageUrl() const { return downloadUrl; }
     std::vector<std::string> GetVolumeNames() const { return volumeNames; }
-    void SetPlayToken(const std::string& token) { playToken = token; }
+    void SetPlayToken(const std::string& token) override { playToken = token; }
 
     // The page's commands.
     void OnDownload();
-    void OnInstall();
-    void OnCancel();
-    void OnInstallFromDisc();
-    void OnPlay();
-    void OnPatch();
-    void OnPreview();
-    void OnPause();
-    void OnUnpause();
-    void LaunchOptions();
+    void OnInstall() override;
+    void OnCancel() override;
+    void OnInstallFromDisc() override;
+    void OnPlay() override;
+    void OnPatch() override;
+    void OnPreview() override;
+    void OnPause() override;
+    void OnUnpause() override;
+    void LaunchOptions() override;
 
     std::string CheckPatchLevel();
     void StartInstallCheck(bool shortInterval);

@@ -10,23 +10,12 @@ using Calls = std::vector<std::string>;
 
 class GamePanelCommandTest : public ::testing::Test {
 protected:
-    std::unique_ptr<GamePanel> Build(const ManifestEntry& entry, bool selfUpdate = false) {
-        auto panel = std::make_unique<GamePanel>(rig.services, entry, selfUpdate);
-        Forget();
-        return panel;
-    }
-    void Forget() {
-        rig.page.calls.clear();
-        rig.events.events.clear();
-        rig.journal.clear();
-        rig.host.messages.clear();
-    }
     // A panel of a game without download address, put into the state.
     std::unique_ptr<GamePanel> InState(int32_t state, ManifestEntry entry) {
         entry.url.clear();
-        auto panel = Build(entry);
+        auto panel = rig.Build(entry);
         panel->SetState(state);
-        Forget();
+        rig.Forget();
         return panel;
     }
 
@@ -38,9 +27,9 @@ protected:
 TEST_F(GamePanelCommandTest, DownloadRunsOnlyInTwoAndFourteen) {
     for (int32_t state = 0; state <= 14; ++state) {
         ManifestEntry entry = rig.Entry();
-        auto panel = Build(entry);
+        auto panel = rig.Build(entry);
         panel->SetState(state);
-        Forget();
+        rig.Forget();
         panel->OnDownload();
         bool runs = state == 2 || state == 14;
         EXPECT_EQ(rig.events.Count("OnDownloadClick"), runs ? 1 : 0) << "state " << state;
@@ -54,7 +43,7 @@ TEST_F(GamePanelCommandTest, DownloadStartsWithTheFolderDialogAllowedAndQueuesTh
     ManifestEntry entry = rig.Entry();
     entry.downloadPopupDelay = 12;
     entry.downloadPopupUrl = "http://127.0.0.1/popup";
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnDownload();
     EXPECT_EQ(rig.events.events,
               (Calls{"GamePanel/OnDownloadClick/Game", "popup/12/http://127.0.0.1/popup",
@@ -66,7 +55,7 @@ TEST_F(GamePanelCommandTest, DownloadStartsWithTheFolderDialogAllowedAndQueuesTh
 TEST_F(GamePanelCommandTest, DownloadThatDoesNotStartLeavesAGamePanelAsItIs) {
     ManifestEntry entry = rig.Entry();
     rig.transfers.refuse.insert(entry.url);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnDownload();
     EXPECT_EQ(panel->GetState(), 2);
     EXPECT_TRUE(rig.page.calls.empty());
@@ -75,10 +64,10 @@ TEST_F(GamePanelCommandTest, DownloadThatDoesNotStartLeavesAGamePanelAsItIs) {
 
 TEST_F(GamePanelCommandTest, DownloadAlreadyCompleteOnlyRefreshes) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->SetState(14);
     rig.Downloaded(entry.url);
-    Forget();
+    rig.Forget();
     panel->OnDownload();
     EXPECT_EQ(panel->GetState(), 5);
     EXPECT_EQ(rig.events.Count("OnDownloadClick"), 0);
@@ -89,7 +78,7 @@ TEST_F(GamePanelCommandTest, DownloadAlreadyCompleteOnlyRefreshes) {
 TEST_F(GamePanelCommandTest, InstallStartsTheDownloadedInstaller) {
     ManifestEntry entry = rig.Entry();
     std::string installer = rig.Downloaded(entry.url);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 5);
     panel->OnInstall();
     EXPECT_EQ(rig.programs.starts, Calls{installer + "|"});
@@ -103,7 +92,7 @@ TEST_F(GamePanelCommandTest, InstallerThatCannotStartIsReportedAndTheStateReeval
     ManifestEntry entry = rig.Entry();
     std::string installer = rig.Downloaded(entry.url);
     rig.programs.refuse.insert(installer);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnInstall();
     EXPECT_EQ(rig.host.errors, Calls{"No such file or directory"});
     EXPECT_EQ(rig.events.events,
@@ -116,7 +105,7 @@ TEST_F(GamePanelCommandTest, InstallerThatCannotStartIsReportedAndTheStateReeval
 TEST_F(GamePanelCommandTest, InstallWhileAnInstallerRunsStartsNoSecond) {
     ManifestEntry entry = rig.Entry();
     rig.Downloaded(entry.url);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnInstall();
     panel->OnInstall();
     EXPECT_EQ(rig.programs.starts.size(), 1u);
@@ -127,7 +116,7 @@ TEST_F(GamePanelCommandTest, InstallFromDiscQueuesItsEventInAnyStateButRunsOnlyI
     ManifestEntry entry = rig.Entry();
     entry.installExeKeys = {"setup*.exe"};
     entry.volumeNames = {"GAME"};
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 2);
     panel->OnInstallFromDisc();
     EXPECT_EQ(rig.events.events, Calls{"GamePanel/OnInstallFromDiscClick/Game"});
@@ -151,7 +140,7 @@ TEST_F(GamePanelCommandTest, InstallFromDiscQueuesItsEventInAnyStateButRunsOnlyI
     EXPECT_EQ(panel->GetState(), 6);
 
     rig.programs.refuse.clear();
-    Forget();
+    rig.Forget();
     panel->OnInstallFromDisc();
     EXPECT_EQ(rig.programs.starts.back(), "/media/cdrom/setup.exe|");
     EXPECT_EQ(panel->GetState(), 7);
@@ -163,12 +152,12 @@ TEST_F(GamePanelCommandTest, InstallFromDiscQueuesItsEventInAnyStateButRunsOnlyI
 
 TEST_F(GamePanelCommandTest, CancelOnlyWhileDownloading) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnCancel();
     EXPECT_TRUE(rig.events.events.empty());
 
     panel->OnDownload();
-    Forget();
+    rig.Forget();
     panel->OnCancel();
     EXPECT_EQ(rig.events.events, Calls{"GamePanel/OnCancelClick/Game"});
     EXPECT_EQ(rig.journal.at(1), "Cancel " + entry.url);
@@ -177,11 +166,11 @@ TEST_F(GamePanelCommandTest, CancelOnlyWhileDownloading) {
 
 TEST_F(GamePanelCommandTest, PauseOnceAndUnpauseOnlyWhenPaused) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnPause();  // not downloading
     EXPECT_TRUE(rig.events.events.empty());
     panel->OnDownload();
-    Forget();
+    rig.Forget();
     panel->OnUnpause();
     EXPECT_TRUE(rig.events.events.empty());
     panel->OnPause();
@@ -217,7 +206,7 @@ TEST_F(GamePanelCommandTest, PlayParameters) {
         ManifestEntry entry = rig.Entry();
         entry.exeparams = c.params;
         rig.Install(entry);
-        auto panel = Build(entry);
+        auto panel = rig.Build(entry);
         ASSERT_EQ(panel->GetState(), 8);
         panel->SetPlayToken(c.token);
         rig.programs.starts.clear();
@@ -231,7 +220,7 @@ TEST_F(GamePanelCommandTest, PlayParameters) {
 TEST_F(GamePanelCommandTest, PlayCountsEveryPlayAndRunsOnlyWhenReady) {
     ManifestEntry entry = rig.Entry();
     rig.store.timesPlayed[7] = 2;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetTimesPlayed(), 2);
     panel->OnPlay();  // not installed: counted, nothing started
     EXPECT_EQ(rig.store.timesPlayed[7], 3u);
@@ -242,7 +231,7 @@ TEST_F(GamePanelCommandTest, PlayCountsEveryPlayAndRunsOnlyWhenReady) {
 TEST_F(GamePanelCommandTest, PlayWithAPatchDueShowsThePatchInstead) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 8);
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
     panel->OnPlay();
@@ -255,7 +244,7 @@ TEST_F(GamePanelCommandTest, PlayTriesEachLocationInTurn) {
     ManifestEntry entry = rig.Entry();
     entry.locations.push_back({"HKEY_CURRENT_USER\\Software\\Second", "Folder", "Program"});
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     std::string first = rig.env.Path("games/Game/Game");
     rig.programs.refuseFirst = 1;
     panel->OnPlay();
@@ -266,7 +255,7 @@ TEST_F(GamePanelCommandTest, PlayTriesEachLocationInTurn) {
 TEST_F(GamePanelCommandTest, GameThatCannotStartIsReported) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     rig.programs.refuse.insert(rig.env.Path("games/Game/Game"));
     panel->OnPlay();
     EXPECT_EQ(rig.host.errors, Calls{"No such file or directory"});
@@ -277,7 +266,7 @@ TEST_F(GamePanelCommandTest, GameThatCannotStartIsReported) {
 TEST_F(GamePanelCommandTest, WebGameOpensItsHomePage) {
     ManifestEntry entry = rig.Entry();
     entry.url = GamePanel::kWebGame;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->SetPlayToken("tok");
     panel->OnPlay();
     EXPECT_EQ(rig.host.opened, Calls{entry.homepage});
@@ -292,7 +281,7 @@ TEST_F(GamePanelCommandTest, ConstructionChecksAnInstalledGameAndAFirstPlayStart
     entry.installmanifest = "http://127.0.0.1/im.txt";
     entry.installlocation = "http://127.0.0.1/files/";
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 13);
     ASSERT_EQ(rig.workers.repairs.size(), 1u);
     EXPECT_EQ(rig.workers.repairs[0]->folder, rig.env.Path("games/Game/"));
@@ -319,7 +308,7 @@ TEST_F(GamePanelCommandTest, PlayAfterAnHourChecksInsteadFromAnyState) {
     ManifestEntry entry = rig.Entry();
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     rig.workers.repairs[0]->progress = 1.0f;
     panel->PollWork({});
     ASSERT_EQ(panel->GetState(), 8);
@@ -346,7 +335,7 @@ TEST_F(GamePanelCommandTest, CheckRunsOnlyForAnInstalledGameWithItsFolder) {
     entry.installmanifest = "http://127.0.0.1/im.txt";
     // Not installed: no check, but the time is taken, so a play soon after
     // installing starts the game.
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 2);
     EXPECT_TRUE(rig.workers.repairs.empty());
     EXPECT_FALSE(rig.checkTimes.IsCheckDue("Game", false));
@@ -393,7 +382,7 @@ TEST_F(GamePanelCommandTest, NoCheckWhileThePanelIsBusy) {
     ManifestEntry entry = rig.Entry();
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     rig.workers.repairs[0]->progress = 1.0f;
     panel->PollWork({});
     panel->OnPlay();
@@ -427,7 +416,7 @@ TEST_F(GamePanelCommandTest, PatchWithoutTheInstallFolderStartsNothing) {
     std::string next = "http://127.0.0.1/p1.quorpatch";
     rig.patches.next[entry.patchcatalog] = next;
     rig.Downloaded(next, "p1.quorpatch");
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 10);
 
     for (std::string folder : {std::string(), rig.env.Path("gone/")}) {
@@ -442,7 +431,7 @@ TEST_F(GamePanelCommandTest, PatchWithoutTheInstallFolderStartsNothing) {
     // No location at all gives no folder either.
     ManifestEntry bare = rig.Entry("Bare", 9);
     bare.locations.clear();
-    auto barePanel = Build(bare);
+    auto barePanel = rig.Build(bare);
     barePanel->OnPatch();
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::RegistryKeyMissing});
 }
@@ -453,7 +442,7 @@ TEST_F(GamePanelCommandTest, PatchAlreadyDownloadedIsAppliedAtOnce) {
     std::string next = "http://127.0.0.1/p1.quorpatch";
     rig.patches.next[entry.patchcatalog] = next;
     std::string file = rig.Downloaded(next, "p1.quorpatch");
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnPatch();
     ASSERT_EQ(rig.workers.patches.size(), 1u);
     EXPECT_EQ(rig.workers.patches[0]->folder, rig.env.Path("games/Game/"));
@@ -471,7 +460,7 @@ TEST_F(GamePanelCommandTest, PatchDownloadStartsQuietly) {
     rig.Install(entry);
     std::string next = "http://127.0.0.1/p1.quorpatch";
     rig.patches.next[entry.patchcatalog] = next;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnPatch();
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + next + " quiet");
     EXPECT_EQ(panel->GetState(), 4);
@@ -486,7 +475,7 @@ TEST_F(GamePanelCommandTest, PatchDownloadThatDoesNotStart) {
     std::string next = "http://127.0.0.1/p1.quorpatch";
     rig.patches.next[entry.patchcatalog] = next;
     rig.transfers.refuse.insert(next);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnPatch();
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::PatchDownloadFailed});
     EXPECT_EQ(panel->GetState(), 10);
@@ -496,7 +485,7 @@ TEST_F(GamePanelCommandTest, PatchDownloadThatDoesNotStart) {
 TEST_F(GamePanelCommandTest, PatchWithNothingToDoRefreshes) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->SetState(2);
     panel->OnPatch();
     EXPECT_EQ(panel->GetState(), 8);
@@ -516,7 +505,7 @@ TEST_F(GamePanelCommandTest, PreviewAddsTheTokenWithTheRightSeparator) {
     for (const Case& c : cases) {
         ManifestEntry entry = rig.Entry();
         entry.homepage = c.homepage;
-        auto panel = Build(entry);
+        auto panel = rig.Build(entry);
         panel->SetPlayToken(c.token);
         rig.host.opened.clear();
         panel->OnPreview();
@@ -530,7 +519,7 @@ TEST_F(GamePanelCommandTest, OptionsProgramOfTheFirstLocationThatHasOne) {
     ManifestEntry entry = rig.Entry();
     entry.locations.push_back({"HKEY_CURRENT_USER\\Software\\Second", "Folder", "Program"});
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->LaunchOptions();
     EXPECT_TRUE(rig.programs.starts.empty());
 

@@ -10,14 +10,6 @@ using Calls = std::vector<std::string>;
 
 class GamePanelStateTest : public ::testing::Test {
 protected:
-    std::unique_ptr<GamePanel> Build(const ManifestEntry& entry, bool selfUpdate = false) {
-        auto panel = std::make_unique<GamePanel>(rig.services, entry, selfUpdate);
-        rig.page.calls.clear();
-        rig.events.events.clear();
-        rig.journal.clear();
-        return panel;
-    }
-
     PanelRig rig;
 };
 
@@ -60,7 +52,7 @@ TEST_F(GamePanelStateTest, EntryEffectsOfEachStateInOrder) {
         for (const EntryEffect& effect : kEffects) {
             ManifestEntry entry = rig.Entry();
             entry.url.clear();  // stays in state 1 until told otherwise
-            auto panel = Build(entry, selfUpdate);
+            auto panel = rig.Build(entry, selfUpdate);
             ASSERT_EQ(panel->GetState(), 1);
             rig.transfers.patchRunning = rig.transfers.repairRunning = false;
             panel->SetState(effect.state);
@@ -76,7 +68,7 @@ TEST_F(GamePanelStateTest, EntryEffectsOfEachStateInOrder) {
 
 TEST_F(GamePanelStateTest, EnteringDownloadStatesClearsPausedAndReadyForgetsTheDownloadValue) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 2);
     rig.transfers.held.insert(entry.url);
     panel->SetState(3);
@@ -91,7 +83,7 @@ TEST_F(GamePanelStateTest, EnteringDownloadStatesClearsPausedAndReadyForgetsTheD
 }
 
 TEST_F(GamePanelStateTest, SettingTheSameStateSendsNothing) {
-    auto panel = Build(rig.Entry());
+    auto panel = rig.Build(rig.Entry());
     ASSERT_EQ(panel->GetState(), 2);
     panel->SetState(2);
     EXPECT_TRUE(rig.page.calls.empty());
@@ -104,7 +96,7 @@ TEST_F(GamePanelStateTest, SettingTheSameStateSendsNothing) {
 }
 
 TEST_F(GamePanelStateTest, CompleteAndNewGameEventsOnlyFromTheirStates) {
-    auto panel = Build(rig.Entry());
+    auto panel = rig.Build(rig.Entry());
     panel->SetState(5);  // from 2
     EXPECT_EQ(rig.events.Count("OnDownloadComplete"), 0);
     panel->SetState(3);
@@ -184,7 +176,7 @@ TEST_F(GamePanelStateTest, NoDownloadAddressStaysInOneWhateverElseHolds) {
     entry.url.clear();
     rig.Install(entry);
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 1);
     panel->RefreshState();
     EXPECT_EQ(panel->GetState(), 1);
@@ -194,7 +186,7 @@ TEST_F(GamePanelStateTest, NoDownloadAddressStaysInOneWhateverElseHolds) {
 TEST_F(GamePanelStateTest, WebGameIsReady) {
     ManifestEntry entry = rig.Entry();
     entry.url = GamePanel::kWebGame;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 8);
 }
 
@@ -202,7 +194,7 @@ TEST_F(GamePanelStateTest, InstalledGameIsReadyOrHasAPatchWhateverItsDownload) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
     rig.transfers.status[entry.url] = DownloadStatus::Failed;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 8);
 
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
@@ -223,7 +215,7 @@ TEST_F(GamePanelStateTest, InstalledMeansAnExistingProgramOfTheFirstLocationWith
                        real};
     rig.locator.keys.insert("HKEY_CURRENT_USER\\NoFile");
     rig.locator.program["HKEY_CURRENT_USER\\NoFile"] = rig.env.Path("nothing-here");
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_FALSE(panel->IsInstalled());
     EXPECT_EQ(panel->GetState(), 2);
 
@@ -237,7 +229,7 @@ TEST_F(GamePanelStateTest, InstalledMeansAnExistingProgramOfTheFirstLocationWith
 TEST_F(GamePanelStateTest, ShownOnlyWhenInstalled) {
     ManifestEntry entry = rig.Entry();
     entry.showOnlyIfInstalled = true;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 12);
     rig.Install(entry);
     panel->RefreshState();
@@ -254,20 +246,20 @@ TEST_F(GamePanelStateTest, DiscInADriveOnlyForGamesWithInstallerNames) {
     rig.disc.disc = "/media/cdrom/";
     rig.disc.install = "/media/cdrom/setup.exe";
     ManifestEntry entry = rig.Entry();
-    auto plain = Build(entry);
+    auto plain = rig.Build(entry);
     EXPECT_EQ(plain->GetState(), 2);
     EXPECT_EQ(rig.disc.searches, 0);
 
     entry.installExeKeys = {"setup*.exe"};
     entry.volumeNames = {"GAME"};
-    auto withDisc = Build(entry);
+    auto withDisc = rig.Build(entry);
     EXPECT_EQ(withDisc->GetState(), 6);
 }
 
 TEST_F(GamePanelStateTest, CompleteDownloadWithItsInstallerIsDownloaded) {
     ManifestEntry entry = rig.Entry();
     rig.Downloaded(entry.url);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 5);
 }
 
@@ -294,7 +286,7 @@ TEST_F(GamePanelStateTest, PartialDownloadResumesWhenThePanelIsBuilt) {
 
 TEST_F(GamePanelStateTest, PartialDownloadInOtherStates) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     rig.transfers.status[entry.url] = DownloadStatus::Incomplete;
     // 14 stays.
     panel->SetState(14);
@@ -320,7 +312,7 @@ TEST_F(GamePanelStateTest, PartialDownloadInOtherStates) {
 TEST_F(GamePanelStateTest, FailedDownloadIsFourteen) {
     ManifestEntry entry = rig.Entry();
     rig.transfers.status[entry.url] = DownloadStatus::Failed;
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_EQ(panel->GetState(), 14);
 }
 
@@ -336,7 +328,7 @@ TEST_F(GamePanelStateTest, CheckingPanelIsNeverRefreshed) {
     ManifestEntry entry = rig.Entry();
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 13);
     rig.Uninstall(entry);
     panel->RefreshState();
@@ -347,7 +339,7 @@ TEST_F(GamePanelStateTest, CheckingPanelIsNeverRefreshed) {
 
 TEST_F(GamePanelStateTest, ExternalInstallIsNoticedOnce) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     EXPECT_FALSE(panel->CheckExternalInstall());
     rig.Install(entry);
     EXPECT_TRUE(panel->CheckExternalInstall());
@@ -357,7 +349,7 @@ TEST_F(GamePanelStateTest, ExternalInstallIsNoticedOnce) {
 TEST_F(GamePanelStateTest, ExternalInstallIsNotNoticedWhileInstallingOrReady) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 8);
     EXPECT_FALSE(panel->CheckExternalInstall());
     panel->SetState(2);
@@ -366,7 +358,7 @@ TEST_F(GamePanelStateTest, ExternalInstallIsNotNoticedWhileInstallingOrReady) {
 
 TEST_F(GamePanelStateTest, ExternalInstallLatchStaysUnsetWhileTheTransferIsHeld) {
     ManifestEntry entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnDownload();
     ASSERT_EQ(panel->GetState(), 3);
     rig.Install(entry);
@@ -408,7 +400,7 @@ TEST_F(GamePanelStateTest, ActivateOnPageByState) {
         entry.requireLogin = c.requireLogin;
         entry.url.clear();
         rig.store.authToken = c.token;
-        auto panel = Build(entry);
+        auto panel = rig.Build(entry);
         panel->SetState(c.state);
         rig.page.calls.clear();
         rig.journal.clear();

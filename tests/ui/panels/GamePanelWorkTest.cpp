@@ -12,23 +12,12 @@ using Calls = std::vector<std::string>;
 
 class GamePanelWorkTest : public ::testing::Test {
 protected:
-    std::unique_ptr<GamePanel> Build(const ManifestEntry& entry, bool selfUpdate = false) {
-        auto panel = std::make_unique<GamePanel>(rig.services, entry, selfUpdate);
-        Forget();
-        return panel;
-    }
-    void Forget() {
-        rig.page.calls.clear();
-        rig.events.events.clear();
-        rig.journal.clear();
-        rig.host.messages.clear();
-    }
     // An installed game whose catalogue names the first patch.
     std::unique_ptr<GamePanel> PatchableGame() {
         entry = rig.Entry();
         rig.Install(entry);
         rig.patches.next[entry.patchcatalog] = kPatch1;
-        return Build(entry);
+        return rig.Build(entry);
     }
     // The transfer manager finishes a patch download.
     void PatchArrives(GamePanel& panel, const std::string& address, const std::string& name) {
@@ -46,7 +35,7 @@ protected:
 
 TEST_F(GamePanelWorkTest, DownloadProgressReachesThePageOnEveryTick) {
     entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnDownload();
     rig.transfers.progress[entry.url] = {512, 1024, 30, "Game.exe 0 MB of 1 MB"};
     rig.page.calls.clear();
@@ -57,7 +46,7 @@ TEST_F(GamePanelWorkTest, DownloadProgressReachesThePageOnEveryTick) {
 
 TEST_F(GamePanelWorkTest, CompletedDownloadMovesOnOnlyWhenItsRecordSaysComplete) {
     entry = rig.Entry();
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnDownload();
     // Reported complete, but the record does not say so: nothing changes.
     panel->PollWork({entry.url});
@@ -76,14 +65,14 @@ TEST_F(GamePanelWorkTest, CompletedDownloadMovesOnOnlyWhenItsRecordSaysComplete)
 TEST_F(GamePanelWorkTest, InstallerThatInstalledTheGameResetsItsDownload) {
     entry = rig.Entry();
     std::string installer = rig.Downloaded(entry.url);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnInstall();
     ASSERT_EQ(panel->GetState(), 7);
     panel->PollWork({});
     EXPECT_EQ(panel->GetState(), 7);  // still running
     rig.Install(entry);
     rig.programs.EndAll();
-    Forget();
+    rig.Forget();
     panel->PollWork({});
     EXPECT_EQ(panel->GetState(), 8);
     EXPECT_EQ(rig.transfers.active, 0);
@@ -96,10 +85,10 @@ TEST_F(GamePanelWorkTest, InstallerThatInstalledTheGameResetsItsDownload) {
 TEST_F(GamePanelWorkTest, InstallerThatDidNotInstallLeavesTheDownloadToInstallAgain) {
     entry = rig.Entry();
     rig.Downloaded(entry.url);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnInstall();
     rig.programs.EndAll();
-    Forget();
+    rig.Forget();
     panel->PollWork({});
     EXPECT_EQ(rig.events.events,
               Calls{"InstallFailed/Game/Installer exited without the game being installed"});
@@ -112,7 +101,7 @@ TEST_F(GamePanelWorkTest, InstallerThatDidNotInstallLeavesTheDownloadToInstallAg
 TEST_F(GamePanelWorkTest, RunningGameNeverLeavesNineBeforeItExits) {
     entry = rig.Entry();
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     panel->OnPlay();
     ASSERT_EQ(panel->GetState(), 9);
     EXPECT_TRUE(panel->IsBusy());
@@ -134,7 +123,7 @@ TEST_F(GamePanelWorkTest, CheckProgressAndItsEnd) {
     entry = rig.Entry();
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
-    auto panel = Build(entry);
+    auto panel = rig.Build(entry);
     ASSERT_EQ(panel->GetState(), 13);
     EXPECT_TRUE(rig.transfers.repairRunning);
     rig.workers.repairs[0]->progress = 0.25f;
@@ -145,7 +134,7 @@ TEST_F(GamePanelWorkTest, CheckProgressAndItsEnd) {
     EXPECT_FALSE(rig.workers.repairs[0]->finished);
 
     rig.workers.repairs[0]->progress = 1.0f;
-    Forget();
+    rig.Forget();
     panel->PollWork({});
     EXPECT_TRUE(rig.workers.repairs[0]->finished);
     EXPECT_FALSE(rig.transfers.repairRunning);
@@ -223,7 +212,7 @@ TEST_F(GamePanelWorkTest, FailedPatchStaysAvailableAndIsNotChained) {
         PatchArrives(*panel, kPatch1, "1-2.quorpatch");
         ASSERT_EQ(panel->GetState(), 11);
         rig.workers.patches.back()->progress = 1.0f;
-        Forget();
+        rig.Forget();
         panel->PollWork({});
         // The catalogue still names the same patch: the panel waits in 10.
         EXPECT_EQ(panel->GetState(), 10);
@@ -236,7 +225,7 @@ TEST_F(GamePanelWorkTest, FailedPatchStaysAvailableAndIsNotChained) {
 
         // The user's next patch: a reset file is fetched anew, a kept one applied again.
         size_t patchers = rig.workers.patches.size();
-        Forget();
+        rig.Forget();
         panel->OnPatch();
         if (c.fileReset) {
             EXPECT_EQ(rig.journal.at(1), std::string("StartDownload ") + kPatch1 + " quiet");
@@ -286,7 +275,7 @@ TEST_F(GamePanelWorkTest, FailedPatchDownloadIsNeverTakenForTheGamesInstaller) {
     PollPanels(panels, {{}, {kPatch1}, {kPatch1}}, rig.disc);
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
     EXPECT_EQ(panel->GetState(), 2);  // the game's own download: none yet
-    Forget();
+    rig.Forget();
     panel->OnDownload();
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + entry.url + " ask");
 }
@@ -316,7 +305,7 @@ TEST_F(GamePanelWorkTest, PatcherThatCannotStart) {
 
 TEST_F(GamePanelWorkTest, UpdateInstallerStartsAfterEverythingStopped) {
     entry = rig.Entry("Quor Update", 0);
-    auto panel = Build(entry, true);
+    auto panel = rig.Build(entry, true);
     ASSERT_EQ(panel->GetState(), 3);
     std::string installer = rig.Downloaded(entry.url, "QuorSetup.exe");
     panel->PollWork({entry.url});

@@ -15,11 +15,6 @@ protected:
         panels.push_back(owned.back().get());
         return *owned.back();
     }
-    void Forget() {
-        rig.page.calls.clear();
-        rig.events.events.clear();
-        rig.journal.clear();
-    }
 
     PanelRig rig;
     std::vector<std::unique_ptr<GamePanel>> owned;
@@ -155,7 +150,7 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     ASSERT_EQ(c.GetState(), 13);
     ASSERT_EQ(r.GetState(), 8);
 
-    Forget();
+    rig.Forget();
     rig.store.authToken = "newer";
     int fetches = rig.patches.fetches;
     ASSERT_TRUE(AnyPanelBusy(panels));

@@ -266,6 +266,19 @@ PanelRig::PanelRig() {
     services.host = &host;
 }
 
+std::unique_ptr<GamePanel> PanelRig::Build(const ManifestEntry& entry, bool selfUpdate) {
+    auto panel = std::make_unique<GamePanel>(services, entry, selfUpdate);
+    Forget();
+    return panel;
+}
+
+void PanelRig::Forget() {
+    page.calls.clear();
+    events.events.clear();
+    journal.clear();
+    host.messages.clear();
+}
+
 ManifestEntry PanelRig::Entry(const std::string& name, int32_t id) const {
     ManifestEntry entry;
     entry.id = id;

@@ -9,6 +9,7 @@
 #include "tests/fixtures/FakeClock.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/panels/RecordingPageCalls.h"
+#include "ui/panels/GamePanel.h"
 #include "ui/panels/DiscFinder.h"
 #include "ui/panels/GameLocator.h"
 #include "ui/panels/InstallCheckTimes.h"
@@ -171,6 +172,11 @@ public:
     };
 
     PanelRig();
+
+    // A panel on the rig, with what its construction recorded forgotten.
+    std::unique_ptr<GamePanel> Build(const ManifestEntry& entry, bool selfUpdate = false);
+    // Forgets the page calls, events, journal and messages recorded so far.
+    void Forget();
 
     // A game entry "Game" (id 7) with one location whose program lives in
     // env's "games/Game/", a download address, a catalogue; not installed.

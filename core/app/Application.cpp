@@ -1,0 +1,288 @@
+#include "core/app/Application.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+#include <curl/curl.h>
+#include <wx/cmdline.h>
+#include <wx/image.h>
+#include <wx/msgout.h>
+#include <wx/splash.h>
+
+#include "core/ConfigManager.h"
+#include "core/CredentialManager.h"
+#include "core/Diagnostics.h"
+#include "core/EventTask.h"
+#include "core/ExitRequester.h"
+#include "core/Messages.h"
+#include "core/PageCallSink.h"
+#include "core/Prefs.h"
+#include "core/ProcessList.h"
+#include "core/SystemPaths.h"
+#include "core/TaskManager.h"
+#include "core/app/CommandLine.h"
+#include "core/app/GuiExitRequester.h"
+#include "core/app/SingleInstance.h"
+#include "games/GameMonitor.h"
+#include "games/ManifestManager.h"
+#include "games/TransferManager.h"
+#include "platform/browser/Browser.h"
+#include "ui/ActivityLog.h"
+#include "ui/WxFolderDialog.h"
+#include "ui/MainFrame.h"
+#include "ui/NativeMessageBox.h"
+#include "ui/ProgramResources.h"
+#include "ui/SystemTrayIcon.h"
+#include "ui/UiScript.h"
+
+Application* Application::instance = nullptr;
+
+namespace {
+
+std::string TrayTooltip() {
+    return std::string(Application::kProductName) + " v" + std::to_string(QUOR_BUILD_NUMBER);
+}
+
+// The plain name first, then the one for the interface language.
+wxBitmap LoadSplashBitmap() {
+    for (std::string name : {std::string("IDB_BITMAP_SPLASH_SCREEN"),
+                             "IDB_BITMAP_" + wxString(ConfigManager::GetLanguage()).Upper().utf8_string() +
+                                 "_SPLASH_SCREEN"}) {
+        if (ResourceExists(name))
+            return LoadResourceBitmap(name);
+    }
+    ShowLastError(ENOENT);
+    return wxBitmap();
+}
+
+}  // namespace
+
+Application::Application() : timer(this, kTimerId) {
+    // The crash handler of the program is installed here once it exists.
+    instance = this;
+    curl_global_init(CURL_GLOBAL_ALL);
+    wxImage::AddHandler(new wxPNGHandler());
+    // Usage texts and toolkit messages go to standard error, never into a dialog.
+    delete wxMessageOutput::Set(new wxMessageOutputStderr());
+
+    // The page calls of core/ and games/, and the ends they may ask for.
+    pageCalls = std::make_unique<UiScript>();
+    PageCallSink::Install(pageCalls.get());
+    exitRequester = std::make_unique<GuiExitRequester>();
+    ExitRequester::Install(exitRequester.get());
+    folderDialog = std::make_unique<WxFolderDialog>();
+
+    configManager = new ConfigManager();
+    TransferSettings transferSettings;
+    transferSettings.folderDialog = folderDialog.get();
+    transferManager = new TransferManager(transferSettings);  // its thread starts here
+    taskManager = new TaskManager();
+    manifestManager = new ManifestManager();
+    gameMonitor = new GameMonitor();  // its thread starts here
+    credentialManager = new CredentialManager();
+}
+
+Application::~Application() {
+    showWindowEvent.reset();
+    ExitRequester::Install(nullptr);
+    PageCallSink::Install(nullptr);
+    delete taskManager;
+    delete transferManager;
+    delete configManager;
+    delete manifestManager;
+    delete gameMonitor;
+    delete credentialManager;
+    curl_global_cleanup();
+    instance = nullptr;
+}
+
+void Application::OnInitCmdLine(wxCmdLineParser& parser) {
+    CommandLine::Declare(parser);
+}
+
+bool Application::OnCmdLineParsed(wxCmdLineParser& parser) {
+    CommandLine::Request request;
+    std::string error;
+    if (!CommandLine::Read(parser, request, error)) {
+        parser.Usage();
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;  // nothing stored
+    }
+    if (request.uninstall)
+        _exit(0);
+    autoStartGameName = request.hasGame ? request.game : std::string();
+    Prefs::SetString("AutoStartGame", autoStartGameName);
+    autoStartGameId = request.hasGameId ? request.gameId : 0;
+    Prefs::SetNumber("AutoStartGameId", static_cast<uint32_t>(autoStartGameId));
+    if (request.silent)
+        configManager->startHidden = true;
+    return true;
+}
+
+bool Application::OnInit() {
+    if (!wxApp::OnInit())
+        return false;
+
+    if (SingleInstance::IsSecond()) {
+        // The request went into the auto-start values above; the first instance
+        // picks it up when it sees the event.
+        if (!configManager->startHidden)
+            platform::FlagEvent(SingleInstance::ShowWindowEventPath()).Set();
+        SingleInstance::MarkHandedOver();
+        return false;
+    }
+    showWindowEvent = std::make_unique<platform::FlagEvent>(SingleInstance::ShowWindowEventPath());
+    showWindowEvent->Create();
+    SingleInstance::MarkReady();
+
+    wxSplashScreen* splash = nullptr;
+    if (!configManager->startHidden) {
+        wxBitmap bitmap = LoadSplashBitmap();
+        if (bitmap.IsOk()) {
+            splash = new wxSplashScreen(bitmap, wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_NO_TIMEOUT, 50000,
+                                        nullptr, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                        wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxSTAY_ON_TOP);
+            Yield(true);
+        }
+    }
+
+    mainFrame = new MainFrame(kProductName);
+    trayIcon = new SystemTrayIcon();
+    mainFrame->Bind(wxEVT_CLOSE_WINDOW, &Application::OnMainFrameClose, this);
+    trayIcon->Bind(wxEVT_TEXT_COPY, &Application::OnTrayRestore, this);
+    trayIcon->Bind(wxEVT_TEXT_CUT, &Application::OnTrayExit, this);
+    trayIcon->Bind(wxEVT_TEXT_PASTE, &Application::OnTrayDiagnostics, this);
+
+    if (!autoStartGameName.empty())
+        mainFrame->StartGameByName(autoStartGameName);
+    if (autoStartGameId != 0)
+        mainFrame->StartGameById(autoStartGameId);
+
+    Bind(wxEVT_TIMER, &Application::OnTimer, this, kTimerId);
+    timer.Start(500);
+
+    manifestManager->FetchManifest(*configManager);
+
+    if (configManager->startHidden) {
+        HideToTray();
+    } else {
+        if (splash)
+            splash->Destroy();
+        if (autoStartGameName.empty() && autoStartGameId == 0)
+            RestoreMainWindow();
+        else
+            HideToTray();  // a start for a game stays in the notification area
+    }
+    return true;
+}
+
+int Application::FilterEvent(wxEvent& event) {
+    // Keyboard focus never moves between controls.
+    if (event.IsKindOf(wxCLASSINFO(wxNavigationKeyEvent)))
+        return Event_Ignore;
+    return Event_Skip;
+}
+
+void Application::OnTimer(wxTimerEvent&) {
+    if (!showWindowEvent || !showWindowEvent->IsSet())
+        return;
+    showWindowEvent->Reset();
+    RestoreMainWindow();
+    std::string name = Prefs::GetString("AutoStartGame");
+    Prefs::SetString("AutoStartGame", "");
+    int32_t id = static_cast<int32_t>(Prefs::GetNumber("AutoStartGameId"));
+    Prefs::SetNumber("AutoStartGameId", 0);
+    if (!name.empty())
+        mainFrame->StartGameByName(name);
+    else if (id != 0)
+        mainFrame->StartGameById(id);
+}
+
+void Application::HideToTray() {
+    TaskManager::Queue(std::make_unique<EventTask>("SystemTrayIcon", "OnMinimize", ""));
+    if (!wxTaskBarIcon::IsAvailable()) {
+        // No notification area to come back from: the window is minimised instead.
+        mainFrame->Show();
+        mainFrame->Iconize(true);
+        ActivityLog::Append("iconize");
+        return;
+    }
+    mainFrame->Hide();
+    if (!trayIcon->IsIconInstalled())
+        trayIcon->SetIcon(wxBitmapBundle(LoadResourceBitmap("IDI_ICON1")), wxString::FromUTF8(TrayTooltip()));
+    ActivityLog::Append("hide");
+}
+
+void Application::RestoreMainWindow() {
+    mainFrame->Show();
+    if (mainFrame->IsIconized())
+        mainFrame->Iconize(false);
+    if (trayIcon->IsIconInstalled())
+        trayIcon->RemoveIcon();
+    mainFrame->Restore();
+    mainFrame->Raise();
+    configManager->startHidden = false;
+    ActivityLog::Append("restore");
+}
+
+void Application::StopThreads() {
+    manifestManager->Stop();
+    transferManager->Stop();
+    taskManager->Stop();
+}
+
+void Application::Shutdown() {
+    // Asked first, so a refused exit leaves the downloads and threads running.
+    if (mainFrame->IsAnyGamePatching()) {
+        ShowMessage(Msg::ExitWhilePatching);
+        ActivityLog::Append("exit-refused");
+        return;
+    }
+    transferManager->StopAll();
+    if (trayIcon->IsIconInstalled())
+        trayIcon->RemoveIcon();
+    mainFrame->Unbind(wxEVT_CLOSE_WINDOW, &Application::OnMainFrameClose, this);
+    StopThreads();
+    EndProcess("exit");
+}
+
+void Application::EndWithMessage(int messageId) {
+    ShowMessage(messageId);
+    NativeMessageBox::Current().Show(GetLocalizedString(messageId), kProductName);
+    if (messageId == Msg::ManifestUnavailable) {
+        transferManager->StopAll();
+        StopThreads();
+    }
+    EndProcess("exit-message " + std::to_string(messageId));
+}
+
+void Application::EndProcess(const std::string& why) {
+    browser::Browser::Shutdown();
+    TerminateProcessesByName("PMB.exe");
+    ExitMainLoop();
+    ActivityLog::Append(why);
+    std::fflush(nullptr);
+    // Worker threads may still run (the game monitor always does): no static
+    // destructor may run under them.
+    _exit(0);
+}
+
+void Application::OnMainFrameClose(wxCloseEvent& event) {
+    if (event.CanVeto())
+        event.Veto();
+    HideToTray();
+}
+
+void Application::OnTrayRestore(wxCommandEvent&) {
+    RestoreMainWindow();
+}
+
+void Application::OnTrayExit(wxCommandEvent&) {
+    Shutdown();
+}
+
+void Application::OnTrayDiagnostics(wxCommandEvent&) {
+    RestoreMainWindow();
+    ActivityLog::Append("diagnostics");
+    ShowDiagnostics();
+}

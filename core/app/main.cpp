@@ -1,0 +1,26 @@
+// The process entry: the single-instance decision comes before the toolkit, then
+// the toolkit runs the application. The process ends without static destructors.
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <wx/app.h>
+
+#include "core/app/Application.h"
+#include "core/app/CommandLine.h"
+#include "core/app/SingleInstance.h"
+
+wxIMPLEMENT_APP_NO_MAIN(Application);
+
+int main(int argc, char** argv) {
+    SingleInstance::Acquire();
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::vector<std::string> plain = CommandLine::ApplyWindowsQuoting(arguments);
+    std::vector<char*> args{argv[0]};
+    for (std::string& a : plain)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    int count = static_cast<int>(args.size()) - 1;
+    int result = wxEntry(count, args.data());
+    _exit(SingleInstance::HandedOver() ? 0 : result);
+}

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/FlagEvent.h"
+#include "platform/InstanceLock.h"
+#include "tests/fixtures/TestEnvironment.h"
+
+namespace {
+
+using platform::FlagEvent;
+using platform::InstanceLock;
+
+constexpr const char* kName = "Brindlemoor-Quor-test";
+
+TEST(InstanceLock, FirstAndSecondInstance) {
+    TestEnvironment env;
+    std::string folder = env.Path("runtime");
+    {
+        InstanceLock first(folder, kName, 1000);
+        first.MarkReady();
+        EXPECT_TRUE(first.IsFirst());
+        InstanceLock second(folder, kName, 1000);
+        EXPECT_FALSE(second.IsFirst());
+        EXPECT_FALSE(second.StartupWaitTimedOut());
+    }
+    // The first instance is gone (its lock with it): the next start is first again.
+    InstanceLock again(folder, kName, 1000);
+    EXPECT_TRUE(again.IsFirst());
+}
+
+TEST(InstanceLock, EachFolderIsItsOwnUser) {
+    TestEnvironment env;
+    InstanceLock ana(env.Path("ana"), kName, 1000);
+    ana.MarkReady();
+    mkdir(env.Path("ben").c_str(), 0700);
+    InstanceLock ben(env.Path("ben"), kName, 1000);
+    EXPECT_TRUE(ana.IsFirst());
+    EXPECT_TRUE(ben.IsFirst());
+}
+
+TEST(InstanceLock, ASecondStartWaitsForTheFirstToBeReady) {
+    TestEnvironment env;
+    std::string folder = env.Path("runtime");
+    InstanceLock first(folder, kName, 1000);  // still starting: not marked ready
+    auto start = std::chrono::steady_clock::now();
+    InstanceLock impatient(folder, kName, 300);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(impatient.IsFirst());
+    EXPECT_TRUE(impatient.StartupWaitTimedOut());  // it went on without the first
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    first.MarkReady();
+    InstanceLock later(folder, kName, 5000);
+    EXPECT_FALSE(later.IsFirst());
+    EXPECT_FALSE(later.StartupWaitTimedOut());
+}
+
+TEST(InstanceLock, WithoutAFolderEveryStartIsFirst) {
+    InstanceLock a("", kName, 100);
+    InstanceLock b("", kName, 100);
+    EXPECT_TRUE(a.IsFirst());
+    EXPECT_TRUE(b.IsFirst());
+    TestEnvironment env;
+    InstanceLock missing(env.Path("no/such/folder"), kName, 100);
+    EXPECT_TRUE(missing.IsFirst());
+}
+
+// Programs the launcher starts (games, installers) must not keep the lock alive.
+TEST(InstanceLock, LockFilesAreNotInherited) {
+    TestEnvironment env;
+    std::string folder = env.Path("runtime");
+    InstanceLock first(folder, kName, 1000);
+    int checked = 0;
+    for (int fd = 3; fd < 64; ++fd) {
+        char link[256] = {};
+        std::string proc = "/proc/self/fd/" + std::to_string(fd);
+        ssize_t n = readlink(proc.c_str(), link, sizeof link - 1);
+        if (n > 0 && std::string(link).find(kName) != std::string::npos) {
+            EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC) << link;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 2);
+}
+
+TEST(FlagEvent, ManualResetEventAsAFile) {
+    TestEnvironment env;
+    FlagEvent event(env.Path("runtime/show"));
+    EXPECT_TRUE(event.Set());  // left over from an earlier run
+    EXPECT_TRUE(event.Create());
+    EXPECT_FALSE(event.IsSet());
+    FlagEvent other(env.Path("runtime/show"));  // the second process's view
+    EXPECT_TRUE(other.Set());
+    EXPECT_TRUE(event.IsSet());
+    EXPECT_TRUE(event.IsSet());  // stays set until reset
+    event.Reset();
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(FlagEvent(env.Path("missing/folder/show")).Set());
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
+#include "platform/FlagEvent.h"
+#include "platform/InstanceLock.h"
+#include "tests/ui/ProgramRig.h"
+
+namespace {
+
+// The plug-ins start the program with the name between three quotes on each side.
+TEST(SingleInstance, ASecondStartHandsItsGameToTheFirstAndEnds) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    auto first = rig.StartFirst({"/silent"});
+    ASSERT_TRUE(first->IsRunning()) << first->Output();
+    size_t mark = rig.Activity().size();
+
+    auto second = rig.Start({"/game:\"\"\"Space Game\"\"\""});
+    EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+    ASSERT_TRUE(rig.WaitForActivity("start-game-by-name Space Game", mark)) << first->Output();
+    std::vector<std::string> lines = rig.Activity();
+    std::vector<std::string> after(lines.begin() + static_cast<long>(mark), lines.end());
+    EXPECT_EQ(after, (std::vector<std::string>{"restore", "start-game-by-name Space Game"}));
+    // The request was taken and cleared; the first instance runs on.
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "");
+    EXPECT_TRUE(first->IsRunning());
+
+    // A start for a game by id goes the same way.
+    size_t next = rig.Activity().size();
+    auto third = rig.Start({"-gameId=12"});
+    EXPECT_EQ(third->WaitForExit(), 0);
+    EXPECT_TRUE(rig.WaitForActivity("start-game-by-id 12", next));
+}
+
+TEST(SingleInstance, ASilentSecondStartSignalsNothing) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    auto first = rig.StartFirst();
+    ASSERT_TRUE(first->IsRunning()) << first->Output();
+    size_t mark = rig.Activity().size();
+    auto second = rig.Start({"/silent", "/game:Quiet Game"});
+    EXPECT_EQ(second->WaitForExit(), 0);
+    // Written for the first instance's next hand-over or page load, not signalled.
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "Quiet Game");
+    WaitUntil([] { return false; }, 1500);  // three of the first instance's timer ticks
+    EXPECT_EQ(rig.Activity().size(), mark);
+}
+
+TEST(SingleInstance, TwoUsersDoNotSeeEachOther) {
+    TestEnvironment env;
+    ProgramRig ana(env, "ana");
+    ProgramRig ben(env, "ben");
+    auto anaFirst = ana.StartFirst();
+    auto benFirst = ben.StartFirst();
+    ASSERT_TRUE(anaFirst->IsRunning()) << anaFirst->Output();
+    ASSERT_TRUE(benFirst->IsRunning()) << benFirst->Output();  // a first instance of its own
+
+    size_t anaMark = ana.Activity().size();
+    auto benSecond = ben.Start({"/game:Ben's Game"});
+    EXPECT_EQ(benSecond->WaitForExit(), 0);
+    EXPECT_TRUE(ben.WaitForActivity("start-game-by-name Ben's Game"));
+    WaitUntil([] { return false; }, 1000);
+    EXPECT_EQ(ana.Activity().size(), anaMark);
+    EXPECT_EQ(ana.PrefString("AutoStartGame"), "");
+}
+
+// A second start while the first is still starting: its request is not lost.
+TEST(SingleInstance, ASecondStartDuringTheFirstsStartUpKeepsItsRequest) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    auto first = rig.Start({});
+    auto second = rig.Start({"/game:\"\"\"Race Game\"\"\""});
+    ASSERT_TRUE(rig.WaitForActivity("start-game-by-name Race Game", 0, 30000))
+        << first->Output() << second->Output();
+    // Exactly one of them runs on.
+    EXPECT_TRUE(WaitUntil([&] { return first->IsRunning() != second->IsRunning(); }, 20000));
+}
+
+}  // namespace
+
+namespace {
+
+// The protocol from the second start's side, with this test as a first
+// instance that is still starting: the second start waits, and writes and
+// signals only once the first is ready.
+TEST(SingleInstance, ASecondStartWaitsUntilTheFirstIsReady) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    platform::InstanceLock first(rig.runtime, "Brindlemoor-Quor-{B989F3F5-DE31-434E-BD6C-E02FF2B5D05D}");
+    ASSERT_TRUE(first.IsFirst());
+    platform::FlagEvent show(rig.runtime + "/Brindlemoor-Quor-{278EF617-35A5-498D-A5AD-843E6902F881}.show");
+
+    auto second = rig.Start({"/game:Waiting Game"});
+    EXPECT_EQ(second->WaitForExit(1500), -1);  // still waiting
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "");
+    EXPECT_FALSE(show.IsSet());
+
+    // The first instance writes its own values, makes its event and is ready.
+    show.Create();
+    first.MarkReady();
+    EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "Waiting Game");
+    EXPECT_TRUE(show.IsSet());
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include "core/ManifestEntry.h"
+#include "platform/browser/Browser.h"
+#include "platform/browser/RefPtr.h"
+#include "ui/BridgeOwner.h"
+
+class ClientHandler;
+class GameCommandTarget;
+
+// The launcher's one top-level window: fixed size, its whole client area the
+// embedded browser on the start page "brq_interface.html" of the program
+// folder. It owns the browser client, the table of downloads the page asked
+// for, the 500 ms refresh timer and the page-loaded flag the timer consumes;
+// the page's calls reach the program through it (BridgeOwner). GUI thread only.
+class MainFrame : public wxFrame, public BridgeOwner {
+public:
+    static constexpr int kTimerId = 2;
+    static constexpr int kWidth = 901;
+    static constexpr int kHeight = 601;
+
+    explicit MainFrame(const wxString& title);
+    ~MainFrame() override;
+
+    void OnSize(wxSizeEvent& event);
+    void OnTimer(wxTimerEvent& event);
+
+    bool IsAnyGamePatching();
+    void StartGameById(int32_t id);
+    void StartGameByName(const std::string& name);
+    const std::string& StartPageUrl() const { return startPageUrl; }
+    browser::RefPtr<browser::Browser> GetBrowser() const { return browser; }
+    // The downloads the page asked for and the timer has not started yet.
+    std::vector<std::string> PendingDownloads() const;
+
+    // BridgeOwner
+    browser::RefPtr<ClientHandler> GetClientHandler() override;
+    void SetPageLoaded() override { pageLoaded = true; }
+    std::string GetStartPageUrl() override { return startPageUrl; }
+    void QueueDownload(const std::string& game) override;
+    GameCommandTarget* FindGame(const std::string& game) override;
+    void OpenInBrowser(const std::string& address) override;
+    void QueueTrackEvent(const std::string& category, const std::string& action,
+                         const std::string& label) override;
+    void SaveLogin(const std::string& loginName, const std::string& password) override;
+    void ClearLogin() override;
+    void SaveAuthToken(const std::string& token) override;
+    void ClearAuthToken() override;
+    void RefreshInterface() override;
+
+private:
+    // The tick after every completed load of the start page.
+    void OnManifestReady();
+    void ApplyManifest(const std::vector<ManifestEntry>& entries);
+
+    browser::RefPtr<ClientHandler> clientHandler;
+    browser::RefPtr<browser::Browser> browser;
+    // Game name -> "none" (idle) or the name itself (a download waits for the timer).
+    std::map<std::string, std::string> pendingCommands;
+    wxTimer refreshTimer;
+    std::atomic<bool> pageLoaded{false};
+    bool threadsStarted = false;
+    std::string startPageUrl;
+};

@@ -1,0 +1,23 @@
+#include "ui/panels/SystemGameLocator.h"
+
+#include "core/RegistryReference.h"
+#include "core/StringUtils.h"
+#include "games/GameLocation.h"
+
+bool SystemGameLocator::KeyExists(const std::string& installkey) {
+    return ::KeyExists(installkey);
+}
+
+std::string SystemGameLocator::ProgramPath(const ManifestLocation& location) {
+    return ResolveGameLocation(location);
+}
+
+std::string SystemGameLocator::InstallFolder(const ManifestLocation& location) {
+    if (location.installkey == kDuskmarchMarker || location.installkey == kIronvaleMarker) {
+        std::string program = ShortcutTarget(location.installkey);
+        return program.empty() ? std::string() : GetDirectoryPart(program);
+    }
+    if (!location.launchpathsubkey.empty() && location.launchpathsubkey[0] == '!')
+        return location.launchpathsubkey.substr(1);
+    return ReadRegistryString(location.installkey, location.launchpathsubkey);
+}

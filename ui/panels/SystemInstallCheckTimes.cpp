@@ -1,0 +1,19 @@
+#include "ui/panels/SystemInstallCheckTimes.h"
+
+#include "core/Clock.h"
+#include "games/GameMonitor.h"
+
+bool SystemInstallCheckTimes::IsCheckDue(const std::string& game, bool shortInterval) {
+    if (GameMonitor* monitor = GameMonitor::Instance())
+        return monitor->IsCheckDue(game, shortInterval);
+    auto it = ownTimes.find(game);
+    int64_t last = it == ownTimes.end() ? 0 : it->second;
+    return Clock::System().Now() > last + (shortInterval ? 3600 : 7200);
+}
+
+void SystemInstallCheckTimes::MarkChecked(const std::string& game) {
+    if (GameMonitor* monitor = GameMonitor::Instance())
+        monitor->MarkChecked(game);
+    else
+        ownTimes[game] = Clock::System().Now();
+}

@@ -1,0 +1,42 @@
+#include "ui/panels/SystemPanelHost.h"
+
+#include <chrono>
+#include <thread>
+
+#include "core/HttpRequest.h"
+#include "core/Messages.h"
+#include "core/Shell.h"
+#include "core/TaskManager.h"
+#include "games/ManifestManager.h"
+#include "games/TransferManager.h"
+
+void SystemPanelHost::ShowMessage(int messageId) {
+    ::ShowMessage(messageId);
+}
+
+void SystemPanelHost::ShowError(const std::string& text) {
+    ReportError(text);
+    ShowPageMessage(text);
+}
+
+bool SystemPanelHost::OpenUrl(const std::string& address) {
+    return ::OpenUrl(address);
+}
+
+std::string SystemPanelHost::FetchUpdateInstaller(const std::string& address) {
+    // One request without a connect time-out, as the installer's server may be slow.
+    return HttpGetToString(address, 0, BodyKind::Program);
+}
+
+void SystemPanelHost::StopThreadsForUpdate() {
+    if (ManifestManager* manifests = ManifestManager::Instance())
+        manifests->Stop();
+    if (TransferManager* transfers = TransferManager::Instance())
+        transfers->Stop();
+    if (TaskManager* tasks = TaskManager::Instance())
+        tasks->Stop();
+}
+
+void SystemPanelHost::Pause(int64_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

@@ -1,0 +1,83 @@
+#include "ui/panels/SystemPanelTransfers.h"
+
+#include <mutex>
+
+#include "games/TransferManager.h"
+
+bool SystemPanelTransfers::StartDownload(const std::string& address, bool askUser) {
+    TransferManager* manager = TransferManager::Instance();
+    return manager && manager->StartDownload(address, askUser);
+}
+
+bool SystemPanelTransfers::PauseTransfer(const std::string& address) {
+    TransferManager* manager = TransferManager::Instance();
+    return manager && manager->PauseTransfer(address);
+}
+
+bool SystemPanelTransfers::ResumeTransfer(const std::string& address) {
+    TransferManager* manager = TransferManager::Instance();
+    return manager && manager->ResumeTransfer(address);
+}
+
+void SystemPanelTransfers::CancelTransfer(const std::string& address) {
+    if (TransferManager* manager = TransferManager::Instance())
+        manager->CancelTransfer(address, false);
+}
+
+bool SystemPanelTransfers::IsHeld(const std::string& address) {
+    TransferManager* manager = TransferManager::Instance();
+    if (!manager)
+        return false;
+    std::lock_guard<std::recursive_mutex> guard(manager->Lock());
+    return manager->FindTransfer(address) != nullptr;
+}
+
+ProgressRecord SystemPanelTransfers::GetProgress(const std::string& address) {
+    TransferManager* manager = TransferManager::Instance();
+    return manager ? manager->GetProgressText(address) : ProgressRecord{};
+}
+
+void SystemPanelTransfers::StopAll() {
+    if (TransferManager* manager = TransferManager::Instance())
+        manager->StopAll();
+}
+
+DownloadStatus SystemPanelTransfers::LoadStatus(const std::string& address) {
+    return TransferManager::LoadDownloadState(address);
+}
+
+void SystemPanelTransfers::SaveState(const std::string& address, DownloadState state) {
+    TransferManager::SaveDownloadState(address, state);
+}
+
+std::string SystemPanelTransfers::LoadInstaller(const std::string& address) {
+    return TransferManager::LoadDownloadInstaller(address);
+}
+
+void SystemPanelTransfers::ResetDownload(const std::string& address) {
+    TransferManager::ResetDownload(address);
+}
+
+std::string SystemPanelTransfers::DefaultSaveDirectory() {
+    return TransferManager::DefaultSaveDirectory();
+}
+
+void SystemPanelTransfers::SetPatchRunning(bool running) {
+    if (TransferManager* manager = TransferManager::Instance())
+        manager->SetPatchRunning(running);
+}
+
+void SystemPanelTransfers::SetRepairRunning(bool running) {
+    if (TransferManager* manager = TransferManager::Instance())
+        manager->SetRepairRunning(running);
+}
+
+void SystemPanelTransfers::AddActive() {
+    if (TransferManager* manager = TransferManager::Instance())
+        manager->AddActive();
+}
+
+void SystemPanelTransfers::ReleaseActive() {
+    if (TransferManager* manager = TransferManager::Instance())
+        manager->ReleaseActive();
+}
