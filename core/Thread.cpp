@@ -43,6 +43,9 @@ bool Thread::Start() {
         return false;
     stopRequested.store(false);
     workerId.store(std::thread::id());
+    // The new thread waits for the start lock, so the handle is stored before
+    // Run can end (or delete) the worker.
+    std::lock_guard<std::mutex> starting(startMutex);
     try {
         handle = std::thread(&Thread::ThreadProc, this);
     } catch (const std::system_error&) {
@@ -54,6 +57,7 @@ bool Thread::Start() {
 }
 
 void Thread::ThreadProc(Thread* self) {
+    { std::lock_guard<std::mutex> started(self->startMutex); }
     self->workerId.store(std::this_thread::get_id());
     // An exception never leaves a thread's top: it would end the process. A
     // run-once worker ends with its failed job; a looping one goes on.

@@ -49,7 +49,8 @@ private:
     uint32_t threadId = 0;
     std::atomic<bool> stopRequested{false};
     bool runOnce = false;
-    std::mutex joinMutex;  // one joiner at a time
+    std::mutex joinMutex;   // one joiner at a time
+    std::mutex startMutex;  // held by Start until the handle is stored
     std::mutex waitMutex;
     std::condition_variable waitCondition;
 };

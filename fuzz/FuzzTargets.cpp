@@ -1,14 +1,22 @@
 #include "fuzz/FuzzTargets.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include <tinyxml.h>
+
 #include "games/BinaryPatch.h"
+#include "games/DesktopEntry.h"
 #include "games/LzmaAloneDecoder.h"
+#include "games/Manifest.h"
 #include "games/MemoryByteSource.h"
 #include "games/PatchCatalog.h"
 #include "games/PatchFile.h"
+#include "games/WineRegistry.h"
+#include "games/XmlReading.h"
 
 namespace fuzztargets {
 
@@ -46,6 +54,24 @@ const std::string& FixedOldFile() {
     }();
     return old;
 }
+
+std::string DumpNode(const TiXmlNode& node) {
+    std::string out = std::to_string(node.Type()) + ":" + node.ValueStr();
+    if (const TiXmlElement* element = node.ToElement())
+        for (const TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next())
+            out += " " + a->NameTStr() + "=" + a->ValueStr();
+    out += "{";
+    for (const TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling())
+        out += DumpNode(*child);
+    return out + "}";
+}
+
+class DumpingReader final : public xmlread::ChildElementReader {
+public:
+    void Restart() override { dumps.clear(); }
+    void Visit(const TiXmlElement& element) override { dumps.push_back(DumpNode(element)); }
+    std::vector<std::string> dumps;
+};
 
 }  // namespace
 
@@ -94,6 +120,32 @@ int Catalog(const uint8_t* data, size_t size) {
         catalog.ChainLength(build.get());
         catalog.FindBuild(build->version);
     }
+    return 0;
+}
+
+int Manifest(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ParseManifestDocument(text, kBannerFolder, "tr");
+
+    DumpingReader reader;
+    bool read = xmlread::ReadRootChildren(text, "manifest", reader);
+    std::vector<std::string> whole;
+    bool wholeRead = false;
+    TiXmlDocument document;
+    if (xmlread::ParseDocument(text, document)) {
+        if (const TiXmlElement* root = document.FirstChildElement("manifest")) {
+            wholeRead = true;
+            for (const TiXmlElement* child = root->FirstChildElement(); child; child = child->NextSiblingElement())
+                whole.push_back(DumpNode(*child));
+        }
+    }
+    if (read != wholeRead || (read && reader.dumps != whole)) {
+        std::fprintf(stderr, "child-by-child reading differs from the whole document's\n");
+        std::abort();
+    }
+
+    DesktopEntry::ExecProgram(DesktopEntry::Value("[Desktop Entry]\nExec=" + text, "Exec"));
+    WineRegistry::Parse("WINE REGISTRY Version 2\n" + text);
     return 0;
 }
 

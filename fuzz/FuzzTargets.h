@@ -18,4 +18,10 @@ int Bsdiff(const uint8_t* data, size_t size);
 // A patch catalogue: read, then every build's chain and next patch.
 int Catalog(const uint8_t* data, size_t size);
 
+// A manifest: read into entries, and the child-by-child reading of its
+// elements compared with TinyXML's whole-document reading (a difference
+// aborts); then the same bytes as a desktop entry's Exec= line and as a wine
+// registry file.
+int Manifest(const uint8_t* data, size_t size);
+
 }  // namespace fuzztargets

@@ -1,8 +1,9 @@
 #include "games/DesktopEntry.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "core/ProgramLauncher.h"
 
 namespace DesktopEntry {
 
@@ -145,34 +146,16 @@ std::string ExecProgram(const std::string& exec) {
     return i < arguments.size() ? arguments[i] : std::string();
 }
 
-std::string ResolveProgram(const std::string& program, const std::string& pathVariable) {
-    if (program.empty())
-        return {};
-    if (program.find('/') != std::string::npos)
-        return program[0] == '/' && IsExecutableFile(program) ? program : std::string();
-    size_t start = 0;
-    while (start <= pathVariable.size()) {
-        size_t end = pathVariable.find(':', start);
-        if (end == std::string::npos)
-            end = pathVariable.size();
-        std::string folder = pathVariable.substr(start, end - start);
-        start = end + 1;
-        // An empty or relative entry would mean the current folder: never searched.
-        if (folder.empty() || folder[0] != '/')
-            continue;
-        if (folder.back() != '/')
-            folder += '/';
-        if (IsExecutableFile(folder + program))
-            return folder + program;
-    }
-    return {};
+std::string ResolveProgram(const std::string& program) {
+    if (program.find('/') == std::string::npos)
+        return FindOnPath(program);
+    return program[0] == '/' && IsExecutableFile(program) ? program : std::string();
 }
 
 std::string ProgramOfFile(const std::string& fileText) {
     if (Value(fileText, "Hidden") == "true")
         return {};
-    const char* path = std::getenv("PATH");
-    return ResolveProgram(ExecProgram(Value(fileText, "Exec")), path ? path : "");
+    return ResolveProgram(ExecProgram(Value(fileText, "Exec")));
 }
 
 }  // namespace DesktopEntry

@@ -20,10 +20,10 @@ std::vector<std::string> SplitExec(const std::string& exec);
 // "env NAME=VALUE..." is dropped; "" when there is none.
 std::string ExecProgram(const std::string& exec);
 
-// A bare program name searched through the PATH text (":"-separated, absolute
-// folders only), the first executable regular file; a name with "/" is taken as
-// it is when absolute. "" when nothing is found.
-std::string ResolveProgram(const std::string& program, const std::string& pathVariable);
+// A bare program name searched through $PATH (absolute folders only), the
+// first executable regular file; a name with "/" is taken as it is when it is
+// absolute and executable. "" when nothing is found.
+std::string ResolveProgram(const std::string& program);
 
 // The file's program, resolved through $PATH and existing; "" when the file is
 // hidden (Hidden=true), has no Exec or its program cannot be found.

@@ -313,10 +313,9 @@ void ManifestManager::RefreshTick() {
     Loaded loaded;
     try {
         loaded = Load(*config, false);
-    } catch (...) {
-        std::lock_guard<std::recursive_mutex> guard(lock);
-        refreshRunning = false;
-        throw;
+    } catch (const std::exception& e) {
+        // Counted as a refresh that brought nothing: tried again after the default period.
+        std::fprintf(stderr, "Quor: manifest refresh failed: %s\n", e.what());
     }
     if (loaded.exitRequested) {
         // The application winds the program down; this thread only stops.
@@ -341,8 +340,7 @@ void ManifestManager::Run() {
     try {
         RefreshTick();
     } catch (const std::exception& e) {
-        // The refresh is tried again at the next tick.
-        std::fprintf(stderr, "Quor: manifest refresh failed: %s\n", e.what());
+        std::fprintf(stderr, "Quor: manifest tick failed: %s\n", e.what());
     }
     WaitForStop(kTickMs);
 }

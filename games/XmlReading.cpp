@@ -110,26 +110,27 @@ int NestingDepth(const std::string& text) {
 
 namespace {
 
-bool Parse(const std::string& text, TiXmlDocument& document, TiXmlEncoding encoding) {
-    if (text.empty() || NestingDepth(text) > kMaxDepth)
+// TinyXML steps over a UTF-8 sequence by the length its lead byte announces, so
+// on a text that ends in a cut-short sequence it steps past the terminator; the
+// zero bytes after the text keep it inside the buffer.
+constexpr size_t kPadding = 8;
+
+// Parses buffer, to which the padding is appended.
+bool ParsePadded(std::string& buffer, TiXmlDocument& document, TiXmlEncoding encoding) {
+    if (buffer.empty() || NestingDepth(buffer) > kMaxDepth)
         return false;
+    buffer.append(kPadding, '\0');
     // No row and column tracking: it costs a quarter of the parse and is never read.
     document.SetTabSize(0);
-    // TinyXML steps over a multi-byte character by the length its lead byte
-    // announces, so a lead byte among the last three bytes carries it past the
-    // terminating zero into memory that is not ours: give it zeros to land on.
-    const size_t end = std::strlen(text.c_str());
-    bool leadNearEnd = false;
-    for (size_t k = 1; k <= 3 && k <= end; ++k)
-        leadNearEnd |= static_cast<unsigned char>(text[end - k]) >= 0xC0;
-    if (leadNearEnd) {
-        std::string padded(text, 0, end);
-        padded.append(4, '\0');
-        document.Parse(padded.c_str(), nullptr, encoding);
-    } else {
-        document.Parse(text.c_str(), nullptr, encoding);
-    }
+    document.Parse(buffer.c_str(), nullptr, encoding);
     return !document.Error();
+}
+
+bool Parse(const std::string& text, TiXmlDocument& document, TiXmlEncoding encoding) {
+    std::string buffer;
+    buffer.reserve(text.size() + kPadding);
+    buffer = text;
+    return ParsePadded(buffer, document, encoding);
 }
 
 bool IsBlank(char c) {
@@ -233,24 +234,79 @@ bool PrologEncoding(const std::string& prolog, TiXmlEncoding& encoding) {
     return true;
 }
 
+// Past a declaration of the plain form '<?xml' then blank-separated version,
+// encoding and standalone attributes with quoted values, then '?>'; npos for any
+// other form (TinyXML reads a broken one in ways of its own).
+size_t PlainDeclarationEnd(const std::string& text, size_t i) {
+    i += 5;
+    while (true) {
+        size_t blanks = i;
+        while (i < text.size() && IsBlank(text[i]))
+            ++i;
+        if (StartsWith(text, i, "?>"))
+            return i + 2;
+        if (i == blanks)
+            return std::string::npos;
+        size_t nameEnd = i;
+        while (nameEnd < text.size() && text[nameEnd] >= 'a' && text[nameEnd] <= 'z')
+            ++nameEnd;
+        std::string name = text.substr(i, nameEnd - i);
+        if (name != "version" && name != "encoding" && name != "standalone")
+            return std::string::npos;
+        i = nameEnd;
+        if (i + 1 >= text.size() || text[i] != '=' || (text[i + 1] != '"' && text[i + 1] != '\''))
+            return std::string::npos;
+        char quote = text[i + 1];
+        size_t close = text.find(quote, i + 2);
+        if (close == std::string::npos)
+            return close;
+        std::string value = text.substr(i + 2, close - i - 2);
+        if (value.find_first_of("<>?") != std::string::npos)
+            return std::string::npos;
+        i = close + 1;
+    }
+}
+
+// True when every "&#" is a whole reference ("&#233;", "&#xE9;"). TinyXML looks
+// for the ";" of a reference anywhere further on, so a broken one reads
+// differently in a part of the text than in the whole.
+bool CharacterReferencesAreLocal(const std::string& text) {
+    for (size_t i = text.find("&#"); i != std::string::npos; i = text.find("&#", i + 2)) {
+        size_t j = i + 2;
+        bool hex = j < text.size() && text[j] == 'x';
+        if (hex)
+            ++j;
+        size_t digits = j;
+        while (j < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[j]))
+                                       : std::isdigit(static_cast<unsigned char>(text[j]))))
+            ++j;
+        if (j == digits || j >= text.size() || text[j] != ';')
+            return false;
+    }
+    return true;
+}
+
 enum class Outcome { Read, NotPlain };
 
 // The one-child-at-a-time reading of a plain document; NotPlain hands the
 // document to the whole parse.
 Outcome ReadPlain(const std::string& text, const std::string& rootName, ChildElementReader& reader,
                   bool& visited) {
-    if (text.find('\0') != std::string::npos)
-        return Outcome::NotPlain;  // TinyXML would read only up to it
+    if (text.find('\0') != std::string::npos || !CharacterReferencesAreLocal(text))
+        return Outcome::NotPlain;  // TinyXML would read only up to the zero; see above for "&#"
     size_t i = StartsWith(text, 0, "\xEF\xBB\xBF") ? 3 : 0;
     while (i < text.size() && IsBlank(text[i]))
         ++i;
     if (StartsWith(text, i, "<?xml")) {
-        i = SkipPast(text, i, "?>");
+        i = PlainDeclarationEnd(text, i);
         if (i == std::string::npos)
             return Outcome::NotPlain;
     }
     i = SkipBlanksAndComments(text, i);
     if (i == std::string::npos || !IsRootTagAt(text, i, rootName))
+        return Outcome::NotPlain;
+    // A declaration further on is read by TinyXML in a way of its own.
+    if (text.find("<?", i) != std::string::npos)
         return Outcome::NotPlain;
     TiXmlEncoding encoding;
     if (!PrologEncoding(text.substr(0, i), encoding))
@@ -278,7 +334,7 @@ Outcome ReadPlain(const std::string& text, const std::string& rootName, ChildEle
             return Outcome::NotPlain;
         chunk.assign(text, i, end - i);
         TiXmlDocument child;
-        if (!Parse(chunk, child, encoding) || !child.FirstChild() || child.FirstChild() != child.LastChild() ||
+        if (!ParsePadded(chunk, child, encoding) || !child.FirstChild() || child.FirstChild() != child.LastChild() ||
             !child.FirstChild()->ToElement())
             return Outcome::NotPlain;
         reader.Visit(*child.FirstChild()->ToElement());

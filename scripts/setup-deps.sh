@@ -17,7 +17,7 @@ PACKAGES=(
   # fuzzing
   clang libclang-rt-14-dev
   # benchmarks
-  nginx-light hyperfine curl
+  nginx-light hyperfine curl libxml2-utils
 )
 
 missing=()

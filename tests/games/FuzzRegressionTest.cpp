@@ -37,4 +37,8 @@ TEST(FuzzRegression, CatalogInputs) {
     Replay("catalog", fuzztargets::Catalog);
 }
 
+TEST(FuzzRegression, ManifestInputs) {
+    Replay("manifest", fuzztargets::Manifest);
+}
+
 }  // namespace

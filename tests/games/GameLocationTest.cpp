@@ -134,11 +134,12 @@ TEST(DesktopEntry, ResolveProgramThroughPath) {
     env.WriteFile("a/tool", "not executable");
     std::filesystem::create_directories(env.Path("c/tool"));  // a folder is no program
     std::string path = env.Path("c") + "::relative:" + env.Path("a") + ":" + env.Path("b");
-    EXPECT_EQ(DesktopEntry::ResolveProgram("tool", path), tool);
-    EXPECT_EQ(DesktopEntry::ResolveProgram("missing", path), "");
-    EXPECT_EQ(DesktopEntry::ResolveProgram(tool, ""), tool);
-    EXPECT_EQ(DesktopEntry::ResolveProgram("b/tool", env.Root()), "");  // relative with a folder
-    EXPECT_EQ(DesktopEntry::ResolveProgram("", path), "");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(DesktopEntry::ResolveProgram("tool"), tool);
+    EXPECT_EQ(DesktopEntry::ResolveProgram("missing"), "");
+    EXPECT_EQ(DesktopEntry::ResolveProgram(tool), tool);
+    EXPECT_EQ(DesktopEntry::ResolveProgram("b/tool"), "");  // relative with a folder
+    EXPECT_EQ(DesktopEntry::ResolveProgram(""), "");
 }
 
 }  // namespace

@@ -171,6 +171,7 @@ TEST(ManifestDocument, BadInputGivesNoEntries) {
         "<root><manifest><download name='a'/></manifest></root>",  // wrong root
         "<manifest/>",
         "<manifest>" + deep,
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest><autoupdate version=\"3\"/><k>x</k>i\xC2",  // cut short
         "<manifest><download name='a'/></manifest>" + deep,
     };
     for (const std::string& text : cases)

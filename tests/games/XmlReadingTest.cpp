@@ -107,6 +107,15 @@ TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
         "<manifestx><download name=\"a\"/></manifestx>",
         "",
         "   ",
+        // Forms TinyXML reads in ways of its own, found by fuzzing:
+        "<?xml version?><manifest><download name=\"a\"/></manifest>",
+        "<?xml version=9-1\"?><manifest><download name=\"a\"/></manifest>",
+        "<?xml version=\"1.0\" encoding=\"ISO&#239-1\"?><manifest><download name=\"&#233;\" x=date/></manifest>",
+        "<manifest><download name=\"&#12\"/><download name=\"x;\"/></manifest>",
+        "<manifest><download name=\"&#X41;\"/></manifest>",
+        "<manifest><download><?xml version=\"1.0\"?></download></manifest>",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest><download name=\"a\"/></manifest>\xC2",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest><download name=\"\xF4",
     };
     for (const std::string& text : cases) {
         DumpingReader reader;
