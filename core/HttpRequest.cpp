@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
+#include "core/FileUtils.h"
 #include "core/StringUtils.h"
 
 namespace {
@@ -118,8 +118,19 @@ std::string Env(const char* lower, const char* upper) {
     return {};
 }
 
+// ASCII only: strncasecmp would follow the user's locale.
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+    size_t i = 0;
+    for (; prefix[i] != '\0'; ++i) {
+        if (i >= text.size())
+            return false;
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
 }
 
 std::string Trim(const std::string& text) {
@@ -196,6 +207,8 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, 
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
                        BodyKind kind) {
+    // The repair fetches files into folders that may be missing.
+    CreateDirectoryTree(GetDirectoryPart(targetPath));
     // A private name beside the target, so the final rename stays on one file system.
     static std::atomic<unsigned> counter{0};
     std::string temporary;

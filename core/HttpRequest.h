@@ -38,9 +38,10 @@ void InitHttp();
 std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
                             BodyKind kind = BodyKind::Document, long totalTimeoutSeconds = 0);
 
-// Fetches one file with the same request rules: to a temporary name beside the
-// target, renamed into place only after a complete 2xx reply. False (and the
-// target untouched) otherwise.
+// Fetches one file with the same request rules: the target's missing folders
+// are created, the body goes to a temporary name beside the target and is
+// renamed into place only after a complete 2xx reply. False (and the target
+// untouched) otherwise.
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
                        long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program);
 

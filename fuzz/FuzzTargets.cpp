@@ -68,8 +68,8 @@ std::string DumpNode(const TiXmlNode& node) {
 
 class DumpingReader final : public xmlread::ChildElementReader {
 public:
-    void Restart() override { dumps.clear(); }
-    void Visit(const TiXmlElement& element) override { dumps.push_back(DumpNode(element)); }
+    void Begin(size_t count) override { dumps.assign(count, std::string()); }
+    void Visit(size_t index, const TiXmlElement& element) override { dumps[index] = DumpNode(element); }
     std::vector<std::string> dumps;
 };
 
@@ -123,10 +123,7 @@ int Catalog(const uint8_t* data, size_t size) {
     return 0;
 }
 
-int Manifest(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    ParseManifestDocument(text, kBannerFolder, "tr");
-
+bool ChildByChildAgrees(const std::string& text) {
     DumpingReader reader;
     bool read = xmlread::ReadRootChildren(text, "manifest", reader);
     std::vector<std::string> whole;
@@ -139,7 +136,14 @@ int Manifest(const uint8_t* data, size_t size) {
                 whole.push_back(DumpNode(*child));
         }
     }
-    if (read != wholeRead || (read && reader.dumps != whole)) {
+    return read == wholeRead && (!read || reader.dumps == whole);
+}
+
+int Manifest(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ParseManifestDocument(text, kBannerFolder, "tr");
+
+    if (!ChildByChildAgrees(text)) {
         std::fprintf(stderr, "child-by-child reading differs from the whole document's\n");
         std::abort();
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The bodies of the fuzz targets, shared by the libFuzzer programs and by the
 // unit test that replays fuzz/corpus/ (the seeds and every input that once
@@ -23,5 +24,10 @@ int Catalog(const uint8_t* data, size_t size);
 // aborts); then the same bytes as a desktop entry's Exec= line and as a wine
 // registry file.
 int Manifest(const uint8_t* data, size_t size);
+
+// Whether the child-by-child reading of the "manifest" root's elements gives
+// what TinyXML's reading of the whole document gives (same verdict, same
+// elements with the same attributes and content).
+bool ChildByChildAgrees(const std::string& text);
 
 }  // namespace fuzztargets

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts Quor against the demo publisher on 127.0.0.1.
 # On a display Quor opens its window there. Without one (no DISPLAY) Quor runs
-# under Xvfb and a screenshot of the screen is written to $QUOR_SCREENSHOT
-# (default quor-screenshot.png) after $QUOR_SCREENSHOT_DELAY seconds (default 6).
+# under Xvfb and, once its start page has loaded and the page has settled (at
+# most $QUOR_SCREENSHOT_DELAY seconds, default 20), a screenshot of the screen is
+# written to $QUOR_SCREENSHOT (default quor-screenshot.png) and Quor is ended.
+# QUOR_RUN_SKIP_BUILD=1 starts what $QUOR_BUILD_DIR already holds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-deps.sh
 BUILD=${QUOR_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD" -j"$(nproc)"
+if [ "${QUOR_RUN_SKIP_BUILD:-0}" != 1 ]; then
+  bash scripts/setup-deps.sh
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$BUILD" -j"$(nproc)"
+fi
 
 QUOR="$BUILD/core/app/Quor"
 if [ ! -x "$QUOR" ]; then
@@ -55,9 +59,30 @@ Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/n
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
+# The page-call log tells when the start page has loaded (its first-load calls).
+export QUOR_PAGE_CALL_LOG=${QUOR_PAGE_CALL_LOG:-$work/page-calls.log}
 "$QUOR" "$@" &
-pids+=($!)
-sleep "${QUOR_SCREENSHOT_DELAY:-6}"
+quor=$!
+pids+=("$quor")
+deadline=$(( $(date +%s) + ${QUOR_SCREENSHOT_DELAY:-20} ))
+loaded=0
+while [ "$(date +%s)" -lt "$deadline" ] && kill -0 "$quor" 2>/dev/null; do
+  if grep -q "^delivered .*'clearGamePanels'" "$QUOR_PAGE_CALL_LOG" 2>/dev/null; then loaded=1; break; fi
+  sleep 0.1
+done
+# Then until a second passes without a new page call (banners and tiles drawn).
+last=-1
+while [ "$loaded" = 1 ] && [ "$(date +%s)" -lt "$deadline" ]; do
+  now=$(wc -l <"$QUOR_PAGE_CALL_LOG")
+  [ "$now" = "$last" ] && break
+  last=$now
+  sleep 1
+done
 shot=${QUOR_SCREENSHOT:-quor-screenshot.png}
 import -window root "$shot"
-echo "no display: Quor ran under Xvfb on $DISPLAY; screenshot written to $shot"
+if [ "$loaded" = 1 ]; then
+  echo "no display: Quor ran under Xvfb on $DISPLAY; screenshot written to $shot"
+else
+  echo "no display: the start page did not load in time; screenshot written to $shot" >&2
+  exit 1
+fi

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/SystemPaths.h"
+#include "ui/ActivityLog.h"
 #include "ui/BridgeOwner.h"
 #include "ui/StartPageAddress.h"
 #include "ui/UiBindingHandler.h"
@@ -113,10 +114,12 @@ void ClientHandler::OnLoadEnd(browser::RefPtr<browser::Browser> browser,
     if (owner)
         owner->SetPageLoaded();
     pageLoaded = true;
+    ActivityLog::Append("page-loaded " + browser->GetMainFrame()->GetURL());
 }
 
 bool ClientHandler::OnLoadError(browser::RefPtr<browser::Browser>, browser::RefPtr<browser::Frame> frame,
-                                int, const std::string&, std::string& errorText) {
+                                int, const std::string& failedUrl, std::string& errorText) {
+    ActivityLog::Append("page-failed " + failedUrl);
     std::string folder;
     {
         std::lock_guard<std::recursive_mutex> guard(lock);

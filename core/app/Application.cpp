@@ -28,7 +28,7 @@
 #include "games/TransferManager.h"
 #include "platform/browser/Browser.h"
 #include "ui/ActivityLog.h"
-#include "ui/DirFolderDialog.h"
+#include "ui/WxFolderDialog.h"
 #include "ui/MainFrame.h"
 #include "ui/NativeMessageBox.h"
 #include "ui/ProgramResources.h"
@@ -70,7 +70,7 @@ Application::Application() : timer(this, kTimerId) {
     PageCallSink::Install(pageCalls.get());
     exitRequester = std::make_unique<GuiExitRequester>();
     ExitRequester::Install(exitRequester.get());
-    folderDialog = std::make_unique<DirFolderDialog>();
+    folderDialog = std::make_unique<WxFolderDialog>();
 
     configManager = new ConfigManager();
     TransferSettings transferSettings;

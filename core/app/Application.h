@@ -11,7 +11,7 @@
 class wxCmdLineParser;
 class ConfigManager;
 class CredentialManager;
-class DirFolderDialog;
+class WxFolderDialog;
 class GameMonitor;
 class GuiExitRequester;
 class MainFrame;
@@ -68,7 +68,7 @@ private:
 
     std::unique_ptr<UiScript> pageCalls;
     std::unique_ptr<GuiExitRequester> exitRequester;
-    std::unique_ptr<DirFolderDialog> folderDialog;
+    std::unique_ptr<WxFolderDialog> folderDialog;
     ConfigManager* configManager = nullptr;
     TransferManager* transferManager = nullptr;
     TaskManager* taskManager = nullptr;

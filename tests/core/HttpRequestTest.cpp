@@ -386,8 +386,17 @@ INSTANTIATE_TEST_SUITE_P(Replies, DownloadToFileFailure,
 TEST_F(DownloadToFileTest, UnreachableOrUnwritableLeavesNothing) {
     EXPECT_FALSE(DownloadUrlToFile(server.Url("/none"), target));
     server.Serve("/f", "x");
-    EXPECT_FALSE(DownloadUrlToFile(server.Url("/f"), folder + "/missing/sub/f"));
-    EXPECT_EQ(Names(), std::vector<std::string>{});
+    // A parent path that is a file: no folder can be made there.
+    env.WriteFile("downloads/plain", "p");
+    EXPECT_FALSE(DownloadUrlToFile(server.Url("/f"), folder + "/plain/sub/f"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"plain"});
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/plain"), "p");
+}
+
+TEST_F(DownloadToFileTest, MissingFoldersOfTheTargetAreCreated) {
+    server.Serve("/f", "x");
+    ASSERT_TRUE(DownloadUrlToFile(server.Url("/f"), folder + "/missing/sub/f"));
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/missing/sub/f"), "x");
 }
 
 }  // namespace

@@ -160,7 +160,8 @@ TEST_F(DemoPublisherTest, CatalogueOffersBuildOneUntilTold) {
     EXPECT_EQ(catalogue.Builds()[0]->outgoing.size(), 1u);
     EXPECT_EQ(catalogue.Builds()[0]->outgoing[0]->endBuild, catalogue.Builds()[1].get());
     for (const auto& patch : catalogue.Patches()) {
-        EXPECT_EQ(patch->url.substr(patch->url.size() - 10), ".quorpatch");
+        // Saved under its address's file name: unique among all games' patches.
+        EXPECT_EQ(patch->url.substr(patch->url.rfind('/') + 1), "lanternkeep-" + patch->start + "-" + patch->end + ".quorpatch");
         PublisherProcess::Reply file = publisher->Get(patch->url.substr(publisher->Base().size()));
         EXPECT_EQ(file.status, 200);
         EXPECT_EQ(file.body.substr(0, 8), "QUORPATC");

@@ -239,7 +239,7 @@ TEST_F(PatchBuilderTest, PublishersChainReachesEachBuild) {
         fs::copy(builds + "1", game, fs::copy_options::recursive);
         for (int from = 1; from <= 2; ++from) {
             std::string patch = env.WriteFile("dl/" + slug + std::to_string(from),
-                publisher.Get("/quor/games/" + slug + "/patches/" + std::to_string(from) + "-" +
+                publisher.Get("/quor/games/" + slug + "/patches/" + slug + "-" + std::to_string(from) + "-" +
                               std::to_string(from + 1) + ".quorpatch").body);
             std::vector<RawEntry> entries = ReadEntries(TestEnvironment::ReadFile(patch));
             std::set<int> kinds;

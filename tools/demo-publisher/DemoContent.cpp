@@ -75,6 +75,10 @@ const std::string kEmpty;
 
 }  // namespace
 
+std::string DemoContent::PatchFileName(const DemoGame& game, int from) {
+    return game.slug + "-" + std::to_string(from) + "-" + std::to_string(from + 1) + ".quorpatch";
+}
+
 std::string DemoContent::UpdateInstallerPath(int32_t version) {
     return "/quor/update/QuorSetup-" + std::to_string(version) + ".exe";
 }
@@ -132,8 +136,7 @@ bool DemoContent::Generate(const Options& opts, std::string& error) {
             }
         }
         for (int b = 1; b < DemoGame::kBuilds; ++b) {
-            std::string file = options.dataFolder + "/patches/" + game.slug + "/" + std::to_string(b) + "-" +
-                               std::to_string(b + 1) + ".quorpatch";
+            std::string file = options.dataFolder + "/patches/" + game.slug + "/" + PatchFileName(game, b);
             fs::create_directories(fs::path(file).parent_path(), ec);
             PatchBuilder builder(options.bsdiff);
             if (!builder.Build(BuildFolder(game, b), BuildFolder(game, b + 1), file)) {
@@ -220,8 +223,7 @@ std::string DemoContent::PatchCatalogue(const DemoGame& game, const std::string&
              (b == latest ? " latest=\"true\"" : "") + "/>\n";
     for (int b = 1; b < latest; ++b)
         c += "  <patch start=\"" + std::to_string(b) + "\" end=\"" + std::to_string(b + 1) + "\" url=\"" +
-             Xml(base + "/quor/games/" + game.slug + "/patches/" + std::to_string(b) + "-" + std::to_string(b + 1) +
-                 ".quorpatch") + "\"/>\n";
+             Xml(base + "/quor/games/" + game.slug + "/patches/" + PatchFileName(game, b)) + "\"/>\n";
     return c + "</catalog>\n";
 }
 

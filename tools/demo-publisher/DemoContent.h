@@ -10,7 +10,7 @@
 // Everything the demo publisher serves, made at start in its data folder:
 //
 //   builds/<slug>/<n>/...              the three builds of each game
-//   patches/<slug>/<a>-<b>.quorpatch   the patches 1 -> 2 and 2 -> 3 (quor-mkpatch's builder)
+//   patches/<slug>/<slug>-<a>-<b>.quorpatch  the patches 1 -> 2 and 2 -> 3 (quor-mkpatch's builder)
 //   installers/<slug>/<Setup>.exe      a "#!/bin/sh" installer of build 1
 //   installers/<slug>/broken/<Setup>.exe  one that exits without installing
 //   update/QuorSetup.exe               the launcher's update installer
@@ -48,6 +48,9 @@ public:
     uint32_t ShibbolethCrc(const DemoGame& game, int build) const;
 
     static std::string UpdateInstallerPath(int32_t version);  // "/quor/update/QuorSetup-<version>.exe"
+    // "<slug>-<from>-<from + 1>.quorpatch": the launcher saves downloads under their
+    // address's file name in one folder, so every game's patches need names of their own.
+    static std::string PatchFileName(const DemoGame& game, int from);
 
 private:
     struct GameContent {

@@ -165,13 +165,13 @@ void PublisherServer::Routes() {
         if (const DemoGame* g = game(req, res))
             res.set_content(content.PatchCatalogue(*g, Base(), Settings()), "text/xml; charset=utf-8");
     });
-    s.Get(R"(/quor/games/([a-z]+)/patches/(\d)-(\d)\.quorpatch)", [this, game](const httplib::Request& req, httplib::Response& res) {
+    s.Get(R"(/quor/games/([a-z]+)/patches/([a-z]+-(\d)-\d\.quorpatch))", [this, game](const httplib::Request& req, httplib::Response& res) {
         const DemoGame* g = game(req, res);
         if (!g)
             return;
-        int from = std::stoi(req.matches[2]), to = std::stoi(req.matches[3]);
+        int from = std::stoi(req.matches[3]);
         const std::string& patch = content.Patch(*g, from);
-        if (to != from + 1 || patch.empty()) {
+        if (req.matches[2] != DemoContent::PatchFileName(*g, from) || patch.empty()) {
             res.status = 404;
             return;
         }

@@ -19,7 +19,7 @@ struct Response;
 //   GET  /quor/t.php, /quor/error.php     telemetry and error reports (answered "OK")
 //   GET  /quor/banners/<slug>.png, /quor/icons/<slug>.png
 //   GET  /quor/games/<slug>/<Setup>.exe   the installer (404 with --fail-download)
-//   GET  /quor/games/<slug>/patches/catalog.xml, .../<a>-<b>.quorpatch
+//   GET  /quor/games/<slug>/patches/catalog.xml, .../<slug>-<a>-<b>.quorpatch
 //   GET  /quor/games/<slug>/install.txt   the install manifest of the latest build (or the one set)
 //   GET  /quor/games/<slug>/files/<path>  that build's files
 //   GET  /quor/builds/<slug>/<n>/<path>   any build's files
