@@ -44,7 +44,8 @@ TEST_F(DemoPublisherTest, TellsItsPortAndStopsOnSigterm) {
     std::string out = publisher->Output();
     EXPECT_EQ(out.substr(0, out.find('\n')), "PORT " + std::to_string(publisher->Port()));
     EXPECT_NE(out.find("\nDATA " + publisher->DataFolder() + "\n"), std::string::npos) << out;
-    EXPECT_EQ(publisher->Stop(), 0);
+    // SIGTERM as soon as the port is known: often before its accept loop has begun.
+    EXPECT_EQ(publisher->Stop(), 0) << "kStopTimedOut is " << PublisherProcess::kStopTimedOut;
 }
 
 TEST_F(DemoPublisherTest, ManifestNamesItsOwnAddressAndParses) {

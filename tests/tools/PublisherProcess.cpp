@@ -56,12 +56,18 @@ PublisherProcess::~PublisherProcess() {
     }
 }
 
-int PublisherProcess::Stop() {
+int PublisherProcess::Stop(int timeoutMs) {
     if (pid <= 0)
         return exitStatus;
     kill(pid, SIGTERM);
     int status = 0;
-    waitpid(pid, &status, 0);
+    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+        return exitStatus = kStopTimedOut;
+    }
     pid = -1;
     exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return exitStatus;

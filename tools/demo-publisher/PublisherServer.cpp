@@ -47,8 +47,32 @@ int PublisherServer::Bind(int wanted) {
     return port;
 }
 
-void PublisherServer::Run() { server->listen_after_bind(); }
-void PublisherServer::Stop() { server->stop(); }
+void PublisherServer::Run() {
+    {
+        std::lock_guard<std::mutex> hold(runLock);
+        if (stopping)
+            return;
+        running = true;
+    }
+    server->listen_after_bind();
+    std::lock_guard<std::mutex> hold(runLock);
+    running = false;
+    runEnded.notify_all();
+}
+
+void PublisherServer::Stop() {
+    std::unique_lock<std::mutex> hold(runLock);
+    stopping = true;
+    bool stopped = false;
+    while (running) {
+        // Once the loop runs, one stop ends it (a second one asserts in httplib).
+        if (!stopped && server->is_running()) {
+            server->stop();
+            stopped = true;
+        }
+        runEnded.wait_for(hold, std::chrono::milliseconds(10));
+    }
+}
 
 PublisherSettings PublisherServer::Settings() {
     std::lock_guard<std::mutex> hold(settingsLock);

@@ -1,4 +1,5 @@
 #pragma once
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -41,8 +42,8 @@ public:
     bool OpenLog(const std::string& path);
     // Binds 127.0.0.1 (port 0: any free port); the port, or -1.
     int Bind(int port);
-    void Run();   // serves until Stop
-    void Stop();  // from any thread
+    void Run();   // serves until Stop (at once when Stop came first)
+    void Stop();  // from any thread, before or during Run
 
     PublisherSettings Settings();
 
@@ -56,6 +57,13 @@ private:
     const DemoContent& content;
     std::unique_ptr<httplib::Server> server;
     int port = -1;
+
+    // httplib's stop is lost when it comes before the accept loop has begun, so
+    // Stop waits for the loop to run, stops it, and waits for Run to return.
+    std::mutex runLock;
+    std::condition_variable runEnded;
+    bool stopping = false;
+    bool running = false;
 
     std::mutex settingsLock;
     PublisherSettings settings;
