@@ -2,11 +2,15 @@
 // replies, so that tests built on it can trust what it sends.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
-#include <future>
-#include <strings.h>
-#include <unistd.h>
 #include <cstdio>
+#include <future>
+#include <netinet/in.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "tests/fixtures/TestHttpServer.h"
 
@@ -169,6 +173,46 @@ TEST(TestHttpServer, StallSendsHeadersThenNothingUntilReleased) {
     RawReply r = Parse(reply.get());
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.Header("Content-Length"), "20");
+    EXPECT_EQ(r.body, "");
+}
+
+// A release the test gives once it has seen the request holds even when the
+// reply has not begun waiting: here the request is logged at its headers and
+// answered only once its body, sent after the release, has come in.
+TEST(TestHttpServer, ReleaseBeforeTheReplyWaitsStillReleasesIt) {
+    TestHttpServer server;
+    server.Serve("/f", kBody, FaultMode{.stallAfterHeaders = true});
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(server.Port()));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    auto send_all = [fd](const std::string& text) {
+        return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+    };
+    ASSERT_TRUE(send_all("POST /f HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Length: 5\r\n\r\n"));
+    ASSERT_TRUE(server.WaitForRequests(1));
+    server.ReleaseStalls();
+    ASSERT_TRUE(send_all("hello"));
+    std::string raw;
+    bool closed = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!closed && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        ssize_t r = recv(fd, buffer, sizeof buffer, 0);
+        closed = r <= 0;
+        if (r > 0)
+            raw.append(buffer, static_cast<size_t>(r));
+    }
+    close(fd);
+    EXPECT_TRUE(closed) << "the stalled reply was not released";
+    RawReply r = Parse(raw);
+    EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "");
 }
 
