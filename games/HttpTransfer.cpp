@@ -130,6 +130,7 @@ struct HttpTransfer::Fetch {
     size_t index = 0;
     int fd = -1;
     int64_t offset = 0;      // where the body goes: the file's size when the request began
+    int64_t writebackFrom = 0;  // the first byte not yet handed to the disk
     std::string storedMark;  // the file's validator when it is resumed
     CURL* easy = nullptr;
 
@@ -155,6 +156,7 @@ struct HttpTransfer::Fetch {
             }
             transfer->bytesDone -= offset;
             offset = 0;
+            writebackFrom = 0;
         }
         if (verdict == ReplyVerdict::Write || verdict == ReplyVerdict::WriteFromStart) {
             if (offset == 0) {
@@ -222,7 +224,19 @@ struct HttpTransfer::Fetch {
         }
         fetch->received += static_cast<int64_t>(done);
         fetch->transfer->bytesDone += static_cast<int64_t>(done);
+        fetch->StartWriteback();
         return done;
+    }
+
+    // Starts the disk writing what arrived, without waiting for it: the sync at
+    // the file's end then finds little left to do.
+    void StartWriteback() {
+        int64_t end = offset + received;
+        int64_t step = transfer->settings.writebackStepBytes;
+        if (step <= 0 || end - writebackFrom < step)
+            return;
+        sync_file_range(fd, writebackFrom, end - writebackFrom, SYNC_FILE_RANGE_WRITE);
+        writebackFrom = end;
     }
 };
 
@@ -358,6 +372,9 @@ void HttpTransfer::Run() {
         if (firstFailure == 0)
             firstFailure = CURLE_OUT_OF_MEMORY;
     }
+    // The files' names in the folder too.
+    if (!cancelled && firstFailure == 0 && !SyncSaveFolder())
+        firstFailure = CURLE_WRITE_ERROR;
     {
         std::lock_guard<std::mutex> guard(wakeLock);
         multi = nullptr;
@@ -416,6 +433,7 @@ int HttpTransfer::Download(size_t index) {
         fetch.index = index;
         fetch.fd = fd;
         fetch.offset = offset;
+        fetch.writebackFrom = offset;
         fetch.storedMark = resumable ? marks[index] : std::string();
         bytesDone += offset;
         result = Perform(fetch);
@@ -440,8 +458,20 @@ int HttpTransfer::Download(size_t index) {
         }
         break;
     }
+    // A finished file is on the disk before the download can be recorded complete.
+    if (result == CURLE_OK && !settings.SyncFile(fd))
+        result = CURLE_WRITE_ERROR;
     close(fd);
     return result;
+}
+
+bool HttpTransfer::SyncSaveFolder() {
+    int fd = open(GetSaveDirectory().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool synced = settings.SyncFile(fd);
+    close(fd);
+    return synced;
 }
 
 int HttpTransfer::Perform(Fetch& fetch) {

@@ -81,6 +81,7 @@ private:
     void Wake();
     void SetCurrent(const std::string& url);
     bool WaitWhilePausedBetweenFiles();
+    bool SyncSaveFolder();
     bool AbortRequested() const;
 
     const std::string address;

@@ -1,5 +1,9 @@
 #include "games/TransferSettings.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
 #include <memory>
 
@@ -12,6 +16,18 @@ int64_t TransferSettings::Now() const {
 
 std::optional<DiskFreeBytes> TransferSettings::FreeBytes(const std::string& folder) const {
     return freeSpace ? freeSpace(folder) : GetDiskFreeBytes(folder);
+}
+
+bool TransferSettings::SyncFile(int fd) const {
+    if (syncFile)
+        return syncFile(fd);
+    struct stat st {};
+    bool folder = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    int r;
+    do
+        r = folder ? fsync(fd) : fdatasync(fd);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
 }
 
 void TransferSettings::QueueEvent(const std::string& category, const std::string& action,

@@ -95,6 +95,7 @@ struct DownloadWorld {
     EventLog events;
     ScriptedFolderDialog dialog;
     std::optional<uint64_t> freeBytes;  // unset: the real file system
+    std::function<bool(int fd)> syncFile;  // unset: the real fdatasync
     int64_t now = 1'700'000'000;
 
     TransferSettings Settings() {
@@ -110,6 +111,7 @@ struct DownloadWorld {
             return DiskFreeBytes{*freeBytes, *freeBytes, *freeBytes};
         };
         s.folderDialog = &dialog;
+        s.syncFile = [this](int fd) { return syncFile ? syncFile(fd) : TransferSettings{}.SyncFile(fd); };
         return s;
     }
 

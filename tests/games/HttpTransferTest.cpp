@@ -3,6 +3,8 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <thread>
 
 #include "games/HttpTransfer.h"
@@ -25,6 +27,75 @@ TEST(HttpTransferTest, TwoFilesLandUnderTheirNamesAndTheInstallerIsRecorded) {
     EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), w.Folder() + "x.exe");
     EXPECT_EQ(Gets(w.server, "/pkg/x.exe").at(0).Header("User-Agent"), "Brindlemoor Quor! 1.0");
     EXPECT_FALSE(Gets(w.server, "/pkg/x.exe").at(0).HasHeader("Range"));
+}
+
+// What a sync was asked for: the file or folder, its size, and the state stored
+// at that moment.
+struct SyncCall {
+    std::string path;
+    int64_t size = -1;
+    uint32_t storedState = 0;
+};
+
+// After a power cut the recorded 206 must not point at a file whose bytes were
+// still in memory: every file, then the folder, is synced while 202 is stored.
+TEST(HttpTransferTest, CompleteIsRecordedOnlyAfterTheFilesAndTheFolderAreSynced) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(3 * 1048576 + 17, 1));
+    w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    std::mutex lock;
+    std::vector<SyncCall> calls;
+    w.syncFile = [&](int fd) {
+        std::error_code ec;
+        SyncCall call{fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string(), -1,
+                      StoredState(address)};
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            call.size = st.st_size;
+        std::lock_guard<std::mutex> g(lock);
+        calls.push_back(call);
+        return TransferSettings{}.SyncFile(fd);
+    };
+    ASSERT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(StoredState(address), 206u);
+    std::lock_guard<std::mutex> g(lock);
+    ASSERT_EQ(calls.size(), 3u);
+    std::string folder = fs::canonical(w.Folder()).string();
+    EXPECT_EQ(calls[0].path, folder + "/x.exe");
+    EXPECT_EQ(calls[0].size, 3 * 1048576 + 17);
+    EXPECT_EQ(calls[1].path, folder + "/y.bin");
+    EXPECT_EQ(calls[1].size, 90000);
+    EXPECT_EQ(calls[2].path, folder);
+    for (const SyncCall& call : calls)
+        EXPECT_EQ(call.storedState, 202u) << call.path;
+}
+
+// A file the disk could not keep is no finished file: the download fails with
+// the write error, keeps its files and completes on the next start.
+TEST(HttpTransferTest, AFailedSyncFailsTheDownloadWithTheWriteError) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(70000, 1));
+    w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    w.syncFile = [](int fd) {
+        std::error_code ec;
+        if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).filename() == "y.bin") {
+            errno = EIO;
+            return false;
+        }
+        return TransferSettings{}.SyncFile(fd);
+    };
+    ASSERT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
+    EXPECT_EQ(StoredState(address), 208u);
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
+
+    w.syncFile = nullptr;
+    EXPECT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(StoredState(address), 206u);
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "x.exe"), TestBytes(70000, 1));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
 }
 
 TEST(HttpTransferTest, OnlyExeMsiAndQuorpatchEndingsAreInstallers) {
