@@ -352,12 +352,9 @@ void HttpTransfer::Run() {
                 cancelled = true;
                 break;
             }
-            int r = m ? Download(i) : CURLE_OUT_OF_MEMORY;
-            std::string path;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                path = outputPath;
-            }
+            // The thread's own copy: the report's GetOutputPath may change the shared one.
+            const std::string path = SetCurrent(urls[i]);
+            int r = m ? Download(i, path) : CURLE_OUT_OF_MEMORY;
             if ((r == CURLE_OK || r == CURLE_PARTIAL_FILE) && IsInstallerName(path))
                 record.SaveInstaller(path);
             if (r == CURLE_ABORTED_BY_CALLBACK) {
@@ -394,14 +391,7 @@ void HttpTransfer::Run() {
     }
 }
 
-int HttpTransfer::Download(size_t index) {
-    const std::string& url = urls[index];
-    SetCurrent(url);
-    std::string path;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        path = outputPath;
-    }
+int HttpTransfer::Download(size_t index, const std::string& path) {
     // Only a file this download recorded writing is resumed.
     bool resumable = resume && marks[index] != DownloadRecord::kNotWritten;
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (resumable ? 0 : O_TRUNC), 0644);
@@ -479,7 +469,7 @@ int HttpTransfer::Perform(Fetch& fetch) {
     if (!easy)
         return CURLE_FAILED_INIT;
     fetch.easy = easy;
-    std::string url = GetCurrentUrl();
+    const std::string& url = urls[fetch.index];
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -659,11 +649,12 @@ std::string HttpTransfer::GetCurrentFileName() const {
     return currentFileName;
 }
 
-void HttpTransfer::SetCurrent(const std::string& url) {
+std::string HttpTransfer::SetCurrent(const std::string& url) {
     std::lock_guard<std::mutex> guard(lock);
     currentUrl = url;
     currentFileName = GetUrlFileName(url);
     outputPath = saveFolder + currentFileName;
+    return outputPath;
 }
 
 std::string HttpTransfer::GetOutputPath(const std::string& url) {

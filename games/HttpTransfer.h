@@ -75,11 +75,11 @@ protected:
 private:
     struct Fetch;
 
-    int Download(size_t index);                 // a CURLcode
+    int Download(size_t index, const std::string& path);  // a CURLcode
     int QueryRemoteSize(const std::string& url, int64_t& length);
     int Perform(Fetch& fetch);
     void Wake();
-    void SetCurrent(const std::string& url);
+    std::string SetCurrent(const std::string& url);  // the output path
     bool WaitWhilePausedBetweenFiles();
     bool SyncSaveFolder();
     bool AbortRequested() const;

@@ -64,11 +64,17 @@ bool TransferManager::StartDownload(const std::string& address, bool askUser) {
         return true;
     }
     DownloadRecord record(address);
+    // Addresses that agree in their first characters share the value names:
+    // while one of them runs, another may not write them.
+    if (SharesValueNamesWithATransfer(record)) {
+        ShowMessage(Msg::TransferStartFailed);
+        return false;
+    }
     DownloadStatus status = record.LoadStatus();
     auto transfer = std::make_unique<HttpTransfer>(address, settings);
     if (!transfer->HasUsableFileNames()) {
         ShowMessage(Msg::SaveFileFailed);
-        record.SaveState(DownloadState::None);
+        StoreFailedStart(record);
         return false;
     }
 
@@ -103,11 +109,11 @@ bool TransferManager::StartDownload(const std::string& address, bool askUser) {
     }
     if (r == Begin::PathInUse) {
         ShowMessage(Msg::FileExists);
-        record.SaveState(DownloadState::None);
+        StoreFailedStart(record);
         return false;
     }
     if (!askUser) {
-        record.SaveState(DownloadState::None);
+        StoreFailedStart(record);
         return false;
     }
     return StartWithDialog(std::move(transfer), r);
@@ -120,11 +126,11 @@ bool TransferManager::StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Be
         ChooseSaveDirectory(true, true, first == Begin::OtherUser ? kOtherUserPrompt : "");
     if (folder.empty()) {
         settings.QueueEvent("DownloadNotStarted", "SaveDirectoryEmpty", address);
-        record.SaveState(DownloadState::None);
+        StoreFailedStart(record);
         return false;
     }
     if (folder == "-1") {
-        record.SaveState(DownloadState::None);
+        StoreFailedStart(record);
         settings.QueueEvent("DownloadNotStarted", "ErrorPickingSaveDirectory", address);
         return false;
     }
@@ -150,7 +156,7 @@ bool TransferManager::StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Be
     } else if (r == Begin::PathInUse) {
         ShowMessage(Msg::FileExists);
     }
-    record.SaveState(DownloadState::None);
+    StoreFailedStart(record);
     return false;
 }
 
@@ -167,6 +173,20 @@ TransferManager::Begin TransferManager::BeginTransfer(HttpTransfer& transfer, co
     // finds a download to resume.
     SaveDownloadState(transfer.GetAddress(), DownloadState::Downloading);
     return transfer.Launch() ? Begin::Started : Begin::NoThread;
+}
+
+bool TransferManager::SharesValueNamesWithATransfer(const DownloadRecord& record) {
+    for (const auto& transfer : transfers)
+        if (transfer->GetAddress() != record.Address() &&
+            DownloadRecord(transfer->GetAddress()).ValueName("") == record.ValueName(""))
+            return true;
+    return false;
+}
+
+void TransferManager::StoreFailedStart(const DownloadRecord& record) {
+    // Names another address has claimed keep that download's state.
+    if (record.BelongsToAddress())
+        record.SaveState(DownloadState::None);
 }
 
 bool TransferManager::PathsInUse(const HttpTransfer& transfer, const std::string& folder) {

@@ -12,6 +12,7 @@
 #include "games/TransferActivity.h"
 #include "games/TransferSettings.h"
 
+class DownloadRecord;
 class FolderDialog;
 class HttpTransfer;
 
@@ -94,6 +95,8 @@ private:
     enum class Begin { Started, NotEnoughSpace, OtherUser, PathInUse, NoThread };
     Begin BeginTransfer(HttpTransfer& transfer, const std::string& folder, bool resume);
     bool PathsInUse(const HttpTransfer& transfer, const std::string& folder);
+    bool SharesValueNamesWithATransfer(const DownloadRecord& record);
+    static void StoreFailedStart(const DownloadRecord& record);
     bool StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Begin first);
 
     TransferSettings settings;

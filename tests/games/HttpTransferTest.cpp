@@ -98,6 +98,26 @@ TEST(HttpTransferTest, AFailedSyncFailsTheDownloadWithTheWriteError) {
     EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
 }
 
+// The diagnostic report's GetOutputPath makes another file the current one; the
+// transfer's thread still writes and records the file it is fetching.
+TEST(HttpTransferTest, TheReportsAccessorsDoNotRedirectTheRunningFile) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(60000, 1), FaultMode{.trickleBytesPerSecond = 100000});
+    w.server.Serve("/pkg/y.bin", TestBytes(9000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    ASSERT_TRUE(w.manager->StartDownload(address, false));
+    ASSERT_TRUE(WaitUntil([&] { return !Gets(w.server, "/pkg/x.exe").empty(); }));
+    {
+        std::lock_guard<std::recursive_mutex> hold(w.manager->Lock());
+        for (HttpTransfer* transfer : w.manager->GetTransfers())
+            EXPECT_EQ(transfer->GetOutputPath(w.server.Url("/pkg/y.bin")), w.Folder() + "y.bin");
+    }
+    ASSERT_EQ(w.Finish(address), "complete");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "x.exe"), TestBytes(60000, 1));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(9000, 2));
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), w.Folder() + "x.exe");
+}
+
 TEST(HttpTransferTest, OnlyExeMsiAndQuorpatchEndingsAreInstallers) {
     struct Case {
         const char* name;

@@ -54,6 +54,33 @@ TEST(DownloadRecordTest, LongAddressesShareValueNamesButNotTheirState) {
     EXPECT_EQ(TransferManager::LoadDownloadInstaller(first), "/somewhere/first.exe");
 }
 
+// While one of two addresses that share their value names runs, the other
+// neither starts nor writes those names; a failed start of the other leaves a
+// recorded download's state as it was.
+TEST(TransferManagerTest, AddressesSharingValueNamesNeverWriteEachOthersRecord) {
+    ManagerWorld w;
+    std::string common = "/" + std::string(200, 'p');
+    w.server.Serve(common + "/first.exe", TestBytes(60000, 1), FaultMode{.trickleBytesPerSecond = 100000});
+    w.server.Serve(common + "/second.exe", TestBytes(9000, 2));
+    std::string first = w.server.Url(common + "/first.exe");
+    std::string second = w.server.Url(common + "/second.exe");
+    ASSERT_TRUE(w.manager->StartDownload(first, false));
+    EXPECT_FALSE(w.manager->StartDownload(second, true));
+    EXPECT_EQ(w.Messages(), std::vector<std::string>{"Failed to start transfer"});
+    EXPECT_EQ(w.manager->GetTransfers().size(), 1u);
+    EXPECT_EQ(StoredString(first, "_downloadAddress"), first);
+    EXPECT_EQ(StoredState(first), 202u);
+    EXPECT_EQ(w.Finish(first), "complete");
+    EXPECT_EQ(TransferManager::LoadDownloadState(second), DownloadStatus::None);
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(second), "");
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(first), w.Folder() + "first.exe");
+
+    // A start refused for its file name before it claimed the names.
+    EXPECT_FALSE(w.manager->StartDownload(w.server.Url(common + "/dir/"), false));
+    EXPECT_EQ(StoredState(first), 206u);
+    EXPECT_EQ(TransferManager::LoadDownloadState(first), DownloadStatus::Complete);
+}
+
 TEST(TransferManagerTest, PauseAndResumeWithoutATransferStoreNothing) {
     ManagerWorld w;
     EXPECT_TRUE(w.manager->PauseTransfer("http://127.0.0.1/x.exe"));
