@@ -221,7 +221,7 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, 
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
-                       BodyKind kind) {
+                       BodyKind kind, const std::function<bool()>& cancelled) {
     // The repair fetches files into folders that may be missing.
     CreateDirectoryTree(GetDirectoryPart(targetPath));
     // A private name beside the target, so the final rename stays on one file system.
@@ -239,7 +239,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, lo
 
     BodySink sink;
     sink.fd = fd;
-    bool ok = PerformGet(url, connectTimeoutSeconds, kind, sink);
+    bool ok = PerformGet(url, connectTimeoutSeconds, kind, sink, 0, cancelled);
     if (ok)
         ok = fsync(fd) == 0;
     ok = close(fd) == 0 && ok;

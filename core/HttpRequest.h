@@ -45,9 +45,10 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
 // Fetches one file with the same request rules: the target's missing folders
 // are created, the body goes to a temporary name beside the target and is
 // renamed into place only after a complete 2xx reply. False (and the target
-// untouched) otherwise.
+// untouched) otherwise. A worker passes its stop test as cancelled, as above.
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
-                       long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program);
+                       long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program,
+                       const std::function<bool()>& cancelled = {});
 
 // From http_proxy / https_proxy / all_proxy and no_proxy; 127.0.0.1 and
 // localhost are always in the bypass list.

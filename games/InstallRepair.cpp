@@ -41,6 +41,11 @@ std::string InstallRepair::GetCurrentFile() {
     return ReplaceAll(currentFile, "\\", "/");
 }
 
+std::function<bool()> InstallRepair::Stopping() const {
+    // A stop (the owner going away) ends a fetch under way instead of waiting for it.
+    return [this] { return IsStopRequested(); };
+}
+
 void InstallRepair::SetProgress(float value) {
     std::lock_guard<std::mutex> guard(lock);
     progress = value;
@@ -50,8 +55,8 @@ void InstallRepair::Run() {
     // Without an install folder there is nothing to check, and nothing may be
     // written relative to the working folder.
     if (IsFolder(installFolder)) {
-        std::vector<InstallManifestLine> lines =
-            ParseInstallManifest(HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds));
+        std::vector<InstallManifestLine> lines = ParseInstallManifest(
+            HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds, BodyKind::Document, 0, Stopping()));
         const size_t n = lines.size();
         const std::optional<std::string> root = platform::SafeJoin(installFolder, "");
         for (size_t i = 0; i < n && !IsStopRequested(); ++i) {
@@ -92,7 +97,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     static std::atomic<unsigned> counter{0};
     std::string temporary =
         localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    if (!DownloadUrlToFile(FileUrl(line.path), temporary)) {
+    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::Program, Stopping())) {
         unlink(temporary.c_str());
         return true;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -34,6 +35,7 @@ protected:
 
 private:
     void SetProgress(float value);
+    std::function<bool()> Stopping() const;
 
     const std::string installFolder;
     const std::string installManifestUrl;

@@ -158,6 +158,21 @@ TEST_F(HttpRequestTest, CancelledRequestEndsAtOnce) {
     const std::string body = BinaryBody(1000);
     server.Serve("/short", body, FaultMode{.trickleBytesPerSecond = 2000});
     EXPECT_EQ(HttpGetToString(server.Url("/short"), 5, BodyKind::Document, 0, [] { return false; }), body);
+
+    // A file fetch likewise, leaving nothing behind.
+    fs::create_directories(env.Path("fetched"));
+    const std::string target = env.Path("fetched/stalled.bin");
+    stop = false;
+    auto file = std::async(std::launch::async, [&] {
+        return DownloadUrlToFile(server.Url("/stall"), target, 5, BodyKind::Program, [&] { return stop.load(); });
+    });
+    ASSERT_TRUE(server.WaitForRequests(3));
+    stop = true;
+    ASSERT_EQ(file.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_FALSE(file.get());
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::is_empty(env.Path("fetched"))) << "no temporary file left";
+    server.ReleaseStalls();
 }
 TEST_F(HttpRequestTest, CutOffBodyGivesEmpty) {
     server.Serve("/cut", BinaryBody(10000), FaultMode{.dropAfterBytes = 4000});

@@ -174,6 +174,28 @@ TEST(InstallRepairTest, LinesLeavingTheInstallFolderAreSkipped) {
     EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), "other");
 }
 
+// The owner's Stop (a game panel going away on the GUI thread) ends a fetch
+// under way instead of waiting for a server that never answers.
+TEST(InstallRepairTest, StopEndsAStalledFetchAtOnce) {
+    for (bool manifestStalls : {true, false}) {
+        InstalledGame g;
+        g.env.WriteFile("game/game.cfg", "damaged");
+        FaultMode stall{.stallAfterHeaders = true};
+        if (manifestStalls)
+            g.server.Serve("/install.txt", Line("\\game.cfg", g.cfg), stall);
+        else
+            g.server.Serve("/files/game.cfg", g.cfg, stall);
+        InstallRepair repair = g.Repair();
+        ASSERT_TRUE(repair.Start());
+        ASSERT_TRUE(g.server.WaitForRequests(manifestStalls ? 1 : 2));
+        auto asked = std::chrono::steady_clock::now();
+        repair.Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << manifestStalls;
+        EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), "damaged");
+        g.server.ReleaseStalls();
+    }
+}
+
 TEST(InstallRepairTest, NoInstallFolderEndsAtOnce) {
     for (std::string folder : {std::string(), std::string("/nonexistent/quor/game")}) {
         TestEnvironment env;
