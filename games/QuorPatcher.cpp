@@ -104,6 +104,10 @@ void QuorPatcher::Run() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Quor: patching stopped: %s\n", e.what());
         ShowMessage(Msg::PatchingError);
+    } catch (...) {
+        // Whatever it was, the owner must still see the run end.
+        std::fprintf(stderr, "Quor: patching stopped\n");
+        ShowMessage(Msg::PatchingError);
     }
     {
         std::lock_guard<std::mutex> guard(lock);

@@ -212,6 +212,19 @@ TEST_F(PatcherTest, Deletes) {
     EXPECT_TRUE(Exists("keep.pak"));
 }
 
+TEST_F(PatcherTest, ADeleteThatFailsIsReported) {
+    // A folder where the entry names a file: it cannot be deleted as one.
+    Install("saves/slot1/data", "progress");
+    Install("old.pak", "x");
+    PatchFileWriter w;
+    w.AddDelete("", "saves");
+    w.AddDelete("", "old.pak");
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_EQ(Read("saves/slot1/data"), "progress");
+    EXPECT_FALSE(Exists("old.pak"));
+}
+
 TEST_F(PatcherTest, WholeFileIsCheckedBeforeTheFirstEntry) {
     Install("a.txt", "old a");
     PatchFileWriter good;
