@@ -43,8 +43,6 @@ void AppendChildTexts(const TiXmlElement* list, std::vector<std::string>& out) {
 
 // Quor speaks TLS, so an https address is as absolute as an http one.
 std::string BannerAddress(const std::string& value, const std::string& bannerFolder) {
-    if (value.empty())
-        return value;
     if (value.find("http://") != std::string::npos || value.find("https://") != std::string::npos)
         return value;
     return bannerFolder + value;
