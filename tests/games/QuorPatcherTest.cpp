@@ -319,13 +319,20 @@ TEST_F(PatcherTest, LinksLeadingOutOfTheInstallFolderAreNotFollowed) {
 
 TEST_F(PatcherTest, AFileLinkIsReplacedNotWrittenThrough) {
     env.WriteFile("outside/target.dll", "outside");
+    ::chmod(env.Path("outside/target.dll").c_str(), 06711);
     fs::create_symlink(env.Path("outside/target.dll"), install + "/game.dll");
     PatchFileWriter w;
     w.AddWrite("", "game.dll", CompressLzmaAlone("new", false), ZlibCrc("new"));
+    mode_t mask = ::umask(022);
     EXPECT_TRUE(Apply(w.Bytes()));
+    ::umask(mask);
     EXPECT_FALSE(fs::is_symlink(install + "/game.dll"));
     EXPECT_EQ(Read("game.dll"), "new");
     EXPECT_EQ(TestEnvironment::ReadFile(env.Path("outside/target.dll")), "outside");
+    // The mode is not taken from what the link pointed at.
+    struct stat st {};
+    ASSERT_EQ(::stat((install + "/game.dll").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 TEST_F(PatcherTest, LeftoversOfAnEarlierRunAreRemoved) {
