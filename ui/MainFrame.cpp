@@ -194,7 +194,6 @@ void MainFrame::ShowWindow() {
     if (IsIconized())
         Iconize(false);
     Raise();
-    ActivityLog::Append("show");
 }
 
 void MainFrame::CloseForUpdate() {
