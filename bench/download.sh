@@ -4,14 +4,16 @@
 # Prints: download ratio=R quor=Q reference=F   (seconds; R below 1: Quor is ahead)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib/common.sh
 
-RUNS=${QUOR_BENCH_RUNS:-5}
+RUNS=${RUNS:-5}
 SIZE_MB=${QUOR_BENCH_DOWNLOAD_MB:-1024}
 BUILD=${BUILD:-build}
 
 [ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" --target bench_download -j"$(nproc)" >/dev/null
+cmake --build "$BUILD" --target bench_download bench_measure -j"$(nproc)" >/dev/null
 QUOR="$BUILD/bench/download/bench_download"
+BENCH_MEASURE="$BUILD/bench/measure/bench_measure"
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quor-bench-download-XXXXXX")
@@ -73,31 +75,17 @@ done
 [ -n "$PORT" ] || { echo "download: nginx did not start" >&2; exit 1; }
 URL="http://127.0.0.1:$PORT/big.bin"
 
-now() { date +%s.%N; }
-seconds_of() {  # runs a command and prints its wall-clock seconds
-  local start end
-  start=$(now)
-  "$@" >/dev/null
-  end=$(now)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }' 
-}
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
-
 export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" XDG_DATA_HOME="$WORK/home/.local/share"
 export QUOR_HKCU_FILE="$WORK/home/hkcu.reg" QUOR_HKLM_FILE="$WORK/home/hklm.reg"
 unset http_proxy https_proxy all_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY
 
-quor_times=()
-curl_times=()
-for i in $(seq "$RUNS"); do
+quor_s=(); quor_b=(); ref_s=(); ref_b=()
+for _ in $(seq "$RUNS"); do
   rm -f "$WORK/out/big.bin" && sync
-  curl_times+=("$(seconds_of curl -s -o "$WORK/out/big.bin" "$URL")")
+  bench_run ref_s ref_b curl -s -o "$WORK/out/big.bin" "$URL"
   cmp -s "$WORK/out/big.bin" "$WORK/www/big.bin" || { echo "download: curl's copy differs" >&2; exit 1; }
   rm -f "$WORK/out/big.bin" "$WORK/out/download.lock" "$WORK/home/hkcu.reg" && sync
-  quor_times+=("$(seconds_of "$QUOR" "$URL" "$WORK/out")")
+  bench_run quor_s quor_b "$QUOR" "$URL" "$WORK/out"
   cmp -s "$WORK/out/big.bin" "$WORK/www/big.bin" || { echo "download: Quor's copy differs" >&2; exit 1; }
 done
-
-Q=$(printf '%s\n' "${quor_times[@]}" | median)
-F=$(printf '%s\n' "${curl_times[@]}" | median)
-awk -v q="$Q" -v f="$F" 'BEGIN { printf "download ratio=%.3f quor=%.3f reference=%.3f\n", q / f, q, f }' 
+bench_line download "$(bench_median "${quor_s[@]}")" "$(bench_median "${ref_s[@]}")"

@@ -1,31 +1,33 @@
 #!/usr/bin/env bash
-# A 200000-entry manifest read into entries by Quor, against libxml2's xmllint
-# building and dropping the tree of the same file. Best of three runs each.
-# Prints: manifest_parse ratio=<quor/reference> quor=<s> reference=<s> entries=<n> bytes=<n>
+# Reading a 200000-entry manifest against libxml2's xmllint building and dropping
+# the tree of the same file (both whole processes: read, parse, free), median of
+# several runs each. Prints, in this order:
+#   manifest_parse         Quor reading the file into manifest entries / xmllint --noout --huge
+#   manifest_parse_memory  the same, peak bytes (ru_maxrss)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib/common.sh
 BUILD=${BUILD:-build}
-PROGRAM="$BUILD/bench/manifest_parse/bench_manifest_parse"
-[ -x "$PROGRAM" ] || cmake --build "$BUILD" --target bench_manifest_parse -j4 >/dev/null
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FILE="$WORK/manifest.xml"
-"$PROGRAM" generate "$FILE" "${ENTRIES:-200000}"
+TOOL="$BUILD/bench/manifest_parse/bench_manifest_parse"
+BENCH_MEASURE="$BUILD/bench/measure/bench_measure"
+if [ ! -x "$TOOL" ] || [ ! -x "$BENCH_MEASURE" ]; then
+  cmake --build "$BUILD" --target bench_manifest_parse bench_measure -j"$(nproc)" >/dev/null
+fi
+RUNS=${RUNS:-5}
+FIX="$BUILD/bench-fixtures/manifest-1"
+mkdir -p "$FIX"
+if [ ! -f "$FIX/manifest.xml" ]; then
+  "$TOOL" generate "$FIX/manifest.xml.tmp" "${ENTRIES:-200000}"
+  mv "$FIX/manifest.xml.tmp" "$FIX/manifest.xml"
+fi
+xmllint --noout --huge "$FIX/manifest.xml"
+read -r _ entries < <("$TOOL" parse "$FIX/manifest.xml")
+[ "$entries" -eq $(( ${ENTRIES:-200000} + 1 )) ] || { echo "Quor read $entries entries" >&2; exit 1; }
 
-best_quor=""
-for _ in 1 2 3; do
-  read -r seconds entries < <("$PROGRAM" parse "$FILE")
-  best_quor=$(awk -v a="$seconds" -v b="${best_quor:-$seconds}" 'BEGIN { print (a < b ? a : b) }')
+quor_s=() quor_b=() ref_s=() ref_b=()
+for _ in $(seq "$RUNS"); do
+  bench_run quor_s quor_b "$TOOL" parse "$FIX/manifest.xml"
+  bench_run ref_s ref_b xmllint --noout --huge "$FIX/manifest.xml"
 done
-
-best_ref=""
-for _ in 1 2 3; do
-  start=$(date +%s.%N)
-  xmllint --noout --huge "$FILE"
-  end=$(date +%s.%N)
-  seconds=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }')
-  best_ref=$(awk -v a="$seconds" -v b="${best_ref:-$seconds}" 'BEGIN { print (a < b ? a : b) }')
-done
-
-ratio=$(awk -v q="$best_quor" -v r="$best_ref" 'BEGIN { printf "%.2f", (r > 0 ? q / r : 0) }')
-echo "manifest_parse ratio=$ratio quor=${best_quor}s reference=${best_ref}s entries=$entries bytes=$(stat -c %s "$FILE")"
+bench_line manifest_parse "$(bench_median "${quor_s[@]}")" "$(bench_median "${ref_s[@]}")"
+bench_line manifest_parse_memory "$(bench_median "${quor_b[@]}")" "$(bench_median "${ref_b[@]}")"

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "core/FileUtils.h"
+#include "platform/HexDigit.h"
 
 namespace {
 
@@ -19,16 +20,6 @@ struct Disc {
     std::string device;      // base name, such as "sr0"
     std::string mountPoint;  // with a trailing "/"
 };
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The mount table writes blanks, tabs, newlines and backslashes as "\ooo".
 std::string UnescapeMountField(const std::string& field) {
@@ -52,7 +43,7 @@ std::string UnescapeUdevLabel(const std::string& name) {
     std::string out;
     for (size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
-            int hi = HexValue(name[i + 2]), lo = HexValue(name[i + 3]);
+            int hi = platform::HexDigitValue(name[i + 2]), lo = platform::HexDigitValue(name[i + 3]);
             if (hi >= 0 && lo >= 0) {
                 out += static_cast<char>(hi * 16 + lo);
                 i += 3;

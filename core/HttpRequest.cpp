@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
+#include "core/FileUtils.h"
 #include "core/StringUtils.h"
 
 namespace {
@@ -61,6 +61,16 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     return length;
 }
 
+// libcurl asks this while it waits as well as while data flows.
+int CheckCancelled(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancelled = static_cast<const std::function<bool()>*>(user);
+    try {
+        return (*cancelled)() ? 1 : 0;
+    } catch (...) {
+        return 1;  // no exception may travel through libcurl's C frames
+    }
+}
+
 uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
     switch (kind) {
     case BodyKind::Report:
@@ -75,7 +85,7 @@ uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
 
 // One GET into the sink; true only for a complete reply with a 2xx status.
 bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kind, BodySink& sink,
-                long totalTimeoutSeconds = 0) {
+                long totalTimeoutSeconds = 0, const std::function<bool()>& cancelled = {}) {
     InitHttp();
     const HttpLimits limits = HttpLimits::Current();
     sink.cap = CapFor(kind, limits);
@@ -100,6 +110,11 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
     }
     curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.cap));
+    if (cancelled) {
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &cancelled);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    }
 
     CURLcode result = curl_easy_perform(handle);
     long status = 0;
@@ -118,8 +133,19 @@ std::string Env(const char* lower, const char* upper) {
     return {};
 }
 
+// ASCII only: strncasecmp would follow the user's locale.
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+    size_t i = 0;
+    for (; prefix[i] != '\0'; ++i) {
+        if (i >= text.size())
+            return false;
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
 }
 
 std::string Trim(const std::string& text) {
@@ -185,17 +211,19 @@ void ApplyCommonCurlOptions(const std::string& url, void* curlHandle) {
 }
 
 std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind,
-                            long totalTimeoutSeconds) {
+                            long totalTimeoutSeconds, const std::function<bool()>& cancelled) {
     std::string body;
     BodySink sink;
     sink.buffer = &body;
-    if (!PerformGet(url, connectTimeoutSeconds, kind, sink, totalTimeoutSeconds))
+    if (!PerformGet(url, connectTimeoutSeconds, kind, sink, totalTimeoutSeconds, cancelled))
         return {};
     return body;
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
                        BodyKind kind) {
+    // The repair fetches files into folders that may be missing.
+    CreateDirectoryTree(GetDirectoryPart(targetPath));
     // A private name beside the target, so the final rename stays on one file system.
     static std::atomic<unsigned> counter{0};
     std::string temporary;

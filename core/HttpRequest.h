@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The proxy for the current user: host:port handed to libcurl unchanged and a
@@ -34,13 +35,17 @@ void InitHttp();
 
 // One GET; the whole body of a 2xx reply, else empty. At most 5 redirects, http
 // and https only, the user agent "Brindlemoor Quor!/1.0". Blocking; a request
-// made on the GUI thread passes a whole-request limit (0: none).
+// made on the GUI thread passes a whole-request limit (0: none). A worker passes
+// its stop test as cancelled: it is asked about once a second, and true ends the
+// request at once with nothing.
 std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
-                            BodyKind kind = BodyKind::Document, long totalTimeoutSeconds = 0);
+                            BodyKind kind = BodyKind::Document, long totalTimeoutSeconds = 0,
+                            const std::function<bool()>& cancelled = {});
 
-// Fetches one file with the same request rules: to a temporary name beside the
-// target, renamed into place only after a complete 2xx reply. False (and the
-// target untouched) otherwise.
+// Fetches one file with the same request rules: the target's missing folders
+// are created, the body goes to a temporary name beside the target and is
+// renamed into place only after a complete 2xx reply. False (and the target
+// untouched) otherwise.
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
                        long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <future>
 
 namespace {
 
@@ -38,26 +39,31 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-    std::lock_guard<std::mutex> guard(joinMutex);
-    if (handle.joinable())
-        return false;
-    stopRequested.store(false);
-    workerId.store(std::thread::id());
-    // The new thread waits for the start lock, so the handle is stored before
-    // Run can end (or delete) the worker.
-    std::lock_guard<std::mutex> starting(startMutex);
-    try {
-        handle = std::thread(&Thread::ThreadProc, this);
-    } catch (const std::system_error&) {
-        return false;
+    // The worker waits for this before it runs: a run-once job may delete its
+    // worker as soon as it runs, and Start must be done with the object by then,
+    // its join lock released included (a lock held across the handle's store
+    // alone would still be unlocked after the worker may have gone).
+    std::promise<void> go;
+    {
+        std::lock_guard<std::mutex> guard(joinMutex);
+        if (handle.joinable())
+            return false;
+        stopRequested.store(false);
+        workerId.store(std::thread::id());
+        try {
+            handle = std::thread(&Thread::ThreadProc, this, go.get_future());
+        } catch (const std::system_error&) {
+            return false;
+        }
+        threadId = static_cast<uint32_t>(std::hash<std::thread::id>{}(handle.get_id()));
+        started.store(true);
     }
-    threadId = static_cast<uint32_t>(std::hash<std::thread::id>{}(handle.get_id()));
-    started.store(true);
+    go.set_value();  // nothing of this object is touched after it
     return true;
 }
 
-void Thread::ThreadProc(Thread* self) {
-    { std::lock_guard<std::mutex> started(self->startMutex); }
+void Thread::ThreadProc(Thread* self, std::future<void> go) {
+    go.wait();
     self->workerId.store(std::this_thread::get_id());
     // An exception never leaves a thread's top: it would end the process. A
     // run-once worker ends with its failed job; a looping one goes on.

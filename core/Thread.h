@@ -2,6 +2,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -40,7 +41,7 @@ protected:
     void MarkStopped();
 
 private:
-    static void ThreadProc(Thread* self);
+    static void ThreadProc(Thread* self, std::future<void> go);
     bool RequestStop();  // true when a stop was already requested
 
     std::thread handle;
@@ -49,8 +50,7 @@ private:
     uint32_t threadId = 0;
     std::atomic<bool> stopRequested{false};
     bool runOnce = false;
-    std::mutex joinMutex;   // one joiner at a time
-    std::mutex startMutex;  // held by Start until the handle is stored
+    std::mutex joinMutex;  // one joiner at a time
     std::mutex waitMutex;
     std::condition_variable waitCondition;
 };

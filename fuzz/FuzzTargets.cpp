@@ -68,8 +68,8 @@ std::string DumpNode(const TiXmlNode& node) {
 
 class DumpingReader final : public xmlread::ChildElementReader {
 public:
-    void Restart() override { dumps.clear(); }
-    void Visit(const TiXmlElement& element) override { dumps.push_back(DumpNode(element)); }
+    void Begin(size_t count) override { dumps.assign(count, std::string()); }
+    void Visit(size_t index, const TiXmlElement& element) override { dumps[index] = DumpNode(element); }
     std::vector<std::string> dumps;
 };
 

@@ -5,9 +5,8 @@
 
 #include "core/CredentialManager.h"
 
-
-GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck)
-    : clock(clock), sessionCheck(std::move(sessionCheck)) {
+GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck, int64_t idleWaitMs)
+    : clock(clock), sessionCheck(std::move(sessionCheck)), idleWaitMs(idleWaitMs) {
     Start();
 }
 
@@ -43,7 +42,7 @@ void GameMonitor::MarkChecked(const std::string& game) {
 void GameMonitor::Run() {
     int32_t ms = period.load();
     if (ms <= 0) {
-        WaitForStop(kIdleWaitMs);
+        WaitForStop(idleWaitMs);
         return;
     }
     try {

@@ -18,8 +18,10 @@ public:
     // While no period is set the monitor only looks again this often.
     static constexpr int64_t kIdleWaitMs = 10000;
 
-    // sessionCheck runs on every poll; empty: the credential manager's session check.
-    explicit GameMonitor(Clock& clock = Clock::System(), std::function<void()> sessionCheck = {});
+    // sessionCheck runs on every poll; empty: the credential manager's session
+    // check. idleWaitMs: how often an idle monitor looks again (tests shorten it).
+    explicit GameMonitor(Clock& clock = Clock::System(), std::function<void()> sessionCheck = {},
+                         int64_t idleWaitMs = kIdleWaitMs);
     ~GameMonitor() override;
 
     // Milliseconds between polls; 0 or less keeps the monitor idle. Any thread.
@@ -39,6 +41,7 @@ protected:
 private:
     Clock& clock;
     std::function<void()> sessionCheck;
+    const int64_t idleWaitMs;
     std::mutex pollLock;
     std::mutex timesLock;
     std::map<std::string, int64_t> checkTimes;

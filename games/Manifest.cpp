@@ -1,7 +1,8 @@
 #include "games/Manifest.h"
 
-#include <iterator>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <tinyxml.h>
 
 #include "core/ConfigManager.h"
@@ -42,8 +43,6 @@ void AppendChildTexts(const TiXmlElement* list, std::vector<std::string>& out) {
 
 // Quor speaks TLS, so an https address is as absolute as an http one.
 std::string BannerAddress(const std::string& value, const std::string& bannerFolder) {
-    if (value.empty())
-        return value;
     if (value.find("http://") != std::string::npos || value.find("https://") != std::string::npos)
         return value;
     return bannerFolder + value;
@@ -122,40 +121,52 @@ std::string AutoUpdateName(const std::string& languageCode) {
 namespace {
 
 // The auto-update entry is the first "autoupdate" child, wherever it stands; the
-// games follow it in document order.
+// games follow it in document order. Visits may come on several threads.
 class ManifestReader final : public xmlread::ChildElementReader {
 public:
     ManifestReader(const std::string& bannerFolder, const std::string& languageCode)
         : bannerFolder(bannerFolder), languageCode(languageCode) {}
 
-    void Restart() override {
-        document = ManifestDocument();
-        games.clear();
+    void Begin(size_t count) override {
+        games.assign(count, ManifestEntry());
+        isGame.assign(count, 0);  // not vector<bool>: each visit writes its own byte
+        std::lock_guard<std::mutex> guard(lock);
+        updates.clear();
     }
 
-    void Visit(const TiXmlElement& element) override {
+    void Visit(size_t index, const TiXmlElement& element) override {
         const std::string& name = element.ValueStr();
-        if (name == "download")
-            games.push_back(ReadGame(&element, bannerFolder));
-        else if (name == "autoupdate" && !document.hasAutoUpdate)
-            document.entries.push_back(ReadAutoUpdate(&element, languageCode, document));
+        if (name == "download") {
+            games[index] = ReadGame(&element, bannerFolder);
+            isGame[index] = 1;
+        } else if (name == "autoupdate") {
+            ManifestDocument facts;
+            ManifestEntry entry = ReadAutoUpdate(&element, languageCode, facts);
+            std::lock_guard<std::mutex> guard(lock);
+            facts.entries.push_back(std::move(entry));
+            updates.emplace(index, std::move(facts));
+        }
     }
 
     ManifestDocument Finish() {
-        if (document.entries.empty()) {
-            document.entries = std::move(games);
-        } else {
-            document.entries.reserve(games.size() + 1);
-            std::move(games.begin(), games.end(), std::back_inserter(document.entries));
-        }
-        return std::move(document);
+        ManifestDocument document;
+        if (!updates.empty())
+            document = std::move(updates.begin()->second);
+        document.entries.reserve(document.entries.size() + games.size());
+        for (size_t k = 0; k < games.size(); ++k)
+            if (isGame[k])
+                document.entries.push_back(std::move(games[k]));
+        games.clear();
+        return document;
     }
 
 private:
     const std::string& bannerFolder;
     const std::string& languageCode;
-    ManifestDocument document;
     std::vector<ManifestEntry> games;
+    std::vector<char> isGame;
+    std::mutex lock;
+    std::map<size_t, ManifestDocument> updates;  // by index: the first one counts
 };
 
 }  // namespace

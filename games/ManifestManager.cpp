@@ -21,12 +21,11 @@
 
 namespace {
 
-constexpr long kFetchConnectTimeout = 5;
 constexpr const char* kAutoUpdateGroup = "AutoUpdate";
 
 // The saved copy is named by the last part of the manifest address.
 std::string SavedCopyName(const std::string& manifestUrl) {
-    std::string name = manifestUrl.substr(manifestUrl.rfind('/') + 1);
+    std::string name = GetUrlFileName(manifestUrl);
     if (name == "." || name == "..")
         return {};
     return name;
@@ -65,7 +64,8 @@ ManifestManager::ManifestManager(Services services)
       activity(services.activity),
       clock(services.clock ? services.clock : &Clock::System()),
       exitRequester(services.exitRequester),
-      programFolder(services.programFolder.empty() ? GetProgramDirectory() : services.programFolder) {
+      programFolder(services.programFolder.empty() ? GetProgramDirectory() : services.programFolder),
+      fetchTimeLimitSeconds(services.fetchTimeLimitSeconds) {
     if (!programFolder.empty() && programFolder.back() != '/')
         programFolder += '/';
     nextRefresh = clock->Now() + kFirstRefreshDelay;
@@ -120,7 +120,9 @@ std::string ManifestManager::FetchBody(ConfigManager& config, ManifestDocument* 
     if (!config.manifestParam.empty())
         address += "&manifest_param=" + UrlEncode(config.manifestParam);
 
-    std::string body = HttpGetToString(address, kFetchConnectTimeout);
+    // Stop ends a fetch under way, so that the shutdown never waits on the network.
+    std::string body = HttpGetToString(address, kFetchConnectTimeoutSeconds, BodyKind::Document,
+                                       fetchTimeLimitSeconds, [this] { return IsStopRequested(); });
     if (body.empty())
         return body;
     // A captive portal's page or an error body must never replace a good copy.
@@ -156,10 +158,8 @@ std::string ManifestManager::ShippedManifestPath() {
 }
 
 ManifestManager::Loaded ManifestManager::Load(ConfigManager& config, bool preferSaved) {
-    {
-        std::lock_guard<std::recursive_mutex> guard(lock);
-        fromSavedCopy = false;
-    }
+    // fromSavedCopy changes only when the load is done: the lock is not held
+    // meanwhile, and an update check in between must see the entries in force.
     const std::string language = ConfigManager::GetLanguage();
     bool anyText = false;
     ManifestDocument document;
@@ -196,6 +196,8 @@ ManifestManager::Loaded ManifestManager::Load(ConfigManager& config, bool prefer
         found = fromSaved() || fromShipped() || fromFetch();
     } else {
         found = fromFetch();
+        if (!found && IsStopRequested())
+            return {};  // stopping: a cut-off fetch is no reason to end the program
         if (!found) {
             usedLocal = true;
             found = fromSaved() || fromShipped();

@@ -29,8 +29,13 @@ public:
         Clock* clock = nullptr;
         ExitRequester* exitRequester = nullptr;
         std::string programFolder;  // with its trailing "/"
+        // The whole fetch may take this long, so that neither the start-up fetch
+        // on the GUI thread nor a refresh can hang on a server that crawls.
+        long fetchTimeLimitSeconds = kFetchTimeLimitSeconds;
     };
 
+    static constexpr long kFetchConnectTimeoutSeconds = 5;
+    static constexpr long kFetchTimeLimitSeconds = 60;
     static constexpr int64_t kTickMs = 1500;
     static constexpr int64_t kFirstRefreshDelay = 15;
     static constexpr int32_t kDefaultRefreshPeriod = 7200;
@@ -45,7 +50,8 @@ public:
 
     // Asks the endpoint with the machine serials ("?us=...&prev=..."). A body
     // that reads as a manifest with at least one entry replaces the saved copy
-    // (atomically); anything else leaves it. Returns the body as it came.
+    // (atomically); anything else leaves it. Returns the body as it came; empty
+    // once the refresh thread has been told to stop (a fetch under way ends then).
     std::string FetchManifest(ConfigManager& configuration);
 
     // The entries from the first source that gives any, in the order the mode
@@ -93,6 +99,7 @@ private:
     Clock* clock;
     ExitRequester* exitRequester;
     std::string programFolder;
+    long fetchTimeLimitSeconds;
 
     std::recursive_mutex lock;
     int64_t nextRefresh = 0;

@@ -11,20 +11,7 @@
 #include "games/FileChecksum.h"
 #include "games/PathResolver.h"
 #include "games/XmlReading.h"
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
+#include "platform/HexDigit.h"
 
 uint32_t ParseCatalogChecksum(const std::string& text) {
     size_t i = 0;
@@ -34,12 +21,12 @@ uint32_t ParseCatalogChecksum(const std::string& text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        i + 2 < text.size() && HexDigit(text[i + 2]) >= 0)
+        i + 2 < text.size() && platform::HexDigitValue(text[i + 2]) >= 0)
         i += 2;
     uint64_t value = 0;
     bool overflow = false;
-    for (; i < text.size() && HexDigit(text[i]) >= 0; ++i) {
-        value = value * 16 + static_cast<uint64_t>(HexDigit(text[i]));
+    for (; i < text.size() && platform::HexDigitValue(text[i]) >= 0; ++i) {
+        value = value * 16 + static_cast<uint64_t>(platform::HexDigitValue(text[i]));
         if (value > 0xFFFFFFFFu) {
             overflow = true;
             value = 0xFFFFFFFFu;

@@ -38,6 +38,21 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The whole range, or an errno value.
+int WriteRange(int fd, const unsigned char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
 }  // namespace
 
 void SyncFolder(const std::string& folder) {
@@ -61,6 +76,7 @@ int ReplacementFile::Open() {
     crc = 0;
     written = 0;
     buffered = 0;
+    writerError = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = folder + "/" + kPrefix + RandomSuffix();
         // Created with the usual 0666 less the umask; Commit gives it the old
@@ -68,8 +84,8 @@ int ReplacementFile::Open() {
         fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0) {
             temporary = name;
-            if (!buffer)
-                buffer.reset(new unsigned char[kBufferSize]);
+            if (!buffers[0])
+                buffers[0].reset(new unsigned char[kBufferSize]);
             return 0;
         }
         if (errno != EEXIST) {
@@ -81,20 +97,78 @@ int ReplacementFile::Open() {
     return error;
 }
 
-bool ReplacementFile::Flush() {
-    size_t done = 0;
-    while (done < buffered) {
-        ssize_t n = ::write(fd, buffer.get() + done, buffered - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        done += static_cast<size_t>(n);
+void ReplacementFile::WriterLoop() {
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+        wake.wait(guard, [this] { return pending != nullptr || quit; });
+        if (!pending)
+            return;
+        const unsigned char* data = pending;
+        size_t size = pendingSize;
+        guard.unlock();
+        int e = writerError == 0 ? WriteRange(fd, data, size) : 0;
+        guard.lock();
+        if (e != 0)
+            writerError = e;
+        pending = nullptr;
+        wake.notify_all();
     }
+}
+
+void ReplacementFile::Drain() {
+    std::unique_lock<std::mutex> guard(lock);
+    wake.wait(guard, [this] { return pending == nullptr; });
+    if (writerError != 0 && error == 0)
+        error = writerError;
+}
+
+void ReplacementFile::StopWriter() {
+    if (!writer.joinable())
+        return;
+    Drain();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        quit = true;
+    }
+    wake.notify_all();
+    writer.join();
+    quit = false;
+}
+
+bool ReplacementFile::Submit() {
+    Drain();
+    if (error != 0)
+        return false;
+    if (!writer.joinable()) {
+        try {
+            if (!buffers[1])
+                buffers[1].reset(new unsigned char[kBufferSize]);
+            writer = std::thread(&ReplacementFile::WriterLoop, this);
+        } catch (const std::exception&) {
+            // No second thread: write here.
+            error = WriteRange(fd, buffers[active].get(), buffered);
+            buffered = 0;
+            return error == 0;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        pending = buffers[active].get();
+        pendingSize = buffered;
+    }
+    wake.notify_all();
+    active ^= 1;
     buffered = 0;
     return true;
+}
+
+bool ReplacementFile::Flush() {
+    Drain();
+    if (error == 0 && buffered > 0)
+        error = WriteRange(fd, buffers[active].get(), buffered);
+    buffered = 0;
+    StopWriter();
+    return error == 0;
 }
 
 bool ReplacementFile::Write(const void* data, size_t size) {
@@ -105,11 +179,11 @@ bool ReplacementFile::Write(const void* data, size_t size) {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
         size_t n = std::min(size, kBufferSize - buffered);
-        std::memcpy(buffer.get() + buffered, bytes, n);
+        std::memcpy(buffers[active].get() + buffered, bytes, n);
         buffered += n;
         bytes += n;
         size -= n;
-        if (buffered == kBufferSize && !Flush())
+        if (buffered == kBufferSize && !Submit())
             return false;
     }
     return true;
@@ -118,8 +192,7 @@ bool ReplacementFile::Write(const void* data, size_t size) {
 int ReplacementFile::Commit() {
     if (fd < 0)
         return error != 0 ? error : EBADF;
-    if (error == 0)
-        Flush();
+    Flush();
     struct stat old {};
     if (error == 0 && ::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
         error = errno;
@@ -141,6 +214,7 @@ int ReplacementFile::Commit() {
 }
 
 void ReplacementFile::Discard() {
+    StopWriter();  // it may be writing to fd
     if (fd >= 0)
         ::close(fd);
     fd = -1;

@@ -1,7 +1,10 @@
 #pragma once
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "games/ByteSink.h"
 
@@ -10,6 +13,8 @@
 // its place only by Commit, once it is complete and verified: a crash or a power
 // cut at any moment leaves the old file or the new one, never half of either.
 // The CRC-32 of what was written is kept on the way, so no second read is needed.
+// Large files are written by a thread of the object's own while the producer
+// fills the next buffer.
 class ReplacementFile : public ByteSink {
 public:
     explicit ReplacementFile(std::string targetPath);
@@ -37,6 +42,14 @@ public:
     static void RemoveLeftovers(const std::string& folder);
 
 private:
+    // Hands the full buffer to the writing thread (started with the first one)
+    // and takes the other; false once a write has failed.
+    bool Submit();
+    // Waits until the writing thread has written what it was given.
+    void Drain();
+    void StopWriter();
+    void WriterLoop();
+    // Everything given so far on disk (not yet synced); false on a failed write.
     bool Flush();
 
     std::string target;
@@ -46,8 +59,17 @@ private:
     int error = 0;
     uint32_t crc = 0;
     uint64_t written = 0;
-    std::unique_ptr<unsigned char[]> buffer;
+    std::unique_ptr<unsigned char[]> buffers[2];
+    int active = 0;
     size_t buffered = 0;
+
+    std::thread writer;
+    std::mutex lock;
+    std::condition_variable wake;
+    const unsigned char* pending = nullptr;  // guarded by lock
+    size_t pendingSize = 0;
+    int writerError = 0;
+    bool quit = false;
 };
 
 // fsyncs a folder so that a rename, unlink or mkdir in it lasts a power cut.

@@ -8,21 +8,12 @@
 
 #include "core/StringUtils.h"
 #include "platform/AtomicFile.h"
+#include "platform/HexDigit.h"
 #include "platform/XdgPaths.h"
 
 namespace WineRegistry {
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Reads an escaped text up to the unescaped `close` at text[i...]; i ends past it.
 // The units are UTF-16; plain bytes are taken as UTF-8.
@@ -61,8 +52,8 @@ std::optional<std::string> ReadEscaped(std::string_view text, size_t& i, char cl
         case 'x': {
             uint32_t unit = 0;
             int digits = 0;
-            while (digits < 4 && i < text.size() && HexDigit(text[i]) >= 0) {
-                unit = unit * 16 + static_cast<uint32_t>(HexDigit(text[i++]));
+            while (digits < 4 && i < text.size() && platform::HexDigitValue(text[i]) >= 0) {
+                unit = unit * 16 + static_cast<uint32_t>(platform::HexDigitValue(text[i++]));
                 ++digits;
             }
             if (digits == 0)
@@ -97,7 +88,7 @@ std::optional<std::string> HexBytes(std::string_view data) {
     for (char c : data) {
         if (c == ',' || c == ' ' || c == '\t' || c == '\\' || c == '\r' || c == '\n')
             continue;
-        int digit = HexDigit(c);
+        int digit = platform::HexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         if (high < 0) {
@@ -145,9 +136,9 @@ std::optional<platform::RegistryValue> ReadData(std::string_view data) {
             return std::nullopt;
         uint32_t number = 0;
         for (char c : digits) {
-            if (HexDigit(c) < 0)
+            if (platform::HexDigitValue(c) < 0)
                 return std::nullopt;
-            number = number * 16 + static_cast<uint32_t>(HexDigit(c));
+            number = number * 16 + static_cast<uint32_t>(platform::HexDigitValue(c));
         }
         return RegistryValue::Number(number);
     }

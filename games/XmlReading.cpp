@@ -1,8 +1,13 @@
 #include "games/XmlReading.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
 #include <tinyxml.h>
 
 namespace xmlread {
@@ -109,6 +114,11 @@ int NestingDepth(const std::string& text) {
 }
 
 namespace {
+
+// A large plain document is read on several threads, each taking an equal share
+// of the children; a small one on the caller's thread alone.
+constexpr size_t kMaxReadingThreads = 8;
+constexpr size_t kBytesPerReadingThread = 1 << 20;
 
 // TinyXML steps over a UTF-8 sequence by the length its lead byte announces, so
 // on a text that ends in a cut-short sequence it steps past the terminator; the
@@ -286,71 +296,124 @@ bool CharacterReferencesAreLocal(const std::string& text) {
     return true;
 }
 
-enum class Outcome { Read, NotPlain };
+struct Span {
+    size_t begin;
+    size_t end;
+};
 
-// The one-child-at-a-time reading of a plain document; NotPlain hands the
-// document to the whole parse.
-Outcome ReadPlain(const std::string& text, const std::string& rootName, ChildElementReader& reader,
-                  bool& visited) {
+// The children of a plain document's root, as spans of the text, with the
+// encoding TinyXML reads them in; false for any other document, which then goes
+// to the whole parse.
+bool PlainChildren(const std::string& text, const std::string& rootName, std::vector<Span>& children,
+                   TiXmlEncoding& encoding) {
     if (text.find('\0') != std::string::npos || !CharacterReferencesAreLocal(text))
-        return Outcome::NotPlain;  // TinyXML would read only up to the zero; see above for "&#"
+        return false;  // TinyXML would read only up to the zero; see above for "&#"
     size_t i = StartsWith(text, 0, "\xEF\xBB\xBF") ? 3 : 0;
     while (i < text.size() && IsBlank(text[i]))
         ++i;
     if (StartsWith(text, i, "<?xml")) {
         i = PlainDeclarationEnd(text, i);
         if (i == std::string::npos)
-            return Outcome::NotPlain;
+            return false;
     }
     i = SkipBlanksAndComments(text, i);
     if (i == std::string::npos || !IsRootTagAt(text, i, rootName))
-        return Outcome::NotPlain;
+        return false;
     // A declaration further on is read by TinyXML in a way of its own.
     if (text.find("<?", i) != std::string::npos)
-        return Outcome::NotPlain;
-    TiXmlEncoding encoding;
+        return false;
     if (!PrologEncoding(text.substr(0, i), encoding))
-        return Outcome::NotPlain;
+        return false;
 
     size_t startTagEnd = TagEnd(text, i);
     if (startTagEnd == std::string::npos || text[startTagEnd - 2] == '/')
-        return Outcome::NotPlain;
+        return false;
     {
         TiXmlDocument root;
         if (!Parse(text.substr(i, startTagEnd - i) + "</" + rootName + ">", root, encoding))
-            return Outcome::NotPlain;
+            return false;
     }
 
-    std::string chunk;
     i = startTagEnd;
     while (true) {
         i = SkipBlanksAndComments(text, i);
         if (i == std::string::npos || i + 1 >= text.size())
-            return Outcome::NotPlain;
+            return false;
         if (text[i] != '<' || !IsNameStart(static_cast<unsigned char>(text[i + 1])))
             break;
         size_t end = ElementEnd(text, i);
         if (end == std::string::npos)
-            return Outcome::NotPlain;
-        chunk.assign(text, i, end - i);
-        TiXmlDocument child;
-        if (!ParsePadded(chunk, child, encoding) || !child.FirstChild() || child.FirstChild() != child.LastChild() ||
-            !child.FirstChild()->ToElement())
-            return Outcome::NotPlain;
-        reader.Visit(*child.FirstChild()->ToElement());
-        visited = true;
+            return false;
+        children.push_back({i, end});
         i = end;
     }
     // The root's end tag ("</name", blanks, ">"), then only blanks and comments.
     if (!StartsWith(text, i, ("</" + rootName).c_str()))
-        return Outcome::NotPlain;
+        return false;
     i += 2 + rootName.size();
     while (i < text.size() && IsBlank(text[i]))
         ++i;
     if (i >= text.size() || text[i] != '>')
-        return Outcome::NotPlain;
-    i = SkipBlanksAndComments(text, i + 1);
-    return i == text.size() ? Outcome::Read : Outcome::NotPlain;
+        return false;
+    return SkipBlanksAndComments(text, i + 1) == text.size();
+}
+
+// Parses children[first, last) one at a time and hands each to the reader;
+// false at the first that does not parse on its own as one element.
+bool ReadSpans(const std::string& text, const std::vector<Span>& children, size_t first, size_t last,
+               TiXmlEncoding encoding, ChildElementReader& reader, const std::atomic<bool>& failed) {
+    std::string chunk;
+    for (size_t k = first; k < last && !failed.load(std::memory_order_relaxed); ++k) {
+        chunk.assign(text, children[k].begin, children[k].end - children[k].begin);
+        TiXmlDocument child;
+        if (!ParsePadded(chunk, child, encoding) || !child.FirstChild() || child.FirstChild() != child.LastChild() ||
+            !child.FirstChild()->ToElement())
+            return false;
+        reader.Visit(k, *child.FirstChild()->ToElement());
+    }
+    return true;
+}
+
+// Reads the spans, on several threads when the document is large; false when
+// one does not parse on its own. An exception of the reader reaches the caller.
+bool ReadPlain(const std::string& text, const std::vector<Span>& children, TiXmlEncoding encoding,
+               ChildElementReader& reader) {
+    reader.Begin(children.size());
+    size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), kMaxReadingThreads,
+                                       text.size() / kBytesPerReadingThread + 1, children.size()});
+    std::atomic<bool> failed{false};
+    if (threads <= 1)
+        return ReadSpans(text, children, 0, children.size(), encoding, reader, failed);
+
+    std::vector<std::thread> workers;
+    std::vector<std::exception_ptr> errors(threads);
+    size_t share = (children.size() + threads - 1) / threads;
+    auto work = [&](size_t t) {
+        try {
+            size_t first = t * share;
+            size_t last = std::min(children.size(), first + share);
+            if (first < last && !ReadSpans(text, children, first, last, encoding, reader, failed))
+                failed.store(true);
+        } catch (...) {
+            errors[t] = std::current_exception();
+            failed.store(true);
+        }
+    };
+    try {
+        for (size_t t = 1; t < threads; ++t)
+            workers.emplace_back(work, t);
+    } catch (const std::system_error&) {
+        // No more threads to be had: this one reads what is left over.
+    }
+    work(0);
+    for (size_t t = workers.size() + 1; t < threads; ++t)
+        work(t);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& error : errors)
+        if (error)
+            std::rethrow_exception(error);
+    return !failed.load();
 }
 
 }  // namespace
@@ -360,19 +423,22 @@ bool ParseDocument(const std::string& text, TiXmlDocument& document) {
 }
 
 bool ReadRootChildren(const std::string& text, const char* rootName, ChildElementReader& reader) {
-    bool visited = false;
-    if (ReadPlain(text, rootName, reader, visited) == Outcome::Read)
+    std::vector<Span> children;
+    TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
+    if (PlainChildren(text, rootName, children, encoding) && ReadPlain(text, children, encoding, reader))
         return true;
-    if (visited)
-        reader.Restart();
     TiXmlDocument document;
     if (!ParseDocument(text, document))
         return false;
     const TiXmlElement* root = document.FirstChildElement(rootName);
     if (!root)
         return false;
+    std::vector<const TiXmlElement*> elements;
     for (const TiXmlElement* child = root->FirstChildElement(); child; child = child->NextSiblingElement())
-        reader.Visit(*child);
+        elements.push_back(child);
+    reader.Begin(elements.size());
+    for (size_t k = 0; k < elements.size(); ++k)
+        reader.Visit(k, *elements[k]);
     return true;
 }
 

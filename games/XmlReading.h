@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -17,23 +18,26 @@ inline constexpr int kMaxDepth = 256;
 // is not well-formed, nests too deeply, or is empty.
 bool ParseDocument(const std::string& text, TiXmlDocument& document);
 
-// Receives the child elements of a document's root element, in document order.
+// Receives the child elements of a document's root element.
 class ChildElementReader {
 public:
     virtual ~ChildElementReader() = default;
-    // What was visited so far counts for nothing: the reading starts again.
-    virtual void Restart() = 0;
-    virtual void Visit(const TiXmlElement& element) = 0;
+    // Before the visits: how many children come. Called again when the reading
+    // starts over; what was visited before counts for nothing then.
+    virtual void Begin(size_t count) = 0;
+    // The index-th child (from 0, in document order), once each. Visits may come
+    // on several threads at once, for different indexes.
+    virtual void Visit(size_t index, const TiXmlElement& element) = 0;
 };
 
 // Reads the child elements of the document's first element named rootName. A
 // document of the plain shape (an optional declaration, then comments and
 // blanks around that one root, only comments and blanks between its children)
-// is parsed one child at a time, which keeps a large document's memory small;
-// any other shape, or a child that does not parse on its own, is parsed whole.
-// Either way TinyXML gives the verdict. False when the text is not well-formed,
-// nests too deeply or has no such element; what was visited then counts for
-// nothing.
+// is parsed one child at a time, a large one on several threads, which keeps
+// memory small and the reading fast; any other shape, or a child that does not
+// parse on its own, is parsed whole. Either way TinyXML gives the verdict.
+// False when the text is not well-formed, nests too deeply or has no such
+// element; what was visited then counts for nothing.
 bool ReadRootChildren(const std::string& text, const char* rootName, ChildElementReader& reader);
 
 // The deepest element nesting of the text, by a scan that follows TinyXML's

@@ -3,22 +3,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/HexDigit.h"
+
 namespace platform {
 
 namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr char kHexDigits[] = "0123456789abcdef";
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -71,8 +63,8 @@ std::optional<std::string> TakeQuoted(std::string_view& s) {
         case 'n': text += '\n'; break;
         case 'r': text += '\r'; break;
         case 'x': {
-            int high = i + 2 < s.size() ? HexValue(s[i + 1]) : -1;
-            int low = high >= 0 ? HexValue(s[i + 2]) : -1;
+            int high = i + 2 < s.size() ? HexDigitValue(s[i + 1]) : -1;
+            int low = high >= 0 ? HexDigitValue(s[i + 2]) : -1;
             if (low < 0)
                 return std::nullopt;
             text += static_cast<char>(high * 16 + low);
@@ -100,7 +92,7 @@ std::optional<std::string> ParseHexBytes(std::string_view list) {
             return std::nullopt;
         int value = 0;
         for (char c : item) {
-            int digit = HexValue(c);
+            int digit = HexDigitValue(c);
             if (digit < 0)
                 return std::nullopt;
             value = value * 16 + digit;
@@ -179,7 +171,7 @@ std::optional<uint32_t> ParseHexNumber(std::string_view digits) {
         return std::nullopt;
     uint32_t n = 0;
     for (char c : digits) {
-        int digit = HexValue(c);
+        int digit = HexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         n = n << 4 | static_cast<uint32_t>(digit);

@@ -7,7 +7,8 @@ BUILD=${QUOR_BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD" -j"$(nproc)"
 # Before the suite, so that the suite's summary closes the output.
-# The patch-file reader, the binary-diff applier and the catalogue parser under
-# libFuzzer with the sanitizers, for a bounded time (about a minute in all).
-bash fuzz/run.sh "${QUOR_FUZZ_SECONDS:-20}"
+# The fuzz targets (patch files, binary diffs, catalogues, manifests) under
+# libFuzzer with the sanitizers, for a bounded time (seconds per target; about
+# a minute in all).
+bash fuzz/run.sh "${QUOR_FUZZ_SECONDS:-15}"
 ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" --timeout 600

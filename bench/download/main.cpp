@@ -1,5 +1,5 @@
 // Downloads one address into a folder the way the launcher does (size probe,
-// lock, resume rules, the transfer's own thread) and prints the seconds it took.
+// lock, resume rules, the transfer's own thread); bench/download.sh times it.
 //   bench_download URL FOLDER
 #include <chrono>
 #include <cstdio>
@@ -16,17 +16,14 @@ int main(int argc, char** argv) {
         folder += '/';
     TransferSettings settings;
     settings.queueEvent = [](const std::string&, const std::string&, const std::string&) {};
-    auto start = std::chrono::steady_clock::now();
     HttpTransfer transfer(argv[1], settings);
     if (transfer.Start(folder, false) != HttpTransfer::kStarted)
         return 1;
     while (!transfer.IsComplete() && !transfer.IsFailed())
         std::this_thread::sleep_for(std::chrono::microseconds(200));
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!transfer.IsComplete()) {
         std::fprintf(stderr, "download failed: %d\n", transfer.FailureCode());
         return 1;
     }
-    std::printf("%.4f\n", seconds);
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/HexDigit.h"
+
 namespace browser {
 
 namespace {
@@ -50,13 +52,6 @@ private:
             ++pos;
     }
 
-    static int Hex(char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    }
-
     bool String(std::u16string& out) {
         if (!Take('"'))
             return false;
@@ -86,7 +81,7 @@ private:
                             return false;
                         unsigned unit = 0;
                         for (int i = 0; i < 4; ++i) {
-                            int h = Hex(s[pos + i]);
+                            int h = platform::HexDigitValue(s[pos + i]);
                             if (h < 0)
                                 return false;
                             unit = unit * 16 + static_cast<unsigned>(h);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <sys/stat.h>
 
 #include "core/ConfigManager.h"
@@ -54,12 +56,25 @@ TEST(ConfigManager, DataFolderIsCreatedWithItsParents) {
 
 TEST(ConfigManager, NoDataFolderWritesNothing) {
     TestEnvironment env;
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("HOME");
-    EXPECT_EQ(ConfigManager::GetAppDataFolder(), "");
-    EXPECT_FALSE(ConfigManager::SaveToAppDataFile("m.xml", "abc"));
-    struct stat st {};
-    EXPECT_NE(stat("/m.xml", &st), 0);
+    // Unset, or relative (which would land wherever the program happens to run).
+    for (const char* dataHome : {static_cast<const char*>(nullptr), "relative/share"}) {
+        SCOPED_TRACE(dataHome ? dataHome : "unset");
+        if (dataHome)
+            setenv("XDG_DATA_HOME", dataHome, 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+        unsetenv("HOME");
+        EXPECT_EQ(ConfigManager::GetAppDataFolder(), "");
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(ConfigManager::SaveToAppDataFile("m.xml", "abc"));
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find("m.xml"), std::string::npos) << err;
+        struct stat st {};
+        EXPECT_NE(stat("/m.xml", &st), 0);
+        EXPECT_NE(stat("/Brindlemoor Quor!", &st), 0);
+        EXPECT_NE(stat("relative", &st), 0);
+    }
 }
 
 TEST(ConfigManager, ReadFileBytesOfMissingAndEmptyFiles) {

@@ -6,6 +6,7 @@
 
 #include "core/DownloadPopupTask.h"
 #include "core/Messages.h"
+#include "core/Prefs.h"
 #include "core/TaskManager.h"
 #include "tests/core/ProcessTestHelpers.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
@@ -63,13 +64,19 @@ TEST_F(DownloadPopupQueueTest, NegativeDelayOpensThePageAtOnce) {
 }
 
 TEST_F(DownloadPopupQueueTest, AddressTheBrowserCannotOpenShowsMessage28) {
+    // Shown in the user's language, reported in English (the report is the next task).
+    Prefs::SetNumber("Language", 3);
     TaskManager queue;
     ASSERT_TRUE(queue.AddTask(new DownloadPopupTask(0, "file:///etc/passwd")));
     ASSERT_TRUE(queue.Start());
-    EXPECT_TRUE(WaitUntil([&] { return !page.CallsOf("showMessage").empty(); }));
+    EXPECT_TRUE(WaitUntil([&] { return !page.CallsOf("trackEvent").empty(); }));
     queue.Stop();
+    ASSERT_EQ(page.CallsOf("showMessage").size(), 1u);
     EXPECT_EQ(page.CallsOf("showMessage").at(0).args,
-              std::vector<std::string>{GetLocalizedString(Msg::BrowserLaunchFailed)});
+              std::vector<std::string>{"Start des Standard-Browsers ist fehlgeschlagen."});
+    ASSERT_EQ(page.CallsOf("trackEvent").size(), 1u);
+    EXPECT_EQ(page.CallsOf("trackEvent").at(0).args.at(0), "Error");
+    EXPECT_EQ(page.CallsOf("trackEvent").at(0).args.at(1), "Failed to launch the default web browser.");
     EXPECT_FALSE(Opened());
 }
 

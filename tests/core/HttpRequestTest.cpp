@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
@@ -137,6 +140,25 @@ TEST_F(HttpRequestTest, WholeRequestLimitEndsASteadyButLongReply) {
     EXPECT_EQ(HttpGetToString(server.Url("/short"), 5, BodyKind::Document, 30), body);
 }
 
+
+// A worker's stop ends its request while the server stalls, long before the
+// speed rule would; a request never cancelled arrives whole.
+TEST_F(HttpRequestTest, CancelledRequestEndsAtOnce) {
+    server.Serve("/stall", BinaryBody(1000), FaultMode{.stallAfterHeaders = true});
+    std::atomic<bool> stop{false};
+    auto request = std::async(std::launch::async, [&] {
+        return HttpGetToString(server.Url("/stall"), 5, BodyKind::Document, 0, [&] { return stop.load(); });
+    });
+    ASSERT_TRUE(server.WaitForRequests(1));
+    stop = true;
+    ASSERT_EQ(request.wait_for(std::chrono::seconds(10)), std::future_status::ready);  // the speed rule: 30 s
+    EXPECT_EQ(request.get(), "");
+    server.ReleaseStalls();
+
+    const std::string body = BinaryBody(1000);
+    server.Serve("/short", body, FaultMode{.trickleBytesPerSecond = 2000});
+    EXPECT_EQ(HttpGetToString(server.Url("/short"), 5, BodyKind::Document, 0, [] { return false; }), body);
+}
 TEST_F(HttpRequestTest, CutOffBodyGivesEmpty) {
     server.Serve("/cut", BinaryBody(10000), FaultMode{.dropAfterBytes = 4000});
     EXPECT_EQ(HttpGetToString(server.Url("/cut"), 5), "");
@@ -386,8 +408,17 @@ INSTANTIATE_TEST_SUITE_P(Replies, DownloadToFileFailure,
 TEST_F(DownloadToFileTest, UnreachableOrUnwritableLeavesNothing) {
     EXPECT_FALSE(DownloadUrlToFile(server.Url("/none"), target));
     server.Serve("/f", "x");
-    EXPECT_FALSE(DownloadUrlToFile(server.Url("/f"), folder + "/missing/sub/f"));
-    EXPECT_EQ(Names(), std::vector<std::string>{});
+    // A parent path that is a file: no folder can be made there.
+    env.WriteFile("downloads/plain", "p");
+    EXPECT_FALSE(DownloadUrlToFile(server.Url("/f"), folder + "/plain/sub/f"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"plain"});
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/plain"), "p");
+}
+
+TEST_F(DownloadToFileTest, MissingFoldersOfTheTargetAreCreated) {
+    server.Serve("/f", "x");
+    ASSERT_TRUE(DownloadUrlToFile(server.Url("/f"), folder + "/missing/sub/f"));
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/missing/sub/f"), "x");
 }
 
 }  // namespace

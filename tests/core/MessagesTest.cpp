@@ -139,6 +139,57 @@ TEST(Messages, TextsFixedElsewhereAreTaken) {
     EXPECT_EQ(GetStringForLanguage(6, "en"), "Failed to open configuration file.\n\nProgram cannot continue.");
 }
 
+TEST(Messages, EnglishTextsAreExactlyTheTable) {
+    // Every English text byte for byte (7 ends with the support address, checked below).
+    const std::map<int, std::string> english = {
+        {6, "Failed to open configuration file.\n\nProgram cannot continue."},
+        {8, "Auto-Update"},
+        {9, "Unable to find the installer. Please put the disc back in the drive and try again."},
+        {10, "Failed to start timer."},
+        {11, "Specified autostart game not found."},
+        {12, "Failed to delete temp file."},
+        {13, "Failed to delete installation file."},
+        {14, "Unable to download. Please check your internet connection and firewall settings and try again."},
+        {15, "Failed to determine the result of the download. It may have failed."},
+        {16, "Failed to start transfer"},
+        {17, "You do not have enough disk space."},
+        {18, "A file with the same name already exists in that folder."},
+        {19, "%d%%  (Paused)"},
+        {20, "%d%%  (%d KB/s)"},
+        {21, "%d KB / %d KB"},
+        {22, "Open"},
+        {23, "Exit"},
+        {24, "Brindlemoor Quor! runs in the Notification Tray in order to continue your downloads. To open or close Brindlemoor Quor!, simply right-click its icon."},
+        {25, "Failed to start download, because the save file couldn't be created."},
+        {26, "Please select a location to save the download."},
+        {27, "Error saving to that directory. Please choose another location."},
+        {28, "Failed to launch the default web browser."},
+        {29, "You cannot exit while a game is patching."},
+        {30, "Failed to open patch file for reading."},
+        {31, "Patch file is corrupt."},
+        {32, "Error encountered while patching."},
+        {33, "Failed to download the patch catalog."},
+        {34, "Failed to calculate the checksum for the shibboleth file."},
+        {35, "Could not find the registry key. The game does not appear to be installed."},
+        {36, "Failed to match the shibboleth checksum to any known build."},
+        {37, "Failed to begin the patch download."},
+        {38, "You do not have the latest version. No path to patch to the latest version was found."},
+        {39, "Patching: %d%%"},
+        {40, "Downloading Patch: %d%%  (%d KB/s)"},
+        {41, "The PMB minimum required version %s."},
+        {42, "The PMB is not installed."},
+        {43, "Can not install the PMB."},
+        {44, "Can not execute the PMB."},
+        {45, "In PMB, login into Pando is failed."},
+        {46, "The net token is invalid in PMB."},
+        {47, "PMB can not connect to server."},
+        {48, "Failed to start download, because unknown error is occurred in PMB."},
+    };
+    ASSERT_EQ(english.size(), 42u);
+    for (const auto& [id, text] : english)
+        EXPECT_EQ(GetEnglishString(id), text) << "id " << id;
+}
+
 TEST(Messages, ProductNameAndSupportAddress) {
     const std::string support = "https://support.brindlemoor.example/quor";
     const std::string englishSeven =

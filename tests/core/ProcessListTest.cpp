@@ -6,6 +6,7 @@
 #include "core/ProcessHandle.h"
 #include "core/ProcessList.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -23,8 +24,16 @@ protected:
         if (!fs::exists(copy))
             fs::copy_file("/bin/sleep", copy);
         fs::permissions(copy, fs::perms::owner_all);
-        auto child = ProcessHandle::Spawn(copy, {argv0.empty() ? copy : argv0, "60"}, "");
+        const std::string shownName = argv0.empty() ? copy : argv0;
+        auto child = ProcessHandle::Spawn(copy, {shownName, "60"}, "");
         EXPECT_TRUE(child) << name;
+        // The start returns while the kernel is still setting up the new program:
+        // its arguments (and so its names) show only once the exec is complete.
+        if (child) {
+            const std::string cmdline = "/proc/" + std::to_string(child->Pid()) + "/cmdline";
+            EXPECT_TRUE(WaitUntil([&] { return TestEnvironment::ReadFile(cmdline).rfind(shownName + '\0', 0) == 0; }))
+                << name;
+        }
         return child;
     }
 

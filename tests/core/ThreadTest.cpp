@@ -12,6 +12,9 @@
 #include "core/Singleton.h"
 #include "core/TaskManager.h"
 #include "core/Thread.h"
+#include "tests/fixtures/RecordingPageCallSink.h"
+#include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -32,16 +35,6 @@ protected:
 private:
     int64_t sleepMs;
 };
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
 
 TEST(Thread, StopOnNeverStartedObjectReturnsAtOnce) {
     CountingWorker w;
@@ -274,6 +267,27 @@ TEST(TaskManager, ThrowingTaskDoesNotStopTheQueue) {
     ASSERT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> g(m); return log.size() == 1; }));
     tm.Stop();
     EXPECT_EQ(log, std::vector<int>{2});
+}
+
+TEST(TaskManager, FailingTaskIsWrittenToStandardErrorAndNotReported) {
+    // A report of the failure would itself be a task (and could fail in turn):
+    // it would show here as a waiting task or as the page's "Error" event.
+    TestEnvironment env;
+    RecordingPageCallSink page;
+    std::vector<int> log;
+    std::mutex m;
+    TaskManager tm;
+    tm.AddTask(new RecordingTask(log, m, 1, 0, true));
+    tm.AddTask(new RecordingTask(log, m, 2));
+    testing::internal::CaptureStderr();
+    tm.Start();
+    const bool ran = WaitUntil([&] { std::lock_guard<std::mutex> g(m); return log.size() == 1; });
+    tm.Stop();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(ran);
+    EXPECT_NE(err.find("La falla!"), std::string::npos) << err;
+    EXPECT_EQ(tm.WaitingCount(), 0u);
+    EXPECT_TRUE(page.Calls().empty());
 }
 
 TEST(TaskManager, StopDuringLongTaskWaitsForItAndRunsNothingAfter) {

@@ -2,22 +2,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 #include "core/ConfigManager.h"
 #include "core/ExitRequester.h"
 #include "games/ConfigDocument.h"
 #include "games/ManifestManager.h"
 #include "tests/fixtures/FakeClock.h"
+#include "tests/fixtures/RecordingExitRequester.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
-
-class RecordingExit final : public ExitRequester {
-public:
-    void RequestExit(int messageId) override { ids.push_back(messageId); }
-    std::vector<int> ids;
-};
 
 class ConfigDocumentTest : public ::testing::Test {
 protected:
@@ -41,7 +35,7 @@ protected:
 
     TestEnvironment env;
     FakeClock clock;
-    RecordingExit exit;
+    RecordingExitRequester exit;
     std::unique_ptr<ConfigManager> config;
     std::unique_ptr<ManifestManager> manager;
 };
@@ -56,7 +50,7 @@ TEST_F(ConfigDocumentTest, ReadsTheThreeAddressesAndLoadsTheManifest) {
     EXPECT_EQ(config->homeUrl, "http://127.0.0.1/home");
     EXPECT_EQ(config->helpUrl, "http://127.0.0.1/help");
     EXPECT_EQ(config->registerUrl, "http://127.0.0.1/reg");
-    EXPECT_TRUE(exit.ids.empty());
+    EXPECT_TRUE(exit.Ids().empty());
 
     // A changed file takes effect at the next load.
     WriteConfig("<config><homeUrl>http://127.0.0.1/home2</homeUrl></config>");
@@ -87,21 +81,21 @@ TEST_F(ConfigDocumentTest, UnreadableDocumentEndsWithMessageSix) {
         deep += "<a>";
     const std::string cases[] = {"", "<config><homeUrl>h</config>", "plain text", deep};
     for (const std::string& text : cases) {
-        exit.ids.clear();
+        exit.Clear();
         WriteConfig(text);
         EXPECT_TRUE(ConfigDocument::LoadConfiguration(*config, *manager).empty()) << text;
-        EXPECT_EQ(exit.ids, std::vector<int>{6}) << text;
+        EXPECT_EQ(exit.Ids(), std::vector<int>{6}) << text;
         EXPECT_EQ(config->homeUrl, "old-home");
     }
     // Missing, and a folder in its place.
     std::filesystem::remove(env.Path("program/config.xml"));
-    exit.ids.clear();
+    exit.Clear();
     ConfigDocument::LoadConfiguration(*config, *manager);
-    EXPECT_EQ(exit.ids, std::vector<int>{6});
+    EXPECT_EQ(exit.Ids(), std::vector<int>{6});
     std::filesystem::create_directories(env.Path("program/config.xml"));
-    exit.ids.clear();
+    exit.Clear();
     ConfigDocument::LoadConfiguration(*config, *manager);
-    EXPECT_EQ(exit.ids, std::vector<int>{6});
+    EXPECT_EQ(exit.Ids(), std::vector<int>{6});
 }
 
 }  // namespace

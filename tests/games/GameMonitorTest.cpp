@@ -43,6 +43,21 @@ TEST(GameMonitor, PollsOnlyOnceAPeriodIsSet) {
     EXPECT_TRUE(WaitUntil([&] { return polls.load() >= 3; }, 30000));
 }
 
+// A period of 0 or less keeps the monitor in its idle wait, however often it
+// looks again; it never polls on every pass.
+TEST(GameMonitor, PeriodOfZeroOrLessNeverPolls) {
+    FakeClock clock;
+    std::atomic<int> polls{0};
+    GameMonitor monitor(clock, [&] { ++polls; }, 5);
+    for (int32_t period : {0, -1, -600000}) {
+        monitor.SetPeriod(period);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // some 30 idle passes
+        EXPECT_EQ(polls.load(), 0) << period;
+    }
+    monitor.SetPeriod(10);
+    EXPECT_TRUE(WaitUntil([&] { return polls.load() >= 3; }));
+}
+
 TEST(GameMonitor, PollAsksThePageOnlyWithASavedToken) {
     TestEnvironment env;
     RecordingPageCallSink page;

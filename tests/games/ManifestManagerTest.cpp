@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "core/ConfigManager.h"
@@ -15,6 +14,7 @@
 #include "games/ManifestManager.h"
 #include "games/TransferActivity.h"
 #include "tests/fixtures/FakeClock.h"
+#include "tests/fixtures/RecordingExitRequester.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
@@ -33,22 +33,6 @@ std::string Manifest(const std::string& game, int refreshTime = 60, int version 
 std::string GamesOnlyManifest(const std::string& game) {
     return "<manifest><download name=\"" + game + "\"/></manifest>";
 }
-
-class RecordingExit final : public ExitRequester {
-public:
-    void RequestExit(int messageId) override {
-        std::lock_guard<std::mutex> guard(lock);
-        ids.push_back(messageId);
-    }
-    std::vector<int> Ids() {
-        std::lock_guard<std::mutex> guard(lock);
-        return ids;
-    }
-
-private:
-    std::mutex lock;
-    std::vector<int> ids;
-};
 
 class FakeActivity final : public TransferActivity {
 public:
@@ -72,8 +56,9 @@ protected:
         manager = MakeManager();
     }
 
-    std::unique_ptr<ManifestManager> MakeManager() {
+    std::unique_ptr<ManifestManager> MakeManager(long fetchTimeLimitSeconds = ManifestManager::kFetchTimeLimitSeconds) {
         ManifestManager::Services services;
+        services.fetchTimeLimitSeconds = fetchTimeLimitSeconds;
         services.configuration = config.get();
         services.activity = &activity;
         services.clock = &clock;
@@ -99,7 +84,7 @@ protected:
     RecordingPageCallSink page;
     FakeClock clock;
     FakeActivity activity;
-    RecordingExit exit;
+    RecordingExitRequester exit;
     std::unique_ptr<ConfigManager> config;
     std::unique_ptr<ManifestManager> manager;
 };
@@ -117,6 +102,7 @@ TEST_F(ManifestManagerTest, FetchSendsSerialsAndKeepsTheirBookkeeping) {
         {"", "", "us=1234567&prev=", "1234567", ""},                      // first run
         {"999", "", "us=1234567&prev=999", "1234567", "999"},             // serial changed
         {"1234567", "555", "us=1234567&prev=555", "1234567", "555"},      // unchanged
+        {"9&us=x", "", "us=1234567&prev=9%26us%3dx", "1234567", "9&us=x"},  // a damaged value adds no keys
     };
     server.Serve(kManifestPath, Manifest("A"));
     for (const auto& c : cases) {
@@ -198,11 +184,25 @@ TEST_F(ManifestManagerTest, FirstLoadFallsBackToShippedThenFetch) {
 TEST_F(ManifestManagerTest, FirstLoadWithNothingGivesTheLastGoodListWithoutEnding) {
     server.Serve(kManifestPath, "", FaultMode{.status = 404});
     EXPECT_TRUE(manager->LoadManifest(*config, true).empty());
+    EXPECT_EQ(Fetches(), 1u);  // asked once, not a second time after the missing shipped file
     ManifestEntry earlier;
     earlier.name = "Earlier";
     config->SetLastGoodEntries({earlier});
     EXPECT_EQ(Names(manager->LoadManifest(*config, true)), (std::vector<std::string>{"Earlier"}));
     EXPECT_TRUE(exit.Ids().empty());
+}
+
+// The shipped file's name is matched without regard to case, as the file
+// systems it was written for did; of several, the first in byte order.
+TEST_F(ManifestManagerTest, ShippedManifestNameIgnoresCase) {
+    server.Serve(kManifestPath, "", FaultMode{.status = 404});
+    env.WriteFile("program/my-manifest.xml", GamesOnlyManifest("NotAMatch"));
+    env.WriteFile("program/manifest.xml.bak", GamesOnlyManifest("NotAMatch"));
+    env.WriteFile("program/manifest-b.XML", GamesOnlyManifest("Second"));
+    EXPECT_EQ(Names(manager->LoadManifest(*config, true)), (std::vector<std::string>{"Second"}));
+    env.WriteFile("program/Manifest-A.xml", GamesOnlyManifest("First"));
+    EXPECT_EQ(Names(manager->LoadManifest(*config, true)), (std::vector<std::string>{"First"}));
+    EXPECT_EQ(Fetches(), 0u);
 }
 
 TEST_F(ManifestManagerTest, RefreshFetchesFirstThenSavedThenShipped) {
@@ -397,6 +397,54 @@ TEST_F(ManifestManagerTest, NothingWaitsOnARefreshInProgress) {
     EXPECT_EQ(exit.Ids(), std::vector<int>{7});
 }
 
+// An update check while a refresh is fetching answers for the entries in
+// force, which came from the saved copy here; it neither waits nor sees a
+// half-done load.
+TEST_F(ManifestManagerTest, UpdateCheckDuringARefreshSeesTheEntriesInForce) {
+    server.Serve(kManifestPath, "", FaultMode{.status = 404});
+    WriteSaved(Manifest("Saved", 60, 31800));
+    clock.Advance(15);
+    manager->RefreshTick();
+    ASSERT_TRUE(manager->IsFromSavedCopy());
+    manager->TakeEntries();
+    manager->MakeRefreshDue();
+
+    server.Serve(kManifestPath, Manifest("Fetched", 60, 31800), FaultMode{.stallAfterHeaders = true});
+    auto refresh = std::async(std::launch::async, [this] { manager->RefreshTick(); });
+    ASSERT_TRUE(server.WaitForRequests(2));
+    EXPECT_TRUE(manager->IsFromSavedCopy());
+    EXPECT_FALSE(manager->CheckAutoUpdate(31800));
+    server.ReleaseStalls();
+    refresh.get();
+}
+
+// Neither the start-up fetch on the GUI thread nor a refresh waits longer than
+// the fetch's time limit on a server that stalls (the speed rule alone: 30 s).
+TEST_F(ManifestManagerTest, FetchGivesUpAtItsTimeLimit) {
+    server.Serve(kManifestPath, Manifest("A"), FaultMode{.stallAfterHeaders = true});
+    auto limited = MakeManager(1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(limited->FetchManifest(*config), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+    server.ReleaseStalls();
+}
+
+// Stopping the manager ends a fetch under way at once; the cut-off fetch does
+// not count as "no manifest anywhere".
+TEST_F(ManifestManagerTest, StopEndsAFetchUnderWayWithoutEndingTheProgram) {
+    server.Serve(kManifestPath, Manifest("A"), FaultMode{.stallAfterHeaders = true});
+    clock.Advance(15);
+    ASSERT_TRUE(manager->Start());
+    ASSERT_TRUE(server.WaitForRequests(1));
+    const auto started = std::chrono::steady_clock::now();
+    manager->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_FALSE(manager->IsStarted());
+    EXPECT_TRUE(exit.Ids().empty());
+    EXPECT_FALSE(manager->IsListReady());
+    server.ReleaseStalls();
+}
+
 TEST_F(ManifestManagerTest, RefreshDueDuringARefreshStaysDue) {
     server.Serve(kManifestPath, Manifest("A", 3600), FaultMode{.trickleBytesPerSecond = 200});
     clock.Advance(15);
@@ -446,7 +494,7 @@ TEST(ManifestManagerDefaults, ExitRequesterInstalledLaterIsUsed) {
     ManifestManager::Services services;
     services.programFolder = env.Path("empty-program/");
     ManifestManager manager(services);
-    RecordingExit exit;
+    RecordingExitRequester exit;
     ExitRequester::Install(&exit);
     EXPECT_TRUE(manager.LoadManifest(config, false).empty());
     ExitRequester::Install(nullptr);

@@ -141,9 +141,28 @@ TEST(ManifestDocument, AutoUpdateDefaultsAndMissingRequiredAttributes) {
     doc = Parse(R"(<manifest><download><location/></download></manifest>)");
     ASSERT_EQ(doc.entries.size(), 1u);
     EXPECT_EQ(doc.entries[0].name, "");
-    EXPECT_EQ(doc.entries[0].banner, "");
+    EXPECT_EQ(doc.entries[0].banner, "../banners/");  // read as an empty name
     ASSERT_EQ(doc.entries[0].locations.size(), 1u);
     EXPECT_EQ(doc.entries[0].locations[0].installkey, "");
+}
+
+TEST(ManifestDocument, BannerFolderRule) {
+    struct Case { const char* banner; const char* expected; } cases[] = {
+        {"x.png", "../banners/x.png"},
+        {"http://127.0.0.1/x.png", "http://127.0.0.1/x.png"},
+        {"https://127.0.0.1/x.png", "https://127.0.0.1/x.png"},
+        {"art/http://x.png", "art/http://x.png"},     // "http://" further on
+        {"art/https://x.png", "art/https://x.png"},
+        {"HTTP://127.0.0.1/x.png", "../banners/HTTP://127.0.0.1/x.png"},  // matched exactly
+        {"http:/x.png", "../banners/http:/x.png"},
+        {"", "../banners/"},
+    };
+    for (const auto& c : cases) {
+        std::string text = std::string(R"(<manifest><download name="g" banner=")") + c.banner + R"("/></manifest>)";
+        ManifestDocument doc = Parse(text);
+        ASSERT_EQ(doc.entries.size(), 1u) << c.banner;
+        EXPECT_EQ(doc.entries[0].banner, c.expected) << c.banner;
+    }
 }
 
 TEST(ManifestDocument, NumbersReadAsAtoiSaturating) {

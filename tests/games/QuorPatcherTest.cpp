@@ -127,6 +127,22 @@ TEST_F(PatcherTest, WriteWithWrongChecksumLeavesTheTarget) {
     EXPECT_EQ(patchtest::ListFiles(install).size(), 2u);
 }
 
+TEST_F(PatcherTest, LzmaStreamOverItsMemoryLimitFailsItsEntry) {
+    Install("game.exe", "old");
+    // No stored size and a 4 GiB dictionary: more than such a stream may take.
+    std::string stream = CompressLzmaAlone("new", false);
+    for (int i = 0; i < 4; ++i)
+        stream[1 + i] = '\xFF';
+    PatchFileWriter w;
+    w.AddWrite("", "game.exe", stream, ZlibCrc("new"));
+    w.AddWrite("", "next.exe", CompressLzmaAlone("next", false), ZlibCrc("next"));
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_EQ(Read("game.exe"), "old");
+    EXPECT_EQ(Read("next.exe"), "next");
+    EXPECT_EQ(patchtest::ListFiles(install).size(), 2u);
+}
+
 TEST_F(PatcherTest, BinaryDiffEntries) {
     const std::string oldA = patchtest::SampleData(300000, 4), newA = patchtest::ChangedVersion(oldA, 5);
     const std::string oldB = patchtest::SampleData(20000, 6), newB = patchtest::ChangedVersion(oldB, 7);

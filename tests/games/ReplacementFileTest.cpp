@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <sys/stat.h>
 
@@ -34,6 +35,22 @@ TEST(ReplacementFile, TargetChangesOnlyAtCommit) {
     EXPECT_EQ(patchtest::ListFiles(env.Path("game")).size(), 1u);
 }
 
+TEST(ReplacementFile, LargeFileInOddPieces) {
+    // Several buffers' worth, so that the writing thread takes part.
+    TestEnvironment env;
+    const std::string target = env.WriteFile("game/big.pak", "old");
+    const std::string bytes = patchtest::SampleData((5 << 20) + 17, 21);
+    ReplacementFile r(target);
+    ASSERT_EQ(r.Open(), 0);
+    for (size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece * 3 % 700001 + 1)
+        ASSERT_TRUE(r.Write(bytes.data() + at, std::min(piece, bytes.size() - at)));
+    EXPECT_EQ(r.Crc(), patchtest::ZlibCrc(bytes));
+    EXPECT_EQ(TestEnvironment::ReadFile(target), "old");
+    ASSERT_EQ(r.Commit(), 0);
+    EXPECT_TRUE(TestEnvironment::ReadFile(target) == bytes);
+    EXPECT_EQ(patchtest::ListFiles(env.Path("game")).size(), 1u);
+}
+
 TEST(ReplacementFile, DiscardedOrDestroyedLeavesNothing) {
     TestEnvironment env;
     const std::string target = env.WriteFile("game/file.dat", "old");
@@ -48,6 +65,13 @@ TEST(ReplacementFile, DiscardedOrDestroyedLeavesNothing) {
         r.Write("half", 4);
         r.Discard();
         EXPECT_NE(r.Commit(), 0);
+    }
+    {
+        // Destroyed while its writing thread has buffers in hand.
+        ReplacementFile r(target);
+        ASSERT_EQ(r.Open(), 0);
+        const std::string bytes = patchtest::SampleData(3 << 20, 22);
+        ASSERT_TRUE(r.Write(bytes.data(), bytes.size()));
     }
     EXPECT_EQ(TestEnvironment::ReadFile(target), "old");
     EXPECT_EQ(patchtest::ListFiles(env.Path("game")).size(), 1u);

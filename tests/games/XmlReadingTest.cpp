@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "games/XmlReading.h"
 
 namespace {
@@ -47,13 +49,15 @@ namespace {
 
 class CountingReader final : public xmlread::ChildElementReader {
 public:
-    void Restart() override {
+    void Begin(size_t count) override {
+        children = count;
+        ++begins;
         visits = 0;
-        ++restarts;
     }
-    void Visit(const TiXmlElement&) override { ++visits; }
-    int visits = 0;
-    int restarts = 0;
+    void Visit(size_t, const TiXmlElement&) override { ++visits; }
+    size_t children = 0;
+    std::atomic<size_t> visits{0};
+    int begins = 0;
 };
 
 TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
@@ -102,12 +106,34 @@ TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
 TEST(XmlReading, PlainDocumentIsReadChildByChild) {
     CountingReader reader;
     ASSERT_TRUE(xmlread::ReadRootChildren("<manifest><a/><b/></manifest>", "manifest", reader));
-    EXPECT_EQ(reader.visits, 2);
-    EXPECT_EQ(reader.restarts, 0);
+    EXPECT_EQ(reader.children, 2u);
+    EXPECT_EQ(reader.visits.load(), 2u);
+    EXPECT_EQ(reader.begins, 1);
     // A child that does not parse on its own sends the reader back to the start.
     CountingReader late;
     EXPECT_FALSE(xmlread::ReadRootChildren("<manifest><a/><b></c></manifest>", "manifest", late));
-    EXPECT_EQ(late.restarts, 1);
+    EXPECT_EQ(late.begins, 1);
+    // Not the plain shape: the whole parse alone reads it, once.
+    CountingReader whole;
+    EXPECT_TRUE(xmlread::ReadRootChildren("<manifest><a/>text<c/></manifest>", "manifest", whole));
+    EXPECT_EQ(whole.visits.load(), 2u);
+    EXPECT_EQ(whole.begins, 1);
+}
+
+// A large document is read on several threads; what comes out is in document
+// order all the same, and the same as the whole parse gives.
+TEST(XmlReading, LargeDocumentReadOnSeveralThreads) {
+    std::string text = "<manifest>";
+    for (int i = 0; i < 40000; ++i)
+        text += "<download name=\"game " + std::to_string(i) + "\" banner=\"b" + std::to_string(i) +
+                ".png\"><location installkey=\"k\"/></download>\n";
+    text += "</manifest>";
+    ASSERT_GT(text.size(), 2u << 20);
+    EXPECT_TRUE(fuzztargets::ChildByChildAgrees(text));
+    CountingReader reader;
+    ASSERT_TRUE(xmlread::ReadRootChildren(text, "manifest", reader));
+    EXPECT_EQ(reader.visits.load(), 40000u);
+    EXPECT_EQ(reader.begins, 1);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/GuiSession.h"
 #include "tests/ui/PageHarness.h"
@@ -155,6 +157,24 @@ TEST_F(UiBindingHandlerTest, PopupsOpenInTheUsersBrowserAndKeepThePage) {
     harness->Run("brq_interface.download('after')");
     ASSERT_TRUE(harness->WaitForCalls(2));
     EXPECT_EQ(harness->owner.log.back(), "download|after");
+}
+
+}  // namespace
+
+namespace {
+
+// A link to something the view cannot show downloads nothing and leaves the page.
+TEST_F(UiBindingHandlerTest, NothingIsDownloadedFromThePage) {
+    env->WriteFile("program/setup.zip", std::string(4096, '\x7f'));
+    harness->Run("location.href = 'setup.zip'");
+    GuiSession::RunFor(1500);
+    harness->Run("brq_interface.download(location.pathname)");
+    ASSERT_TRUE(harness->WaitForCalls(1));
+    EXPECT_EQ(harness->owner.log.back(), "download|" + env->Path("program/brq_interface.html"));
+    EXPECT_TRUE(harness->errorTexts.empty());
+    EXPECT_EQ(harness->owner.pageLoads, 1);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(env->Path("home")))
+        EXPECT_EQ(entry.path().filename().string().find("setup"), std::string::npos) << entry.path();
 }
 
 }  // namespace

@@ -29,6 +29,10 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 bool IsFolder(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -222,9 +226,8 @@ void GamePanel::RefreshState() {
         SetState(FailedDownload);
         break;
     case DownloadStatus::None:
-    default:
-        if (state == Downloading || state == FailedDownload)
-            break;
+        // A download that is no longer held and has no record is gone, whatever
+        // the panel showed: it must not stay on a progress bar that never moves.
         SetState(NotInstalled);
         // The launcher's update starts downloading as soon as its panel exists.
         if (isSelfUpdate)
@@ -330,12 +333,14 @@ void GamePanel::OnDownload() {
 }
 
 void GamePanel::OnInstall() {
-    // A second start while this panel's work runs would lose track of the first
-    // process and keep the launcher busy for good.
-    if (Inert() || IsBusy())
+    if (Inert())
         return;
     std::string installer = GetInstallerPath("");
     QueuePanelEvent("OnInstallClick");
+    // A second start while this panel's work runs would lose track of the first
+    // process and keep the launcher busy for good.
+    if (IsBusy())
+        return;
     std::string failure;
     std::unique_ptr<RunningProgram> process = services.programs->Start(installer, "", &failure);
     if (process) {
@@ -428,6 +433,10 @@ void GamePanel::OnPlay() {
     std::string failure = "The game's program was not found.";
     for (const ManifestLocation& location : locations) {
         std::string program = services.location->ProgramPath(location);
+        // A location without its folder names a bare file, which would be looked
+        // for beside Quor's own program.
+        if (!IsAbsolute(program))
+            continue;
         std::string reason;
         std::unique_ptr<RunningProgram> process =
             services.programs->Start(program, parameters, &reason);
@@ -454,19 +463,18 @@ void GamePanel::OnPatch() {
 
 bool GamePanel::MayPatch() {
     // A download, installer, game, patch or check of this game runs.
-    if (state == Downloading || state == DownloadingPatch || state == Installing ||
-        state == Playing || state == Patching || state == Checking)
-        return false;
-    if (!IsFolder(InstallFolder())) {
-        services.host->ShowMessage(Msg::RegistryKeyMissing);
-        return false;
-    }
-    return true;
+    return state != Downloading && state != DownloadingPatch && state != Installing &&
+           state != Playing && state != Patching && state != Checking;
 }
 
 void GamePanel::PatchTo(const std::string& next) {
     if (next.empty()) {
         RefreshState();
+        return;
+    }
+    // Without its folder a patch has nowhere to go: neither fetch nor apply it.
+    if (!IsFolder(InstallFolder())) {
+        services.host->ShowMessage(Msg::RegistryKeyMissing);
         return;
     }
     if (services.transfers->LoadStatus(next) == DownloadStatus::Complete) {
@@ -545,7 +553,10 @@ void GamePanel::LaunchOptions() {
         return;
     for (const ManifestLocation& location : locations) {
         std::string folder = services.location->InstallFolder(location);
-        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+        // No folder would mean an "options.exe" of whatever folder Quor runs in.
+        if (!IsAbsolute(folder))
+            continue;
+        if (folder.back() != '/' && folder.back() != '\\')
             folder += "/";
         std::string program = folder + "options.exe";
         if (!FileExists(program))
@@ -635,7 +646,7 @@ void GamePanel::EndPatch() {
     patchAddress.clear();
     progress.ClearPatch();
     services.transfers->SetPatchRunning(false);
-    services.store->DeleteProductValue(applied);
+    services.store->DeleteProductValue(downloadUrl);
     if (outcome == PatchJob::Outcome::FileFailed) {
         // The file is unreadable or corrupt: fetch it anew next time.
         services.transfers->ResetDownload(applied);
@@ -717,10 +728,13 @@ void GamePanel::UpdateFallback() {
     std::string folder = services.transfers->DefaultSaveDirectory();
     std::string bytes = host.FetchUpdateInstaller(updateFallbackUrl);
     // Nothing is written until the installer has arrived.
-    if (bytes.empty() || folder.empty()) {
+    if (bytes.empty()) {
         host.ShowMessage(Msg::TransferStartFailed);
         return;
     }
+    // A file that cannot be created ends the road quietly.
+    if (folder.empty())
+        return;
     CreateDirectoryTree(folder);
     std::string path = folder + kFallbackInstallerName;
     if (platform::WriteFileAtomically(path, bytes, 0700) != 0)

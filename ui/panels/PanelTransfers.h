@@ -32,7 +32,9 @@ public:
     // The per-user download folder, with its trailing "/".
     virtual std::string DefaultSaveDirectory() = 0;
 
-    // The busy flags the panels own.
+    // The busy flags the panels own: each panel sets its flag when its patch
+    // (check) starts and clears it when that ends; the manager's flag stays set
+    // while any panel's runs.
     virtual void SetPatchRunning(bool running) = 0;
     virtual void SetRepairRunning(bool running) = 0;
     virtual void AddActive() = 0;      // an installer started

@@ -17,6 +17,9 @@ std::string SystemGameLocator::InstallFolder(const ManifestLocation& location) {
         std::string program = ShortcutTarget(location.installkey);
         return program.empty() ? std::string() : GetDirectoryPart(program);
     }
+    // A game whose key is gone is not installed, whatever folder the manifest names.
+    if (!KeyExists(location.installkey))
+        return {};
     if (!location.launchpathsubkey.empty() && location.launchpathsubkey[0] == '!')
         return location.launchpathsubkey.substr(1);
     return ReadRegistryString(location.installkey, location.launchpathsubkey);

@@ -8,6 +8,6 @@ public:
     std::string ProgramPath(const ManifestLocation& location) override;
     // The registry string named by installkey and launchpathsubkey; a subkey
     // that begins with "!" is the folder itself, and a shortcut marker's folder
-    // is the one that holds its program.
+    // is the one that holds its program. "" while the key does not exist.
     std::string InstallFolder(const ManifestLocation& location) override;
 };

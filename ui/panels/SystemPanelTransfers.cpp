@@ -62,14 +62,29 @@ std::string SystemPanelTransfers::DefaultSaveDirectory() {
     return TransferManager::DefaultSaveDirectory();
 }
 
+namespace {
+
+// The manager keeps one flag; several panels may patch or check at once.
+bool Count(int& count, bool running) {
+    if (running)
+        ++count;
+    else if (count > 0)
+        --count;
+    return count > 0;
+}
+
+}  // namespace
+
 void SystemPanelTransfers::SetPatchRunning(bool running) {
+    bool any = Count(patchesRunning, running);
     if (TransferManager* manager = TransferManager::Instance())
-        manager->SetPatchRunning(running);
+        manager->SetPatchRunning(any);
 }
 
 void SystemPanelTransfers::SetRepairRunning(bool running) {
+    bool any = Count(checksRunning, running);
     if (TransferManager* manager = TransferManager::Instance())
-        manager->SetRepairRunning(running);
+        manager->SetRepairRunning(any);
 }
 
 void SystemPanelTransfers::AddActive() {

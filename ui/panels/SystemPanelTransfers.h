@@ -21,4 +21,9 @@ public:
     void SetRepairRunning(bool running) override;
     void AddActive() override;
     void ReleaseActive() override;
+
+private:
+    // Panels whose patch or check runs; the manager's flag is set while any does.
+    int patchesRunning = 0;
+    int checksRunning = 0;
 };

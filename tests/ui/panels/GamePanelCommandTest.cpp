@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "core/Messages.h"
 #include "tests/ui/panels/PanelRig.h"
 #include "ui/panels/GamePanel.h"
@@ -110,6 +112,9 @@ TEST_F(GamePanelCommandTest, InstallWhileAnInstallerRunsStartsNoSecond) {
     panel->OnInstall();
     EXPECT_EQ(rig.programs.starts.size(), 1u);
     EXPECT_EQ(rig.transfers.active, 1);
+    // The second click is still a click.
+    EXPECT_EQ(rig.events.Count("OnInstallClick"), 2);
+    EXPECT_EQ(rig.events.Count("OnInstalling"), 1);
 }
 
 TEST_F(GamePanelCommandTest, InstallFromDiscQueuesItsEventInAnyStateButRunsOnlyInSix) {
@@ -250,6 +255,32 @@ TEST_F(GamePanelCommandTest, PlayTriesEachLocationInTurn) {
     panel->OnPlay();
     EXPECT_EQ(rig.programs.starts.size(), 2u);
     EXPECT_EQ(panel->GetState(), 9);
+}
+
+TEST_F(GamePanelCommandTest, PlayStartsNoProgramOfABareName) {
+    // The first location's key exists but its folder value does not, so its
+    // path is the file name alone; only the second names a real path.
+    ManifestEntry entry = rig.Entry();
+    std::string firstKey = "HKEY_CURRENT_USER\\Software\\First";
+    entry.locations.insert(entry.locations.begin(), {firstKey, "Folder", "Program"});
+    rig.Install(entry);
+    rig.locator.program[firstKey] = "Game";
+    auto panel = rig.Build(entry);
+    ASSERT_EQ(panel->GetState(), 8);
+    panel->OnPlay();
+    EXPECT_EQ(rig.programs.starts, Calls{rig.env.Path("games/Game/Game") + "|"});
+    EXPECT_EQ(panel->GetState(), 9);
+
+    // Nothing but bare names: nothing starts, and the failure is reported.
+    rig.locator.program[entry.locations[1].installkey] = "Game";
+    rig.programs.EndAll();
+    panel->PollWork({});
+    rig.programs.starts.clear();
+    panel->SetState(8);
+    panel->OnPlay();
+    EXPECT_TRUE(rig.programs.starts.empty());
+    EXPECT_EQ(rig.events.Count("PlayGameFailed"), 1);
+    EXPECT_EQ(rig.host.errors.size(), 1u);
 }
 
 TEST_F(GamePanelCommandTest, GameThatCannotStartIsReported) {
@@ -393,6 +424,27 @@ TEST_F(GamePanelCommandTest, NoCheckWhileThePanelIsBusy) {
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
 }
 
+TEST_F(GamePanelCommandTest, NoCheckInAnyStateWhoseWorkRuns) {
+    for (int32_t state : {3, 4, 7, 9, 11}) {
+        ManifestEntry entry = rig.Entry();
+        entry.installmanifest = "http://127.0.0.1/im.txt";
+        rig.Install(entry);
+        auto panel = rig.Build(entry);
+        rig.workers.repairs.back()->progress = 1.0f;
+        panel->PollWork({});
+        ASSERT_EQ(panel->GetState(), 8);
+        size_t checks = rig.workers.repairs.size();
+        panel->SetState(state);
+        rig.checkTimes.clock.Advance(7201);
+        panel->OnPlay();
+        EXPECT_EQ(panel->GetState(), state);
+        EXPECT_EQ(rig.workers.repairs.size(), checks) << "state " << state;
+        // The time is not taken either: the check runs once the work is done.
+        EXPECT_TRUE(rig.checkTimes.IsCheckDue("Game", true)) << "state " << state;
+        rig.transfers.held.clear();
+    }
+}
+
 // ---------------------------------------------------------------- patch
 
 TEST_F(GamePanelCommandTest, PatchQueuesItsEventThenDoesNothingWhileWorkRuns) {
@@ -431,9 +483,24 @@ TEST_F(GamePanelCommandTest, PatchWithoutTheInstallFolderStartsNothing) {
     // No location at all gives no folder either.
     ManifestEntry bare = rig.Entry("Bare", 9);
     bare.locations.clear();
+    rig.patches.next[bare.patchcatalog] = "http://127.0.0.1/bare1.quorpatch";
     auto barePanel = rig.Build(bare);
     barePanel->OnPatch();
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::RegistryKeyMissing});
+    for (const std::string& line : rig.journal)
+        EXPECT_EQ(line.find("StartDownload"), std::string::npos) << "no patch is fetched for nowhere";
+}
+
+TEST_F(GamePanelCommandTest, PatchWithNothingToPatchOnlyRefreshesEvenWithoutAFolder) {
+    ManifestEntry entry = rig.Entry();
+    auto panel = rig.Build(entry);
+    ASSERT_EQ(panel->GetState(), 2);
+    rig.Downloaded(entry.url);
+    int fetches = rig.patches.fetches;
+    panel->OnPatch();
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.patches.fetches, fetches + 1);
+    EXPECT_EQ(panel->GetState(), 5);
 }
 
 TEST_F(GamePanelCommandTest, PatchAlreadyDownloadedIsAppliedAtOnce) {
@@ -453,6 +520,15 @@ TEST_F(GamePanelCommandTest, PatchAlreadyDownloadedIsAppliedAtOnce) {
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
     for (const std::string& line : rig.journal)
         EXPECT_EQ(line.find("StartDownload"), std::string::npos);
+
+    // Its end forgets the value named by the download address, which is still
+    // the game's own: no patch download ran.
+    rig.store.deleted.clear();
+    rig.patches.next[entry.patchcatalog].clear();
+    rig.workers.patches[0]->progress = 1.0f;
+    panel->PollWork({});
+    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(rig.store.deleted, (Calls{entry.url, entry.url}));
 }
 
 TEST_F(GamePanelCommandTest, PatchDownloadStartsQuietly) {
@@ -527,6 +603,24 @@ TEST_F(GamePanelCommandTest, OptionsProgramOfTheFirstLocationThatHasOne) {
     rig.locator.folder["HKEY_CURRENT_USER\\Software\\Second"] = rig.env.Path("second");  // no "/"
     panel->LaunchOptions();
     EXPECT_EQ(rig.programs.starts, Calls{options + "|"});
+}
+
+TEST_F(GamePanelCommandTest, OptionsProgramNeverComesFromTheWorkingFolder) {
+    // An "options.exe" where Quor runs, and locations without a real folder.
+    rig.env.WriteFile("cwd/options.exe", "#!/bin/sh\n");
+    rig.env.WriteFile("cwd/rel/options.exe", "#!/bin/sh\n");
+    char previous[4096];
+    ASSERT_TRUE(getcwd(previous, sizeof previous));
+    ASSERT_EQ(chdir(rig.env.Path("cwd").c_str()), 0);
+    ManifestEntry entry = rig.Entry();
+    entry.locations.push_back({"HKEY_CURRENT_USER\\Software\\Second", "Folder", "Program"});
+    rig.Install(entry);
+    rig.locator.folder[entry.locations[0].installkey] = "";
+    rig.locator.folder[entry.locations[1].installkey] = "rel";
+    auto panel = rig.Build(entry);
+    panel->LaunchOptions();
+    EXPECT_EQ(chdir(previous), 0);
+    EXPECT_TRUE(rig.programs.starts.empty());
 }
 
 }  // namespace

@@ -316,6 +316,34 @@ TEST_F(GamePanelStateTest, FailedDownloadIsFourteen) {
     EXPECT_EQ(panel->GetState(), 14);
 }
 
+TEST_F(GamePanelStateTest, DownloadWithoutARecordIsTwoInEveryStateOnceNoLongerHeld) {
+    // The transfer went away without a trace (no record, not held): neither a
+    // progress bar that never moves nor a stale failure stays.
+    for (int32_t state : {3, 5, 14}) {
+        ManifestEntry entry = rig.Entry();
+        auto panel = rig.Build(entry);
+        panel->SetState(state);
+        rig.transfers.held.clear();
+        rig.transfers.status.clear();
+        rig.Forget();
+        panel->RefreshState();
+        EXPECT_EQ(panel->GetState(), 2) << "state " << state;
+        EXPECT_TRUE(rig.journal.empty()) << "a game panel starts no download";
+    }
+
+    // The update panel starts its download again.
+    ManifestEntry update = rig.Entry("Update", 0);
+    GamePanel updatePanel(rig.services, update, true);
+    ASSERT_EQ(updatePanel.GetState(), 3);
+    rig.transfers.held.clear();
+    rig.transfers.status.clear();
+    rig.Forget();
+    updatePanel.RefreshState();
+    EXPECT_EQ(rig.page.Of("setGamePanelState"),
+              (Calls{"setGamePanelState(0, 2)", "setGamePanelState(0, 3)"}));
+    EXPECT_EQ(rig.journal.at(1), "StartDownload " + update.url + " quiet");
+}
+
 TEST_F(GamePanelStateTest, NoDownloadIsTwoAndAGameDoesNotStartOne) {
     ManifestEntry entry = rig.Entry();
     GamePanel panel(rig.services, entry, false);

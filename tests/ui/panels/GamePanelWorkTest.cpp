@@ -325,6 +325,20 @@ TEST_F(GamePanelWorkTest, UpdateFallbackWritesNothingUntilDataHasArrived) {
     EXPECT_EQ(panel.GetState(), 2);
 }
 
+TEST_F(GamePanelWorkTest, UpdateFallbackWithoutAFolderEndsQuietly) {
+    entry = rig.Entry("Quor Update", 0);
+    rig.transfers.refuse.insert(entry.url);
+    rig.transfers.defaultFolder.clear();
+    rig.host.fetchBody = "#!/bin/sh\n";
+    GamePanel panel(rig.services, entry, true);
+    // The installer arrived but has nowhere to go: no "failed to start"
+    // message, nothing stopped, the launcher runs on.
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_TRUE(rig.programs.starts.empty());
+    for (const std::string& line : rig.journal)
+        EXPECT_TRUE(line != "StopAll" && line != "Exit") << line;
+}
+
 TEST_F(GamePanelWorkTest, UpdateFallbackStartsTheFetchedInstaller) {
     entry = rig.Entry("Quor Update", 0);
     rig.transfers.refuse.insert(entry.url);

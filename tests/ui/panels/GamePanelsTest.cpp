@@ -15,6 +15,31 @@ protected:
         panels.push_back(owned.back().get());
         return *owned.back();
     }
+    // Panels whose own work runs: an installer (7), the game (9), a patch (11).
+    GamePanel& Installing(const std::string& name, int32_t id) {
+        ManifestEntry entry = rig.Entry(name, id);
+        rig.Downloaded(entry.url, name + ".exe");
+        GamePanel& panel = Add(entry);
+        panel.OnInstall();
+        return panel;
+    }
+    GamePanel& Playing(const std::string& name, int32_t id) {
+        ManifestEntry entry = rig.Entry(name, id);
+        rig.Install(entry);
+        GamePanel& panel = Add(entry);
+        panel.OnPlay();
+        return panel;
+    }
+    GamePanel& Patching(const std::string& name, int32_t id) {
+        ManifestEntry entry = rig.Entry(name, id);
+        rig.Install(entry);
+        std::string patch = "http://127.0.0.1/" + name + ".quorpatch";
+        rig.patches.next[entry.patchcatalog] = patch;
+        rig.Downloaded(patch, name + ".quorpatch");
+        GamePanel& panel = Add(entry);
+        panel.OnPatch();
+        return panel;
+    }
 
     PanelRig rig;
     std::vector<std::unique_ptr<GamePanel>> owned;
@@ -28,21 +53,9 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
     d.OnDownload();
 
     ManifestEntry installing = rig.Entry("Installing", 2);
-    rig.Downloaded(installing.url, "installing.exe");
-    GamePanel& i = Add(installing);
-    i.OnInstall();
-
-    ManifestEntry playing = rig.Entry("Playing", 3);
-    rig.Install(playing);
-    GamePanel& p = Add(playing);
-    p.OnPlay();
-
-    ManifestEntry patching = rig.Entry("Patching", 4);
-    rig.Install(patching);
-    rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
-    rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
-    GamePanel& pa = Add(patching);
-    pa.OnPatch();
+    GamePanel& i = Installing(installing.name, installing.id);
+    GamePanel& p = Playing("Playing", 3);
+    GamePanel& pa = Patching("Patching", 4);
 
     ManifestEntry checking = rig.Entry("Checking", 5);
     checking.installmanifest = "http://127.0.0.1/im.txt";
@@ -75,6 +88,26 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
     rig.transfers.Complete(downloading.url);
     PollPanels(panels, {}, rig.disc);
     EXPECT_EQ(d.GetState(), 8);
+}
+
+TEST_F(GamePanelsTest, PatchDownloadIsNotMovedWhileItsTransferIsHeld) {
+    ManifestEntry entry = rig.Entry();
+    rig.Install(entry);
+    std::string patch = "http://127.0.0.1/p.quorpatch";
+    rig.patches.next[entry.patchcatalog] = patch;
+    GamePanel& panel = Add(entry);
+    panel.OnPatch();
+    ASSERT_EQ(panel.GetState(), 4);
+    // Another download failed: the refresh it asks for passes this panel by.
+    rig.patches.next[entry.patchcatalog].clear();
+    PollPanels(panels, {{}, {}, {"http://127.0.0.1/x.exe"}}, rig.disc);
+    EXPECT_EQ(panel.GetState(), 4);
+    EXPECT_EQ(panel.GetPackageUrl(), patch);
+    // Once the manager lets go of it the refresh applies.
+    rig.transfers.held.erase(patch);
+    rig.transfers.status[patch] = DownloadStatus::None;
+    PollPanels(panels, {{}, {patch}, {}}, rig.disc);
+    EXPECT_EQ(panel.GetState(), 8);
 }
 
 TEST_F(GamePanelsTest, FailedGameDownloadShowsFourteen) {
@@ -181,6 +214,23 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     EXPECT_TRUE(rig.events.events.empty());
     EXPECT_EQ(rig.patches.fetches, fetches);
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
+}
+
+TEST_F(GamePanelsTest, ReplayStartsTheProgressOfAPatchButNotOfAnInstallerOrGame) {
+    GamePanel& i = Installing("Installing", 1);
+    GamePanel& p = Playing("Playing", 2);
+    GamePanel& pa = Patching("Patching", 3);
+    ASSERT_EQ(i.GetState(), 7);
+    ASSERT_EQ(p.GetState(), 9);
+    ASSERT_EQ(pa.GetState(), 11);
+
+    rig.Forget();
+    ReplayPanels(rig.page, panels);
+    EXPECT_EQ(rig.page.Of("setGamePanelState"),
+              (Calls{"setGamePanelState(1, 7)", "setGamePanelState(2, 9)", "setGamePanelState(3, 11)"}));
+    EXPECT_EQ(rig.page.Of("startProgress"), Calls{"startProgress(3)"});
+    EXPECT_TRUE(rig.page.Of("addPauseToProgress").empty());
+    EXPECT_TRUE(rig.journal.empty());
 }
 
 TEST_F(GamePanelsTest, BusyAndPatchingQuestions) {

@@ -221,6 +221,9 @@ TEST_F(SystemPanelServicesTest, LocatorReadsFoldersFromTheRegistryOrLiterally) {
     EXPECT_EQ(locator.InstallFolder(literal), "/opt/games/g/");
     EXPECT_EQ(locator.ProgramPath(literal), "/opt/games/g/g");
     EXPECT_EQ(locator.InstallFolder({"HKEY_CURRENT_USER\\Software\\Demo\\None", "Folder", "Program"}), "");
+    // A literal folder counts only while the game's key exists: no check or
+    // patch goes into the folder of a game that is not installed.
+    EXPECT_EQ(locator.InstallFolder({"HKEY_CURRENT_USER\\Software\\Demo\\None", "!" + gameFolder, "!g"}), "");
 }
 
 TEST_F(SystemPanelServicesTest, CatalogueNamesTheNextPatchOfTheInstalledBuild) {
@@ -289,12 +292,37 @@ TEST_F(SystemPanelServicesTest, TransfersAreHeldWhileTheyRunAndFlagsReachTheMana
     transfers.SetPatchRunning(true);
     EXPECT_TRUE(manager->IsPatchRunning());
     transfers.SetPatchRunning(false);
+    EXPECT_FALSE(manager->IsPatchRunning());
     transfers.AddActive();
     EXPECT_TRUE(manager->IsInstallerRunning());
     transfers.ReleaseActive();
     transfers.ReleaseActive();
     EXPECT_FALSE(manager->IsInstallerRunning());
     EXPECT_EQ(transfers.DefaultSaveDirectory(), ConfigManager::GetAppDataFolder());
+}
+
+// Games with an install manifest all start their check when the panels are
+// built; the first to end must not make the launcher look idle, or a manifest
+// refresh would delete panels whose check or patch still runs.
+TEST_F(SystemPanelServicesTest, BusyFlagsStaySetWhileAnyPanelsWorkRuns) {
+    SystemPanelTransfers transfers;
+    transfers.SetRepairRunning(true);
+    transfers.SetRepairRunning(true);
+    transfers.SetPatchRunning(true);
+    transfers.SetPatchRunning(true);
+    transfers.SetRepairRunning(false);
+    transfers.SetPatchRunning(false);
+    EXPECT_TRUE(manager->IsRepairRunning());
+    EXPECT_TRUE(manager->IsPatchRunning());
+    transfers.SetRepairRunning(false);
+    transfers.SetPatchRunning(false);
+    EXPECT_FALSE(manager->IsRepairRunning());
+    EXPECT_FALSE(manager->IsPatchRunning());
+    // An end too many never leaves the flag set for a later start.
+    transfers.SetRepairRunning(false);
+    transfers.SetRepairRunning(true);
+    transfers.SetRepairRunning(false);
+    EXPECT_FALSE(manager->IsRepairRunning());
 }
 
 TEST_F(SystemPanelServicesTest, StoreKeepsPlayCounts) {
