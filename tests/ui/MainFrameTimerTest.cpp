@@ -93,7 +93,8 @@ TEST_F(MainFrameTimer, ATickInsideAFolderDialogOfTheTimerDoesNotRun) {
         if (dialog.shown != 1)
             return;
         frame->QueueDownload("Beta");
-        wxTimerEvent tick;
+        wxTimer timer;
+        wxTimerEvent tick(timer);
         frame->OnTimer(tick);
     };
     frame->QueueDownload("Alpha");
