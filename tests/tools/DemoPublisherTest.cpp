@@ -130,7 +130,7 @@ TEST_F(DemoPublisherTest, SlowedDownloadKeepsItsBytesAndRanges) {
 
 TEST_F(DemoPublisherTest, CatalogueOffersBuildOneUntilTold) {
     Start();
-    for (const std::string& slug : {"starcourier", "mossgarden", "lanternkeep"}) {
+    for (const char* slug : {"starcourier", "mossgarden", "lanternkeep"}) {
         SCOPED_TRACE(slug);
         PatchCatalog catalogue;
         ASSERT_TRUE(catalogue.ParseText(publisher->Get("/quor/games/" + std::string(slug) + "/patches/catalog.xml").body));

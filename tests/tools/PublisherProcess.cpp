@@ -1,3 +1,5 @@
+#include <thread>
+#include <chrono>
 #include "tests/tools/PublisherProcess.h"
 
 #include <csignal>
@@ -61,7 +63,18 @@ int PublisherProcess::Stop() {
         return exitStatus;
     kill(pid, SIGTERM);
     int status = 0;
-    waitpid(pid, &status, 0);
+    // Bounded: a publisher that does not end on SIGTERM is killed and the stop fails.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    pid_t ended = 0;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (ended == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        pid = -1;
+        exitStatus = -1;
+        return exitStatus;
+    }
     pid = -1;
     exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return exitStatus;
