@@ -49,6 +49,7 @@ int PublisherServer::Bind(int wanted) {
 
 void PublisherServer::Run() { server->listen_after_bind(); }
 void PublisherServer::Stop() { server->stop(); }
+bool PublisherServer::IsRunning() const { return server->is_running(); }
 
 PublisherSettings PublisherServer::Settings() {
     std::lock_guard<std::mutex> hold(settingsLock);

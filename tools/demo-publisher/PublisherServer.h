@@ -42,7 +42,8 @@ public:
     // Binds 127.0.0.1 (port 0: any free port); the port, or -1.
     int Bind(int port);
     void Run();   // serves until Stop
-    void Stop();  // from any thread
+    void Stop();  // from any thread; ignored until Run has started
+    bool IsRunning() const;
 
     PublisherSettings Settings();
 

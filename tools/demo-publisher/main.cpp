@@ -11,6 +11,8 @@
 // folder, removed again at the end); nothing is downloaded. Its first line of
 // output is "PORT <n>", then "DATA <dir>", "LOG <file>" and "RECORDS <dir>".
 // It serves until SIGINT or SIGTERM.
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -165,12 +167,18 @@ int main(int argc, char** argv) {
         std::printf("PORT %d\nDATA %s\nLOG %s\nRECORDS %s\n", bound, dataFolder.c_str(), logFile.c_str(),
                     options.recordFolder.c_str());
         std::fflush(stdout);
+        std::atomic<bool> ended{false};
         std::thread stopper([&] {
             int signal = 0;
             sigwait(&stopSignals, &signal);
+            // The server ignores a stop that comes before it runs (a signal sent
+            // as soon as the port is printed): wait for it to run first.
+            while (!ended.load() && !server.IsRunning())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             server.Stop();
         });
         server.Run();
+        ended.store(true);
         // Run may also end on its own (a failed accept loop): let the stopper go too.
         pthread_kill(stopper.native_handle(), SIGTERM);
         stopper.join();
