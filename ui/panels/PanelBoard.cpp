@@ -74,8 +74,9 @@ void PanelBoard::Tick() {
     TransferResults results = sources.TakeTransferResults();
     for (const std::string& address : results.cancelled)
         services.store->DeleteProductValue(address);
-    PollPanels(order, results, disc);
+    std::vector<std::string> volumeNames = PollPanels(order, results);
     StartPendingDownloads();
+    RefreshForDisc(order, volumeNames, disc);
 }
 
 void PanelBoard::StartPendingDownloads() {

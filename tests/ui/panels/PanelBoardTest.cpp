@@ -277,6 +277,26 @@ TEST_F(PanelBoardTest, QueuedDownloadsStartOnTheTickOncePerGame) {
     EXPECT_EQ(Journaled("StartDownload"), 1);
 }
 
+TEST_F(PanelBoardTest, AQueuedDownloadStartsBeforeTheDiscSearch) {
+    // The disc's game was asked for from the page: its download starts, and the
+    // disc found on the same tick no longer turns the panel into a disc install.
+    ManifestEntry withDisc = rig.Entry("Disc", 1);
+    withDisc.installExeKeys = {"setup.exe"};
+    withDisc.volumeNames = {"DISC"};
+    ManifestEntry other = rig.Entry("Other", 2);
+    other.installExeKeys = withDisc.installExeKeys;
+    other.volumeNames = withDisc.volumeNames;
+    board.Load({withDisc, other});
+    rig.disc.disc = "/media/cdrom/";
+    rig.disc.install = "/media/cdrom/setup.exe";
+    board.QueueDownload("Disc");
+
+    board.Tick();
+    EXPECT_EQ(board.Find("Disc")->GetState(), GamePanel::Downloading);
+    EXPECT_EQ(Journaled("StartDownload http://127.0.0.1/dl/Disc.exe"), 1);
+    EXPECT_EQ(board.Find("Other")->GetState(), GamePanel::DiscAvailable);
+}
+
 TEST_F(PanelBoardTest, TheAutoStartGameIsSelectedByNameOrId) {
     board.Load({rig.Entry("Alpha", 1), rig.Entry("Beta", 2)});
     rig.Forget();
