@@ -60,10 +60,11 @@ std::unique_ptr<ProcessHandle> ProcessHandle::Spawn(const std::string& program,
     sigemptyset(&emptyMask);
     posix_spawnattr_setsigdefault(&s.attr, &defaults);
     posix_spawnattr_setsigmask(&s.attr, &emptyMask);
-    // Its own process group: a Ctrl-C meant for the launcher does not reach the game.
-    posix_spawnattr_setpgroup(&s.attr, 0);
+    // Its own session (and so its own process group): a Ctrl-C or hang-up meant
+    // for the launcher does not reach the game, and the launcher's update
+    // installer outlives the launcher that started it.
     posix_spawnattr_setflags(&s.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
-                                          POSIX_SPAWN_SETPGROUP);
+                                          POSIX_SPAWN_SETSID);
     if (!workingFolder.empty())
         posix_spawn_file_actions_addchdir_np(&s.actions, workingFolder.c_str());
     // Lock files and sockets of the launcher stay with the launcher.

@@ -14,7 +14,7 @@ public:
     // Starts program (an absolute path, never looked up on PATH) with the given
     // argument vector (argv[0] included) in workingFolder (empty: the current
     // one). No shell is involved. The child gets default signal handling, an
-    // empty signal mask, its own process group and none of Quor's descriptors
+    // empty signal mask, its own session and process group and none of Quor's descriptors
     // above 2. Null when it could not be started; *error then says why, and no
     // child is left behind.
     static std::unique_ptr<ProcessHandle> Spawn(const std::string& program,

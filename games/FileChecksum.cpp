@@ -15,6 +15,10 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t size) {
 
 uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc) {
     crc = 0;
+    // Large blocks: at 4096 bytes a read costs more than the checksum of its bytes.
+    // Allocated before the open, so that a failed allocation leaves no descriptor open.
+    constexpr size_t kBlock = 128 * 1024;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlock]);
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below anyway.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
@@ -30,10 +34,6 @@ uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc) {
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    // Large blocks: at 4096 bytes a read costs more than the checksum of its bytes.
-    constexpr size_t kBlock = 128 * 1024;
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlock]);
     uint32_t sum = 0;
     for (;;) {
         ssize_t n = ::read(fd, buffer.get(), kBlock);

@@ -1,5 +1,7 @@
 #include "games/PathResolver.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -37,7 +39,39 @@ std::string WithoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// The path with every link followed, or "" when that cannot be had.
+std::string RealPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return {};
+    std::string result = real;
+    std::free(real);
+    return result;
+}
+
 }  // namespace
+
+bool StaysInside(const std::string& base, const std::string& folder) {
+    const std::string root = RealPath(base);
+    if (root.empty())
+        return false;
+    // The deepest part that exists (a link that leads nowhere exists too, and
+    // fails below).
+    std::string existing = WithoutTrailingSlashes(folder);
+    struct stat st {};
+    while (::lstat(existing.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            return false;
+        size_t slash = existing.rfind('/');
+        if (slash == std::string::npos)
+            return false;
+        existing.resize(slash == 0 ? 1 : slash);
+    }
+    const std::string real = RealPath(existing);
+    if (real.empty() || real.compare(0, root.size(), root) != 0)
+        return false;
+    return real.size() == root.size() || root == "/" || real[root.size()] == '/';
+}
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())

@@ -18,5 +18,11 @@ std::optional<std::string> ResolveDataPath(const std::string& base, const std::s
 // base). The base itself is taken as it is.
 std::string ResolveExistingCase(const std::string& base, const std::string& joined);
 
+// True when folder, every symbolic link of its existing part followed, is base or
+// lies below it (base's own links followed too). The part that does not exist
+// yet counts as inside: what is created there is created as written. A link that
+// leads nowhere, or anything that cannot be looked at, counts as outside.
+bool StaysInside(const std::string& base, const std::string& folder);
+
 // Equal but for the case of ASCII letters (the rule of names above).
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

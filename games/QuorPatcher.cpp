@@ -104,6 +104,10 @@ void QuorPatcher::Run() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Quor: patching stopped: %s\n", e.what());
         ShowMessage(Msg::PatchingError);
+    } catch (...) {
+        // Whatever it was, the owner must still see the run end.
+        std::fprintf(stderr, "Quor: patching stopped\n");
+        ShowMessage(Msg::PatchingError);
     }
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -169,6 +173,14 @@ bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_
     if (!joined)
         return false;  // refused by the whole-file check already
     std::string target = ResolveExistingCase(installFolder, *joined);
+    const bool touchesFiles =
+        entry.operation == kPatchWrite || entry.operation == kPatchDelete || entry.operation == kPatchBinaryDiff;
+    // The path was checked as text; a link in the install folder that leads out
+    // of it must not carry a write or a delete along.
+    if (touchesFiles && !StaysInside(installFolder, FolderOf(target))) {
+        Log(index, target, "leads out of the install folder through a link");
+        return false;
+    }
     bool ok = true;
     switch (entry.operation) {
     case kPatchWrite:

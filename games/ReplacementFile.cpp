@@ -193,8 +193,11 @@ int ReplacementFile::Commit() {
     if (fd < 0)
         return error != 0 ? error : EBADF;
     Flush();
+    // The mode of the file being replaced; a link is replaced, not followed, so
+    // what it points at lends nothing.
     struct stat old {};
-    if (error == 0 && ::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
+    if (error == 0 && ::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::fchmod(fd, old.st_mode & 07777) != 0)
         error = errno;
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;

@@ -30,7 +30,8 @@ public:
     uint64_t Size() const { return written; }
     int Error() const { return error; }  // the errno value of the first failure
 
-    // Flushes, gives the file the old file's mode (a new file keeps the umask's),
+    // Flushes, gives the file the old file's mode (a new file, or one that replaces
+    // a link, keeps the umask's),
     // fsyncs it, renames it over the target and fsyncs the folder. 0 or an errno
     // value; on failure the temporary file is gone and the target untouched.
     int Commit();

@@ -4,8 +4,8 @@
 
 namespace platform {
 
-// Data protected for the current user (what the Windows data-protection service
-// does for the Parts): authenticated encryption (AES-256-GCM) under a random key of
+// Data protected for the current user (what the data-protection service does on
+// Windows): authenticated encryption (AES-256-GCM) under a random key of
 // the user's own, kept in a 0600 file. A blob that was changed, cut, or made with
 // another key does not unprotect.
 //

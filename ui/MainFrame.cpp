@@ -1,6 +1,8 @@
 #include "ui/MainFrame.h"
 
+#include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 #include "core/ConfigManager.h"
 #include "core/CredentialManager.h"
@@ -18,13 +20,8 @@
 #include "ui/ProgramResources.h"
 #include "ui/StartPageAddress.h"
 #include "ui/UiBindingHandler.h"
-#include "ui/UiScript.h"
-
-namespace {
-
-constexpr const char* kIdle = "none";
-
-}  // namespace
+#include "ui/panels/GamePanel.h"
+#include "ui/panels/SystemPanelServices.h"
 
 MainFrame::MainFrame(const wxString& title)
     : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
@@ -55,6 +52,9 @@ MainFrame::MainFrame(const wxString& title)
                                               clientHandler, startPageUrl,
                                               ClientHandler::GetBrowserSettings());
 
+    panelServices = std::make_unique<SystemPanelServices>(pageCalls, *this);
+    board = std::make_unique<PanelBoard>(panelServices->Services(), boardSources, panelServices->Disc());
+
     Bind(wxEVT_TIMER, &MainFrame::OnTimer, this, kTimerId);
     if (!refreshTimer.Start(500))
         ExitRequester::Current().RequestExit(Msg::TimerFailed);
@@ -63,6 +63,7 @@ MainFrame::MainFrame(const wxString& title)
 
 MainFrame::~MainFrame() {
     refreshTimer.Stop();
+    board.reset();
 }
 
 void MainFrame::OnSize(wxSizeEvent&) {
@@ -77,10 +78,13 @@ void MainFrame::OnSize(wxSizeEvent&) {
 }
 
 void MainFrame::OnTimer(wxTimerEvent&) {
+    if (inTick)
+        return;
+    inTick = true;
     if (pageLoaded.exchange(false))
         OnManifestReady();
-    // The game panels' steps of the tick (a fresh manifest, finished downloads,
-    // the panels' work, queued downloads, the game disc) come with the panels.
+    board->Tick();
+    inTick = false;
 }
 
 void MainFrame::OnManifestReady() {
@@ -103,8 +107,9 @@ void MainFrame::OnManifestReady() {
     std::vector<ManifestEntry> entries;
     if (config && manifest)
         entries = ConfigDocument::LoadConfiguration(*config, *manifest);
-    UiScript::ClearGamePanels(clientHandler->GetBindingHandler());
-    ApplyManifest(entries);
+    // Built anew, unless something runs that a rebuild would lose: then the
+    // page gets the panels as they stand.
+    board->Load(entries);
 
     if (!threadsStarted && manifest)
         manifest->Start();
@@ -116,29 +121,26 @@ void MainFrame::OnManifestReady() {
         StartGameById(id);
 }
 
-void MainFrame::ApplyManifest(const std::vector<ManifestEntry>&) {
-    // The game panels are built here from the entries, with the self-update
-    // panel first when it is due; they come with the panels.
-}
-
 bool MainFrame::IsAnyGamePatching() {
-    return false;  // no panel can be patching until the panels exist
+    return board->IsAnyGamePatching();
 }
 
 void MainFrame::StartGameById(int32_t id) {
     ActivityLog::Append("start-game-by-id " + std::to_string(id));
+    board->ActivateById(id);
 }
 
 void MainFrame::StartGameByName(const std::string& name) {
     ActivityLog::Append("start-game-by-name " + name);
+    board->ActivateByName(name);
+}
+
+std::vector<PanelSnapshot> MainFrame::GetGamePanels() const {
+    return board->Snapshots();
 }
 
 std::vector<std::string> MainFrame::PendingDownloads() const {
-    std::vector<std::string> names;
-    for (const auto& [name, marker] : pendingCommands)
-        if (marker != kIdle)
-            names.push_back(name);
-    return names;
+    return board->PendingDownloads();
 }
 
 browser::RefPtr<ClientHandler> MainFrame::GetClientHandler() {
@@ -146,16 +148,15 @@ browser::RefPtr<ClientHandler> MainFrame::GetClientHandler() {
 }
 
 void MainFrame::QueueDownload(const std::string& game) {
-    // A game named "none" reads as idle and is never started, as it always was.
-    pendingCommands[game] = game;
+    board->QueueDownload(game);
 }
 
-GameCommandTarget* MainFrame::FindGame(const std::string&) {
-    return nullptr;  // the panels by name come with the panels
+GameCommandTarget* MainFrame::FindGame(const std::string& game) {
+    return board->Find(game);
 }
 
 void MainFrame::OpenInBrowser(const std::string& address) {
-    OpenUrl(address);
+    ::OpenUrl(address);
 }
 
 void MainFrame::QueueTrackEvent(const std::string& category, const std::string& action,
@@ -186,4 +187,26 @@ void MainFrame::ClearAuthToken() {
 void MainFrame::RefreshInterface() {
     if (ManifestManager* manifest = ManifestManager::Instance())
         manifest->MakeRefreshDue();
+}
+
+void MainFrame::ShowWindow() {
+    Show();
+    if (IsIconized())
+        Iconize(false);
+    Raise();
+}
+
+void MainFrame::CloseForUpdate() {
+    // The update installer runs on its own now; the window and the browser go.
+    Hide();
+    browser::Browser::Shutdown();
+    ActivityLog::Append("close-for-update");
+}
+
+void MainFrame::ExitForUpdate() {
+    ActivityLog::Append("exit-update");
+    std::fflush(nullptr);
+    // Worker threads may still run (the game monitor always does): no static
+    // destructor may run under them.
+    _exit(0);
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,16 +12,24 @@
 #include "platform/browser/Browser.h"
 #include "platform/browser/RefPtr.h"
 #include "ui/BridgeOwner.h"
+#include "ui/SystemBoardSources.h"
+#include "ui/UiScript.h"
+#include "ui/panels/PanelBoard.h"
+#include "ui/panels/PanelSnapshot.h"
+#include "ui/panels/SystemPanelHost.h"
 
 class ClientHandler;
 class GameCommandTarget;
+class SystemPanelServices;
 
 // The launcher's one top-level window: fixed size, its whole client area the
 // embedded browser on the start page "brq_interface.html" of the program
-// folder. It owns the browser client, the table of downloads the page asked
-// for, the 500 ms refresh timer and the page-loaded flag the timer consumes;
-// the page's calls reach the program through it (BridgeOwner). GUI thread only.
-class MainFrame : public wxFrame, public BridgeOwner {
+// folder. It owns the browser client, the game panels with the table of
+// downloads the page asked for (PanelBoard), the 500 ms refresh timer and the
+// page-loaded flag the timer consumes; the page's calls reach the program
+// through it (BridgeOwner), and the panels reach the window through it
+// (PanelHost). GUI thread only.
+class MainFrame : public wxFrame, public BridgeOwner, public SystemPanelHost {
 public:
     static constexpr int kTimerId = 2;
     static constexpr int kWidth = 901;
@@ -36,6 +44,8 @@ public:
     bool IsAnyGamePatching();
     void StartGameById(int32_t id);
     void StartGameByName(const std::string& name);
+    // Copies of the panels, taken on the GUI thread, for whoever reads them elsewhere.
+    std::vector<PanelSnapshot> GetGamePanels() const;
     const std::string& StartPageUrl() const { return startPageUrl; }
     browser::RefPtr<browser::Browser> GetBrowser() const { return browser; }
     // The downloads the page asked for and the timer has not started yet.
@@ -56,17 +66,27 @@ public:
     void ClearAuthToken() override;
     void RefreshInterface() override;
 
+    // PanelHost (the rest is SystemPanelHost's)
+    void ShowWindow() override;
+    void CloseForUpdate() override;
+    void ExitForUpdate() override;
+
 private:
     // The tick after every completed load of the start page.
     void OnManifestReady();
-    void ApplyManifest(const std::vector<ManifestEntry>& entries);
 
     browser::RefPtr<ClientHandler> clientHandler;
     browser::RefPtr<browser::Browser> browser;
-    // Game name -> "none" (idle) or the name itself (a download waits for the timer).
-    std::map<std::string, std::string> pendingCommands;
     wxTimer refreshTimer;
     std::atomic<bool> pageLoaded{false};
     bool threadsStarted = false;
+    // A folder dialog or a message box runs a nested event loop, in which the
+    // timer fires again: that tick must not run inside the one that opened it.
+    bool inTick = false;
     std::string startPageUrl;
+
+    UiScript pageCalls;
+    SystemBoardSources boardSources;
+    std::unique_ptr<SystemPanelServices> panelServices;
+    std::unique_ptr<PanelBoard> board;  // before the services it uses go
 };

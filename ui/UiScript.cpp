@@ -157,3 +157,28 @@ void UiScript::setAuthToken(const std::string& token) { SetAuthToken(CurrentHand
 void UiScript::onFileDialogOpen() { OnFileDialogOpen(CurrentHandler()); }
 void UiScript::onFileDialogClose() { OnFileDialogClose(CurrentHandler()); }
 void UiScript::displayDiagnostics(const std::string& report) { DisplayDiagnostics(CurrentHandler(), report); }
+
+void UiScript::clearGamePanels() { ClearGamePanels(CurrentHandler()); }
+
+void UiScript::addGamePanel(const std::string& name, const std::string& banner,
+                            const std::string& homePage, bool flag, int32_t gameId,
+                            bool loginRequired, int32_t timesPlayed, const std::string& iconUrl) {
+    AddGamePanel(CurrentHandler(), name, banner, homePage, flag, gameId, loginRequired, timesPlayed,
+                 iconUrl);
+}
+
+void UiScript::setGamePanelState(int32_t gameId, int32_t state) {
+    SetGamePanelState(CurrentHandler(), gameId, state);
+}
+
+void UiScript::startProgress(int32_t gameId) { StartProgress(CurrentHandler(), gameId); }
+void UiScript::addPauseToProgress(int32_t gameId) { AddPauseToProgress(CurrentHandler(), gameId); }
+void UiScript::addCancelToProgress(int32_t gameId) { AddCancelToProgress(CurrentHandler(), gameId); }
+
+void UiScript::updateProgress(int32_t gameId, const std::string& status, int32_t done,
+                              int32_t total, int32_t speed, const std::string& recordText) {
+    UpdateProgress(CurrentHandler(), gameId, status, done, total, speed, recordText);
+}
+
+void UiScript::clickPanel(int32_t gameId) { ClickPanel(CurrentHandler(), gameId); }
+void UiScript::clickGameButton(int32_t gameId) { ClickGameButton(CurrentHandler(), gameId); }

@@ -4,6 +4,7 @@
 
 #include "core/PageCallSink.h"
 #include "platform/browser/RefPtr.h"
+#include "ui/panels/PanelPageCalls.h"
 
 class UiBindingHandler;
 
@@ -13,8 +14,9 @@ class UiBindingHandler;
 // were made, and whether a call is dropped (no script context, no owner, page
 // not loaded) is decided when it is delivered. Every call is written to the
 // page-call log, delivered or dropped. As the process-wide page-call sink it
-// serves core/ and games/ through the current binding handler.
-class UiScript : public PageCallSink {
+// serves core/ and games/, and as the panels' page calls the game panels, both
+// through the current binding handler.
+class UiScript : public PageCallSink, public PanelPageCalls {
 public:
     using Handler = browser::RefPtr<UiBindingHandler>;
 
@@ -53,7 +55,7 @@ public:
     static void ShowMessage(const Handler& handler, const std::string& text);
     static void DisplayDiagnostics(const Handler& handler, const std::string& report);
 
-    // PageCallSink
+    // PageCallSink (setSavedLogin and setAuthToken serve PanelPageCalls too)
     void showMessage(const std::string& text) override;
     void trackEvent(const std::string& category, const std::string& action,
                     const std::string& label, int value) override;
@@ -65,4 +67,18 @@ public:
     void onFileDialogOpen() override;
     void onFileDialogClose() override;
     void displayDiagnostics(const std::string& report) override;
+
+    // PanelPageCalls
+    void clearGamePanels() override;
+    void addGamePanel(const std::string& name, const std::string& banner,
+                      const std::string& homePage, bool flag, int32_t gameId, bool loginRequired,
+                      int32_t timesPlayed, const std::string& iconUrl) override;
+    void setGamePanelState(int32_t gameId, int32_t state) override;
+    void startProgress(int32_t gameId) override;
+    void addPauseToProgress(int32_t gameId) override;
+    void addCancelToProgress(int32_t gameId) override;
+    void updateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total,
+                        int32_t speed, const std::string& recordText) override;
+    void clickPanel(int32_t gameId) override;
+    void clickGameButton(int32_t gameId) override;
 };

@@ -84,6 +84,14 @@ Application::Application() : timer(this, kTimerId) {
 
 Application::~Application() {
     showWindowEvent.reset();
+    // The transfer and monitor threads run from construction and reach the other
+    // managers: every worker is joined before the first manager goes, the task
+    // queue last, since the others queue into it.
+    gameMonitor->Stop();
+    manifestManager->Stop();
+    transferManager->Stop();
+    taskManager->Stop();
+    instance = nullptr;
     ExitRequester::Install(nullptr);
     PageCallSink::Install(nullptr);
     delete taskManager;
@@ -93,7 +101,6 @@ Application::~Application() {
     delete gameMonitor;
     delete credentialManager;
     curl_global_cleanup();
-    instance = nullptr;
 }
 
 void Application::OnInitCmdLine(wxCmdLineParser& parser) {

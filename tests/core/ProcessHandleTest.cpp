@@ -113,4 +113,14 @@ TEST(ProcessHandle, ChildGetsNoneOfTheLaunchersDescriptorsNorItsIgnoredSignals) 
     EXPECT_EQ(sleeper->TermSignal(), SIGTERM);
 }
 
+// The update installer must outlive the launcher, and no signal for the
+// launcher's terminal or group may reach a game.
+TEST(ProcessHandle, ChildLeadsASessionOfItsOwn) {
+    // Fields 1, 5 and 6 of /proc/<pid>/stat: the pid, its process group, its session.
+    auto child = Shell("set -- $(cat /proc/$$/stat); test \"$5\" = \"$1\" && test \"$6\" = \"$1\"");
+    ASSERT_TRUE(child);
+    child->Wait();
+    EXPECT_EQ(child->ExitCode(), 0);
+}
+
 }  // namespace

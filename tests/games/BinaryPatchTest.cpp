@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "games/BinaryPatch.h"
 #include "games/FileByteSource.h"
+#include "games/FileChecksum.h"
 #include "games/MemoryByteSource.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/games/PatchTestSupport.h"
@@ -134,6 +137,56 @@ TEST(BinaryPatch, OldFileBeyond2GiBIsReadAtItsTrueOffset) {
     StringSink sink;
     ASSERT_EQ(ApplyBsdiff(old, patchSource, 0, patch.size(), sink), BsdiffResult::Ok);
     EXPECT_EQ(sink.bytes, "HIGHTOP!");
+}
+
+TEST(BinaryPatch, NeitherFileIsHeldWhole) {
+    // 384 MiB old and new files, patched in a child whose address space is capped
+    // at 256 MiB: holding either file whole could not work there.
+    TestEnvironment env;
+    const int64_t size = int64_t{384} << 20;
+    const std::string path = env.Path("old");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "START", 5, 0), 5);
+    ASSERT_EQ(::pwrite(fd, "MIDDLE", 6, size / 2 + 3), 6);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+    uint32_t expected = 0;
+    ASSERT_EQ(ComputeFileCrc32(path, expected), 0u);
+    // All diff bytes zero: the new file is the old one, read all the way through.
+    std::string patch;
+    {
+        std::string zeros(static_cast<size_t>(size), '\0');
+        patch = BuildBsdiffRaw(Bzip2(EncodeBsdiffNumber(size) + EncodeBsdiffNumber(0) + EncodeBsdiffNumber(0)),
+                               Bzip2(zeros), Bzip2(""), size);
+    }
+    class CrcSink : public ByteSink {
+    public:
+        bool Write(const void* data, size_t n) override {
+            crc = Crc32Update(crc, data, n);
+            written += n;
+            return true;
+        }
+        uint32_t crc = 0;
+        uint64_t written = 0;
+    };
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct rlimit r = {256u << 20, 256u << 20};
+        setrlimit(RLIMIT_AS, &r);
+        FileByteSource old;
+        MemoryByteSource patchSource(patch);
+        CrcSink sink;
+        if (old.Open(path) != 0)
+            _exit(2);
+        BsdiffResult result = ApplyBsdiff(old, patchSource, 0, patch.size(), sink);
+        _exit(result != BsdiffResult::Ok ? 3 : sink.written != static_cast<uint64_t>(size) ? 4 : sink.crc != expected ? 5 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(BinaryPatch, MalformedPatchesAreRefusedNotFollowed) {

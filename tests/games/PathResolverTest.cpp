@@ -52,3 +52,44 @@ TEST(PathResolver, BaseIsTakenAsItIs) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PathResolver, StaysInsideFollowsLinks) {
+    TestEnvironment env;
+    namespace fs = std::filesystem;
+    env.WriteFile("game/data/file", "1");
+    env.WriteFile("game/readme", "r");
+    env.WriteFile("elsewhere/file", "2");
+    const std::string game = env.Path("game");
+    fs::create_directory_symlink(env.Path("elsewhere"), game + "/out");
+    fs::create_directory_symlink(game + "/data", game + "/in");
+    fs::create_directory_symlink(env.Path("nothing"), game + "/dangling");
+    fs::create_directory_symlink(game, env.Path("game-link"));
+    struct {
+        std::string base, folder;
+        bool inside;
+    } cases[] = {
+        {game, game, true},
+        {game, game + "/", true},
+        {game, game + "/data", true},
+        {game, game + "/data/new/deeper", true},  // created as written, inside
+        {game, game + "/in", true},               // a link that stays inside
+        {game, game + "/in/new", true},
+        {game, game + "/out", false},
+        {game, game + "/out/new/deeper", false},
+        {game, game + "/dangling", false},
+        {game, game + "/dangling/new", false},
+        {game, game + "/readme/x", true},         // below a file: nothing can be made there, nothing leaves
+        {game, env.Path("game2"), false},
+        {game, env.Root(), false},
+        // The install folder may itself be a link.
+        {env.Path("game-link"), env.Path("game-link/data"), true},
+        {env.Path("game-link"), env.Path("game-link/out"), false},
+        {env.Path("missing"), env.Path("missing/x"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StaysInside(c.base, c.folder), c.inside) << c.base << " | " << c.folder;
+}
+
+}  // namespace

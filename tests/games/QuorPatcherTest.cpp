@@ -212,6 +212,19 @@ TEST_F(PatcherTest, Deletes) {
     EXPECT_TRUE(Exists("keep.pak"));
 }
 
+TEST_F(PatcherTest, ADeleteThatFailsIsReported) {
+    // A folder where the entry names a file: it cannot be deleted as one.
+    Install("saves/slot1/data", "progress");
+    Install("old.pak", "x");
+    PatchFileWriter w;
+    w.AddDelete("", "saves");
+    w.AddDelete("", "old.pak");
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_EQ(Read("saves/slot1/data"), "progress");
+    EXPECT_FALSE(Exists("old.pak"));
+}
+
 TEST_F(PatcherTest, WholeFileIsCheckedBeforeTheFirstEntry) {
     Install("a.txt", "old a");
     PatchFileWriter good;
@@ -274,6 +287,52 @@ TEST_F(PatcherTest, NamesFromWindowsMatchWithoutRegardToCase) {
     // New parts are created as written, below the existing folder's own spelling.
     EXPECT_EQ(Read("Data/NewFolder/File.TXT"), "new");
     EXPECT_FALSE(Exists("data"));
+}
+
+TEST_F(PatcherTest, LinksLeadingOutOfTheInstallFolderAreNotFollowed) {
+    // data/ and maps/ lead outside; bin/ is a link inside the install folder.
+    const std::string outside = env.Path("outside");
+    const std::string secretOld = patchtest::SampleData(20000, 17), secretNew = patchtest::ChangedVersion(secretOld, 18);
+    env.WriteFile("outside/kept.txt", "not the game's");
+    env.WriteFile("outside/secret.pak", secretOld);
+    env.WriteFile(".quorpatch-aB3dE9", "someone else's file");
+    Install("real-bin/tool.dll", "old tool");
+    fs::create_directory_symlink(outside, install + "/data");
+    fs::create_directory_symlink(env.Root(), install + "/maps");
+    fs::create_directory_symlink(install + "/real-bin", install + "/bin");
+    PatchFileWriter w;
+    w.AddWrite("\\data", "new.txt", CompressLzmaAlone("planted", false), ZlibCrc("planted"));
+    w.AddWrite("\\data\\sub", "deep.txt", CompressLzmaAlone("planted", false), ZlibCrc("planted"));
+    w.AddDelete("\\data", "kept.txt");
+    w.AddBinaryDiff("\\data", "secret.pak", Diff(secretOld, secretNew), ZlibCrc(secretOld), ZlibCrc(secretNew));
+    w.AddWrite("\\maps", "x.txt", CompressLzmaAlone("planted", false), ZlibCrc("planted"));
+    w.AddWrite("\\bin", "tool.dll", CompressLzmaAlone("new tool", false), ZlibCrc("new tool"));
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError, Msg::PatchingError, Msg::PatchingError, Msg::PatchingError, Msg::PatchingError}));
+    EXPECT_EQ(patchtest::ListFiles(outside).size(), 2u);
+    EXPECT_EQ(TestEnvironment::ReadFile(outside + "/kept.txt"), "not the game's");
+    EXPECT_TRUE(TestEnvironment::ReadFile(outside + "/secret.pak") == secretOld);
+    EXPECT_FALSE(fs::exists(env.Path("x.txt")));
+    EXPECT_TRUE(fs::exists(env.Path(".quorpatch-aB3dE9")));
+    EXPECT_EQ(Read("real-bin/tool.dll"), "new tool");
+}
+
+TEST_F(PatcherTest, AFileLinkIsReplacedNotWrittenThrough) {
+    env.WriteFile("outside/target.dll", "outside");
+    ::chmod(env.Path("outside/target.dll").c_str(), 06711);
+    fs::create_symlink(env.Path("outside/target.dll"), install + "/game.dll");
+    PatchFileWriter w;
+    w.AddWrite("", "game.dll", CompressLzmaAlone("new", false), ZlibCrc("new"));
+    mode_t mask = ::umask(022);
+    EXPECT_TRUE(Apply(w.Bytes()));
+    ::umask(mask);
+    EXPECT_FALSE(fs::is_symlink(install + "/game.dll"));
+    EXPECT_EQ(Read("game.dll"), "new");
+    EXPECT_EQ(TestEnvironment::ReadFile(env.Path("outside/target.dll")), "outside");
+    // The mode is not taken from what the link pointed at.
+    struct stat st {};
+    ASSERT_EQ(::stat((install + "/game.dll").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 TEST_F(PatcherTest, LeftoversOfAnEarlierRunAreRemoved) {

@@ -39,8 +39,9 @@ TEST_F(ProtectedStoreTest, RoundTrips) {
         std::string blob = Protected(plain);
         EXPECT_EQ(store.Unprotect(blob), plain);
         // Short texts may turn up in random ciphertext by chance; longer ones never.
-        if (plain.size() >= 8)
+        if (plain.size() >= 8) {
             EXPECT_EQ(blob.find(plain), std::string::npos);
+        }
     }
     // A fresh nonce each time: equal texts do not give equal blobs.
     EXPECT_NE(Protected("same"), Protected("same"));

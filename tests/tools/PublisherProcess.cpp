@@ -1,3 +1,5 @@
+#include <thread>
+#include <chrono>
 #include "tests/tools/PublisherProcess.h"
 
 #include <csignal>
@@ -56,17 +58,22 @@ PublisherProcess::~PublisherProcess() {
     }
 }
 
-int PublisherProcess::Stop(int timeoutMs) {
+int PublisherProcess::Stop() {
     if (pid <= 0)
         return exitStatus;
     kill(pid, SIGTERM);
     int status = 0;
-    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs);
-    if (!ended) {
+    // Bounded: a publisher that does not end on SIGTERM is killed and the stop fails.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    pid_t ended = 0;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (ended == 0) {
         kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        waitpid(pid, &status, 0);
         pid = -1;
-        return exitStatus = kStopTimedOut;
+        exitStatus = -1;
+        return exitStatus;
     }
     pid = -1;
     exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

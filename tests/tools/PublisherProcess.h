@@ -32,11 +32,8 @@ public:
     Reply Get(const std::string& target, const std::string& range = "") const;
     Reply Post(const std::string& target) const;
 
-    // SIGTERM, then its exit status (128 + signal when killed). One that has not
-    // ended within the time is killed with SIGKILL and gives kStopTimedOut.
-    static constexpr int kStopTimedOut = -2;
-    int Stop(int timeoutMs = 30000);
-    // Its output.
+    // SIGTERM, then its exit status (128 + signal when killed); its output.
+    int Stop();
     std::string Output() const;
 
 private:

@@ -168,6 +168,7 @@ int main(int argc, char** argv) {
         std::thread stopper([&] {
             int signal = 0;
             sigwait(&stopSignals, &signal);
+            // Holds also for a signal sent as soon as the port is printed, before Run.
             server.Stop();
         });
         server.Run();

@@ -4,8 +4,8 @@
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/PanelPageCalls.h"
 
-void PollPanels(const std::vector<GamePanel*>& panels, const TransferResults& results,
-                DiscFinder& disc) {
+std::vector<std::string> PollPanels(const std::vector<GamePanel*>& panels,
+                                    const TransferResults& results) {
     std::vector<std::string> volumeNames;
     for (GamePanel* panel : panels) {
         panel->PollWork(results.completed);
@@ -17,6 +17,11 @@ void PollPanels(const std::vector<GamePanel*>& panels, const TransferResults& re
         if (panel->CheckExternalInstall())
             panel->RefreshState();
     }
+    return volumeNames;
+}
+
+void RefreshForDisc(const std::vector<GamePanel*>& panels,
+                    const std::vector<std::string>& volumeNames, DiscFinder& disc) {
     if (disc.FindDisc(volumeNames).empty())
         return;
     for (GamePanel* panel : panels)

@@ -260,7 +260,7 @@ TEST_F(GamePanelWorkTest, PatchDownloadCancelledHandsBackTheGamesAddress) {
     EXPECT_FALSE(panel->Progress().DownloadingPatch());
     // The timer's refresh after the cancel shows the patch again.
     std::vector<GamePanel*> panels{panel.get()};
-    PollPanels(panels, {{}, {kPatch1}, {}}, rig.disc);
+    PollPanels(panels, {{}, {kPatch1}, {}});
     EXPECT_EQ(panel->GetState(), 10);
 }
 
@@ -272,7 +272,7 @@ TEST_F(GamePanelWorkTest, FailedPatchDownloadIsNeverTakenForTheGamesInstaller) {
     rig.transfers.Fail(kPatch1);
     rig.Uninstall(entry);
     std::vector<GamePanel*> panels{panel.get()};
-    PollPanels(panels, {{}, {kPatch1}, {kPatch1}}, rig.disc);
+    PollPanels(panels, {{}, {kPatch1}, {kPatch1}});
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
     EXPECT_EQ(panel->GetState(), 2);  // the game's own download: none yet
     rig.Forget();

@@ -76,7 +76,7 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
     rig.Install(downloading);
     rig.Install(installing);
     rig.Install(idle);
-    PollPanels(panels, {{}, {"http://127.0.0.1/x.exe"}, {"http://127.0.0.1/x.exe"}}, rig.disc);
+    PollPanels(panels, {{}, {"http://127.0.0.1/x.exe"}, {"http://127.0.0.1/x.exe"}});
     EXPECT_EQ(d.GetState(), 3);
     EXPECT_EQ(i.GetState(), 7);
     EXPECT_EQ(p.GetState(), 9);
@@ -86,7 +86,7 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
 
     // The download ends: its outside install is noticed now (the latch waited).
     rig.transfers.Complete(downloading.url);
-    PollPanels(panels, {}, rig.disc);
+    PollPanels(panels, {});
     EXPECT_EQ(d.GetState(), 8);
 }
 
@@ -100,13 +100,13 @@ TEST_F(GamePanelsTest, PatchDownloadIsNotMovedWhileItsTransferIsHeld) {
     ASSERT_EQ(panel.GetState(), 4);
     // Another download failed: the refresh it asks for passes this panel by.
     rig.patches.next[entry.patchcatalog].clear();
-    PollPanels(panels, {{}, {}, {"http://127.0.0.1/x.exe"}}, rig.disc);
+    PollPanels(panels, {{}, {}, {"http://127.0.0.1/x.exe"}});
     EXPECT_EQ(panel.GetState(), 4);
     EXPECT_EQ(panel.GetPackageUrl(), patch);
     // Once the manager lets go of it the refresh applies.
     rig.transfers.held.erase(patch);
     rig.transfers.status[patch] = DownloadStatus::None;
-    PollPanels(panels, {{}, {patch}, {}}, rig.disc);
+    PollPanels(panels, {{}, {patch}, {}});
     EXPECT_EQ(panel.GetState(), 8);
 }
 
@@ -115,7 +115,7 @@ TEST_F(GamePanelsTest, FailedGameDownloadShowsFourteen) {
     GamePanel& panel = Add(entry);
     panel.OnDownload();
     rig.transfers.Fail(entry.url);
-    PollPanels(panels, {{}, {entry.url}, {entry.url}}, rig.disc);
+    PollPanels(panels, {{}, {entry.url}, {entry.url}});
     EXPECT_EQ(panel.GetState(), 14);
     // Retried from the page.
     panel.OnDownload();
@@ -127,8 +127,8 @@ TEST_F(GamePanelsTest, NoChangeNoRefresh) {
     rig.Install(entry);
     GamePanel& panel = Add(entry);
     int fetches = rig.patches.fetches;
-    PollPanels(panels, {}, rig.disc);
-    PollPanels(panels, {{"http://127.0.0.1/done.exe"}, {}, {}}, rig.disc);
+    PollPanels(panels, {});
+    PollPanels(panels, {{"http://127.0.0.1/done.exe"}, {}, {}});
     EXPECT_EQ(rig.patches.fetches, fetches);
     EXPECT_EQ(panel.GetState(), 8);
 }
@@ -144,12 +144,14 @@ TEST_F(GamePanelsTest, DiscInADriveRefreshesPanelsInTwo) {
     rig.transfers.status[other.url] = DownloadStatus::Failed;
     GamePanel& c = Add(other);
     ASSERT_EQ(c.GetState(), 14);
-    PollPanels(panels, {}, rig.disc);
+    std::vector<std::string> volumes = PollPanels(panels, {});
+    EXPECT_EQ(volumes, std::vector<std::string>{"DISC"});
+    RefreshForDisc(panels, volumes, rig.disc);
     EXPECT_EQ(a.GetState(), 2);
 
     rig.disc.disc = "/media/cdrom/";
     rig.disc.install = "/media/cdrom/setup.exe";
-    PollPanels(panels, {}, rig.disc);
+    RefreshForDisc(panels, PollPanels(panels, {}), rig.disc);
     EXPECT_EQ(a.GetState(), 6);
     EXPECT_EQ(b.GetState(), 2);
     EXPECT_EQ(c.GetState(), 14);
@@ -244,7 +246,7 @@ TEST_F(GamePanelsTest, BusyAndPatchingQuestions) {
     EXPECT_TRUE(AnyPanelBusy(panels));
     EXPECT_FALSE(AnyPanelPatching(panels));
     rig.programs.EndAll();
-    PollPanels(panels, {}, rig.disc);
+    PollPanels(panels, {});
     EXPECT_FALSE(AnyPanelBusy(panels));
 
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p.quorpatch";

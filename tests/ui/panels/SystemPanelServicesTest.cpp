@@ -65,7 +65,7 @@ protected:
     void Tick(std::vector<GamePanel*> panels) {
         manager->Update();
         TransferResults results{manager->TakeCompleted(), manager->TakeCancelled(), manager->TakeFailed()};
-        PollPanels(panels, results, services.Disc());
+        RefreshForDisc(panels, PollPanels(panels, results), services.Disc());
     }
 
     TestEnvironment env;

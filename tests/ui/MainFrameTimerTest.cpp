@@ -1,0 +1,109 @@
+// The main frame's timer with the real managers in this process: the first
+// load builds the panels, and a tick that opens a modal folder dialog (a nested
+// event loop in which the timer may fire again) is never entered a second time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/ConfigManager.h"
+#include "games/FolderDialog.h"
+#include "games/ManifestManager.h"
+#include "games/TransferManager.h"
+#include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/TestHttpServer.h"
+#include "tests/ui/GuiSession.h"
+#include "ui/MainFrame.h"
+
+namespace {
+
+// A dialog that stays open for a while, running the event loop as a modal
+// dialog does, and notes how deeply dialogs were nested.
+struct LingeringDialog final : FolderDialog {
+    std::function<void()> whileOpen;
+    int shown = 0;
+    int depth = 0;
+    int deepest = 0;
+    Result Show(const std::string&) override {
+        ++shown;
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (whileOpen)
+            whileOpen();
+        GuiSession::RunFor(1600);  // three ticks or more
+        --depth;
+        return {Outcome::Cancelled, {}};
+    }
+};
+
+class MainFrameTimer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GuiSession::UseSystemMimeTypes();
+        GuiSession::Ensure();
+        server.Serve("/alpha.exe", std::string(4096, 'a'));
+        server.Serve("/beta.exe", std::string(4096, 'b'));
+        std::string folder = env.Path("program/");
+        env.WriteFile("program/config.xml", "<config><homeUrl>http://127.0.0.1/</homeUrl></config>");
+        env.WriteFile("program/manifest-test.xml",
+                      "<manifest><download name=\"Alpha\" id=\"1\" url=\"" + server.BaseUrl() +
+                          "/alpha.exe\"/><download name=\"Beta\" id=\"2\" url=\"" + server.BaseUrl() +
+                          "/beta.exe\"/></manifest>");
+        config = std::make_unique<ConfigManager>();
+        ManifestManager::Services services;
+        services.configuration = config.get();
+        services.programFolder = folder;
+        manifest = std::make_unique<ManifestManager>(services);
+        TransferSettings settings;
+        settings.startManagerThread = false;
+        // No room in the default folder: every start asks for another one.
+        settings.freeSpace = [](const std::string&) -> std::optional<DiskFreeBytes> {
+            return DiskFreeBytes{0, 1 << 30, 0};
+        };
+        settings.folderDialog = &dialog;
+        transfers = std::make_unique<TransferManager>(settings);
+    }
+
+    void TearDown() override {
+        if (frame)
+            frame->Destroy();
+        GuiSession::RunFor(50);
+        manifest.reset();
+        transfers.reset();
+        config.reset();
+    }
+
+    TestEnvironment env;
+    TestHttpServer server;
+    LingeringDialog dialog;
+    std::unique_ptr<ConfigManager> config;
+    std::unique_ptr<ManifestManager> manifest;
+    std::unique_ptr<TransferManager> transfers;
+    MainFrame* frame = nullptr;
+};
+
+TEST_F(MainFrameTimer, ATickInsideAFolderDialogOfTheTimerDoesNotRun) {
+    frame = new MainFrame("Brindlemoor Quor!");
+    frame->SetPageLoaded();
+    ASSERT_TRUE(GuiSession::RunUntil([&] { return frame->GetGamePanels().size() == 2; }));
+
+    // The page asks for a second download while the first one's dialog is open,
+    // and the timer fires in the dialog's loop. (GLib holds a timer back while
+    // its own callback runs; other toolkits' loops do not, so the tick says so.)
+    dialog.whileOpen = [&] {
+        if (dialog.shown != 1)
+            return;
+        frame->QueueDownload("Beta");
+        wxTimer timer;
+        wxTimerEvent tick(timer);
+        frame->OnTimer(tick);
+    };
+    frame->QueueDownload("Alpha");
+    ASSERT_TRUE(GuiSession::RunUntil([&] { return dialog.shown == 2 && dialog.depth == 0; }, 30000))
+        << dialog.shown;
+    EXPECT_EQ(dialog.deepest, 1) << "the second dialog opened inside the first";
+    EXPECT_TRUE(frame->PendingDownloads().empty());
+    for (const PanelSnapshot& panel : frame->GetGamePanels())
+        EXPECT_EQ(panel.state, 2) << panel.gameName;  // both cancelled: not started
+}
+
+}  // namespace
