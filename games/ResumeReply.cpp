@@ -40,25 +40,37 @@ bool OnlyBlanksFrom(const std::string& v, size_t i) {
     return true;
 }
 
+// "bytes S-E/T" (T may be "*", given as -1); false when the text is not of that form.
+bool ParseContentRange(const std::string& value, int64_t& first, int64_t& last, int64_t& total) {
+    size_t i = AfterUnit(value);
+    if (i == std::string::npos)
+        return false;
+    first = Digits(value, i);
+    if (first < 0 || i >= value.size() || value[i] != '-')
+        return false;
+    ++i;
+    last = Digits(value, i);
+    if (last < first || i >= value.size() || value[i] != '/')
+        return false;
+    ++i;
+    total = -1;
+    if (i < value.size() && value[i] == '*')
+        ++i;
+    else if (total = Digits(value, i); total <= last)
+        return false;
+    return OnlyBlanksFrom(value, i);
+}
+
 }  // namespace
 
 int64_t ContentRangeStart(const std::string& value) {
-    size_t i = AfterUnit(value);
-    if (i == std::string::npos)
-        return -1;
-    int64_t first = Digits(value, i);
-    if (first < 0 || i >= value.size() || value[i] != '-')
-        return -1;
-    ++i;
-    int64_t last = Digits(value, i);
-    if (last < first || i >= value.size() || value[i] != '/')
-        return -1;
-    ++i;
-    if (i < value.size() && value[i] == '*')
-        ++i;
-    else if (int64_t total = Digits(value, i); total <= last)
-        return -1;
-    return OnlyBlanksFrom(value, i) ? first : -1;
+    int64_t first, last, total;
+    return ParseContentRange(value, first, last, total) ? first : -1;
+}
+
+bool ContentRangeReachesTheEnd(const std::string& value) {
+    int64_t first, last, total;
+    return ParseContentRange(value, first, last, total) && (total < 0 || last + 1 == total);
 }
 
 int64_t UnsatisfiedRangeLength(const std::string& value) {
@@ -85,7 +97,8 @@ ReplyVerdict JudgeReply(const ReplyFacts& reply, int64_t offset, const std::stri
     case 200:
         return ReplyVerdict::WriteFromStart;
     case 206: {
-        if (ContentRangeStart(reply.contentRange) != offset)
+        // A part that starts elsewhere, or stops short of the end, does not finish the file.
+        if (ContentRangeStart(reply.contentRange) != offset || !ContentRangeReachesTheEnd(reply.contentRange))
             return ReplyVerdict::Restart;
         // A server that ignores If-Range still gives itself away by a new validator.
         bool sameKind = storedMark.size() > 2 && reply.validator.size() > 2 &&

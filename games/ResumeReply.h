@@ -5,7 +5,8 @@
 // How a download treats the reply to its request for one file. A fresh request
 // (offset 0) takes only 200. A resume (a Range from the offset, with If-Range
 // when a validator is known) takes a 206 whose Content-Range starts at the
-// offset, and a 416 whose "bytes */N" is the offset (the file was complete).
+// offset and runs to the end of the file, and a 416 whose "bytes */N" is the
+// offset (the file was complete).
 enum class ReplyVerdict {
     Write,            // append the body at the offset
     WriteFromStart,   // a whole file answered a resume: truncate, then write it
@@ -28,5 +29,7 @@ std::string ValidatorOf(const std::string& etag, const std::string& lastModified
 
 // The start of "bytes S-E/T"; -1 when the text is not of that form.
 int64_t ContentRangeStart(const std::string& value);
+// "bytes S-E/T" whose part ends with the last byte (E + 1 = T, or T is "*").
+bool ContentRangeReachesTheEnd(const std::string& value);
 // N of "bytes */N"; -1 when the text is not of that form.
 int64_t UnsatisfiedRangeLength(const std::string& value);

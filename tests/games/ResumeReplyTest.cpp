@@ -13,6 +13,11 @@ TEST(ResumeReply, RangeHeaders) {
     EXPECT_EQ(ContentRangeStart("bytes */20"), -1);
     EXPECT_EQ(ContentRangeStart(""), -1);
     EXPECT_EQ(ContentRangeStart("items 1-2/3"), -1);
+    EXPECT_TRUE(ContentRangeReachesTheEnd("bytes 1000-1999/2000"));
+    EXPECT_TRUE(ContentRangeReachesTheEnd("bytes 5-9/*"));
+    EXPECT_FALSE(ContentRangeReachesTheEnd("bytes 1000-1498/2000"));
+    EXPECT_FALSE(ContentRangeReachesTheEnd("bytes 10-5/20"));
+    EXPECT_FALSE(ContentRangeReachesTheEnd(""));
     EXPECT_EQ(UnsatisfiedRangeLength("bytes */2000"), 2000);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes */"), -1);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes 0-1/2"), -1);
@@ -41,6 +46,8 @@ TEST(ResumeReply, Verdicts) {
         {"resume 206 at the offset", {206, "bytes 1000-1999/2000", ""}, 1000, "", ReplyVerdict::Write},
         {"resume 206 elsewhere", {206, "bytes 999-1999/2000", ""}, 1000, "", ReplyVerdict::Restart},
         {"resume 206 without range", {206, "", ""}, 1000, "", ReplyVerdict::Restart},
+        {"resume 206 short of the end", {206, "bytes 1000-1499/2000", ""}, 1000, "", ReplyVerdict::Restart},
+        {"resume 206 of unknown length", {206, "bytes 1000-1999/*", ""}, 1000, "", ReplyVerdict::Write},
         {"resume ignored", {200, "", ""}, 1000, "", ReplyVerdict::WriteFromStart},
         {"resume 416 complete", {416, "bytes */1000", ""}, 1000, "", ReplyVerdict::AlreadyComplete},
         {"resume 416 other size", {416, "bytes */1500", ""}, 1000, "", ReplyVerdict::Restart},
