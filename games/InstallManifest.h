@@ -14,7 +14,7 @@ struct InstallManifestLine {
 };
 
 // Lines are separated by LF (a CR before it is allowed); a final LF adds no
-// empty line. Every piece counts, an empty one too, so the number of lines is
+// empty line. Every line counts, an empty one too, so the number of lines is
 // known before the first file is checked.
 std::vector<InstallManifestLine> ParseInstallManifest(const std::string& text);
 
