@@ -15,8 +15,8 @@
 #include "games/MemoryByteSource.h"
 #include "games/PatchCatalog.h"
 #include "games/PatchFile.h"
-#include "games/WineRegistry.h"
-#include "games/XmlReading.h"
+#include "core/WineRegistry.h"
+#include "core/XmlReading.h"
 
 namespace fuzztargets {
 

@@ -6,7 +6,7 @@
 #include "core/ExitRequester.h"
 #include "core/Messages.h"
 #include "games/ManifestManager.h"
-#include "games/XmlReading.h"
+#include "core/XmlReading.h"
 #include "platform/AtomicFile.h"
 
 namespace ConfigDocument {

@@ -5,7 +5,7 @@
 #include "core/RegistryReference.h"
 #include "core/StringUtils.h"
 #include "games/DesktopEntry.h"
-#include "games/WineRegistry.h"
+#include "core/WineRegistry.h"
 #include "platform/AtomicFile.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"

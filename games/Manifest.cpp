@@ -12,7 +12,7 @@
 #include "core/TaskManager.h"
 #include "games/GameMonitor.h"
 #include "games/ManifestManager.h"
-#include "games/XmlReading.h"
+#include "core/XmlReading.h"
 
 using xmlread::Attribute;
 using xmlread::AttributeText;

@@ -10,7 +10,7 @@
 #include "core/RegistryReference.h"
 #include "games/FileChecksum.h"
 #include "games/PathResolver.h"
-#include "games/XmlReading.h"
+#include "core/XmlReading.h"
 #include "platform/HexDigit.h"
 
 uint32_t ParseCatalogChecksum(const std::string& text) {

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "games/XmlReading.h"
+#include "core/XmlReading.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "games/XmlReading.h"
+#include "core/XmlReading.h"
 
 #include <algorithm>
 #include <atomic>

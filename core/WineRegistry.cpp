@@ -1,4 +1,4 @@
-#include "games/WineRegistry.h"
+#include "core/WineRegistry.h"
 
 #include <cctype>
 #include <cstdlib>
