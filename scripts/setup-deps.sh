@@ -10,10 +10,13 @@ PACKAGES=(
   libwxgtk3.2-dev libwxgtk-webview3.2-dev libwebkit2gtk-4.0-dev
   libcurl4-openssl-dev libtinyxml-dev libbz2-dev liblzma-dev
   libcrypto++-dev libdeflate-dev libpng-dev zlib1g-dev libcpp-httplib-dev
+  libayatana-appindicator3-dev
   # run and test
   libgl1-mesa-dri xvfb xauth trayer xdotool imagemagick xdg-utils
   bsdiff xz-utils lzma libjs-jquery locales procps
   chromium
+  # the notification-area icon's tests: a session bus and a panel's watcher on it
+  dbus-daemon dbus-bin libglib2.0-bin python3-dbus python3-gi gir1.2-glib-2.0
   # fuzzing
   clang libclang-rt-14-dev
   # benchmarks

@@ -32,6 +32,7 @@
 #include "ui/MainFrame.h"
 #include "ui/NativeMessageBox.h"
 #include "ui/ProgramResources.h"
+#include "ui/StatusNotifierIcon.h"
 #include "ui/SystemTrayIcon.h"
 #include "ui/UiScript.h"
 
@@ -53,6 +54,15 @@ wxBitmap LoadSplashBitmap() {
     }
     ShowLastError(ENOENT);
     return wxBitmap();
+}
+
+std::vector<StatusNotifierIcon::Entry> BusIconEntries(wxMenu& menu) {
+    std::vector<StatusNotifierIcon::Entry> entries;
+    for (wxMenuItem* item : menu.GetMenuItems())
+        entries.push_back(item->IsSeparator() ? StatusNotifierIcon::Entry{-1, ""}
+                                              : StatusNotifierIcon::Entry{item->GetId(),
+                                                                          item->GetItemLabelText().utf8_string()});
+    return entries;
 }
 
 }  // namespace
@@ -159,6 +169,11 @@ bool Application::OnInit() {
     trayIcon->Bind(wxEVT_TEXT_COPY, &Application::OnTrayRestore, this);
     trayIcon->Bind(wxEVT_TEXT_CUT, &Application::OnTrayExit, this);
     trayIcon->Bind(wxEVT_TEXT_PASTE, &Application::OnTrayDiagnostics, this);
+    busIcon = new StatusNotifierIcon(BusIconEntries(trayIcon->Menu()), SystemTrayIcon::kOpenId, [this](int id) {
+        // The panel's choice takes the tray menu's own road: same telemetry, same commands.
+        wxCommandEvent event(wxEVT_MENU, id);
+        trayIcon->OnMenuClick(event);
+    });
 
     if (!autoStartGameName.empty())
         mainFrame->StartGameByName(autoStartGameName);
@@ -207,6 +222,15 @@ void Application::OnTimer(wxTimerEvent&) {
 
 void Application::HideToTray() {
     TaskManager::Queue(std::make_unique<EventTask>("SystemTrayIcon", "OnMinimize", ""));
+    // Asked at every hide, so a panel started after the program is used.
+    if (StatusNotifierIcon::WatcherPresent()) {
+        mainFrame->Hide();
+        if (trayIcon->IsIconInstalled())
+            trayIcon->RemoveIcon();
+        busIcon->Show(GetProgramDirectory() + "resources", "IDI_ICON1", TrayTooltip());
+        ActivityLog::Append("hide");
+        return;
+    }
     if (!wxTaskBarIcon::IsAvailable()) {
         // No notification area to come back from: the window is minimised instead.
         mainFrame->Show();
@@ -215,6 +239,8 @@ void Application::HideToTray() {
         return;
     }
     mainFrame->Hide();
+    if (busIcon->IsShown())
+        busIcon->Remove();
     if (!trayIcon->IsIconInstalled())
         trayIcon->SetIcon(wxBitmapBundle(LoadResourceBitmap("IDI_ICON1")), wxString::FromUTF8(TrayTooltip()));
     ActivityLog::Append("hide");
@@ -226,6 +252,8 @@ void Application::RestoreMainWindow() {
         mainFrame->Iconize(false);
     if (trayIcon->IsIconInstalled())
         trayIcon->RemoveIcon();
+    if (busIcon->IsShown())
+        busIcon->Remove();
     mainFrame->Restore();
     mainFrame->Raise();
     configManager->startHidden = false;
@@ -248,6 +276,8 @@ void Application::Shutdown() {
     transferManager->StopAll();
     if (trayIcon->IsIconInstalled())
         trayIcon->RemoveIcon();
+    if (busIcon->IsShown())
+        busIcon->Remove();
     mainFrame->Unbind(wxEVT_CLOSE_WINDOW, &Application::OnMainFrameClose, this);
     StopThreads();
     EndProcess("exit");

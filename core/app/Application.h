@@ -16,6 +16,7 @@ class GameMonitor;
 class GuiExitRequester;
 class MainFrame;
 class ManifestManager;
+class StatusNotifierIcon;
 class SystemTrayIcon;
 class TaskManager;
 class TransferManager;
@@ -61,6 +62,8 @@ private:
 
     MainFrame* mainFrame = nullptr;
     SystemTrayIcon* trayIcon = nullptr;
+    // The same icon and menu on the session bus, for panels without an XEmbed tray.
+    StatusNotifierIcon* busIcon = nullptr;
     wxTimer timer;
     std::unique_ptr<platform::FlagEvent> showWindowEvent;
     std::string autoStartGameName;
