@@ -1,5 +1,7 @@
 #include "ui/StatusNotifierIcon.h"
 
+#include <cstring>
+
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
@@ -7,14 +9,24 @@
 namespace {
 
 constexpr char kWatcherName[] = "org.kde.StatusNotifierWatcher";
+constexpr char kItemInterface[] = "org.kde.StatusNotifierItem";
+constexpr char kItemId[] = "quor";
+// Where the library exports the item made with kItemId.
+constexpr char kItemPath[] = "/org/ayatana/NotificationItem/quor";
 
 }  // namespace
 
 struct StatusNotifierIcon::Native {
     AppIndicator* indicator = nullptr;
     GtkWidget* menu = nullptr;
+    GDBusConnection* bus = nullptr;
+    guint filter = 0;
 
     ~Native() {
+        if (filter)
+            g_dbus_connection_remove_filter(bus, filter);
+        if (bus)
+            g_object_unref(bus);
         if (indicator) {
             app_indicator_set_status(indicator, APP_INDICATOR_STATUS_PASSIVE);
             g_object_unref(indicator);
@@ -22,11 +34,39 @@ struct StatusNotifierIcon::Native {
         if (menu)
             g_object_unref(menu);
     }
+
+    // The library answers no "Activate" and passes a secondary activation only to a
+    // menu entry, so both are taken off the bus here, before it sees them. Runs on
+    // the bus's own thread: the activation itself is handed to the GUI thread.
+    static GDBusMessage* Filter(GDBusConnection* connection, GDBusMessage* message, gboolean incoming,
+                                gpointer self) {
+        if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL ||
+            g_strcmp0(g_dbus_message_get_path(message), kItemPath) != 0 ||
+            g_strcmp0(g_dbus_message_get_interface(message), kItemInterface) != 0)
+            return message;
+        const char* member = g_dbus_message_get_member(message);
+        if (g_strcmp0(member, "Activate") != 0 && g_strcmp0(member, "SecondaryActivate") != 0 &&
+            g_strcmp0(member, "XAyatanaSecondaryActivate") != 0)
+            return message;
+        g_idle_add(
+            +[](gpointer icon) {
+                auto* owner = static_cast<StatusNotifierIcon*>(icon);
+                if (owner->onActivate)
+                    owner->onActivate();
+                return G_SOURCE_REMOVE;
+            },
+            self);
+        GDBusMessage* reply = g_dbus_message_new_method_reply(message);
+        g_dbus_connection_send_message(connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, nullptr);
+        g_object_unref(reply);
+        g_object_unref(message);
+        return nullptr;
+    }
 };
 
-StatusNotifierIcon::StatusNotifierIcon(std::vector<Entry> entries, int activateId,
-                                       std::function<void(int id)> onChoice)
-    : entries(std::move(entries)), activateId(activateId), onChoice(std::move(onChoice)) {}
+StatusNotifierIcon::StatusNotifierIcon(std::vector<Entry> entries, std::function<void(int id)> onChoice,
+                                       std::function<void()> onActivate)
+    : entries(std::move(entries)), onChoice(std::move(onChoice)), onActivate(std::move(onActivate)) {}
 
 StatusNotifierIcon::~StatusNotifierIcon() = default;
 
@@ -59,7 +99,6 @@ void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::strin
         native = std::make_unique<Native>();
         native->menu = gtk_menu_new();
         g_object_ref_sink(native->menu);
-        GtkWidget* activateTarget = nullptr;
         for (const Entry& entry : entries) {
             GtkWidget* item = entry.id < 0 ? gtk_separator_menu_item_new()
                                            : gtk_menu_item_new_with_label(entry.label.c_str());
@@ -72,18 +111,18 @@ void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::strin
                                          icon->onChoice(id);
                                  }),
                                  this);
-                if (entry.id == activateId)
-                    activateTarget = item;
             }
             gtk_menu_shell_append(GTK_MENU_SHELL(native->menu), item);
             gtk_widget_show(item);
         }
-        native->indicator = app_indicator_new_with_path("quor", iconName.c_str(),
+        // The library exports the item on the shared session connection.
+        native->bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        if (native->bus)
+            native->filter = g_dbus_connection_add_filter(native->bus, &Native::Filter, this, nullptr);
+        native->indicator = app_indicator_new_with_path(kItemId, iconName.c_str(),
                                                         APP_INDICATOR_CATEGORY_APPLICATION_STATUS,
                                                         iconThemePath.c_str());
         app_indicator_set_menu(native->indicator, GTK_MENU(native->menu));
-        if (activateTarget)
-            app_indicator_set_secondary_activate_target(native->indicator, activateTarget);
     }
     app_indicator_set_icon_theme_path(native->indicator, iconThemePath.c_str());
     app_indicator_set_icon_full(native->indicator, iconName.c_str(), title.c_str());

@@ -7,9 +7,10 @@
 // The notification-area icon as a StatusNotifierItem on the session bus, the way
 // current panels host icons (the XEmbed tray is gone from most of them). The
 // panel draws the menu itself from what the item exports; a chosen entry comes
-// back as its id. The protocol has no click of its own here: the panel's
-// "secondary activate" (a middle or plain click on many panels) counts as the
-// entry given as activateId.
+// back as its id. A click on the icon itself reaches the item as an activation
+// ("Activate", or "SecondaryActivate" on panels that open the menu on a plain
+// click) and comes back as onActivate. Both run on the GUI thread. The object
+// lives as long as the program: the bus keeps pointers to it.
 class StatusNotifierIcon {
 public:
     struct Entry {
@@ -17,7 +18,8 @@ public:
         std::string label;
     };
 
-    StatusNotifierIcon(std::vector<Entry> entries, int activateId, std::function<void(int id)> onChoice);
+    StatusNotifierIcon(std::vector<Entry> entries, std::function<void(int id)> onChoice,
+                       std::function<void()> onActivate);
     ~StatusNotifierIcon();
     StatusNotifierIcon(const StatusNotifierIcon&) = delete;
     StatusNotifierIcon& operator=(const StatusNotifierIcon&) = delete;
@@ -34,7 +36,7 @@ private:
     struct Native;
     std::unique_ptr<Native> native;
     std::vector<Entry> entries;
-    int activateId;
     std::function<void(int)> onChoice;
+    std::function<void()> onActivate;
     bool shown = false;
 };

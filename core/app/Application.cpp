@@ -169,11 +169,18 @@ bool Application::OnInit() {
     trayIcon->Bind(wxEVT_TEXT_COPY, &Application::OnTrayRestore, this);
     trayIcon->Bind(wxEVT_TEXT_CUT, &Application::OnTrayExit, this);
     trayIcon->Bind(wxEVT_TEXT_PASTE, &Application::OnTrayDiagnostics, this);
-    busIcon = new StatusNotifierIcon(BusIconEntries(trayIcon->Menu()), SystemTrayIcon::kOpenId, [this](int id) {
-        // The panel's choice takes the tray menu's own road: same telemetry, same commands.
-        wxCommandEvent event(wxEVT_MENU, id);
-        trayIcon->OnMenuClick(event);
-    });
+    // The panel's choice and click take the tray icon's own handlers: the same
+    // telemetry, the same commands to the application.
+    busIcon = new StatusNotifierIcon(
+        BusIconEntries(trayIcon->Menu()),
+        [this](int id) {
+            wxCommandEvent event(wxEVT_MENU, id);
+            trayIcon->OnMenuClick(event);
+        },
+        [this] {
+            wxTaskBarIconEvent event(wxEVT_TASKBAR_LEFT_DOWN, trayIcon);
+            trayIcon->OnMaximize(event);
+        });
 
     if (!autoStartGameName.empty())
         mainFrame->StartGameByName(autoStartGameName);

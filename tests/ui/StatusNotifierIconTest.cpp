@@ -118,13 +118,32 @@ TEST_F(BusIconTest, ExitEndsTheProgramNoSoonerThan900Milliseconds) {
     EXPECT_TRUE(reported);
 }
 
-// Panels without a click of their own send the item's secondary activation.
-TEST_F(BusIconTest, ActivationRestoresTheWindow) {
-    SessionBus::Item item = bus->LastItem();
-    ASSERT_TRUE(bus->Call(item.path, "org.kde.StatusNotifierItem.SecondaryActivate", {"0", "0"}));
-    ASSERT_TRUE(rig->WaitForActivity("restore"));
-    EXPECT_TRUE(WaitUntil(MainWindowVisible, 10000));
-    EXPECT_TRUE(bus->WaitForProperty("Status", "Passive"));
+// A click on the icon reaches the item as one of the activations, by panel.
+TEST_F(BusIconTest, ActivationRestoresTheWindowAsAClickOnTheIcon) {
+    const std::string maximize = "delivered $('#main-content').brq('trackEvent', 'SystemTrayIcon', 'OnMaximize', '', -1);";
+    int clicks = 0;
+    for (const char* method : {"Activate", "SecondaryActivate", "XAyatanaSecondaryActivate"}) {
+        size_t seen = rig->Activity().size();
+        SessionBus::Item item = bus->LastItem();
+        ASSERT_TRUE(bus->Call(item.path, std::string("org.kde.StatusNotifierItem.") + method, {"0", "0"})) << method;
+        ASSERT_TRUE(rig->WaitForActivity("restore", seen)) << method;
+        EXPECT_TRUE(WaitUntil(MainWindowVisible, 10000)) << method;
+        EXPECT_TRUE(bus->WaitForProperty("Status", "Passive")) << method;
+        ++clicks;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                std::vector<std::string> calls = rig->PageCalls();
+                return std::count(calls.begin(), calls.end(), maximize) == clicks;
+            },
+            20000))
+            << method;
+        // Hidden again for the next one.
+        RequestClose();
+        ASSERT_TRUE(rig->WaitForActivity("hide", seen)) << method;
+        ASSERT_TRUE(bus->WaitForProperty("Status", "Active")) << method;
+    }
+    for (const std::string& call : rig->PageCalls())
+        EXPECT_EQ(call.find("OnOpenClick"), std::string::npos);
 }
 
 TEST(BusIcon, MenuInTheUsersLanguage) {
