@@ -1,7 +1,5 @@
 #include "ui/StatusNotifierIcon.h"
 
-#include <cstring>
-
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>

@@ -38,14 +38,10 @@ std::vector<std::string> MenuLabels(const SessionBus::Item& item) {
 // The program started hidden, on a bus whose panel hosts StatusNotifierItems.
 class BusIconTest : public testing::Test {
 protected:
-    void SetUp() override { Start(); }
-
-    void Start(uint32_t language = 0) {
+    void SetUp() override {
         bus = std::make_unique<SessionBus>(env);
         rig = std::make_unique<ProgramRig>(env);
         rig->extra.push_back(bus->Variable());
-        if (language != 0)
-            rig->SetPrefNumber("Language", language);
         program = rig->StartFirst({"/silent"});
         ASSERT_TRUE(program->IsRunning()) << program->Output();
         ASSERT_TRUE(rig->WaitForActivity("hide"));
