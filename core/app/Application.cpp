@@ -24,6 +24,7 @@
 #include "core/app/GuiExitRequester.h"
 #include "core/app/SingleInstance.h"
 #include "games/GameMonitor.h"
+#include "games/HttpTransfer.h"
 #include "games/ManifestManager.h"
 #include "games/TransferManager.h"
 #include "platform/browser/Browser.h"
@@ -291,5 +292,23 @@ void Application::OnTrayExit(wxCommandEvent&) {
 void Application::OnTrayDiagnostics(wxCommandEvent&) {
     RestoreMainWindow();
     ActivityLog::Append("diagnostics");
-    ShowDiagnostics();
+    ShowDiagnostics(TakeDiagnosticSnapshot());
+}
+
+DiagnosticSnapshot Application::TakeDiagnosticSnapshot() {
+    DiagnosticSnapshot snapshot;
+    snapshot.manifestVersion = manifestManager->GetManifestVersion();
+    snapshot.serviceBaseUrl = configManager->ServiceBaseUrl();
+    for (const PanelSnapshot& panel : mainFrame->GetGamePanels()) {
+        snapshot.games.push_back({panel.gameName, panel.state, panel.packageUrl, panel.installPath,
+                                  static_cast<int32_t>(TransferManager::LoadDownloadState(panel.packageUrl)),
+                                  TransferManager::LoadSaveDirectory(panel.packageUrl)});
+    }
+    // The GUI thread may remove a transfer at any tick: copied under the lock.
+    std::lock_guard<std::recursive_mutex> guard(transferManager->Lock());
+    for (HttpTransfer* transfer : transferManager->GetTransfers()) {
+        snapshot.transfers.push_back({transfer->GetAddress(), transfer->GetSaveDirectory(),
+                                      transfer->GetCurrentFileName(), transfer->GetUrls()});
+    }
+    return snapshot;
 }
