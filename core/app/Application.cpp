@@ -10,6 +10,7 @@
 #include <wx/splash.h>
 
 #include "core/ConfigManager.h"
+#include "core/CrashHandler.h"
 #include "core/CredentialManager.h"
 #include "core/Diagnostics.h"
 #include "core/EventTask.h"
@@ -59,7 +60,7 @@ wxBitmap LoadSplashBitmap() {
 }  // namespace
 
 Application::Application() : timer(this, kTimerId) {
-    // The crash handler of the program is installed here once it exists.
+    CrashHandler::Install(CrashHandler::DefaultDumpPath());
     instance = this;
     curl_global_init(CURL_GLOBAL_ALL);
     wxImage::AddHandler(new wxPNGHandler());
