@@ -124,6 +124,18 @@ TEST_F(TrayTest, DiagnosticsRestoresTheWindowThenOpensTheReport) {
               (std::vector<std::string>{"restore", "diagnostics"}));
     EXPECT_TRUE(PageCallSeen("$('#main-content').brq('displayDiagnostics', '');"));
     EXPECT_TRUE(PageCallSeen("$('#main-content').brq('trackEvent', 'SystemTrayIcon', 'OnDiagnosticsClick', '', -1);"));
+    // The report follows from the task queue, after the empty call that opened the view.
+    const std::string empty = "delivered $('#main-content').brq('displayDiagnostics', '');";
+    const std::string report = "delivered $('#main-content').brq('displayDiagnostics', 'Quor! Diagnostic Information <br>";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            std::vector<std::string> calls = rig->PageCalls();
+            auto opened = std::find(calls.begin(), calls.end(), empty);
+            return opened != calls.end() && std::any_of(opened, calls.end(), [&](const std::string& call) {
+                       return call.rfind(report, 0) == 0 && call.find("<br>-== Games ==-<br>") != std::string::npos;
+                   });
+        },
+        30000));
 }
 
 TEST_F(TrayTest, ExitEndsTheProgramNoSoonerThan900Milliseconds) {
