@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -80,6 +81,32 @@ TEST(CrashMessage, IsShownWhileAnotherInstanceRuns) {
     // Nothing was handed to the running instance.
     EXPECT_EQ(rig.Activity().size(), activity);
     EXPECT_TRUE(first->IsRunning());
+}
+
+TEST(CrashMessage, ACrashedProgramWritesItsDumpThenTellsTheUserThenDiesByItsSignal) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    auto program = rig.StartFirst({"/silent"});
+    ASSERT_TRUE(program->IsRunning()) << program->Output();
+    const std::string dump = rig.home + "/.local/share/Brindlemoor Quor!/quor.dmp";
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(dump).parent_path()));
+    std::vector<std::string> before = CaptionWindows();
+    kill(program->Pid(), SIGSEGV);
+    // The dump is complete before the box is up.
+    ASSERT_TRUE(WaitUntil([&] { return CaptionWindows().size() > before.size(); }, 20000));
+    std::string text = TestEnvironment::ReadFile(dump);
+    EXPECT_EQ(text.rfind("Quor! crash dump\n", 0), 0u) << text;
+    EXPECT_NE(text.find("Signal: 11 SIGSEGV, code 0 SI_USER\n"), std::string::npos);
+    EXPECT_NE(text.find("Modules:\n"), std::string::npos);
+    EXPECT_NE(text.find("/Quor\n"), std::string::npos);  // the program's own mapping
+    EXPECT_TRUE(program->IsRunning());  // it waits for the user
+    for (const std::string& id : CaptionWindows()) {
+        if (std::find(before.begin(), before.end(), id) != before.end())
+            continue;
+        Xdotool({"windowfocus", "--sync", id});
+        Xdotool({"key", "--window", id, "Return"});
+    }
+    EXPECT_EQ(program->WaitForExit(), 128 + SIGSEGV) << program->Output();
 }
 
 }  // namespace
