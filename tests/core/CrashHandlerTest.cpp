@@ -143,6 +143,16 @@ TEST_F(CrashHandlerTest, ACrashWhileTheFirstIsHandledWaitsAndTheProcessDiesByThe
     EXPECT_EQ(crash.record, "message " + dumpPath + " mask=empty\n");  // told once
 }
 
+TEST_F(CrashHandlerTest, ACrashInsideTheHandlerEndsTheProcessAtOnceKeepingWhatWasWritten) {
+    // A stack pointer that points nowhere: walking the stack faults in the handler.
+    Crash crash = Run("broken-stack-worker", dumpPath);
+    ExpectDiedBy(crash, SIGSEGV);
+    EXPECT_NE(crash.dump.find("Signal: 11 SIGSEGV"), std::string::npos);
+    EXPECT_NE(crash.dump.find("  rsp 0x10\n"), std::string::npos) << crash.dump;
+    EXPECT_EQ(crash.dump.find("Modules:"), std::string::npos);
+    EXPECT_EQ(crash.record, "");  // the handler did not run on
+}
+
 TEST(CrashHandlerPaths, DumpLivesInTheProductDataFolderAndTheMessageNamesIt) {
     TestEnvironment env;
     EXPECT_EQ(CrashHandler::DefaultDumpPath(), env.Path("home/.local/share/Brindlemoor Quor!/quor.dmp"));

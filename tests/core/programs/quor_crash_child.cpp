@@ -26,6 +26,15 @@ extern "C" __attribute__((noinline)) void CrashThroughNull() {
     *nullTarget = 42;
 }
 
+// Faults with a stack pointer that points nowhere, so that walking the stack in
+// the handler faults again.
+extern "C" __attribute__((noinline)) void CrashWithABrokenStack() {
+#if defined(__x86_64__)
+    asm volatile("mov $0x10, %%rsp\n\tmovl $42, (%0)" : : "r"(nullTarget) : "memory");
+#endif
+    CrashThroughNull();
+}
+
 namespace {
 
 // Deeper than any stack; volatile, so the compiler sees an end it cannot rule out.
@@ -104,6 +113,10 @@ int main(int argc, char** argv) {
         bare.join();
     } else if (mode == "overflow-worker") {
         NamedWorker worker("overflower", [] { std::printf("%d\n", Recurse(0)); });
+        worker.Start();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+    } else if (mode == "broken-stack-worker") {
+        NamedWorker worker("breaker", CrashWithABrokenStack);
         worker.Start();
         std::this_thread::sleep_for(std::chrono::seconds(10));
     } else if (mode == "two-crashes") {
