@@ -1,8 +1,12 @@
-// Provisional: opens the view only; the diagnostic report's task replaces this.
 #include "core/Diagnostics.h"
 
-#include "core/PageCallSink.h"
+#include <memory>
 
-void ShowDiagnostics() {
+#include "core/DiagnosticTask.h"
+#include "core/PageCallSink.h"
+#include "core/TaskManager.h"
+
+void ShowDiagnostics(DiagnosticSnapshot snapshot) {
     PageCallSink::Current().displayDiagnostics("");
+    TaskManager::Queue(std::make_unique<DiagnosticTask>(std::move(snapshot)));
 }

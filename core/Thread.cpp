@@ -7,6 +7,8 @@
 #include <functional>
 #include <future>
 
+#include "core/AlternateSignalStack.h"
+
 namespace {
 
 // Longer waits are cut to this (about 100 years): the condition variable's
@@ -64,6 +66,8 @@ bool Thread::Start() {
 
 void Thread::ThreadProc(Thread* self, std::future<void> go) {
     go.wait();
+    // The crash handler runs on it, so a stack overflow here is caught too.
+    AlternateSignalStack signalStack;
     self->workerId.store(std::this_thread::get_id());
     // An exception never leaves a thread's top: it would end the process. A
     // run-once worker ends with its failed job; a looping one goes on.

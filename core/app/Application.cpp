@@ -10,6 +10,7 @@
 #include <wx/splash.h>
 
 #include "core/ConfigManager.h"
+#include "core/CrashHandler.h"
 #include "core/CredentialManager.h"
 #include "core/Diagnostics.h"
 #include "core/EventTask.h"
@@ -24,6 +25,7 @@
 #include "core/app/GuiExitRequester.h"
 #include "core/app/SingleInstance.h"
 #include "games/GameMonitor.h"
+#include "games/HttpTransfer.h"
 #include "games/ManifestManager.h"
 #include "games/TransferManager.h"
 #include "platform/browser/Browser.h"
@@ -68,7 +70,7 @@ std::vector<StatusNotifierIcon::Entry> BusIconEntries(wxMenu& menu) {
 }  // namespace
 
 Application::Application() : timer(this, kTimerId) {
-    // The crash handler of the program is installed here once it exists.
+    CrashHandler::Install(CrashHandler::DefaultDumpPath());
     instance = this;
     curl_global_init(CURL_GLOBAL_ALL);
     wxImage::AddHandler(new wxPNGHandler());
@@ -328,5 +330,23 @@ void Application::OnTrayExit(wxCommandEvent&) {
 void Application::OnTrayDiagnostics(wxCommandEvent&) {
     RestoreMainWindow();
     ActivityLog::Append("diagnostics");
-    ShowDiagnostics();
+    ShowDiagnostics(TakeDiagnosticSnapshot());
+}
+
+DiagnosticSnapshot Application::TakeDiagnosticSnapshot() {
+    DiagnosticSnapshot snapshot;
+    snapshot.manifestVersion = manifestManager->GetManifestVersion();
+    snapshot.serviceBaseUrl = configManager->ServiceBaseUrl();
+    for (const PanelSnapshot& panel : mainFrame->GetGamePanels()) {
+        snapshot.games.push_back({panel.gameName, panel.state, panel.packageUrl, panel.installPath,
+                                  static_cast<int32_t>(TransferManager::LoadDownloadState(panel.packageUrl)),
+                                  TransferManager::LoadSaveDirectory(panel.packageUrl)});
+    }
+    // The GUI thread may remove a transfer at any tick: copied under the lock.
+    std::lock_guard<std::recursive_mutex> guard(transferManager->Lock());
+    for (HttpTransfer* transfer : transferManager->GetTransfers()) {
+        snapshot.transfers.push_back({transfer->GetAddress(), transfer->GetSaveDirectory(),
+                                      transfer->GetCurrentFileName(), transfer->GetUrls()});
+    }
+    return snapshot;
 }

@@ -6,6 +6,7 @@
 #include <wx/app.h>
 #include <wx/timer.h>
 
+#include "core/DiagnosticSnapshot.h"
 #include "platform/FlagEvent.h"
 
 class wxCmdLineParser;
@@ -55,6 +56,7 @@ private:
     void OnTrayRestore(wxCommandEvent& event);
     void OnTrayExit(wxCommandEvent& event);
     void OnTrayDiagnostics(wxCommandEvent& event);
+    DiagnosticSnapshot TakeDiagnosticSnapshot();
     void StopThreads();
     [[noreturn]] void EndProcess(const std::string& why);
 

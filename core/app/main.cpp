@@ -1,5 +1,7 @@
-// The process entry: the single-instance decision comes before the toolkit, then
-// the toolkit runs the application. The process ends without static destructors.
+// The process entry: the crash message of a crashed copy comes first, then the
+// single-instance decision before the toolkit, then the toolkit runs the
+// application. The process ends without static destructors.
+#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -7,12 +9,16 @@
 #include <wx/app.h>
 
 #include "core/app/Application.h"
+#include "core/CrashHandler.h"
 #include "core/app/CommandLine.h"
+#include "core/app/CrashMessage.h"
 #include "core/app/SingleInstance.h"
 
 wxIMPLEMENT_APP_NO_MAIN(Application);
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], CrashHandler::kMessageOption) == 0)
+        ShowCrashMessageAndExit(argc, argv, argv[2]);
     SingleInstance::Acquire();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::vector<std::string> plain = CommandLine::ApplyWindowsQuoting(arguments);

@@ -124,6 +124,28 @@ TEST_F(TrayTest, DiagnosticsRestoresTheWindowThenOpensTheReport) {
               (std::vector<std::string>{"restore", "diagnostics"}));
     EXPECT_TRUE(PageCallSeen("$('#main-content').brq('displayDiagnostics', '');"));
     EXPECT_TRUE(PageCallSeen("$('#main-content').brq('trackEvent', 'SystemTrayIcon', 'OnDiagnosticsClick', '', -1);"));
+    // The report follows from the task queue, after the empty call that opened the view.
+    const std::string empty = "delivered $('#main-content').brq('displayDiagnostics', '');";
+    const std::string report = "delivered $('#main-content').brq('displayDiagnostics', 'Quor! Diagnostic Information <br>";
+    std::string delivered;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            std::vector<std::string> calls = rig->PageCalls();
+            auto opened = std::find(calls.begin(), calls.end(), empty);
+            auto found = std::find_if(opened, calls.end(), [&](const std::string& call) {
+                return call.rfind(report, 0) == 0;
+            });
+            if (opened == calls.end() || found == calls.end())
+                return false;
+            delivered = *found;
+            return true;
+        },
+        30000));
+    // Taken from the running program: its manifest, its service's host, its panels.
+    for (const char* part : {"Manifest Version: test-1<br>", "<br>Ping to LA (127.0.0.1): ",
+                             "<br>-== Active Transfers ==-<br><br>No active downloads<br><br>-== Games ==-<br>",
+                             "<br>Game name : Space Game<br>"})
+        EXPECT_NE(delivered.find(part), std::string::npos) << part << " in " << delivered;
 }
 
 TEST_F(TrayTest, ExitEndsTheProgramNoSoonerThan900Milliseconds) {

@@ -354,6 +354,20 @@
       equal('the report is shown as text', document.querySelector('.brq-diagnostics-report').textContent,
         'Quor 31680\nProxy: none\n<script>x</script>');
       check('the wait ends', !open('.brq-diagnostics-wait'));
+      pageCall('displayDiagnostics', 'Quor! Diagnostic Information <br>Game name : Tom & Jerry<br>' +
+        'Game name : <script>window.injected = 1;</script><b>x</b><br><br>');
+      var report = document.querySelector('.brq-diagnostics-report');
+      equal('each piece between "<br>" is a line of its own',
+        Array.prototype.map.call(report.children, function (line) { return line.textContent; }),
+        ['Quor! Diagnostic Information ', 'Game name : Tom & Jerry',
+          'Game name : <script>window.injected = 1;</script><b>x</b>', '', '']);
+      check('the lines are text, never markup', report.querySelectorAll('script, b, br').length === 0 &&
+        Array.prototype.every.call(report.children, function (line) {
+          return line.childNodes.length <= 1 && (!line.firstChild || line.firstChild.nodeType === 3);
+        }));
+      check('nothing in the report ran', window.injected === undefined);
+      pageCall('displayDiagnostics', '');
+      check('an empty report waits again', open('.brq-diagnostics-wait') && !open('.brq-diagnostics-report'));
       click(document.querySelector('.brq-diagnostics-close'));
       check('close', !open('.brq-diagnostics'));
       equal('diagnostics call nothing', calls.length, 0);

@@ -671,7 +671,15 @@
     displayDiagnostics: function (report) {
       var view = this.find('.brq-diagnostics');
       var text = asText(report);
-      view.find('.brq-diagnostics-report').text(text).toggle(text !== '');
+      // The launcher separates the report's lines with "<br>"; every piece is
+      // shown as a line of plain text, so no name in it can become markup.
+      var lines = view.find('.brq-diagnostics-report').empty();
+      if (text !== '') {
+        text.split('<br>').forEach(function (piece) {
+          lines.append($('<div class="brq-diagnostics-line"></div>').text(piece));
+        });
+      }
+      lines.toggle(text !== '');
       view.find('.brq-diagnostics-wait').toggle(text === '');
       view.addClass('brq-open');
     }

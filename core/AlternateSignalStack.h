@@ -1,0 +1,20 @@
+#pragma once
+#include <cstddef>
+
+// A signal stack for the calling thread, so that the crash handler still runs
+// when the thread has overflowed its own stack. An alternate stack covers only
+// the thread that sets it: every thread that wants it makes one at its top and
+// keeps it until it ends. Does nothing when the memory cannot be had.
+class AlternateSignalStack {
+public:
+    AlternateSignalStack();
+    ~AlternateSignalStack();
+    AlternateSignalStack(const AlternateSignalStack&) = delete;
+    AlternateSignalStack& operator=(const AlternateSignalStack&) = delete;
+
+    bool IsActive() const { return base != nullptr; }
+
+private:
+    void* base = nullptr;
+    size_t length = 0;
+};

@@ -1,0 +1,35 @@
+#pragma once
+#include <csignal>
+#include <string>
+
+// The crash handler: a crash (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, the last
+// also the end of an uncaught C++ exception) writes a text dump that support
+// reads with addr2line, then the user is told by a fresh copy of the program
+// started for that alone, and the process dies by its signal so that the
+// system's own crash handling follows. Installed once for the whole run.
+//
+// In the handler only async-signal-safe calls: everything it needs is prepared
+// by Install, nothing is allocated, no lock is taken. One crash is handled; a
+// crash on another thread meanwhile waits for it, a crash inside it ends the
+// process at once.
+namespace CrashHandler {
+
+// The option that makes the program show only the crash message.
+inline constexpr const char* kMessageOption = "--crash-message";
+
+// The local application-data folder, "Brindlemoor Quor!/", "quor.dmp". The
+// product folder is not created: without it no dump is written.
+std::string DefaultDumpPath();
+
+// "Quor! has crashed. A minidump will be written to disk at: " and the path.
+std::string MessageText(const std::string& dumpPath);
+
+// Installs the handler and the terminate hook, and gives the calling thread
+// its alternate stack. The message program is started as
+// "<program> --crash-message <dumpPath>" with the environment of this process.
+void Install(const std::string& dumpPath, const std::string& messageProgram = "/proc/self/exe");
+
+}  // namespace CrashHandler
+
+// The signal handler itself.
+void WriteCrashDump(int signalNumber, siginfo_t* info, void* context);
