@@ -143,6 +143,7 @@ struct HttpTransfer::Fetch {
     ReplyVerdict verdict = ReplyVerdict::Refuse;
     int64_t total = -1;          // the file's size when the body is whole; -1 when nothing says
     bool overran = false;        // the body ran on past the total
+    int64_t spaceCheckedAt = -1; // received when the free space was last tested
     int writeErrno = 0;
     int64_t received = 0;
     bool pausedDuringRequest = false;
@@ -226,6 +227,10 @@ struct HttpTransfer::Fetch {
         }
         if (fetch->writeErrno)
             return 0;
+        if (fetch->total < 0 && !fetch->HasRoomForUnannouncedBody()) {
+            fetch->writeErrno = ENOSPC;
+            return 0;
+        }
         // Nothing past the announced end lands in the file.
         size_t wanted = length;
         if (fetch->total >= 0) {
@@ -250,6 +255,17 @@ struct HttpTransfer::Fetch {
         fetch->transfer->bytesDone += static_cast<int64_t>(done);
         fetch->StartWriteback();
         return fetch->overran ? 0 : done;
+    }
+
+    // Nothing bounds such a body but the disk: keep a reserve free for the rest
+    // of the system.
+    bool HasRoomForUnannouncedBody() {
+        const TransferSettings& s = transfer->settings;
+        if (spaceCheckedAt >= 0 && received - spaceCheckedAt < s.freeSpaceCheckStepBytes)
+            return true;
+        spaceCheckedAt = received;
+        std::optional<DiskFreeBytes> space = s.FreeBytes(transfer->GetSaveDirectory());
+        return !space || space->freeForUser >= s.freeSpaceReserveBytes;
     }
 
     // Starts the disk writing what arrived, without waiting for it: the sync at

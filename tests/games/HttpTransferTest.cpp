@@ -300,6 +300,33 @@ TEST(HttpTransferTest, LengthTable) {
     }
 }
 
+// A body of no announced length on a disk that the file itself fills: it stops
+// with the write error soon after the free space falls below the reserve.
+TEST(HttpTransferTest, AnEndlessBodyStopsAtTheFreeSpaceReserve) {
+    ManagerWorld w;
+    const uint64_t reserve = 1 << 20;
+    const int64_t step = 256 << 10;
+    const std::string file = w.Folder() + "endless.bin";
+    TransferSettings s = w.Settings();
+    s.freeSpaceReserveBytes = reserve;
+    s.freeSpaceCheckStepBytes = step;
+    s.freeSpace = [&](const std::string&) -> std::optional<DiskFreeBytes> {
+        std::error_code ec;
+        uint64_t used = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+        uint64_t free = reserve + (1 << 20) > used ? reserve + (1 << 20) - used : 0;
+        return DiskFreeBytes{free, 1ull << 30, free};
+    };
+    w.manager = std::make_unique<TransferManager>(s);
+    w.server.Serve("/endless.bin", TestBytes(8 << 20), FaultMode{.noLength = true});
+    std::string address = w.server.Url("/endless.bin");
+    EXPECT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
+    EXPECT_EQ(StoredState(address), 208u);
+    uint64_t size = fs::file_size(file);
+    EXPECT_GE(size, 1u << 20);
+    EXPECT_LT(size, (1u << 20) + static_cast<uint64_t>(step) + static_cast<uint64_t>(s.receiveBufferBytes));
+}
+
 TEST(HttpTransferTest, ErrorPageIsNeverTakenForTheFile) {
     ManagerWorld w;
     w.server.Serve("/setup.exe", "<html>Service unavailable</html>", FaultMode{.status = 503});
