@@ -41,16 +41,26 @@ std::string XdgConfigHome() {
     return v.empty() ? UnderHome("/.config") : v;
 }
 
+std::string XdgCacheHome() {
+    std::string v = AbsoluteEnv("XDG_CACHE_HOME");
+    return v.empty() ? UnderHome("/.cache") : v;
+}
+
 std::string XdgRuntimeDir() {
     std::string v = AbsoluteEnv("XDG_RUNTIME_DIR");
     if (!v.empty())
         return v;
-    std::string folder = "/tmp/quor-" + std::to_string(getuid());
+    std::string cache = XdgCacheHome();
+    if (cache.empty() || !MakeFolders(cache, 0700))
+        return {};
+    std::string folder = cache + "/quor-runtime";
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     struct stat st {};
-    // Only a real folder of our own, not one another user planted.
+    // Only a real folder of our own, never a link, and private to us.
     if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+        return {};
+    if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0)
         return {};
     return folder;
 }

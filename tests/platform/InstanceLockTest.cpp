@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 
 #include "platform/FlagEvent.h"
 #include "platform/InstanceLock.h"
+#include "platform/XdgPaths.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -66,6 +68,50 @@ TEST(InstanceLock, WithoutAFolderEveryStartIsFirst) {
     TestEnvironment env;
     InstanceLock missing(env.Path("no/such/folder"), kName, 100);
     EXPECT_TRUE(missing.IsFirst());
+}
+
+// With XDG_RUNTIME_DIR unset, a folder of ours under the cache takes its place,
+// never one under /tmp that another user could create first: a second start
+// still finds the first. Without any such folder, the start is first and says so.
+TEST(InstanceLock, WithoutARuntimeFolderTheLockLivesInAPrivateCacheFolder) {
+    TestEnvironment env;
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("XDG_CACHE_HOME", env.Path("cache").c_str(), 1);
+    std::string folder = platform::XdgRuntimeDir();
+    EXPECT_EQ(folder, env.Path("cache/quor-runtime"));
+    struct stat st {};
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    {
+        InstanceLock first(folder, kName, 1000);
+        first.MarkReady();
+        InstanceLock second(platform::XdgRuntimeDir(), kName, 1000);
+        EXPECT_TRUE(first.IsFirst());
+        EXPECT_FALSE(second.IsFirst());
+    }
+    // The default is ~/.cache.
+    unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(platform::XdgRuntimeDir(), env.Path("home/.cache/quor-runtime"));
+
+    // A link in the folder's place is not ours to use.
+    setenv("XDG_CACHE_HOME", env.Path("linked").c_str(), 1);
+    mkdir(env.Path("linked").c_str(), 0700);
+    mkdir(env.Path("elsewhere").c_str(), 0700);
+    ASSERT_EQ(symlink(env.Path("elsewhere").c_str(), env.Path("linked/quor-runtime").c_str()), 0);
+    EXPECT_EQ(platform::XdgRuntimeDir(), "");
+
+    // The cache's place is taken by a file: no folder at all, one line on standard error.
+    env.WriteFile("file", "x");
+    setenv("XDG_CACHE_HOME", env.Path("file").c_str(), 1);
+    EXPECT_EQ(platform::XdgRuntimeDir(), "");
+    testing::internal::CaptureStderr();
+    InstanceLock alone(platform::XdgRuntimeDir(), kName, 100);
+    EXPECT_TRUE(alone.IsFirst());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("first instance"), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    unsetenv("XDG_CACHE_HOME");
 }
 
 // Programs the launcher starts (games, installers) must not keep the lock alive.
