@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using platform::FlagEvent;
 using platform::InstanceLock;
 
@@ -145,6 +147,31 @@ TEST(FlagEvent, ManualResetEventAsAFile) {
     event.Reset();
     EXPECT_FALSE(event.IsSet());
     EXPECT_FALSE(FlagEvent(env.Path("missing/folder/show")).Set());
+}
+
+// Something else in the flag's place never signals it: a folder or a link is
+// removed; a folder that cannot be removed is ignored, said once.
+TEST(FlagEvent, WhatIsNotARegularFileIsNotTheFlag) {
+    TestEnvironment env;
+    FlagEvent event(env.Path("runtime/show"));
+    mkdir(env.Path("runtime/show").c_str(), 0700);
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(fs::exists(env.Path("runtime/show")));
+
+    env.WriteFile("target", "");
+    fs::create_symlink(env.Path("target"), env.Path("runtime/show"));
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(env.Path("runtime/show"))));
+    EXPECT_TRUE(fs::exists(env.Path("target")));
+
+    env.WriteFile("runtime/show/inside", "x");
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(event.IsSet());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not a regular file"), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_TRUE(fs::exists(env.Path("runtime/show/inside")));
 }
 
 }  // namespace
