@@ -7,13 +7,12 @@
 #include <poll.h>
 #include <spawn.h>
 #include "platform/Pidfd.h"
+#include "platform/XdgPaths.h"
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "core/ChildReaper.h"
-
-extern char** environ;
 
 namespace {
 
@@ -76,9 +75,17 @@ std::unique_ptr<ProcessHandle> ProcessHandle::Spawn(const std::string& program,
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
+    // The user's environment, not the toolkit's.
+    std::vector<std::string> environment = platform::UserEnvironment();
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (std::string& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     pid_t child = -1;
     // The C library reports a failed exec here and has then reaped the child itself.
-    int rc = posix_spawn(&child, program.c_str(), &s.actions, &s.attr, args.data(), environ);
+    int rc = posix_spawn(&child, program.c_str(), &s.actions, &s.attr, args.data(), envp.data());
     if (rc != 0)
         return fail(ErrorText(program.c_str(), rc));
     // The child is unreaped, so its pid cannot be reused: the pidfd names it.

@@ -133,6 +133,36 @@ std::string FindOnPath(const std::string& name) {
     return {};
 }
 
+bool CanLaunchProgram(const std::string& path, std::string* failure) {
+    auto fail = [&](const std::string& text) {
+        if (failure)
+            *failure = text;
+        return false;
+    };
+    if (path.empty())
+        return fail("no program given");
+    std::string program = path.find('/') == std::string::npos ? GetProgramDirectory() + path : path;
+    program = AbsolutePath(program);
+    if (program.empty())
+        return fail("the current folder is unknown");
+    struct stat st;
+    if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return fail(program + ": no such file");
+    const std::string fileName = program.substr(program.rfind('/') + 1);
+    switch (Recognise(program)) {
+    case ProgramKind::Native:
+        return true;
+    case ProgramKind::WindowsProgram:
+        return !FindOnPath("wine").empty() || fail(fileName + " is a Windows program, and wine is not installed");
+    case ProgramKind::WindowsInstaller:
+        return !FindOnPath("wine").empty() ||
+               fail(fileName + " is a Windows installer, and wine is not installed");
+    case ProgramKind::Unknown:
+        break;
+    }
+    return fail(fileName + " is not a program that can be started here");
+}
+
 std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std::string& parameters,
                                              bool /*plainOpen*/, std::string* failure) {
     auto fail = [&](const std::string& text) -> std::unique_ptr<ProcessHandle> {

@@ -19,6 +19,11 @@
 std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std::string& parameters,
                                              bool plainOpen, std::string* failure = nullptr);
 
+// Whether LaunchProgram could start the program at all (the file is there and
+// is an ELF binary or a "#!" script, or a ".exe" or ".msi" with wine on PATH),
+// without starting anything; false with *failure saying why.
+bool CanLaunchProgram(const std::string& path, std::string* failure = nullptr);
+
 // Splits a parameter string as a Windows program's CommandLineToArgvW splits the
 // text after the program name: blanks and tabs separate; "..." groups;
 // 2n backslashes before a quote give n backslashes and the quote groups, 2n+1

@@ -4,6 +4,9 @@
 #include "core/ProcessHandle.h"
 #include "core/ProgramLauncher.h"
 
+#include <memory>
+#include <thread>
+
 bool IsWebAddress(const std::string& address) {
     size_t colon = address.find(':');
     if (colon == std::string::npos)
@@ -21,17 +24,22 @@ bool IsWebAddress(const std::string& address) {
 }
 
 bool OpenUrl(const std::string& address, int64_t waitMs) {
-    bool opened = false;
+    std::unique_ptr<ProcessHandle> child;
     if (IsWebAddress(address)) {
         std::string opener = FindOnPath("xdg-open");
-        std::unique_ptr<ProcessHandle> child;
         if (!opener.empty())
             child = ProcessHandle::Spawn(opener, {opener, address}, std::string());
-        if (child)
-            opened = !child->WaitFor(waitMs) || child->ExitCode() == 0;
-        // A child still running is left to the reaper when the handle goes.
     }
-    if (!opened)
+    if (!child) {
         ShowMessage(Msg::BrowserLaunchFailed);
-    return opened;
+        return false;
+    }
+    // The window's thread never waits for the desktop.
+    std::shared_ptr<ProcessHandle> waited(std::move(child));
+    std::thread([waited, waitMs] {
+        if (waited->WaitFor(waitMs) && waited->ExitCode() != 0)
+            ShowMessage(Msg::BrowserLaunchFailed);
+        // A child still running is left to the reaper when the handle goes.
+    }).detach();
+    return true;
 }

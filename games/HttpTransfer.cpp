@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <chrono>
@@ -132,12 +133,17 @@ struct HttpTransfer::Fetch {
     int64_t offset = 0;      // where the body goes: the file's size when the request began
     int64_t writebackFrom = 0;  // the first byte not yet handed to the disk
     std::string storedMark;  // the file's validator when it is resumed
+    int64_t probedLength = 0;  // 0 when the probe gave none
     CURL* easy = nullptr;
 
     // The response being received (a redirect chain has several).
     std::string contentRange, etag, lastModified;
+    int64_t contentLength = -1;  // -1 when the reply gives none
     bool judged = false;
     ReplyVerdict verdict = ReplyVerdict::Refuse;
+    int64_t total = -1;          // the file's size when the body is whole; -1 when nothing says
+    bool overran = false;        // the body ran on past the total
+    int64_t spaceCheckedAt = -1; // received when the free space was last tested
     int writeErrno = 0;
     int64_t received = 0;
     bool pausedDuringRequest = false;
@@ -145,9 +151,16 @@ struct HttpTransfer::Fetch {
     void Judge() {
         long status = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        ReplyFacts facts{status, contentRange, ValidatorOf(etag, lastModified)};
+        ReplyFacts facts{status, contentRange, ValidatorOf(etag, lastModified), probedLength};
         verdict = JudgeReply(facts, offset, storedMark);
         judged = true;
+        // What the reply itself says the whole file is; the probe's word only when it says nothing.
+        if (status == 200)
+            total = contentLength;
+        else if (status == 206)
+            total = ContentRangeTotal(contentRange);
+        if (total < 0 && probedLength > 0)
+            total = probedLength;
         if (verdict == ReplyVerdict::WriteFromStart) {
             // The reply is the whole file: what was on disk is not part of it.
             if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
@@ -176,6 +189,7 @@ struct HttpTransfer::Fetch {
             fetch->contentRange.clear();
             fetch->etag.clear();
             fetch->lastModified.clear();
+            fetch->contentLength = -1;
             return length;
         }
         const char* colon = static_cast<const char*>(memchr(data, ':', length));
@@ -189,6 +203,8 @@ struct HttpTransfer::Fetch {
             fetch->etag = value;
         else if (name == "last-modified")
             fetch->lastModified = value;
+        else if (name == "content-length" && !value.empty())
+            fetch->contentLength = ParseLength(value);
         return length;
     }
 
@@ -211,9 +227,22 @@ struct HttpTransfer::Fetch {
         }
         if (fetch->writeErrno)
             return 0;
+        if (fetch->total < 0 && !fetch->HasRoomForUnannouncedBody()) {
+            fetch->writeErrno = ENOSPC;
+            return 0;
+        }
+        // Nothing past the announced end lands in the file.
+        size_t wanted = length;
+        if (fetch->total >= 0) {
+            int64_t room = std::max<int64_t>(0, fetch->total - fetch->offset - fetch->received);
+            if (static_cast<int64_t>(length) > room) {
+                wanted = static_cast<size_t>(room);
+                fetch->overran = true;
+            }
+        }
         size_t done = 0;
-        while (done < length) {
-            ssize_t n = write(fetch->fd, data + done, length - done);
+        while (done < wanted) {
+            ssize_t n = write(fetch->fd, data + done, wanted - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -225,7 +254,18 @@ struct HttpTransfer::Fetch {
         fetch->received += static_cast<int64_t>(done);
         fetch->transfer->bytesDone += static_cast<int64_t>(done);
         fetch->StartWriteback();
-        return done;
+        return fetch->overran ? 0 : done;
+    }
+
+    // Nothing bounds such a body but the disk: keep a reserve free for the rest
+    // of the system.
+    bool HasRoomForUnannouncedBody() {
+        const TransferSettings& s = transfer->settings;
+        if (spaceCheckedAt >= 0 && received - spaceCheckedAt < s.freeSpaceCheckStepBytes)
+            return true;
+        spaceCheckedAt = received;
+        std::optional<DiskFreeBytes> space = s.FreeBytes(transfer->GetSaveDirectory());
+        return !space || space->freeForUser >= s.freeSpaceReserveBytes;
     }
 
     // Starts the disk writing what arrived, without waiting for it: the sync at
@@ -273,6 +313,7 @@ int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
     }
     totalBytes = 0;
     bytesOnDisk = 0;
+    probedLengths.assign(urls.size(), 0);
     failed = false;
     resume = resumeFiles;
     if (resume) {
@@ -286,6 +327,7 @@ int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
     for (size_t i = 0; i < urls.size(); ++i) {
         int64_t length = 0;
         QueryRemoteSize(urls[i], length);
+        probedLengths[i] = length;
         totalBytes += length;
         std::string path = GetOutputPath(urls[i]);
         if (resume && marks[i] != DownloadRecord::kNotWritten) {
@@ -425,6 +467,7 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
         fetch.offset = offset;
         fetch.writebackFrom = offset;
         fetch.storedMark = resumable ? marks[index] : std::string();
+        fetch.probedLength = index < probedLengths.size() ? probedLengths[index] : 0;
         bytesDone += offset;
         result = Perform(fetch);
         if (result == kRestartFromZero) {
@@ -557,6 +600,8 @@ int HttpTransfer::Perform(Fetch& fetch) {
         return CURLE_ABORTED_BY_CALLBACK;
     if (fetch.writeErrno)
         return CURLE_WRITE_ERROR;
+    if (fetch.overran)
+        return CURLE_PARTIAL_FILE;
     if (fetch.judged && (result == CURLE_OK || result == CURLE_WRITE_ERROR)) {
         switch (fetch.verdict) {
         case ReplyVerdict::Restart:
@@ -567,6 +612,9 @@ int HttpTransfer::Perform(Fetch& fetch) {
             return CURLE_OK;
         case ReplyVerdict::Write:
         case ReplyVerdict::WriteFromStart:
+            // A file is whole only at the length its reply announced.
+            if (result == CURLE_OK && fetch.total >= 0 && fetch.offset + fetch.received != fetch.total)
+                return CURLE_PARTIAL_FILE;
             break;
         }
     }

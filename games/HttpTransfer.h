@@ -97,6 +97,7 @@ private:
 
     bool resume = false;
     std::vector<std::string> marks;  // per file, see DownloadRecord
+    std::vector<int64_t> probedLengths;  // per file, from Prepare; 0 when the probe gave none
     std::atomic<int64_t> totalBytes{0};
     std::atomic<int64_t> bytesOnDisk{0};  // at Prepare, of the files that will be resumed
     std::atomic<int64_t> bytesDone{0};

@@ -73,6 +73,11 @@ bool ContentRangeReachesTheEnd(const std::string& value) {
     return ParseContentRange(value, first, last, total) && (total < 0 || last + 1 == total);
 }
 
+int64_t ContentRangeTotal(const std::string& value) {
+    int64_t first, last, total;
+    return ParseContentRange(value, first, last, total) ? total : -1;
+}
+
 int64_t UnsatisfiedRangeLength(const std::string& value) {
     size_t i = AfterUnit(value);
     if (i == std::string::npos || i + 1 >= value.size() || value[i] != '*' || value[i + 1] != '/')
@@ -107,9 +112,12 @@ ReplyVerdict JudgeReply(const ReplyFacts& reply, int64_t offset, const std::stri
             return ReplyVerdict::Restart;
         return ReplyVerdict::Write;
     }
-    case 416:
-        return UnsatisfiedRangeLength(reply.contentRange) == offset ? ReplyVerdict::AlreadyComplete
-                                                                     : ReplyVerdict::Restart;
+    case 416: {
+        // A "*/N" that only echoes the offset proves nothing when the probe saw a longer file.
+        bool whole = UnsatisfiedRangeLength(reply.contentRange) == offset &&
+                     (reply.probedLength <= 0 || reply.probedLength == offset);
+        return whole ? ReplyVerdict::AlreadyComplete : ReplyVerdict::Restart;
+    }
     default:
         return ReplyVerdict::Refuse;
     }

@@ -32,6 +32,10 @@ struct TransferSettings {
     // Written bytes are handed to the disk in steps of this size while the file
     // grows, so that the sync at its end has little left to wait for.
     int64_t writebackStepBytes = 8 * 1024 * 1024;
+    // A body whose length nothing announced stops with the write error once the
+    // save folder's free space falls below the reserve, tested at each step.
+    uint64_t freeSpaceReserveBytes = 64ull * 1024 * 1024;
+    int64_t freeSpaceCheckStepBytes = 4 * 1024 * 1024;
 
     int64_t Now() const;
     std::optional<DiskFreeBytes> FreeBytes(const std::string& folder) const;

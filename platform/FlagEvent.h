@@ -14,11 +14,15 @@ public:
     // Signals it; false when the flag cannot be made.
     bool Set();
     void Reset();
+    // Only a regular file is the flag. Anything else in its place (a folder, a
+    // FIFO, a link) is removed if it can be, and otherwise ignored, said once on
+    // standard error: it must not keep the event signalled forever.
     bool IsSet() const;
     const std::string& Path() const { return path; }
 
 private:
     std::string path;
+    mutable bool reportedStray = false;
 };
 
 }  // namespace platform

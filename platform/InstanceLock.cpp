@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <thread>
@@ -27,13 +29,18 @@ bool TryLock(int fd) {
 }  // namespace
 
 InstanceLock::InstanceLock(const std::string& folder, const std::string& name, int64_t startupWaitMs) {
-    if (folder.empty())
+    if (folder.empty()) {
+        std::fprintf(stderr, "Quor: no private folder for the instance lock; starting as the first instance\n");
         return;
+    }
     std::string base = folder + (folder.back() == '/' ? "" : "/") + name;
     startupFd = OpenLockFile(base + ".starting.lock");
     instanceFd = OpenLockFile(base + ".lock");
-    if (instanceFd < 0)
+    if (instanceFd < 0) {
+        std::fprintf(stderr, "Quor: the instance lock in \"%s\" cannot be opened: %s; starting as the first instance\n",
+                     folder.c_str(), std::strerror(errno));
         return;
+    }
     if (startupFd >= 0) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(startupWaitMs);
         while (!TryLock(startupFd)) {

@@ -122,11 +122,12 @@ struct RegistryStore::Impl {
         damagedBytes.clear();
     }
 
-    void ReportOpenError(const std::string& path, int error) {
+    void ReportOpenError(const std::string& path, int error, const char* reason = nullptr) {
         if (error == reportedOpenError)
             return;
         reportedOpenError = error;
-        std::fprintf(stderr, "Quor: the registry file \"%s\" cannot be read: %s\n", path.c_str(), std::strerror(error));
+        std::fprintf(stderr, "Quor: the registry file \"%s\" cannot be read: %s\n", path.c_str(),
+                     reason ? reason : std::strerror(error));
     }
 
     // Brings `tree` up to the file on disk; 0, or the errno of a file that exists
@@ -152,7 +153,9 @@ struct RegistryStore::Impl {
         if (loaded && fileExists && identity == FileIdentity::Of(st))
             return 0;
 
-        int newFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without O_NONBLOCK a FIFO in the file's place would hold the open forever;
+        // a link is followed, since a store may be a link to its real file.
+        int newFd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (newFd < 0) {
             int error = errno;
             if (error == ENOENT)  // replaced and gone between stat and open: look again
@@ -162,14 +165,23 @@ struct RegistryStore::Impl {
             ReportOpenError(path, error);
             return error;
         }
-        std::string bytes;
-        if (::fstat(newFd, &st) != 0 || !S_ISREG(st.st_mode) || !ReadDescriptor(newFd, bytes)) {
-            int error = S_ISREG(st.st_mode) ? errno : EISDIR;
+        bool statFailed = ::fstat(newFd, &st) != 0;
+        if (statFailed || !S_ISREG(st.st_mode)) {
+            int error = statFailed ? errno : (S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
             ::close(newFd);
             Forget();
             tree = RegistryTree();
-            ReportOpenError(path, error ? error : EIO);
-            return error ? error : EIO;
+            ReportOpenError(path, error, statFailed ? nullptr : "it is not a regular file");
+            return error;
+        }
+        std::string bytes;
+        if (!ReadDescriptor(newFd, bytes)) {
+            int error = errno ? errno : EIO;
+            ::close(newFd);
+            Forget();
+            tree = RegistryTree();
+            ReportOpenError(path, error);
+            return error;
         }
         reportedOpenError = 0;
         Adopt(path, newFd, st, bytes);
@@ -197,7 +209,7 @@ struct RegistryStore::Impl {
 
     // The file just written under the write lock: no other writer can have replaced it.
     void AdoptWritten(const std::string& path, RegistryTree written) {
-        int newFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int newFd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat st {};
         if (newFd < 0 || ::fstat(newFd, &st) != 0) {
             if (newFd >= 0)

@@ -13,6 +13,7 @@
 #include "core/app/CommandLine.h"
 #include "core/app/CrashMessage.h"
 #include "core/app/SingleInstance.h"
+#include "platform/XdgPaths.h"
 
 wxIMPLEMENT_APP_NO_MAIN(Application);
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
         args.push_back(a.data());
     args.push_back(nullptr);
     int count = static_cast<int>(args.size()) - 1;
+    platform::AugmentDataDirsForToolkit();
     int result = wxEntry(count, args.data());
     _exit(SingleInstance::HandedOver() ? 0 : result);
 }

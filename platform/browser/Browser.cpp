@@ -41,6 +41,18 @@ struct BrowserNative {
                    ? TRUE
                    : FALSE;
     }
+
+    // The launcher's pages never save anything: every download is cancelled
+    // before it has a place on disk.
+    static void DownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+        g_signal_connect(download, "decide-destination", G_CALLBACK(RefuseDestination), nullptr);
+        webkit_download_cancel(download);
+    }
+
+    static gboolean RefuseDestination(WebKitDownload* download, gchar*, gpointer) {
+        webkit_download_cancel(download);
+        return TRUE;
+    }
 };
 
 Browser::Browser(RefPtr<Client> client) : client(std::move(client)) {}
@@ -77,6 +89,14 @@ void Browser::Attach(wxWebView* webView, const BrowserSettings& settings) {
     webkit_user_content_manager_add_script(webkit_web_view_get_user_content_manager(native),
                                            userScript);
     webkit_user_script_unref(userScript);
+    // A page restored from the page cache would keep a bridge the program has
+    // already let go of.
+    webkit_settings_set_enable_page_cache(webkit_web_view_get_settings(native), FALSE);
+    WebKitWebContext* context = webkit_web_view_get_context(native);
+    if (!g_object_get_data(G_OBJECT(context), "quor-downloads-refused")) {
+        g_object_set_data(G_OBJECT(context), "quor-downloads-refused", GINT_TO_POINTER(1));
+        g_signal_connect(context, "download-started", G_CALLBACK(BrowserNative::DownloadStarted), nullptr);
+    }
     // Nothing dropped onto the window is opened.
     gtk_drag_dest_unset(GTK_WIDGET(native));
     // Connected after wxWebView's own handler, so this one decides what is shown.

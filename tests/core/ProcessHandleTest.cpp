@@ -10,6 +10,8 @@
 #include "core/ChildReaper.h"
 #include "core/ProcessHandle.h"
 #include "tests/core/ProcessTestHelpers.h"
+#include "platform/XdgPaths.h"
+#include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"
 
 namespace {
@@ -22,6 +24,19 @@ std::unique_ptr<ProcessHandle> Shell(const std::string& script) {
 bool IsOurChild(pid_t pid) {
     siginfo_t info{};
     return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
+// A started program sees the user's XDG_DATA_DIRS, not the one made for the toolkit.
+TEST(ProcessHandle, AProgramStartedGetsTheUsersDataDirs) {
+    TestEnvironment env;
+    setenv("XDG_DATA_DIRS", "/opt/games-only", 1);
+    platform::AugmentDataDirsForToolkit();
+    std::string out = env.Path("seen");
+    auto child = Shell("printf %s \"$XDG_DATA_DIRS\" > '" + out + "'");
+    ASSERT_TRUE(child);
+    child->Wait();
+    platform::RestoreUserDataDirs();
+    EXPECT_EQ(TestEnvironment::ReadFile(out), "/opt/games-only");
 }
 
 TEST(ProcessHandle, ReportsExitStatusAndEndingSignal) {

@@ -151,10 +151,16 @@ TEST_F(LaunchProgramTest, ProgramThatCannotStartGivesNullAndLeavesNoChild) {
             if (std::string(c.name) == "a folder")
                 path = env.Path("folder");
         }
+        // Decided beforehand, without a start, except what only the start can find out.
+        std::string why;
+        bool onlyTheStartTells = std::string(c.name) == "interpreter that does not exist";
+        EXPECT_EQ(CanLaunchProgram(path, &why), onlyTheStartTells) << c.name;
         std::string failure;
         auto child = LaunchProgram(path, "a b", false, &failure);
         EXPECT_FALSE(child) << c.name;
         EXPECT_FALSE(failure.empty()) << c.name;
+        if (!onlyTheStartTells)
+            EXPECT_EQ(why, failure) << c.name;
         EXPECT_FALSE(HasAnyChild()) << c.name;
     }
 }
@@ -178,6 +184,7 @@ protected:
 
 TEST_F(WineLaunchTest, WindowsProgramRunsThroughWine) {
     std::string program = WriteWithMode(env, "games/Game/Game.EXE", std::string("MZ\x90\x00", 4), 0644);
+    EXPECT_TRUE(CanLaunchProgram(program));
     auto child = LaunchProgram(program, "-auth_token=t \"two words\"", false);
     ASSERT_TRUE(child);
     ASSERT_TRUE(child->WaitFor(10000));
@@ -187,6 +194,7 @@ TEST_F(WineLaunchTest, WindowsProgramRunsThroughWine) {
 
 TEST_F(WineLaunchTest, WindowsInstallerRunsThroughMsiexec) {
     std::string package = WriteWithMode(env, "dl/Space Setup.msi", "\xd0\xcf\x11\xe0", 0644);
+    EXPECT_TRUE(CanLaunchProgram(package));
     auto child = LaunchProgram(package, "/quiet", false);
     ASSERT_TRUE(child);
     ASSERT_TRUE(child->WaitFor(10000));

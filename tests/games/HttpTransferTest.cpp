@@ -184,8 +184,11 @@ TEST(HttpTransferTest, FaultTable) {
         {"ignored Range", true, {.range = RangeMode::Ignore}, "complete", "", v1, {"bytes=1000-"}},
         {"wrong Content-Range", true, {.range = RangeMode::WrongStart, .wrongStartBy = 5}, "complete", "", v1,
          {"bytes=1000-", ""}},
-        {"416 with the local size", true, {.range = RangeMode::Unsatisfiable, .statedLength = 1000}, "complete",
-         "", v1.substr(0, 1000), {"bytes=1000-"}},
+        {"416 with the local size after a longer probe", true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 1000}, "complete", "", v1, {"bytes=1000-", ""}},
+        {"416 with the local size and no probe length", true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 1000, .noLength = true}, "complete", "",
+         v1.substr(0, 1000), {"bytes=1000-"}},
         {"416 with another size", true, {.range = RangeMode::Unsatisfiable, .statedLength = 4000}, "complete",
          "", v1, {"bytes=1000-", ""}},
         {"404 fresh", false, {.status = 404}, "failed", "22", "", {""}},
@@ -243,6 +246,85 @@ TEST(HttpTransferTest, FaultTable) {
             EXPECT_EQ(Gets(w.server, "/f.bin").at(0).Header("If-Range"), "\"one\"");
         }
     }
+}
+
+// A file is whole only at the length its reply announced (the 200's
+// Content-Length, the total of the 206's Content-Range, else the size probe's);
+// a body that stops short or runs on fails the file with the bytes kept for
+// the next session. A server that gives no length anywhere is believed.
+TEST(HttpTransferTest, LengthTable) {
+    const std::string v1 = TestBytes(4000, 7);
+    struct Case {
+        const char* name;
+        bool partialFirst;  // a first session cut after 1000 bytes
+        FaultMode second;
+        std::string outcome;
+        std::string failureCode;
+        std::string fileAfter;
+    } cases[] = {
+        {"200 without length closed early, the probe gave the size", false,
+         {.noLength = true, .headLength = 4000, .dropAfterBytes = 2000}, "failed", "18", v1.substr(0, 2000)},
+        {"200 without length running past the probe", false, {.noLength = true, .headLength = 3000}, "failed",
+         "18", v1.substr(0, 3000)},
+        {"206 whose body is shorter than its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = -2990},
+         "failed", "18", v1.substr(0, 1010)},
+        {"206 whose body runs on past its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = 500},
+         "failed", "18", v1},
+        {"200 whose length disagrees with the probe", false, {.headLength = 5000}, "complete", "", v1},
+        {"no length anywhere", false, {.noLength = true}, "complete", "", v1},
+        {"no length anywhere, closed early", false, {.noLength = true, .dropAfterBytes = 2000}, "complete", "",
+         v1.substr(0, 2000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerWorld w(1);
+        std::string address = w.server.Url("/f.exe");
+        std::string file = w.Folder() + "f.exe";
+        if (c.partialFirst) {
+            w.server.Serve("/f.exe", v1, FaultMode{.dropAfterBytes = 1000, .etag = "\"one\""});
+            ASSERT_EQ(w.Session(address), "failed");
+            ASSERT_EQ(fs::file_size(file), 1000u);
+        }
+        FaultMode second = c.second;
+        second.etag = "\"one\"";
+        w.server.Serve("/f.exe", v1, second);
+        w.events.Clear();
+        EXPECT_EQ(w.Session(address), c.outcome);
+        if (c.outcome == "failed") {
+            EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{c.failureCode});
+            EXPECT_EQ(StoredState(address), 208u);
+        } else {
+            EXPECT_EQ(StoredState(address), 206u);
+        }
+        EXPECT_TRUE(TestEnvironment::ReadFile(file) == c.fileAfter) << TestEnvironment::ReadFile(file).size();
+    }
+}
+
+// A body of no announced length on a disk that the file itself fills: it stops
+// with the write error soon after the free space falls below the reserve.
+TEST(HttpTransferTest, AnEndlessBodyStopsAtTheFreeSpaceReserve) {
+    ManagerWorld w;
+    const uint64_t reserve = 1 << 20;
+    const int64_t step = 256 << 10;
+    const std::string file = w.Folder() + "endless.bin";
+    TransferSettings s = w.Settings();
+    s.freeSpaceReserveBytes = reserve;
+    s.freeSpaceCheckStepBytes = step;
+    s.freeSpace = [&](const std::string&) -> std::optional<DiskFreeBytes> {
+        std::error_code ec;
+        uint64_t used = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+        uint64_t free = reserve + (1 << 20) > used ? reserve + (1 << 20) - used : 0;
+        return DiskFreeBytes{free, 1ull << 30, free};
+    };
+    w.manager = std::make_unique<TransferManager>(s);
+    w.server.Serve("/endless.bin", TestBytes(8 << 20), FaultMode{.noLength = true});
+    std::string address = w.server.Url("/endless.bin");
+    EXPECT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
+    EXPECT_EQ(StoredState(address), 208u);
+    uint64_t size = fs::file_size(file);
+    EXPECT_GE(size, 1u << 20);
+    EXPECT_LT(size, (1u << 20) + static_cast<uint64_t>(step) + static_cast<uint64_t>(s.receiveBufferBytes));
 }
 
 TEST(HttpTransferTest, ErrorPageIsNeverTakenForTheFile) {

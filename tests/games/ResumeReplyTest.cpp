@@ -18,6 +18,10 @@ TEST(ResumeReply, RangeHeaders) {
     EXPECT_FALSE(ContentRangeReachesTheEnd("bytes 1000-1498/2000"));
     EXPECT_FALSE(ContentRangeReachesTheEnd("bytes 10-5/20"));
     EXPECT_FALSE(ContentRangeReachesTheEnd(""));
+    EXPECT_EQ(ContentRangeTotal("bytes 1000-1999/2000"), 2000);
+    EXPECT_EQ(ContentRangeTotal("bytes 5-9/*"), -1);
+    EXPECT_EQ(ContentRangeTotal("bytes 5-9/9"), -1);
+    EXPECT_EQ(ContentRangeTotal(""), -1);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes */2000"), 2000);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes */"), -1);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes 0-1/2"), -1);
@@ -52,6 +56,8 @@ TEST(ResumeReply, Verdicts) {
         {"resume 416 complete", {416, "bytes */1000", ""}, 1000, "", ReplyVerdict::AlreadyComplete},
         {"resume 416 other size", {416, "bytes */1500", ""}, 1000, "", ReplyVerdict::Restart},
         {"resume 416 unreadable", {416, "", ""}, 1000, "", ReplyVerdict::Restart},
+        {"resume 416 the probe agrees", {416, "bytes */1000", "", 1000}, 1000, "", ReplyVerdict::AlreadyComplete},
+        {"resume 416 the probe saw more", {416, "bytes */1000", "", 5000}, 1000, "", ReplyVerdict::Restart},
         {"resume 404", {404, "", ""}, 1000, "", ReplyVerdict::Refuse},
         {"resume 500", {500, "", ""}, 1000, "", ReplyVerdict::Refuse},
         {"206 of the same version", {206, "bytes 10-19/20", "E:\"a\""}, 10, "E:\"a\"", ReplyVerdict::Write},

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FlagEvent.h"
 #include "platform/InstanceLock.h"
+#include "platform/XdgPaths.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using platform::FlagEvent;
 using platform::InstanceLock;
 
@@ -68,6 +72,50 @@ TEST(InstanceLock, WithoutAFolderEveryStartIsFirst) {
     EXPECT_TRUE(missing.IsFirst());
 }
 
+// With XDG_RUNTIME_DIR unset, a folder of ours under the cache takes its place,
+// never one under /tmp that another user could create first: a second start
+// still finds the first. Without any such folder, the start is first and says so.
+TEST(InstanceLock, WithoutARuntimeFolderTheLockLivesInAPrivateCacheFolder) {
+    TestEnvironment env;
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("XDG_CACHE_HOME", env.Path("cache").c_str(), 1);
+    std::string folder = platform::XdgRuntimeDir();
+    EXPECT_EQ(folder, env.Path("cache/quor-runtime"));
+    struct stat st {};
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    {
+        InstanceLock first(folder, kName, 1000);
+        first.MarkReady();
+        InstanceLock second(platform::XdgRuntimeDir(), kName, 1000);
+        EXPECT_TRUE(first.IsFirst());
+        EXPECT_FALSE(second.IsFirst());
+    }
+    // The default is ~/.cache.
+    unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(platform::XdgRuntimeDir(), env.Path("home/.cache/quor-runtime"));
+
+    // A link in the folder's place is not ours to use.
+    setenv("XDG_CACHE_HOME", env.Path("linked").c_str(), 1);
+    mkdir(env.Path("linked").c_str(), 0700);
+    mkdir(env.Path("elsewhere").c_str(), 0700);
+    ASSERT_EQ(symlink(env.Path("elsewhere").c_str(), env.Path("linked/quor-runtime").c_str()), 0);
+    EXPECT_EQ(platform::XdgRuntimeDir(), "");
+
+    // The cache's place is taken by a file: no folder at all, one line on standard error.
+    env.WriteFile("file", "x");
+    setenv("XDG_CACHE_HOME", env.Path("file").c_str(), 1);
+    EXPECT_EQ(platform::XdgRuntimeDir(), "");
+    testing::internal::CaptureStderr();
+    InstanceLock alone(platform::XdgRuntimeDir(), kName, 100);
+    EXPECT_TRUE(alone.IsFirst());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("first instance"), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    unsetenv("XDG_CACHE_HOME");
+}
+
 // Programs the launcher starts (games, installers) must not keep the lock alive.
 TEST(InstanceLock, LockFilesAreNotInherited) {
     TestEnvironment env;
@@ -99,6 +147,31 @@ TEST(FlagEvent, ManualResetEventAsAFile) {
     event.Reset();
     EXPECT_FALSE(event.IsSet());
     EXPECT_FALSE(FlagEvent(env.Path("missing/folder/show")).Set());
+}
+
+// Something else in the flag's place never signals it: a folder or a link is
+// removed; a folder that cannot be removed is ignored, said once.
+TEST(FlagEvent, WhatIsNotARegularFileIsNotTheFlag) {
+    TestEnvironment env;
+    FlagEvent event(env.Path("runtime/show"));
+    mkdir(env.Path("runtime/show").c_str(), 0700);
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(fs::exists(env.Path("runtime/show")));
+
+    env.WriteFile("target", "");
+    fs::create_symlink(env.Path("target"), env.Path("runtime/show"));
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(env.Path("runtime/show"))));
+    EXPECT_TRUE(fs::exists(env.Path("target")));
+
+    env.WriteFile("runtime/show/inside", "x");
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(event.IsSet());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not a regular file"), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_TRUE(fs::exists(env.Path("runtime/show/inside")));
 }
 
 }  // namespace

@@ -337,6 +337,29 @@ TEST_F(RegistryStoreTest, AStoreThatCannotBeReadIsNotOverwritten) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be read"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(env.Path("taken.reg")));
 
+    // Read or written, a FIFO (or a link to one, or to a device) is answered at once.
+    for (const char* name : {"fifo.reg", "fifo-link.reg", "zero-link.reg"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(mkfifo(env.Path("fifo.reg").c_str(), 0600) == 0 || errno == EEXIST, true);
+        if (std::string(name) == "fifo-link.reg")
+            fs::create_symlink(env.Path("fifo.reg"), env.Path(name));
+        if (std::string(name) == "zero-link.reg")
+            fs::create_symlink("/dev/zero", env.Path(name));
+        RegistryStore store(env.Path(name));
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(store.ReadValue(kKey, "x"));
+        EXPECT_NE(store.WriteValue(kKey, "x", RegistryValue::Number(1)), 0);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot be read: it is not a regular file"),
+                  std::string::npos);
+        EXPECT_EQ(fs::status(env.Path("fifo.reg")).type(), fs::file_type::fifo);
+    }
+    // A link to a real store file is still read through.
+    RegistryStore real(env.Path("real.reg"));
+    ASSERT_EQ(real.WriteValue(kKey, "x", RegistryValue::Text("through")), 0);
+    fs::create_symlink(env.Path("real.reg"), env.Path("real-link.reg"));
+    RegistryStore linked(env.Path("real-link.reg"));
+    EXPECT_EQ(Text(linked, kKey, "x"), "through");
+
     env.WriteFile("plain", "x");
     setenv("QUOR_HKCU_FILE", env.Path("plain/hkcu.reg").c_str(), 1);
     EXPECT_NE(Hkcu().WriteValue(kKey, "x", RegistryValue::Number(1)), 0);

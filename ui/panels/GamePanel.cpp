@@ -711,8 +711,24 @@ PanelSnapshot GamePanel::Snapshot() {
 
 // ---------------------------------------------------------------- the launcher's update
 
+bool GamePanel::UpdateInstallerCanStart(const std::string& installerPath) {
+    if (updateRefused)
+        return false;
+    std::string failure;
+    if (services.programs->CanStart(installerPath, &failure))
+        return true;
+    // Shown as a failed installer start is; the launcher runs on.
+    updateRefused = true;
+    std::fprintf(stderr, "Quor: the update installer cannot start: %s\n", failure.c_str());
+    services.host->ShowError(failure);
+    services.events->QueueEvent("InstallLauncherFailed", gameName, failure);
+    return false;
+}
+
 void GamePanel::StartUpdate(const std::string& installerPath) {
     PanelHost& host = *services.host;
+    if (!UpdateInstallerCanStart(installerPath))
+        return;
     services.transfers->StopAll();
     host.StopThreadsForUpdate();
     std::string failure;
@@ -738,6 +754,8 @@ void GamePanel::UpdateFallback() {
     CreateDirectoryTree(folder);
     std::string path = folder + kFallbackInstallerName;
     if (platform::WriteFileAtomically(path, bytes, 0700) != 0)
+        return;
+    if (!UpdateInstallerCanStart(path))
         return;
     services.transfers->StopAll();
     host.StopThreadsForUpdate();

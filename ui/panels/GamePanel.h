@@ -124,6 +124,8 @@ private:
     void ReturnToGameAddress();
     void StartUpdate(const std::string& installerPath);
     void UpdateFallback();
+    // Decided before anything is stopped; shows why when it cannot.
+    bool UpdateInstallerCanStart(const std::string& installerPath);
     void SendPanelToPage();
 
     PanelServices services;
@@ -154,6 +156,7 @@ private:
     std::string popupUrl;
     std::vector<ManifestLocation> locations;
     bool isSelfUpdate;
+    bool updateRefused = false;  // its installer cannot start: not tried again in this run
     bool paused = false;
     bool showOnlyIfInstalled;
     std::unique_ptr<RunningProgram> installerProcess;

@@ -13,4 +13,11 @@ public:
     virtual std::unique_ptr<RunningProgram> Start(const std::string& path,
                                                   const std::string& parameters,
                                                   std::string* failure) = 0;
+    // Whether Start could start the program at all, decided without starting
+    // it; false with *failure saying why.
+    virtual bool CanStart(const std::string& path, std::string* failure) {
+        (void)path;
+        (void)failure;
+        return true;
+    }
 };

@@ -33,3 +33,10 @@ std::unique_ptr<RunningProgram> SystemProgramStarter::Start(const std::string& p
         return nullptr;
     return std::make_unique<StartedProcess>(std::move(handle));
 }
+
+bool SystemProgramStarter::CanStart(const std::string& path, std::string* failure) {
+    // A launcher put in the system's place decides only when it starts.
+    if (&ProcessLauncher::Current() != &ProcessLauncher::System())
+        return true;
+    return CanLaunchProgram(path, failure);
+}

@@ -8,4 +8,5 @@ class SystemProgramStarter final : public ProgramStarter {
 public:
     std::unique_ptr<RunningProgram> Start(const std::string& path, const std::string& parameters,
                                           std::string* failure) override;
+    bool CanStart(const std::string& path, std::string* failure) override;
 };

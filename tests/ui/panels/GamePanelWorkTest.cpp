@@ -314,6 +314,38 @@ TEST_F(GamePanelWorkTest, UpdateInstallerStartsAfterEverythingStopped) {
                      "Exit"}));
 }
 
+// Decided before anything stops: an installer that can never start leaves the
+// launcher running with the failure shown, and is not tried again.
+TEST_F(GamePanelWorkTest, UpdateInstallerThatCannotStartStopsNothing) {
+    entry = rig.Entry("Quor Update", 0);
+    auto panel = rig.Build(entry, true);
+    ASSERT_EQ(panel->GetState(), 3);
+    std::string installer = rig.Downloaded(entry.url, "QuorSetup.exe");
+    rig.programs.unstartable.insert(installer);
+    panel->PollWork({entry.url});
+    panel->RefreshState();
+    panel->RefreshState();
+    EXPECT_EQ(rig.programs.canStartAsked, 1);
+    EXPECT_TRUE(rig.programs.starts.empty());
+    EXPECT_EQ(rig.host.errors,
+              std::vector<std::string>{"QuorSetup.exe is a Windows program, and wine is not installed"});
+    EXPECT_EQ(rig.events.Count("InstallLauncherFailed"), 1);
+    for (const std::string& line : rig.journal)
+        EXPECT_TRUE(line != "StopAll" && line != "StopThreads" && line != "Close" && line != "Exit") << line;
+}
+
+TEST_F(GamePanelWorkTest, UpdateFallbackThatCannotStartStopsNothing) {
+    entry = rig.Entry("Quor Update", 0);
+    rig.transfers.refuse.insert(entry.url);
+    rig.host.fetchBody = "x";
+    rig.programs.unstartable.insert(rig.env.Path("Downloads/temp_installer.exe"));
+    GamePanel panel(rig.services, entry, true);
+    EXPECT_TRUE(rig.programs.starts.empty());
+    EXPECT_EQ(rig.host.errors.size(), 1u);
+    for (const std::string& line : rig.journal)
+        EXPECT_TRUE(line != "StopAll" && line != "StopThreads" && line != "Close" && line != "Exit") << line;
+}
+
 TEST_F(GamePanelWorkTest, UpdateFallbackWritesNothingUntilDataHasArrived) {
     entry = rig.Entry("Quor Update", 0);
     rig.transfers.refuse.insert(entry.url);

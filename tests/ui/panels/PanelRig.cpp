@@ -195,6 +195,15 @@ std::unique_ptr<RunningProgram> PanelRig::Programs::Start(const std::string& pat
     return std::make_unique<FakeProgram>(process);
 }
 
+bool PanelRig::Programs::CanStart(const std::string& path, std::string* failure) {
+    ++canStartAsked;
+    if (!unstartable.count(path))
+        return true;
+    if (failure)
+        *failure = "QuorSetup.exe is a Windows program, and wine is not installed";
+    return false;
+}
+
 void PanelRig::Programs::EndAll() {
     for (auto& p : processes)
         p->ended = true;

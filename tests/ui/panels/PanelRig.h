@@ -133,8 +133,11 @@ public:
         std::vector<std::shared_ptr<Process>> processes;
         std::set<std::string> refuse;     // paths that do not start
         int refuseFirst = 0;              // so many starts fail, whatever the path
+        std::set<std::string> unstartable;  // paths that could never start (CanStart says so)
+        int canStartAsked = 0;
         std::unique_ptr<RunningProgram> Start(const std::string& path, const std::string& parameters,
                                               std::string* failure) override;
+        bool CanStart(const std::string& path, std::string* failure) override;
         void EndAll();
     };
 
