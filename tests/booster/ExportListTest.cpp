@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -60,4 +61,17 @@ TEST(ExportList, TheLibraryExportsExactlyThe27Functions) {
     };
     ASSERT_EQ(expected.size(), 27u);
     EXPECT_EQ(DefinedDynamicSymbols(std::string(QUOR_BINARY_DIR) + "/booster/libquorbooster.so"), expected);
+}
+
+TEST(ExportList, TheLibraryLoadsOnItsOwnAndAnswers) {
+    void* library = dlopen((std::string(QUOR_BINARY_DIR) + "/booster/libquorbooster.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto setPort = reinterpret_cast<void (*)(int)>(dlsym(library, "_Z18PMB_Lib_SetPMBPorti"));
+    auto getPort = reinterpret_cast<int (*)()>(dlsym(library, "_Z18PMB_Lib_GetPMBPortv"));
+    ASSERT_TRUE(setPort && getPort);
+    EXPECT_EQ(getPort(), 60524);
+    setPort(4242);
+    EXPECT_EQ(getPort(), 4242);
+    EXPECT_EQ(dlsym(library, "_Z13WStringToUtf8RKNSt7__cxx1112basic_stringIwSt11char_traitsIwESaIwEEE"), nullptr);
+    dlclose(library);
 }
