@@ -156,13 +156,19 @@ TEST(PmbInstallation, RestartShutsTheBoosterDownAndStartsItAgain) {
 
 namespace {
 
-// A "#!" installer padded to exactly `size` bytes: it notes its arguments, waits
-// for <folder>/go when told to, then puts PMB.exe into the registered folder.
+// A "#!" installer padded to exactly `size` bytes, as the booster's installer
+// behaves: it notes its arguments, waits for <folder>/go when told to, then
+// copies the stand-in booster in as PMB.exe and writes the registry entries
+// (with quor-reg, into the hive the test points at).
 std::string Installer(const std::string& folder, size_t size, bool waitForGo) {
-    std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + folder + "/args'\n";
+    const std::string reg = std::string(QUOR_BINARY_DIR) + "/tools/quor-reg/quor-reg";
+    const std::string key = "'Software\\Pando Networks\\PMB'";
+    std::string script = "#!/bin/sh\nmkdir -p '" + folder + "'\nprintf '%s\\n' \"$@\" > '" + folder + "/args'\n";
     if (waitForGo)
         script += "while [ ! -e '" + folder + "/go' ]; do sleep 0.02; done\n";
-    script += "printf x > '" + folder + "/PMB.exe'\nexit 0\n#";
+    script += "cp '" + BoosterRig::StandInProgram() + "' '" + folder + "/PMB.exe'\n";
+    script += "'" + reg + "' set-string " + key + " 'Version Number' 2.3.0.0\n";
+    script += "'" + reg + "' set-string " + key + " 'Program Directory' '" + folder + "'\nexit 0\n#";
     script.resize(size, '#');
     return script;
 }
@@ -171,7 +177,7 @@ struct InstallRig : BoosterRig {
     TestHttpServer server;
     std::string folder;
     InstallRig() {
-        folder = Register();  // the entries are there, PMB.exe is not yet
+        folder = env.Path("Pando/PMB");  // made by the installer
         setenv("QUOR_BOOSTER_INSTALLER_URL", server.Url("/booster/PMB_Setup.exe").c_str(), 1);
     }
 };
@@ -197,6 +203,7 @@ TEST(PmbInstallation, AnInstallerOfOneMebibyteRunsWithThePartner) {
     EXPECT_EQ(TestEnvironment::ReadFile(rig.folder + "/args"), "/S\n--partner=Acme Games\n");
     EXPECT_EQ(PmbInstallState::Get().Poll(), 2);
     EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(nullptr, nullptr));
+    EXPECT_EQ(PmbInstalledFolder(), rig.folder);
 }
 
 TEST(PmbInstallation, TheInstallerStateGoesFromIdleToRunningToFinished) {
@@ -208,6 +215,7 @@ TEST(PmbInstallation, TheInstallerStateGoesFromIdleToRunningToFinished) {
     EXPECT_EQ(state.Poll(), 1);
     EXPECT_TRUE(state.Begin("Acme"));  // already running: nothing more
     EXPECT_EQ(rig.server.RequestCount(), 1u);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
     rig.env.WriteFile("Pando/PMB/go", "");
     EXPECT_TRUE(WaitUntil([&] { return state.Poll() == 2; }));
     // Finished, but the booster gone again: idle, and the next install runs anew.
