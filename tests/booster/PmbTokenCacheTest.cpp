@@ -1,6 +1,8 @@
 #include "booster/PmbTokenCache.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "tests/booster/BoosterRig.h"
 
@@ -50,4 +52,18 @@ TEST(PmbTokenCache, WithoutAnInstalledBoosterNoTokenFileIsWritten) {
     rig.booster.SetTokenFile(file);
     EXPECT_EQ(PmbTokenCache::Get().Current(), L"net-1");
     EXPECT_EQ(rig.booster.TokenFileAtValidation(), std::vector<std::string>{"<missing>"});
+}
+
+TEST(PmbTokenCache, ThreadsAskingAtOnceShareOneFetch) {
+    BoosterRig rig;
+    std::vector<std::thread> threads;
+    std::vector<std::wstring> tokens(4);
+    for (size_t k = 0; k < tokens.size(); ++k)
+        threads.emplace_back([&, k] { tokens[k] = PmbTokenCache::Get().Current(); });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(tokens, std::vector<std::wstring>(4, L"net-1"));
+    const std::vector<std::string> methods = rig.booster.Methods();
+    EXPECT_EQ(std::count(methods.begin(), methods.end(), "getToken"), 1);
+    EXPECT_EQ(methods.front(), "getToken");
 }
