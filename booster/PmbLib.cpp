@@ -324,12 +324,16 @@ StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentI
 }
 
 StatusResp* PMB_Lib_OpenTransfer(PDLibCode& code, const std::wstring& torrentId, bool withToken) {
-    PMB_GUARDED(([&] {
+    // Each call asks for the token anew: a retry after a renewal sends the new one.
+    PMB_GUARDED(WithRetry<StatusResp>(code, [&](PDLibCode& c) {
         PmbParams params = WithTorrent(torrentId);
         if (withToken)
             params.netToken = PmbTokenCache::Get().Current();
-        return StatusTransfer(code, "transfer.open", "OpenStatus", params);
-    }()))
+        pmbreply::Outcome outcome;
+        auto record = pmbcall::CallStatus("transfer.open", "OpenStatus", params, outcome);
+        c = pmbcall::TransferCode(outcome, record.get());
+        return record;
+    }))
 }
 
 StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentId, bool setP2P) {

@@ -117,3 +117,26 @@ TEST(PmbRetry, ABoosterThatCannotStartStopsWithSeven) {
     EXPECT_EQ(PMB_Lib_StatusTransfer(code, L"t1"), nullptr);
     EXPECT_EQ(code, PD_LIB_START_FAILED);
 }
+
+TEST(PmbRetry, AnOpenWithTokenSendsTheRenewedTokenOnItsRetry) {
+    BoosterRig rig;
+    PDLibCode code = PD_LIB_BAD_REPLY;
+    std::unique_ptr<StatusResp> first(PMB_Lib_OpenTransfer(code, L"t1", true));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(code, PD_LIB_OK);
+    rig.booster.SetStatusId(902, 1);
+    rig.booster.ClearLog();
+    std::unique_ptr<StatusResp> second(PMB_Lib_OpenTransfer(code, L"t1", true));
+    EXPECT_EQ(code, PD_LIB_OK);
+    EXPECT_EQ(rig.booster.Requests(),
+              (std::vector<std::string>{"/rest/validateDiskToken?format=xml&netToken=net-1",
+                                        "/rest/transfer.open?format=xml&torrentId=t1&netToken=net-1",
+                                        "/rest/getToken?format=xml&ClientID=PMB_Client",
+                                        "/rest/validateDiskToken?format=xml&netToken=net-2",
+                                        "/rest/validateDiskToken?format=xml&netToken=net-2",
+                                        "/rest/transfer.open?format=xml&torrentId=t1&netToken=net-2"}));
+    // Without the token asked for, an empty one is left out altogether.
+    rig.booster.ClearLog();
+    std::unique_ptr<StatusResp> third(PMB_Lib_OpenTransfer(code, L"t1", false));
+    EXPECT_EQ(rig.booster.Requests(), std::vector<std::string>{"/rest/transfer.open?format=xml&torrentId=t1"});
+}
