@@ -264,3 +264,30 @@ TEST(PmbInstallation, TheStartRuleKeepsThePathWholeAndGivesMsiNoParameters) {
         EXPECT_EQ(TestEnvironment::ReadFile(rig.env.Path("dir with blank/args")), c.args) << c.name;
     }
 }
+
+TEST(PmbInstallation, AnInstallerThatRunsOnIsWaitedForSixtySeconds) {
+    InstallRig rig;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, true));
+    EXPECT_FALSE(PMB_Lib_InstallPMB(L"Acme"));
+    EXPECT_EQ(rig.sleeps, std::vector<int64_t>(12, 5000));
+    EXPECT_EQ(PmbInstallState::Get().Poll(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
+    rig.env.WriteFile("Pando/PMB/go", "");
+    // A later install finds it finished, downloads nothing more, and succeeds.
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/PMB.exe") && PMB_Lib_CheckIsPMBPresent(nullptr, nullptr); }));
+    EXPECT_TRUE(WaitUntil([&] { return PMB_Lib_InstallPMB(L"Acme"); }));
+    EXPECT_EQ(rig.server.RequestCount(), 1u);
+}
+
+TEST(PmbInstallation, TheHandlerActsOnlyOnNoReplyRejectedTokenAndNoLogin) {
+    BoosterRig rig;
+    for (PDLibCode code : {PD_LIB_OK, PD_LIB_BAD_REPLY, PD_LIB_VERSION_TOO_OLD, PD_LIB_LOGGED_IN, PD_LIB_TOKEN_RENEWED})
+        EXPECT_EQ(ErrorHandlerForTransfer(code), PD_LIB_OK) << code;
+    EXPECT_TRUE(rig.booster.Requests().empty());
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_NOT_LOGGED_IN), PD_LIB_LOGGED_IN);
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_TOKEN_REJECTED), PD_LIB_TOKEN_RENEWED);
+    rig.booster.SetValidates(false);
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_TOKEN_REJECTED), PD_LIB_TOKEN_NOT_VALIDATED);
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_NO_REPLY), PD_LIB_NOT_INSTALLED);  // answers, but nothing registered
+    EXPECT_TRUE(rig.booster.ShutdownRequested());
+}
