@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -22,6 +23,7 @@ struct BoosterRig {
     StandInBooster booster;
     std::mutex sleepLock;
     std::vector<int64_t> sleeps;
+    std::atomic<int64_t> scale{50};  // a pause really lasts ms / scale
 
     BoosterRig() {
         PMB_Lib_SetPMBPort(booster.Port());
@@ -30,7 +32,7 @@ struct BoosterRig {
                 std::lock_guard<std::mutex> guard(sleepLock);
                 sleeps.push_back(ms);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms / 50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms / scale));
         };
     }
 

@@ -20,6 +20,7 @@ std::vector<std::string> Lines(const std::string& path) {
 
 TEST(PmbRetry, AStoppedBoosterIsRestartedAndTheCallSucceeds) {
     BoosterRig rig;
+    rig.scale = 10;  // time for the started program to listen, on a loaded machine too
     rig.booster.Stop();
     const int port = FreeLoopbackPort();
     PMB_Lib_SetPMBPort(port);
