@@ -125,6 +125,39 @@ std::string WideToUtf8(const std::u16string& text) {
     return out;
 }
 
+std::wstring Utf8ToWString(const std::string& text) {
+    static_assert(sizeof(wchar_t) == 4, "wchar_t holds one code point");
+    const std::u16string units = DecodeUtf8(text);  // valid pairs only
+    std::wstring out;
+    out.reserve(units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t value = units[i];
+        if (value >= 0xD800 && value <= 0xDBFF && i + 1 < units.size()) {
+            value = 0x10000 + ((value - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        }
+        out.push_back(static_cast<wchar_t>(value));
+    }
+    return out;
+}
+
+std::string WStringToUtf8(const std::wstring& text) {
+    std::u16string units;
+    units.reserve(text.size());
+    for (wchar_t c : text) {
+        const uint32_t value = static_cast<uint32_t>(c);
+        if ((value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF)
+            throw ConversionError();
+        if (value >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(value));
+        }
+    }
+    return WideToUtf8(units);
+}
+
 bool IsValidUtf8(const std::string& text) {
     try {
         DecodeUtf8(text);

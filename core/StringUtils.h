@@ -15,6 +15,10 @@ public:
 std::u16string Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::u16string& text);
 bool IsValidUtf8(const std::string& text);
+// Strict UTF-8 <-> UTF-32 for std::wstring (wchar_t is 32 bits here): the same
+// rules, and a wide value that is a surrogate or above U+10FFFF is refused.
+std::wstring Utf8ToWString(const std::string& text);
+std::string WStringToUtf8(const std::wstring& text);
 // UTF-16LE bytes of a UTF-8 text (throws ConversionError like Utf8ToWide).
 std::string Utf8ToUtf16LeBytes(const std::string& text);
 

@@ -265,3 +265,15 @@ TEST(StringUtils, AtoiSaturatingReadsAsTheWindowsRuntimeDoes) {
 }
 
 }  // namespace
+
+TEST(StringUtils, Utf32WideStringsConvertStrictly) {
+    EXPECT_EQ(Utf8ToWString("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAE"), L"a\u00e9\u20ac\U0001F3AE");
+    EXPECT_EQ(WStringToUtf8(L"a\u00e9\u20ac\U0001F3AE"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAE");
+    EXPECT_THROW(Utf8ToWString("\xC3\x28"), ConversionError);
+    EXPECT_THROW(Utf8ToWString("\xED\xA0\x80"), ConversionError);
+    for (uint32_t bad : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u, 0x7FFFFFFFu}) {
+        const std::wstring text(1, static_cast<wchar_t>(bad));
+        EXPECT_THROW(WStringToUtf8(text), ConversionError) << bad;
+    }
+    EXPECT_EQ(WStringToUtf8(std::wstring(1, static_cast<wchar_t>(0x10FFFF))), "\xF4\x8F\xBF\xBF");
+}

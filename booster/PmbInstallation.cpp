@@ -1,0 +1,183 @@
+#include "booster/PmbInstallation.h"
+
+#include <sys/stat.h>
+
+#include "booster/PmbCalls.h"
+#include "booster/PmbReplyReader.h"
+#include "booster/PmbSettings.h"
+#include "booster/PmbTokenCache.h"
+#include "core/ProgramLauncher.h"
+#include "core/StringUtils.h"
+#include "core/WineRegistry.h"
+#include "platform/RegistryStore.h"
+
+namespace {
+
+std::optional<std::string> TextOf(const std::optional<platform::RegistryValue>& value) {
+    if (!value || (value->type != platform::ValueType::String && value->type != platform::ValueType::ExpandString))
+        return std::nullopt;
+    return value->data;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+PmbInstalled PmbFindInstalled() {
+    PmbInstalled result;
+    platform::RegistryStore& store = platform::RegistryStore::ForHive(platform::Hive::CurrentUser);
+    std::optional<std::string> version, folder;
+    if (store.KeyExists(kPmbKey)) {
+        version = TextOf(store.ReadValue(kPmbKey, "Version Number"));
+        folder = TextOf(store.ReadValue(kPmbKey, "Program Directory"));
+    } else {
+        const std::string prefix = WineRegistry::DefaultPrefix();
+        const std::string reference = std::string("HKEY_CURRENT_USER\\") + kPmbKey;
+        if (!prefix.empty() && WineRegistry::KeyExists(prefix, reference)) {
+            result.winePrefix = prefix;
+            version = TextOf(WineRegistry::ReadValue(prefix, reference, "Version Number"));
+            folder = TextOf(WineRegistry::ReadValue(prefix, reference, "Program Directory"));
+            if (folder)
+                folder = WineRegistry::ToUnixPath(prefix, *folder);
+        }
+    }
+    if (version) {
+        result.versionRead = true;
+        result.version = *version;
+    }
+    if (folder) {
+        result.keyFound = true;
+        result.folder = *folder;
+        while (result.folder.size() > 1 && result.folder.back() == '/')
+            result.folder.pop_back();
+        // A relative folder would resolve against whatever the caller's current folder is.
+        result.found = !result.folder.empty() && result.folder[0] == '/' && IsRegularFile(result.folder + "/PMB.exe");
+    }
+    return result;
+}
+
+std::string PmbInstalledFolder() {
+    const PmbInstalled installed = PmbFindInstalled();
+    return installed.found ? installed.folder : std::string();
+}
+
+std::string PmbMapBoosterPath(const PmbInstalled& installed, const std::string& path) {
+    if (installed.winePrefix.empty())
+        return path;
+    return WineRegistry::ToUnixPath(installed.winePrefix, path);
+}
+
+bool PmbVersionBelow(const std::wstring& installed, const std::wstring& minimum) {
+    auto parts = [](const std::wstring& text) {
+        std::vector<int64_t> numbers;
+        if (text.empty())
+            return numbers;
+        size_t start = 0;
+        while (start <= text.size()) {
+            const size_t dot = text.find(L'.', start);
+            const std::wstring part = text.substr(start, dot == std::wstring::npos ? std::wstring::npos : dot - start);
+            if (dot == std::wstring::npos && part.empty())
+                break;  // a trailing "." gives no empty last part
+            std::string narrow;
+            for (wchar_t c : part)
+                narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+            numbers.push_back(pmbreply::ReadInt64(narrow.c_str()));
+            if (dot == std::wstring::npos)
+                break;
+            start = dot + 1;
+        }
+        return numbers;
+    };
+    const std::vector<int64_t> have = parts(installed), need = parts(minimum);
+    for (size_t k = 0; k < have.size() && k < need.size(); ++k)
+        if (have[k] != need[k])
+            return need[k] > have[k];
+    return false;
+}
+
+std::string PmbQuoteParameter(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\"") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"')
+            out.append(backslashes * 2 + 1, '\\');
+        else
+            out.append(backslashes, '\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(backslashes * 2, '\\');
+    out.push_back('"');
+    return out;
+}
+
+std::unique_ptr<ProcessHandle> PmbStartProcess(const std::string& path, const std::string& parameters) {
+    if (path.empty() || path[0] != '/')
+        return nullptr;
+    const size_t dot = path.rfind('.');
+    const bool msi = dot != std::string::npos && path.substr(dot + 1) == "msi";
+    return LaunchProgram(path, msi ? std::string() : parameters, false);
+}
+
+bool PmbLaunchBooster(const std::string& folder) {
+    if (folder.empty() || folder[0] != '/')
+        return false;
+    return PmbStartProcess(folder + "/PMB.exe", "") != nullptr;
+}
+
+bool PmbWaitForLogin() {
+    if (pmbcall::IsLoggedIn())
+        return true;
+    for (int64_t waited = 0; waited < 60000;) {
+        if (pmbcall::IsLoggedIn())
+            return true;
+        PmbSettings::Get().Sleep(5000);
+        waited += 5000;
+    }
+    return false;
+}
+
+PDLibCode PmbRestart() {
+    std::string folder;
+    if (pmbcall::BoosterAnswers()) {
+        pmbcall::ShutDown();
+        folder = PmbInstalledFolder();
+        if (folder.empty())
+            return PD_LIB_NOT_INSTALLED;
+    } else {
+        const PmbInstalled installed = PmbFindInstalled();
+        if (!installed.found)
+            return PD_LIB_NOT_INSTALLED;
+        folder = installed.folder;
+    }
+    if (!PmbLaunchBooster(folder))
+        return PD_LIB_START_FAILED;
+    return PmbWaitForLogin() ? PD_LIB_LOGGED_IN : PD_LIB_LOGIN_TIMEOUT;
+}
+
+PDLibCode ErrorHandlerForTransfer(PDLibCode code) {
+    switch (code) {
+    case PD_LIB_NO_REPLY: {
+        const PDLibCode restarted = PmbRestart();
+        if (restarted == PD_LIB_LOGGED_IN)
+            PmbTokenCache::Get().Validate();
+        return restarted;
+    }
+    case PD_LIB_TOKEN_REJECTED:
+        PmbTokenCache::Get().Refresh();
+        return PmbTokenCache::Get().Validate() ? PD_LIB_TOKEN_RENEWED : PD_LIB_TOKEN_NOT_VALIDATED;
+    case PD_LIB_NOT_LOGGED_IN:
+        return PmbWaitForLogin() ? PD_LIB_LOGGED_IN : PD_LIB_LOGIN_TIMEOUT;
+    default:
+        return PD_LIB_OK;
+    }
+}

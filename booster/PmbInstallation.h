@@ -1,0 +1,49 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "booster/PmbRecords.h"
+#include "core/ProcessHandle.h"
+
+// Finding, starting and waiting for the booster.
+
+// HKEY_CURRENT_USER "Software\Pando Networks\PMB": Quor's own hive first, then
+// the wine prefix's user.reg (where a booster installed through wine writes),
+// whose drive-letter paths are mapped through dosdevices/.
+inline constexpr const char* kPmbKey = "Software\\Pando Networks\\PMB";
+
+struct PmbInstalled {
+    bool keyFound = false;      // the key and its "Program Directory" could be read
+    bool found = false;         // ... the folder is absolute and holds PMB.exe
+    bool versionRead = false;
+    std::string version;        // "Version Number"
+    std::string folder;         // "Program Directory", as a path on this machine
+    std::string winePrefix;     // set when the entries came from a wine prefix
+};
+PmbInstalled PmbFindInstalled();
+std::string PmbInstalledFolder();  // empty when not found
+// A path the booster named (a drive-letter path when it runs through wine).
+std::string PmbMapBoosterPath(const PmbInstalled& installed, const std::string& path);
+
+// Whether the installed version is below the minimum: parts split at ".",
+// compared as decimal numbers as far as the shorter list reaches.
+bool PmbVersionBelow(const std::wstring& installed, const std::wstring& minimum);
+
+// Starts path (absolute only) with a Windows-style parameter text; a path whose
+// text after its last "." is exactly "msi" gets no parameters (it goes through
+// msiexec). Null when nothing was started.
+std::unique_ptr<ProcessHandle> PmbStartProcess(const std::string& path, const std::string& parameters);
+// Starts <folder>/PMB.exe with no arguments; false for an empty or relative folder.
+bool PmbLaunchBooster(const std::string& folder);
+// One parameter as a Windows program's command-line splitter reads it back whole.
+std::string PmbQuoteParameter(const std::string& text);
+
+// Checks "loginStatus" once, then again after each 5000 ms pause, for up to
+// 60000 ms of pauses: at most 13 checks and 12 pauses.
+bool PmbWaitForLogin();
+
+// Restarts the booster: shutdown when it answers, then start PMB.exe and wait
+// for login. 8 not installed, 7 not started, 11 logged in, 12 the wait ended.
+PDLibCode PmbRestart();
+// What a transfer call's failed code leads to (see the retry rule).
+PDLibCode ErrorHandlerForTransfer(PDLibCode code);

@@ -1,0 +1,351 @@
+#include "booster/PmbLib.h"
+
+#include <cstring>
+
+#include "booster/PmbCalls.h"
+#include "booster/PmbInstallState.h"
+#include "booster/PmbInstallation.h"
+#include "booster/PmbSettings.h"
+#include "booster/PmbTokenCache.h"
+#include "core/StringUtils.h"
+
+namespace {
+
+constexpr size_t kBufferLength = 1024;  // wide characters, terminator included
+
+// Copies only what fits the library's buffer size; a longer value leaves the
+// buffer as it was.
+void CopyToBuffer(wchar_t** target, const std::string& value) {
+    if (!target || !*target)
+        return;
+    std::wstring wide;
+    try {
+        wide = Utf8ToWString(value);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (wide.size() >= kBufferLength)
+        return;
+    std::memcpy(*target, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+}
+
+std::string Narrow(const std::wstring& text) {
+    return WStringToUtf8(text);  // throws ConversionError
+}
+
+// The retry rule of the transfer calls: at most three calls; 7, 8 and 9 from
+// the handler stop at once with the last record.
+template <typename Record, typename CallOnce>
+Record* WithRetry(PDLibCode& code, CallOnce call) {
+    std::unique_ptr<Record> record = call(code);
+    int calls = 1;
+    while (code != PD_LIB_OK && calls < 3) {
+        code = ErrorHandlerForTransfer(code);
+        if (code == PD_LIB_START_FAILED || code == PD_LIB_NOT_INSTALLED || code == PD_LIB_TOKEN_NOT_VALIDATED)
+            break;
+        record.reset();
+        record = call(code);
+        ++calls;
+    }
+    return record.release();
+}
+
+template <typename Record>
+Record* TransferWithStatus(PDLibCode& code, const std::string& method, const PmbParams& params) {
+    return WithRetry<Record>(code, [&](PDLibCode& c) {
+        pmbreply::Outcome outcome;
+        auto record = pmbcall::Call<Record>(method, params, outcome);
+        c = pmbcall::TransferCode(outcome, record ? &record->status : nullptr);
+        return record;
+    });
+}
+
+StatusResp* StatusTransfer(PDLibCode& code, const std::string& method, const char* root, const PmbParams& params) {
+    return WithRetry<StatusResp>(code, [&](PDLibCode& c) {
+        pmbreply::Outcome outcome;
+        auto record = pmbcall::CallStatus(method, root, params, outcome);
+        c = pmbcall::TransferCode(outcome, record.get());
+        return record;
+    });
+}
+
+template <typename Record>
+Record* PlainTransfer(PDLibCode& code, const std::string& method, const PmbParams& params) {
+    return WithRetry<Record>(code, [&](PDLibCode& c) {
+        pmbreply::Outcome outcome;
+        auto record = pmbcall::Call<Record>(method, params, outcome);
+        c = pmbcall::TransferCode(outcome, nullptr);
+        return record;
+    });
+}
+
+PmbParams WithTorrent(const std::wstring& torrentId) {
+    PmbParams params;
+    params.torrentId = torrentId;
+    return params;
+}
+
+}  // namespace
+
+bool PMB_Lib_CheckIsPMBPresent(wchar_t** version, wchar_t** programDir) {
+    try {
+        const PmbInstalled installed = PmbFindInstalled();
+        if (installed.versionRead)
+            CopyToBuffer(version, installed.version);
+        if (installed.keyFound)
+            CopyToBuffer(programDir, installed.folder);
+        return installed.found;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool PMB_Lib_InstallPMB(const std::wstring& partner) {
+    try {
+        const std::string name = Narrow(partner);
+        PmbInstallState& installer = PmbInstallState::Get();
+        if (installer.Poll() == 0)
+            installer.Begin(name);
+        int state = installer.Poll();
+        for (int64_t waited = 0; state == 1 && waited < 60000;) {
+            state = installer.Poll();
+            if (state == 1) {
+                PmbSettings::Get().Sleep(5000);
+                waited += 5000;
+            }
+        }
+        return state == 2;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool PMB_Lib_LaunchPMBApplication(const std::wstring& programDir) {
+    try {
+        return PmbLaunchBooster(Narrow(programDir));
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool PMB_Lib_CheckPMBIsLoggedIn() {
+    try {
+        return pmbcall::IsLoggedIn();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
+    try {
+        if (pmbcall::BoosterAnswers())
+            pmbcall::ShutDown();
+        const PmbInstalled installed = PmbFindInstalled();
+        if (!installed.found) {
+            code = PD_LIB_NOT_INSTALLED;
+            return false;
+        }
+        if (PmbVersionBelow(Utf8ToWString(installed.version), PmbSettings::Get().MinimumVersion())) {
+            code = PD_LIB_VERSION_TOO_OLD;
+            return false;
+        }
+        if (!PmbLaunchBooster(installed.folder)) {
+            code = PD_LIB_START_FAILED;
+            return false;
+        }
+        PmbSettings::Get().Sleep(5000);
+        const bool loggedIn = PmbWaitForLogin();
+        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
+        return loggedIn;
+    } catch (const std::exception&) {
+        code = PD_LIB_START_FAILED;
+        return false;
+    }
+}
+
+bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
+    try {
+        const PmbInstalled installed = PmbFindInstalled();
+        if (installed.found) {
+            if (PmbVersionBelow(Utf8ToWString(installed.version), PmbSettings::Get().MinimumVersion())) {
+                code = PD_LIB_VERSION_TOO_OLD;
+                return false;
+            }
+            if (!PmbLaunchBooster(installed.folder)) {
+                code = PD_LIB_START_FAILED;
+                return false;
+            }
+        } else if (!PMB_Lib_InstallPMB(partner)) {
+            code = PD_LIB_INSTALL_FAILED;
+            return false;
+        }
+        const bool loggedIn = PmbWaitForLogin();
+        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
+        return loggedIn;
+    } catch (const std::exception&) {
+        code = PD_LIB_START_FAILED;
+        return false;
+    }
+}
+
+void PMB_Lib_SetMinimumRequiredVersion(const std::wstring& version) {
+    try {
+        PmbSettings::Get().SetMinimumVersion(version);
+    } catch (const std::exception&) {
+    }
+}
+
+std::wstring PMB_Lib_GetMinimumRequiredVersion() {
+    try {
+        return PmbSettings::Get().MinimumVersion();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void PMB_Lib_SetPMBPort(int port) {
+    PmbSettings::Get().SetPort(port);
+}
+
+int PMB_Lib_GetPMBPort() {
+    return PmbSettings::Get().Port();
+}
+
+VersionResp* PMB_Lib_Version() {
+    try {
+        return pmbcall::Version().release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+LoginStatusResp* PMB_Lib_LoginStatus() {
+    try {
+        return pmbcall::LoginStatus().release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+TokenResp* PMB_Lib_GetToken(const std::wstring& clientId) {
+    try {
+        return pmbcall::GetToken(clientId).release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+TokenResp* PMB_Lib_ValidateDiskToken(const std::wstring& netToken) {
+    try {
+        return pmbcall::ValidateDiskToken(netToken).release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+StatusResp* PMB_Lib_SetKeyValue(const std::wstring& category, const std::wstring& key, const std::wstring& value) {
+    try {
+        PmbParams params;
+        params.category = category;
+        params.key = key;
+        params.value = value;
+        pmbreply::Outcome outcome;
+        return pmbcall::CallStatus("setKeyValue", "KeyResp", params, outcome).release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+std::wstring PMB_Lib_GetKeyValue(const std::wstring& category, const std::wstring& key) {
+    try {
+        PmbParams params;
+        params.category = category;
+        params.key = key;
+        pmbreply::Outcome outcome;
+        const auto reply = pmbcall::Call<KeyResp>("getKeyValue", params, outcome);
+        return reply ? reply->value : std::wstring();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+StatusResp* PMB_Lib_ShutDown() {
+    try {
+        return pmbcall::ShutDown().release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+StatusResp* PMB_Lib_Upgrade() {
+    try {
+        pmbreply::Outcome outcome;
+        return pmbcall::CallStatus("upgrade", "UpgradeResp", {}, outcome).release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+// Each transfer export: a failure outside the rule (no memory) is reported as
+// a bad reply with no record.
+#define PMB_GUARDED(expression)          \
+    try {                                \
+        return expression;               \
+    } catch (const std::exception&) {    \
+        code = PD_LIB_BAD_REPLY;         \
+        return nullptr;                  \
+    }
+
+TransferStatus* PMB_Lib_StartTransfer(PDLibCode& code, const std::wstring& packageUrl, const std::wstring& destDir,
+                                      bool setP2P) {
+    PmbParams params;
+    params.packageUrl = packageUrl;
+    params.destDir = destDir;
+    params.setP2P = setP2P;
+    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.start", params))
+}
+
+TransferStatus* PMB_Lib_StatusTransfer(PDLibCode& code, const std::wstring& torrentId) {
+    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.status", WithTorrent(torrentId)))
+}
+
+TransferStatus* PMB_Lib_PauseTransfer(PDLibCode& code, const std::wstring& torrentId) {
+    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.pause", WithTorrent(torrentId)))
+}
+
+TransferStatus* PMB_Lib_ResumeTransfer(PDLibCode& code, const std::wstring& torrentId) {
+    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.resume", WithTorrent(torrentId)))
+}
+
+StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentId, bool deleteFiles) {
+    PmbParams params = WithTorrent(torrentId);
+    params.deleteFiles = deleteFiles;
+    PMB_GUARDED(StatusTransfer(code, "transfer.cancel", "CancelStatus", params))
+}
+
+StatusResp* PMB_Lib_OpenTransfer(PDLibCode& code, const std::wstring& torrentId, bool withToken) {
+    // Each call asks for the token anew: a retry after a renewal sends the new one.
+    PMB_GUARDED(WithRetry<StatusResp>(code, [&](PDLibCode& c) {
+        PmbParams params = WithTorrent(torrentId);
+        if (withToken)
+            params.netToken = PmbTokenCache::Get().Current();
+        pmbreply::Outcome outcome;
+        auto record = pmbcall::CallStatus("transfer.open", "OpenStatus", params, outcome);
+        c = pmbcall::TransferCode(outcome, record.get());
+        return record;
+    }))
+}
+
+StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentId, bool setP2P) {
+    PmbParams params = WithTorrent(torrentId);
+    params.setP2P = setP2P;
+    PMB_GUARDED(StatusTransfer(code, "transfer.update", "Update", params))
+}
+
+TransferFiles* PMB_Lib_FilesTransfer(PDLibCode& code, const std::wstring& torrentId) {
+    PMB_GUARDED(PlainTransfer<TransferFiles>(code, "transfer.files", WithTorrent(torrentId)))
+}
+
+PD_Lib_TransferInfo* PMB_Lib_InfoTransfer(PDLibCode& code, const std::wstring& torrentId) {
+    PMB_GUARDED(PlainTransfer<PD_Lib_TransferInfo>(code, "transfer.info", WithTorrent(torrentId)))
+}

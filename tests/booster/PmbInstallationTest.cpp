@@ -1,0 +1,293 @@
+#include "booster/PmbInstallation.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+
+#include "booster/PmbInstallState.h"
+#include "core/ProgramLauncher.h"
+#include "booster/PmbLib.h"
+#include "tests/booster/BoosterRig.h"
+#include "tests/fixtures/TestHttpServer.h"
+#include "tests/fixtures/WaitUntil.h"
+
+namespace fs = std::filesystem;
+
+TEST(PmbInstallation, VersionsCompareByNumberAsFarAsTheShorterReaches) {
+    struct Case {
+        const wchar_t* installed;
+        const wchar_t* minimum;
+        bool below;
+    };
+    const Case cases[] = {
+        {L"2.10.0.0", L"2.3.0.0", false}, {L"2.2.9.9", L"2.3.0.0", true}, {L"2.3", L"2.3.0.0", false},
+        {L"2.3.0.0", L"2.3.0.0", false},  {L"3", L"2.3.0.0", false},      {L"2.3.0.", L"2.3.0.1", false},
+        {L"", L"2.3.0.0", false},         {L"1.99", L"2", true},          {L"2.3.0.0", L"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PmbVersionBelow(c.installed, c.minimum), c.below) << std::string(c.installed, c.installed + wcslen(c.installed));
+}
+
+TEST(PmbInstallation, TheLoginWaitChecksThirteenTimesAndPausesTwelve) {
+    BoosterRig rig;
+    rig.booster.SetLoginAfterChecks(-1);
+    EXPECT_FALSE(PmbWaitForLogin());
+    EXPECT_EQ(rig.booster.Methods(), std::vector<std::string>(13, "loginStatus"));
+    EXPECT_EQ(rig.sleeps, std::vector<int64_t>(12, 5000));
+
+    rig.booster.ClearLog();
+    rig.sleeps.clear();
+    rig.booster.SetLoginAfterChecks(3);  // the fourth check succeeds
+    EXPECT_TRUE(PmbWaitForLogin());
+    EXPECT_EQ(rig.booster.Methods().size(), 4u);
+    EXPECT_EQ(rig.sleeps.size(), 2u);
+
+    rig.booster.ClearLog();
+    rig.sleeps.clear();
+    rig.booster.SetLoginAfterChecks(0);
+    EXPECT_TRUE(PmbWaitForLogin());
+    EXPECT_EQ(rig.booster.Methods().size(), 1u);
+    EXPECT_TRUE(rig.sleeps.empty());
+}
+
+TEST(PmbInstallation, PresenceCopiesTheValuesIntoTheBuffers) {
+    BoosterRig rig;
+    const std::string folder = rig.RegisterRecordingBooster("2.4.1.0");
+    std::vector<wchar_t> version(1024, L'x'), dir(1024, L'x');
+    wchar_t* v = version.data();
+    wchar_t* d = dir.data();
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&v, &d));
+    EXPECT_EQ(std::wstring(v), L"2.4.1.0");
+    EXPECT_EQ(std::wstring(d), std::wstring(folder.begin(), folder.end()));
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(nullptr, nullptr));
+    wchar_t* none = nullptr;
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&none, &none));
+
+    // A value of 1024 characters or more does not fit: that buffer stays.
+    auto& store = platform::RegistryStore::ForHive(platform::Hive::CurrentUser);
+    store.WriteValue(kPmbKey, "Version Number", platform::RegistryValue::Text(std::string(1024, '9')));
+    std::vector<wchar_t> kept(1024, L'\0');
+    kept[0] = L'k';
+    wchar_t* k = kept.data();
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&k, nullptr));
+    EXPECT_EQ(std::wstring(k), L"k");
+    store.WriteValue(kPmbKey, "Version Number", platform::RegistryValue::Text(std::string(1023, '9')));
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&k, nullptr));
+    EXPECT_EQ(std::wstring(k).size(), 1023u);
+
+    // Without PMB.exe, or with a folder that is not absolute, it is not there.
+    fs::remove(folder + "/PMB.exe");
+    EXPECT_FALSE(PMB_Lib_CheckIsPMBPresent(nullptr, nullptr));
+    for (const char* relative : {"", "Pando/PMB"}) {
+        store.WriteValue(kPmbKey, "Program Directory", platform::RegistryValue::Text(relative));
+        EXPECT_FALSE(PMB_Lib_CheckIsPMBPresent(nullptr, nullptr)) << relative;
+        PDLibCode code = PD_LIB_OK;
+        EXPECT_FALSE(PMB_Lib_CheckAndReStartPMB(code));
+        EXPECT_EQ(code, PD_LIB_NOT_INSTALLED);
+        EXPECT_FALSE(PMB_Lib_LaunchPMBApplication(std::wstring(relative, relative + strlen(relative))));
+    }
+}
+
+TEST(PmbInstallation, ABoosterInstalledThroughWineIsFoundInThePrefix) {
+    BoosterRig rig;
+    const std::string prefix = rig.env.Path("wineprefix");
+    setenv("WINEPREFIX", prefix.c_str(), 1);
+    fs::create_directories(prefix + "/drive_c/Program Files/Pando Networks/Media Booster");
+    fs::create_directories(prefix + "/dosdevices");
+    fs::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+    rig.env.WriteFile("wineprefix/drive_c/Program Files/Pando Networks/Media Booster/PMB.exe", "MZ");
+    rig.env.WriteFile("wineprefix/user.reg",
+                      "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+                      "[Software\\\\Pando Networks\\\\PMB] 1700000000\n"
+                      "\"Program Directory\"=\"C:\\\\Program Files\\\\Pando Networks\\\\Media Booster\"\n"
+                      "\"Version Number\"=\"2.5.0.0\"\n");
+    const PmbInstalled installed = PmbFindInstalled();
+    EXPECT_TRUE(installed.found);
+    EXPECT_EQ(installed.version, "2.5.0.0");
+    EXPECT_EQ(installed.folder, prefix + "/dosdevices/c:/Program Files/Pando Networks/Media Booster");
+    EXPECT_EQ(PmbMapBoosterPath(installed, "C:\\Program Files\\Pando Networks\\Media Booster\\t.dat"),
+              installed.folder + "/t.dat");
+    // The disk token lands there through the drive link.
+    rig.booster.SetTokenFile("C:\\Program Files\\Pando Networks\\Media Booster\\t.dat");
+    std::unique_ptr<StatusResp> reply(PMB_Lib_ShutDown());
+    EXPECT_TRUE(reply);
+    EXPECT_EQ(TestEnvironment::ReadFile(prefix + "/drive_c/Program Files/Pando Networks/Media Booster/t.dat"),
+              "disk-1");
+}
+
+TEST(PmbInstallation, StartLaunchesTheBoosterEvenWhenItRuns) {
+    BoosterRig rig;
+    const std::string folder = rig.RegisterRecordingBooster("2.10.0.0");
+    PDLibCode code = PD_LIB_BAD_REPLY;
+    EXPECT_TRUE(PMB_Lib_StartPMB(code, L"Acme"));
+    EXPECT_EQ(code, PD_LIB_OK);
+    EXPECT_EQ(rig.booster.Methods(), std::vector<std::string>{"loginStatus"});
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(folder + "/started"); }));
+}
+
+TEST(PmbInstallation, StartRefusesAnOldBoosterAndTimesOutWithoutLogin) {
+    BoosterRig rig;
+    rig.RegisterRecordingBooster("2.2.9.9");
+    PDLibCode code = PD_LIB_OK;
+    EXPECT_FALSE(PMB_Lib_StartPMB(code, L"Acme"));
+    EXPECT_EQ(code, PD_LIB_VERSION_TOO_OLD);
+    EXPECT_TRUE(rig.booster.Requests().empty());
+
+    PMB_Lib_SetMinimumRequiredVersion(L"2.2");
+    EXPECT_EQ(PMB_Lib_GetMinimumRequiredVersion(), L"2.2");
+    rig.booster.SetLoginAfterChecks(-1);
+    EXPECT_FALSE(PMB_Lib_StartPMB(code, L"Acme"));
+    EXPECT_EQ(code, PD_LIB_LOGIN_TIMEOUT);
+    EXPECT_EQ(rig.sleeps.size(), 12u);
+}
+
+TEST(PmbInstallation, RestartShutsTheBoosterDownAndStartsItAgain) {
+    BoosterRig rig;
+    const std::string folder = rig.RegisterRecordingBooster();
+    PDLibCode code = PD_LIB_BAD_REPLY;
+    EXPECT_TRUE(PMB_Lib_CheckAndReStartPMB(code));
+    EXPECT_EQ(code, PD_LIB_OK);
+    EXPECT_TRUE(rig.booster.ShutdownRequested());
+    EXPECT_EQ(rig.sleeps.front(), 5000);
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(folder + "/started"); }));
+}
+
+namespace {
+
+// A "#!" installer padded to exactly `size` bytes, as the booster's installer
+// behaves: it notes its arguments, waits for <folder>/go when told to, then
+// copies the stand-in booster in as PMB.exe and writes the registry entries
+// (with quor-reg, into the hive the test points at).
+std::string Installer(const std::string& folder, size_t size, bool waitForGo) {
+    const std::string reg = std::string(QUOR_BINARY_DIR) + "/tools/quor-reg/quor-reg";
+    const std::string key = "'Software\\Pando Networks\\PMB'";
+    std::string script = "#!/bin/sh\nmkdir -p '" + folder + "'\nprintf '%s\\n' \"$@\" > '" + folder + "/args'\n";
+    if (waitForGo)
+        script += "while [ ! -e '" + folder + "/go' ]; do sleep 0.02; done\n";
+    script += "cp '" + BoosterRig::StandInProgram() + "' '" + folder + "/PMB.exe'\n";
+    script += "'" + reg + "' set-string " + key + " 'Version Number' 2.3.0.0\n";
+    script += "'" + reg + "' set-string " + key + " 'Program Directory' '" + folder + "'\nexit 0\n#";
+    script.resize(size, '#');
+    return script;
+}
+
+struct InstallRig : BoosterRig {
+    TestHttpServer server;
+    std::string folder;
+    InstallRig() {
+        folder = env.Path("Pando/PMB");  // made by the installer
+        setenv("QUOR_BOOSTER_INSTALLER_URL", server.Url("/booster/PMB_Setup.exe").c_str(), 1);
+    }
+};
+
+}  // namespace
+
+TEST(PmbInstallation, AnInstallerBelowOneMebibyteIsNotRun) {
+    InstallRig rig;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048575, false));
+    EXPECT_FALSE(PMB_Lib_InstallPMB(L"Acme Games"));
+    EXPECT_FALSE(fs::exists(rig.folder + "/args"));
+    EXPECT_TRUE(rig.sleeps.empty());
+    EXPECT_EQ(PmbInstallState::Get().Poll(), 0);
+    const std::string downloaded = rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe");
+    EXPECT_EQ(fs::file_size(downloaded), 1048575u);
+    EXPECT_EQ(fs::status(rig.env.Path("home/.local/share/Pando_Temp")).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+TEST(PmbInstallation, AnInstallerOfOneMebibyteRunsWithThePartner) {
+    InstallRig rig;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, false));
+    EXPECT_TRUE(PMB_Lib_InstallPMB(L"Acme Games"));
+    EXPECT_EQ(TestEnvironment::ReadFile(rig.folder + "/args"), "/S\n--partner=Acme Games\n");
+    EXPECT_EQ(PmbInstallState::Get().Poll(), 2);
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(nullptr, nullptr));
+    EXPECT_EQ(PmbInstalledFolder(), rig.folder);
+}
+
+TEST(PmbInstallation, TheInstallerStateGoesFromIdleToRunningToFinished) {
+    InstallRig rig;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576 + 10, true));
+    PmbInstallState& state = PmbInstallState::Get();
+    EXPECT_EQ(state.Poll(), 0);
+    EXPECT_TRUE(state.Begin("Acme"));
+    EXPECT_EQ(state.Poll(), 1);
+    EXPECT_TRUE(state.Begin("Acme"));  // already running: nothing more
+    EXPECT_EQ(rig.server.RequestCount(), 1u);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
+    rig.env.WriteFile("Pando/PMB/go", "");
+    EXPECT_TRUE(WaitUntil([&] { return state.Poll() == 2; }));
+    // Finished, but the booster gone again: idle, and the next install runs anew.
+    fs::remove(rig.folder + "/PMB.exe");
+    EXPECT_EQ(state.Poll(), 0);
+}
+
+TEST(PmbInstallation, StartInstallsAMissingBoosterAndFailsWithSixWithoutInstaller) {
+    InstallRig rig;
+    PDLibCode code = PD_LIB_OK;
+    EXPECT_FALSE(PMB_Lib_StartPMB(code, L"Acme"));  // nothing served: 404
+    EXPECT_EQ(code, PD_LIB_INSTALL_FAILED);
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, false));
+    EXPECT_TRUE(PMB_Lib_StartPMB(code, L"Acme"));
+    EXPECT_EQ(code, PD_LIB_OK);
+}
+
+TEST(PmbInstallation, NoApplicationDataFolderDownloadsNothing) {
+    InstallRig rig;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, false));
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    EXPECT_FALSE(PmbInstallState::Get().Begin("Acme"));
+    EXPECT_EQ(rig.server.RequestCount(), 0u);
+}
+
+TEST(PmbInstallation, TheStartRuleKeepsThePathWholeAndGivesMsiNoParameters) {
+    EXPECT_EQ(PmbQuoteParameter("--partner=Acme"), "--partner=Acme");
+    EXPECT_EQ(PmbQuoteParameter("--partner=A \"B\"\\"), "\"--partner=A \\\"B\\\"\\\\\"");
+    EXPECT_EQ(SplitWindowsParameters("/S " + PmbQuoteParameter("--partner=A \"B\"\\")),
+              (std::vector<std::string>{"/S", "--partner=A \"B\"\\"}));
+    EXPECT_EQ(PmbStartProcess("relative/PMB.exe", ""), nullptr);
+    BoosterRig rig;
+    struct Case {
+        const char* name;
+        const char* args;
+    };
+    // Only a name ending exactly in "msi" loses its parameters.
+    const Case cases[] = {{"setup.msi.sh", "/S\n--partner=X\n"}, {"setup.msi", "\n"}, {"setup.MSI", "/S\n--partner=X\n"}};
+    for (const Case& c : cases) {
+        const std::string script = rig.env.WriteFile(std::string("dir with blank/") + c.name,
+                                                     "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n");
+        auto process = PmbStartProcess(script, "/S --partner=X");
+        ASSERT_TRUE(process) << c.name;
+        process->Wait();
+        EXPECT_EQ(TestEnvironment::ReadFile(rig.env.Path("dir with blank/args")), c.args) << c.name;
+    }
+}
+
+TEST(PmbInstallation, AnInstallerThatRunsOnIsWaitedForSixtySeconds) {
+    InstallRig rig;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, true));
+    EXPECT_FALSE(PMB_Lib_InstallPMB(L"Acme"));
+    EXPECT_EQ(rig.sleeps, std::vector<int64_t>(12, 5000));
+    EXPECT_EQ(PmbInstallState::Get().Poll(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
+    rig.env.WriteFile("Pando/PMB/go", "");
+    // A later install finds it finished, downloads nothing more, and succeeds.
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/PMB.exe") && PMB_Lib_CheckIsPMBPresent(nullptr, nullptr); }));
+    EXPECT_TRUE(WaitUntil([&] { return PMB_Lib_InstallPMB(L"Acme"); }));
+    EXPECT_EQ(rig.server.RequestCount(), 1u);
+}
+
+TEST(PmbInstallation, TheHandlerActsOnlyOnNoReplyRejectedTokenAndNoLogin) {
+    BoosterRig rig;
+    for (PDLibCode code : {PD_LIB_OK, PD_LIB_BAD_REPLY, PD_LIB_VERSION_TOO_OLD, PD_LIB_LOGGED_IN, PD_LIB_TOKEN_RENEWED})
+        EXPECT_EQ(ErrorHandlerForTransfer(code), PD_LIB_OK) << code;
+    EXPECT_TRUE(rig.booster.Requests().empty());
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_NOT_LOGGED_IN), PD_LIB_LOGGED_IN);
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_TOKEN_REJECTED), PD_LIB_TOKEN_RENEWED);
+    rig.booster.SetValidates(false);
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_TOKEN_REJECTED), PD_LIB_TOKEN_NOT_VALIDATED);
+    EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_NO_REPLY), PD_LIB_NOT_INSTALLED);  // answers, but nothing registered
+    EXPECT_TRUE(rig.booster.ShutdownRequested());
+}
