@@ -1,0 +1,10 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "plugins/activex/ComTypes.h"
+
+// A BSTR from a page as UTF-8, through the strict converter. Null, an odd byte
+// length, a length beyond maxUnits UTF-16 units, a zero unit within the length or
+// malformed UTF-16 give no text, and nothing past the announced length is read.
+std::optional<std::string> BstrToUtf8(const char16_t* bstr, size_t maxUnits);
