@@ -11,7 +11,7 @@
 namespace {
 
 TEST(Mirovane, NamesItselfAndItsMimeType) {
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     EXPECT_STREQ(browser.Symbol<const char* (*)()>("NP_GetMIMEDescription")(),
                  "application/quorlauncher-plugin:scr:Mirovane");
@@ -26,7 +26,7 @@ TEST(Mirovane, NamesItselfAndItsMimeType) {
 }
 
 TEST(Mirovane, GetEntryPointsFillsOnlyATableLargeEnough) {
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     EXPECT_EQ(browser.GetEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
 
@@ -52,7 +52,7 @@ TEST(Mirovane, GetEntryPointsFillsOnlyATableLargeEnough) {
 }
 
 TEST(Mirovane, InitializeChecksTheTablesInOrderAndWritesNothingOnFailure) {
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     struct Case {
         const char* why;
@@ -106,7 +106,7 @@ TEST_P(MirovaneLaunch, CreatingTheInstanceStartsQuorForTheNamedGameOnly) {
     LaunchRig rig;
     if (c.product)
         rig.SetInstallDir(c.product, rig.Folder(), c.type);
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     ASSERT_EQ(browser.Start(), NPERR_NO_ERROR);
 
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Mirovane, TwoInstancesStartTwiceAndASecondDestroyIsHarmless) {
     LaunchRig rig;
     rig.SetInstallDir("Orrinmere", rig.Folder());
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     ASSERT_EQ(browser.Start(), NPERR_NO_ERROR);
     NPP_t first{}, second{};
@@ -169,7 +169,7 @@ TEST(Mirovane, TwoInstancesStartTwiceAndASecondDestroyIsHarmless) {
 
 TEST(Mirovane, EntryLayerAnswersForMissingInstancesAndObjects) {
     LaunchRig rig;
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     ASSERT_EQ(browser.Start(), NPERR_NO_ERROR);
     auto& p = browser.plugin;
@@ -216,7 +216,7 @@ TEST(Mirovane, EntryLayerAnswersForMissingInstancesAndObjects) {
 TEST(Mirovane, UnloadingWhileQuorRunsLeavesItRunningAndNoChildBehind) {
     LaunchRig rig(3);
     rig.SetInstallDir("Orrinmere", rig.Folder());
-    NpapiBrowser browser;
+    NpapiBrowser browser(QUOR_MIROVANE_LIBRARY);
     ASSERT_TRUE(browser.Loaded());
     ASSERT_EQ(browser.Start(), NPERR_NO_ERROR);
     NPP_t instance{};

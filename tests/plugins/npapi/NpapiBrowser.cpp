@@ -14,9 +14,9 @@ NPError RecordSetValue(NPP instance, NPPVariable variable, void* value) {
 
 }  // namespace
 
-NpapiBrowser::NpapiBrowser() {
+NpapiBrowser::NpapiBrowser(const std::string& library) {
     setValueCalls.clear();
-    handle = dlopen(QUOR_MIROVANE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     EXPECT_NE(handle, nullptr) << dlerror();
     browserTable.size = sizeof(NPNetscapeFuncs);
     browserTable.version = 27;

@@ -14,7 +14,8 @@ public:
         void* value;
     };
 
-    NpapiBrowser();  // dlopen; fails the test when the library does not load
+    // dlopen of the plug-in's library; fails the test when it does not load.
+    explicit NpapiBrowser(const std::string& library);
     ~NpapiBrowser();
 
     bool Loaded() const { return handle != nullptr; }
