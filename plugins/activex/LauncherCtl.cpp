@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "plugins/activex/BstrText.h"
+#include "plugins/common/BstrText.h"
 #include "plugins/activex/ModuleLock.h"
 #include "plugins/common/LaunchCommand.h"
 #include "plugins/common/MainProgramLauncher.h"

@@ -1,4 +1,7 @@
-#include "plugins/activex/BstrText.h"
+#include "plugins/common/BstrText.h"
+
+#include <cstdint>
+#include <cstring>
 
 #include "core/StringUtils.h"
 
