@@ -55,7 +55,9 @@ bool DetachedSpawn(const std::string& program, const std::vector<std::string>& a
     if (middle == 0) {
         close(fds[0]);
         setsid();
-        const pid_t child = fork();
+        // _Fork runs no atfork handlers: after a fork of a threaded process only
+        // async-signal-safe calls are allowed.
+        const pid_t child = _Fork();
         if (child < 0)
             Fail(fds[1], 3);
         if (child > 0)

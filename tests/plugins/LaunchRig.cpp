@@ -41,6 +41,7 @@ std::vector<LaunchRig::Launch> LaunchRig::Launches() const {
             continue;
         std::ifstream in(e.path());
         Launch launch;
+        launch.pid = std::stoi(e.path().filename().string());
         std::getline(in, launch.workingFolder);
         for (std::string line; std::getline(in, line);)
             launch.argv.push_back(line);

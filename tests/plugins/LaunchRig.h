@@ -11,6 +11,7 @@
 class LaunchRig {
 public:
     struct Launch {
+        int pid = 0;  // the fake Quor's
         std::string workingFolder;
         std::vector<std::string> argv;  // argv[0] included
     };

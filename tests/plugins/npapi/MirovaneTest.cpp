@@ -225,7 +225,9 @@ TEST(Mirovane, UnloadingWhileQuorRunsLeavesItRunningAndNoChildBehind) {
     EXPECT_EQ(browser.Shutdown(), NPERR_NO_ERROR);
     browser.Unload();
 
-    ASSERT_EQ(rig.WaitForLaunches(1).size(), 1u);
+    const auto launches = rig.WaitForLaunches(1);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(kill(launches[0].pid, 0), 0) << "Quor still runs after the library is gone";
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "Quor is nobody's child here";
     EXPECT_EQ(errno, ECHILD);
