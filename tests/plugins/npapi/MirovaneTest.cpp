@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <cctype>
 #include <csignal>
 #include <cstring>
+#include <ostream>
 
 #include "platform/RegistryStore.h"
 #include "tests/plugins/LaunchRig.h"
@@ -99,6 +101,17 @@ struct LaunchCase {
     const char* argument;  // the argument Quor gets; null: not started
 };
 
+void PrintTo(const LaunchCase& c, std::ostream* out) {
+    *out << c.why;
+}
+
+std::string CaseName(const testing::TestParamInfo<LaunchCase>& info) {
+    std::string name;
+    for (char c : std::string(info.param.why))
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
 class MirovaneLaunch : public testing::TestWithParam<LaunchCase> {};
 
 TEST_P(MirovaneLaunch, CreatingTheInstanceStartsQuorForTheNamedGameOnly) {
@@ -147,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LaunchCase{"only the control's product key", "Quor!", 1, {"game"}, {"Ironvale"}, nullptr},
                     LaunchCase{"double quote", "Orrinmere", 1, {"game"}, {"Iron\" /uninstall \"vale"}, nullptr},
                     LaunchCase{"2047-byte value", "Orrinmere", 1, {"game"}, {std::string(2047, 'g')}, nullptr},
-                    LaunchCase{"no game parameter", "Orrinmere", 1, {"src"}, {"x.scr"}, nullptr}));
+                    LaunchCase{"no game parameter", "Orrinmere", 1, {"src"}, {"x.scr"}, nullptr}),
+    CaseName);
 
 TEST(Mirovane, TwoInstancesStartTwiceAndASecondDestroyIsHarmless) {
     LaunchRig rig;
