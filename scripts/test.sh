@@ -7,8 +7,8 @@ BUILD=${QUOR_BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD" -j"$(nproc)"
 # Before the suite, so that the suite's summary closes the output.
-# The fuzz targets (patch files, binary diffs, catalogues, manifests) under
-# libFuzzer with the sanitizers, for a bounded time (seconds per target; about
-# a minute in all).
+# The fuzz targets (patch files, binary diffs, catalogues, manifests, the browser
+# add-ons' parameters) under libFuzzer with the sanitizers, for a bounded time
+# (seconds per target; about a minute in all).
 bash fuzz/run.sh "${QUOR_FUZZ_SECONDS:-15}"
 ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" --timeout 600

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fuzz/FuzzTargets.h"
+#include "fuzz/PluginFuzzTargets.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -39,6 +40,10 @@ TEST(FuzzRegression, CatalogInputs) {
 
 TEST(FuzzRegression, ManifestInputs) {
     Replay("manifest", fuzztargets::Manifest);
+}
+
+TEST(FuzzRegression, PluginParameterInputs) {
+    Replay("plugin_params", fuzztargets::PluginParameters);
 }
 
 }  // namespace
