@@ -98,10 +98,21 @@ bool SessionBus::Call(const std::string& object, const std::string& method,
 }
 
 bool SessionBus::Click(const std::string& label) const {
-    Item item = LastItem();
-    for (const MenuEntry& entry : item.menu)
-        if (entry.label == label)
-            return Call(item.properties["Menu"], "com.canonical.dbusmenu.Event",
-                        {std::to_string(entry.id), "clicked", "<0>", "0"});
-    return false;
+    // The watcher reads the menu a moment after the item registers.
+    Item item;
+    const MenuEntry* found = nullptr;
+    WaitUntil(
+        [&] {
+            item = LastItem();
+            found = nullptr;
+            for (const MenuEntry& entry : item.menu)
+                if (entry.label == label)
+                    found = &entry;
+            return found != nullptr;
+        },
+        10000);
+    if (!found)
+        return false;
+    return Call(item.properties["Menu"], "com.canonical.dbusmenu.Event",
+                {std::to_string(found->id), "clicked", "<0>", "0"});
 }

@@ -76,7 +76,9 @@ TEST_F(BusIconTest, RegistersOnHideWithTheProgramsTitleAndIcon) {
     ASSERT_EQ(item.properties["IconName"], "IDI_ICON1");
     EXPECT_TRUE(std::filesystem::is_regular_file(item.properties["IconThemePath"] + "/IDI_ICON1.png"))
         << item.properties["IconThemePath"];
-    EXPECT_EQ(MenuLabels(item), (std::vector<std::string>{"Open", "Diagnostics", "---", "Exit"}));
+    // The watcher reads the menu a moment after the item registers.
+    WaitUntil([&] { return !bus->LastItem().menu.empty(); }, 10000);
+    EXPECT_EQ(MenuLabels(bus->LastItem()), (std::vector<std::string>{"Open", "Diagnostics", "---", "Exit"}));
     // The window was hidden, not minimised.
     std::vector<std::string> activity = rig->Activity();
     EXPECT_EQ(std::count(activity.begin(), activity.end(), "iconize"), 0);
@@ -159,6 +161,7 @@ TEST(BusIcon, MenuInTheUsersLanguage) {
         auto program = rig.StartFirst({"/silent"});
         ASSERT_TRUE(program->IsRunning()) << program->Output();
         ASSERT_TRUE(bus.WaitForProperty("Status", "Active")) << language;
+        WaitUntil([&] { return !bus.LastItem().menu.empty(); }, 10000);
         EXPECT_EQ(MenuLabels(bus.LastItem()), labels) << language;
     }
 }

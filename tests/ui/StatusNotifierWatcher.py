@@ -85,8 +85,9 @@ class Watcher(dbus.service.Object):
         append_event(event)
         GLib.idle_add(self.snapshot, name, path)
 
-    def snapshot(self, name, path):
+    def snapshot(self, name, path, tries=50):
         lines = ["item %s %s" % (name, path)]
+        menu_read = False
         try:
             item = self.bus.get_object(name, path, introspect=False)
             props = item.GetAll(ITEM, dbus_interface=dbus.PROPERTIES_IFACE)
@@ -95,6 +96,7 @@ class Watcher(dbus.service.Object):
             menu = self.bus.get_object(name, props["Menu"], introspect=False)
             _, layout = menu.GetLayout(0, -1, dbus.Array([], signature="s"), dbus_interface=MENU)
             for child in layout[2]:
+                menu_read = True
                 cid, cprops = int(child[0]), child[1]
                 lines.append("menu %d %s %d %s" % (cid, cprops.get("type", "standard"),
                                                    int(bool(cprops.get("visible", True))),
@@ -102,6 +104,9 @@ class Watcher(dbus.service.Object):
         except dbus.DBusException as e:
             lines.append("error %s" % e.get_dbus_name())
         write_atomic("item", "\n".join(lines) + "\n")
+        # The menu is exported a moment after the item registers: look again until it is there.
+        if not menu_read and tries > 0:
+            GLib.timeout_add(100, self.snapshot, name, path, tries - 1)
         return False
 
 
