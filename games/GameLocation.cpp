@@ -1,5 +1,6 @@
 #include "games/GameLocation.h"
 
+#include <optional>
 #include <sys/stat.h>
 
 #include "core/RegistryReference.h"
@@ -65,7 +66,19 @@ std::string ResolveGameLocation(const std::string& installkey, const std::string
         folder += '/';
     if (file.empty())
         return folder;
-    return platform::SafeJoin(folder, file).value_or(std::string());
+    // A folder written on Windows ends with "\": the join keeps that one
+    // separator rather than adding "/" after it.
+    char separator = folder.back();
+    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    if (folder.empty())
+        folder = "/";
+    std::optional<std::string> joined = platform::SafeJoin(folder, file);
+    if (!joined)
+        return {};
+    if (separator == '\\' && folder != "/" && joined->size() > folder.size())
+        (*joined)[folder.size()] = '\\';
+    return *joined;
 }
 
 std::string ResolveGameLocation(const ManifestLocation& location) {
