@@ -106,4 +106,28 @@ TEST(SingleInstance, ASecondStartWaitsUntilTheFirstIsReady) {
     EXPECT_TRUE(show.IsSet());
 }
 
+// Arguments are UTF-8 whatever the locale: under LC_ALL=C the name is stored
+// whole, and an argument that is not UTF-8 is refused without a hand-over.
+TEST(SingleInstance, ArgumentsAreUtf8WhateverTheLocale) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    rig.extra = {"LC_ALL=C", "LANG=C"};
+    platform::InstanceLock first(rig.runtime, "Brindlemoor-Quor-{B989F3F5-DE31-434E-BD6C-E02FF2B5D05D}");
+    ASSERT_TRUE(first.IsFirst());
+    platform::FlagEvent show(rig.runtime + "/Brindlemoor-Quor-{278EF617-35A5-498D-A5AD-843E6902F881}.show");
+    show.Create();
+    first.MarkReady();
+
+    auto refused = rig.Start({"/game:Bad \xff\xfe Name"});
+    EXPECT_NE(refused->WaitForExit(), 0) << refused->Output();
+    EXPECT_NE(refused->Output().find("UTF-8"), std::string::npos) << refused->Output();
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "");
+    EXPECT_FALSE(show.IsSet());
+
+    auto second = rig.Start({"/game:\"\"\"T\u00fcrk\u00e7e Oyun\"\"\""});
+    EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "T\u00fcrk\u00e7e Oyun");
+    EXPECT_TRUE(show.IsSet());
+}
+
 }  // namespace
