@@ -98,6 +98,32 @@ void CollectCpuInfo(const fs::path& root, std::vector<std::string>& values) {
     }
 }
 
+// A plain decimal number of at most maxDigits digits that fits 64 bits.
+std::optional<uint64_t> ParseDecimal(const std::string& text, size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// The memory modules as udev recorded them from the firmware tables at boot;
+// the entry is readable without root. None without udev.
+void CollectMemory(const fs::path& root, std::vector<std::string>& values) {
+    std::optional<std::string> entry = ReadSmallFile(root / "run/udev/data/+dmi:id");
+    if (!entry)
+        return;
+    for (const std::string& capacity : MemoryCapacitiesFromUdev(*entry))
+        values.push_back(capacity);
+}
+
 // A disk's serial: the device's own (NVMe, MMC), the block layer's (virtio),
 // or the unit serial number page of a SCSI or SATA disk.
 std::optional<std::string> DiskSerial(const fs::path& disk) {
@@ -186,9 +212,34 @@ std::vector<std::string> CollectSerialValues(const MachineSerialSources& sources
         }
     }
     CollectCpuInfo(root, values);
+    CollectMemory(root, values);
     CollectDisk(root, values);
     CollectEthernet(root, values);
     return values;
+}
+
+std::vector<std::string> MemoryCapacitiesFromUdev(const std::string& entry) {
+    static const std::string kPrefix = "E:MEMORY_DEVICE_";
+    static const std::string kSuffix = "_SIZE=";
+    std::map<uint64_t, uint64_t> byModule;
+    std::istringstream lines(entry);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.compare(0, kPrefix.size(), kPrefix) != 0)
+            continue;
+        const size_t suffix = line.find(kSuffix, kPrefix.size());
+        if (suffix == std::string::npos)
+            continue;
+        std::optional<uint64_t> module = ParseDecimal(line.substr(kPrefix.size(), suffix - kPrefix.size()), 9);
+        std::optional<uint64_t> size = ParseDecimal(line.substr(suffix + kSuffix.size()), 20);
+        if (module && size)
+            byModule.emplace(*module, *size);  // the first line of a module counts
+    }
+    std::vector<std::string> capacities;
+    for (const auto& [module, size] : byModule)
+        capacities.push_back(std::to_string(size));
+    return capacities;
 }
 
 std::string SerialFromDigest(const std::string& digest) {

@@ -25,11 +25,18 @@ struct MachineSerialSources {
 };
 
 // The values hashed, in order: processor id ("%08X%08X" of EDX, EAX), stepping,
-// vendor and model name (/proc/cpuinfo); serial and name of the last fixed
-// block device; the greatest permanent Ethernet address. A value without a
+// vendor and model name (/proc/cpuinfo); each memory module's capacity in
+// bytes, in module order (udev's record of the firmware tables,
+// /run/udev/data/+dmi:id); serial and name of the last fixed block device; the
+// greatest permanent Ethernet address. A value without a
 // source, unreadable or not valid UTF-8, is left out; nothing that changes
 // between boots is read.
 std::vector<std::string> CollectSerialValues(const MachineSerialSources& sources);
+
+// The capacities in an udev database entry ("E:MEMORY_DEVICE_<n>_SIZE=<bytes>"),
+// as decimal texts in ascending n. Lines of another form, numbers that are not
+// plain decimals or do not fit 64 bits, and a repeated n are passed over.
+std::vector<std::string> MemoryCapacitiesFromUdev(const std::string& entry);
 
 // The serial of the given values (UTF-8 texts, hashed as UTF-16LE); throws
 // ConversionError for a value that is not valid UTF-8.

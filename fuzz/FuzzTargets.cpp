@@ -15,6 +15,7 @@
 #include "games/MemoryByteSource.h"
 #include "games/PatchCatalog.h"
 #include "games/PatchFile.h"
+#include "core/MachineSerial.h"
 #include "core/WineRegistry.h"
 #include "core/XmlReading.h"
 
@@ -150,6 +151,8 @@ int Manifest(const uint8_t* data, size_t size) {
 
     DesktopEntry::ExecProgram(DesktopEntry::Value("[Desktop Entry]\nExec=" + text, "Exec"));
     WineRegistry::Parse("WINE REGISTRY Version 2\n" + text);
+    MemoryCapacitiesFromUdev(text);
+    MemoryCapacitiesFromUdev("E:MEMORY_DEVICE_" + text);
     return 0;
 }
 

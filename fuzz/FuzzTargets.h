@@ -21,8 +21,8 @@ int Catalog(const uint8_t* data, size_t size);
 
 // A manifest: read into entries, and the child-by-child reading of its
 // elements compared with TinyXML's whole-document reading (a difference
-// aborts); then the same bytes as a desktop entry's Exec= line and as a wine
-// registry file.
+// aborts); then the same bytes as a desktop entry's Exec= line, as a wine
+// registry file and as an udev database entry.
 int Manifest(const uint8_t* data, size_t size);
 
 // Whether the child-by-child reading of the "manifest" root's elements gives

@@ -1,5 +1,6 @@
 #include "games/GameLocation.h"
 
+#include <optional>
 #include <sys/stat.h>
 
 #include "core/RegistryReference.h"
@@ -16,19 +17,28 @@ namespace {
 // our registry, or, for a game that wine installed, in the wine prefix's.
 class LocationReader {
 public:
-    explicit LocationReader(const std::string& installkey) : installkey(installkey) {
-        if (!KeyExists(installkey)) {
+    explicit LocationReader(const std::string& installkey)
+        : installkey(installkey), ours(KeyExists(installkey)) {
+        if (!ours) {
             std::string candidate = WineRegistry::DefaultPrefix();
             if (!candidate.empty() && WineRegistry::KeyExists(candidate, installkey))
                 winePrefix = candidate;
         }
     }
 
+    bool KeyFound() const { return ours || !winePrefix.empty(); }
+
     std::string Part(const std::string& subkey, bool isFolder) const {
         if (subkey.empty())
             return {};
         if (subkey[0] == '!')
             return subkey.substr(1);
+        return Value(subkey, isFolder);
+    }
+
+    std::string Value(const std::string& subkey, bool isFolder) const {
+        if (subkey.empty())
+            return {};
         if (winePrefix.empty())
             return ReadRegistryString(installkey, subkey);
         auto value = WineRegistry::ReadValue(winePrefix, installkey, subkey);
@@ -39,6 +49,7 @@ public:
 
 private:
     const std::string& installkey;
+    bool ours;
     std::string winePrefix;  // set when the key is wine's, not ours
 };
 
@@ -65,7 +76,27 @@ std::string ResolveGameLocation(const std::string& installkey, const std::string
         folder += '/';
     if (file.empty())
         return folder;
-    return platform::SafeJoin(folder, file).value_or(std::string());
+    // A folder written on Windows ends with "\": the join keeps that one
+    // separator rather than adding "/" after it.
+    char separator = folder.back();
+    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    if (folder.empty())
+        folder = "/";
+    std::optional<std::string> joined = platform::SafeJoin(folder, file);
+    if (!joined)
+        return {};
+    if (separator == '\\' && folder != "/" && joined->size() > folder.size())
+        (*joined)[folder.size()] = '\\';
+    return *joined;
+}
+
+bool GameKeyExists(const std::string& installkey) {
+    return LocationReader(installkey).KeyFound();
+}
+
+std::string ReadGameFolder(const std::string& installkey, const std::string& valueName) {
+    return LocationReader(installkey).Value(valueName, true);
 }
 
 std::string ResolveGameLocation(const ManifestLocation& location) {

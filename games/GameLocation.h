@@ -17,6 +17,13 @@ std::string ResolveGameLocation(const std::string& installkey, const std::string
                                 const std::string& launchfilesubkey);
 std::string ResolveGameLocation(const ManifestLocation& location);
 
+// The one lookup for a game's install key and folder, for every reader of them:
+// our registry, else, when the key is only there, the wine prefix's (folders
+// mapped to this machine). The key test is true for the shortcut markers.
+bool GameKeyExists(const std::string& installkey);
+// The text value valueName under installkey as a folder; "" when missing.
+std::string ReadGameFolder(const std::string& installkey, const std::string& valueName);
+
 // The program of "Duskmarch/Duskmarch.desktop" ("!DMK_HACK!") or
 // "Ironvale/Ironvale.desktop" ("!IVX_HACK!") in the applications folder of
 // $XDG_DATA_HOME, else of each $XDG_DATA_DIRS folder; the first file found wins.

@@ -7,7 +7,7 @@
 
 #include "core/HttpRequest.h"
 #include "core/Messages.h"
-#include "core/RegistryReference.h"
+#include "games/GameLocation.h"
 #include "games/FileChecksum.h"
 #include "games/PathResolver.h"
 #include "core/XmlReading.h"
@@ -119,11 +119,11 @@ const CatalogBuild* PatchCatalog::FindBuild(const std::string& version) const {
 }
 
 const CatalogBuild* PatchCatalog::IdentifyBuild() const {
-    if (!KeyExists(installKey)) {
+    if (!GameKeyExists(installKey)) {
         ShowMessage(Msg::RegistryKeyMissing);
         return nullptr;
     }
-    std::string folder = ReadRegistryString(installKey, installPathSubkey);
+    std::string folder = ReadGameFolder(installKey, installPathSubkey);
     std::optional<std::string> path = ResolveDataPath(folder, file);
     uint32_t crc = 0;
     if (!path || ComputeFileCrc32(*path, crc) != 0) {

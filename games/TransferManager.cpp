@@ -108,9 +108,12 @@ bool TransferManager::StartDownload(const std::string& address, bool askUser) {
         return true;
     }
     if (r == Begin::PathInUse) {
+        // Only this folder is refused: a user who may be asked picks another.
         ShowMessage(Msg::FileExists);
-        StoreFailedStart(record);
-        return false;
+        if (!askUser) {
+            StoreFailedStart(record);
+            return false;
+        }
     }
     if (!askUser) {
         StoreFailedStart(record);

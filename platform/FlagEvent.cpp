@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AtomicFile.h"
+
 namespace platform {
 
 bool FlagEvent::Create() {
@@ -21,6 +23,28 @@ bool FlagEvent::Set() {
         return false;
     ::close(fd);
     return true;
+}
+
+bool FlagEvent::SetWithText(const std::string& text) {
+    return !path.empty() && WriteFileAtomically(path, text, 0600) == 0;
+}
+
+std::string FlagEvent::Text() const {
+    if (path.empty())
+        return {};
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    std::string text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buffer[kMaxTextBytes];
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            text.assign(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 void FlagEvent::Reset() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -13,6 +14,13 @@ public:
     bool Create();
     // Signals it; false when the flag cannot be made.
     bool Set();
+    // Signals it with a short text for the side that waits (the whole flag
+    // appears at once, text and all); false when it cannot be made.
+    bool SetWithText(const std::string& text);
+    // The text the flag carries, at most kMaxTextBytes of it; "" when there
+    // is none or the flag is not a plain file.
+    std::string Text() const;
+    static constexpr size_t kMaxTextBytes = 4096;
     void Reset();
     // Only a regular file is the flag. Anything else in its place (a folder, a
     // FIFO, a link) is removed if it can be, and otherwise ignored, said once on

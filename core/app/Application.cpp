@@ -30,6 +30,7 @@
 #include "games/TransferManager.h"
 #include "platform/browser/Browser.h"
 #include "ui/ActivityLog.h"
+#include "ui/WindowActivation.h"
 #include "ui/WxFolderDialog.h"
 #include "ui/MainFrame.h"
 #include "ui/NativeMessageBox.h"
@@ -145,8 +146,15 @@ bool Application::OnInit() {
     if (SingleInstance::IsSecond()) {
         // The request went into the auto-start values above; the first instance
         // picks it up when it sees the event.
-        if (!configManager->startHidden)
-            platform::FlagEvent(SingleInstance::ShowWindowEventPath()).Set();
+        if (!configManager->startHidden) {
+            // The first instance brings its window forward with this start's activation.
+            platform::FlagEvent show(SingleInstance::ShowWindowEventPath());
+            std::string token = SingleInstance::StartupToken();
+            if (token.empty())
+                show.Set();
+            else
+                show.SetWithText(token);
+        }
         SingleInstance::MarkHandedOver();
         return false;
     }
@@ -217,8 +225,9 @@ int Application::FilterEvent(wxEvent& event) {
 void Application::OnTimer(wxTimerEvent&) {
     if (!showWindowEvent || !showWindowEvent->IsSet())
         return;
+    std::string activation = SingleInstance::ValidStartupToken(showWindowEvent->Text());
     showWindowEvent->Reset();
-    RestoreMainWindow();
+    RestoreMainWindow(activation);
     std::string name = Prefs::GetString("AutoStartGame");
     Prefs::SetString("AutoStartGame", "");
     int32_t id = static_cast<int32_t>(Prefs::GetNumber("AutoStartGameId"));
@@ -255,7 +264,7 @@ void Application::HideToTray() {
     ActivityLog::Append("hide");
 }
 
-void Application::RestoreMainWindow() {
+void Application::RestoreMainWindow(const std::string& activation) {
     mainFrame->Show();
     if (mainFrame->IsIconized())
         mainFrame->Iconize(false);
@@ -267,6 +276,10 @@ void Application::RestoreMainWindow() {
     mainFrame->Raise();
     configManager->startHidden = false;
     ActivityLog::Append("restore");
+    if (!activation.empty()) {
+        PresentWithActivation(*mainFrame, activation);
+        ActivityLog::Append("present " + activation);
+    }
 }
 
 void Application::StopThreads() {

@@ -45,7 +45,8 @@ public:
     virtual void OnTimer(wxTimerEvent& event);
 
     void HideToTray();
-    void RestoreMainWindow();
+    // activation: the startup id or activation token a second start handed over.
+    void RestoreMainWindow(const std::string& activation = {});
     void Shutdown();
     // The end of a road that cannot go on (messages 6, 7 and 10): the message in
     // the page and in a message box, then the program's own wind-down and exit 0.

@@ -220,6 +220,51 @@ TEST(MachineSerial, MissingOrUnreadableSourcesAddNothing) {
     EXPECT_EQ(ComputeMachineSerial(s), ComputeMachineSerial(s));
 }
 
+// udev's entry for the firmware tables, as systemd writes it at boot.
+const char kUdevDmiEntry[] =
+    "I:4001234\n"
+    "E:MEMORY_ARRAY_LOCATION=System Board Or Motherboard\n"
+    "E:MEMORY_ARRAY_NUM_DEVICES=12\n"
+    "E:MEMORY_DEVICE_0_SIZE=8589934592\n"
+    "E:MEMORY_DEVICE_0_PRESENT=1\n"
+    "E:MEMORY_DEVICE_10_SIZE=4294967296\n"
+    "E:MEMORY_DEVICE_1_PRESENT=0\n"           // an empty slot has no size
+    "E:MEMORY_DEVICE_2_SIZE=17179869184\r\n"
+    "E:MEMORY_DEVICE_3_SIZE=0008589934592\n"  // the number, not its spelling
+    "E:MEMORY_DEVICE_4_SIZE=8 GB\n"
+    "E:MEMORY_DEVICE_5_SIZE=99999999999999999999\n"
+    "E:MEMORY_DEVICE_6_SIZE=\n"
+    "E:MEMORY_DEVICE_X_SIZE=1024\n"
+    "E:MEMORY_DEVICE_-7_SIZE=1024\n"
+    "E:MEMORY_DEVICE_2_SIZE=1\n"              // a repeated module keeps its first size
+    "MEMORY_DEVICE_8_SIZE=1024\n"
+    "E:MEMORY_DEVICE_9_SIZE_MAX=1024\n"
+    "G:systemd\n";
+
+TEST(MachineSerial, MemoryCapacitiesFromTheUdevEntryInModuleOrder) {
+    SerialSources tree;
+    const std::vector<std::string> capacities = {"8589934592", "17179869184", "8589934592", "4294967296"};
+    EXPECT_EQ(MemoryCapacitiesFromUdev(kUdevDmiEntry), capacities);
+    EXPECT_TRUE(MemoryCapacitiesFromUdev("").empty());
+    EXPECT_TRUE(MemoryCapacitiesFromUdev("E:MEMORY_DEVICE_").empty());
+
+    // Without the entry (no udev): nothing between the processor and the disk.
+    const std::string without = ComputeMachineSerial(tree.Sources());
+    EXPECT_EQ(CollectSerialValues(tree.Sources()), kFixtureValues);
+
+    tree.Write("run/udev/data/+dmi:id", kUdevDmiEntry);
+    std::vector<std::string> expected(kFixtureValues.begin(), kFixtureValues.begin() + 4);
+    expected.insert(expected.end(), capacities.begin(), capacities.end());
+    expected.insert(expected.end(), kFixtureValues.begin() + 4, kFixtureValues.end());
+    EXPECT_EQ(CollectSerialValues(tree.Sources()), expected);
+    EXPECT_EQ(ComputeMachineSerial(tree.Sources()), SerialFromValues(expected));
+    EXPECT_NE(ComputeMachineSerial(tree.Sources()), without);
+
+    // An entry without memory lines adds nothing.
+    tree.Write("run/udev/data/+dmi:id", "E:ID_VENDOR=Example\n");
+    EXPECT_EQ(ComputeMachineSerial(tree.Sources()), without);
+}
+
 TEST(MachineSerial, LastDiskSerialFoundIsTaken) {
     SerialSources tree;
     tree.Remove("sys/devices/ata1/vpd_pg80");  // sda has no serial: nvme0n1's is the last one found

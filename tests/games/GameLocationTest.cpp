@@ -34,6 +34,12 @@ TEST(GameLocation, LocationRules) {
     struct Case { std::string installkey, path, file, expected; } cases[] = {
         {key, "!/opt/games/G", "!g.exe", "/opt/games/G/g.exe"},          // literals, no registry
         {"HKEY_CLASSES_ROOT\\X", "!/opt/games/G/", "!g.exe", "/opt/games/G/g.exe"},  // no doubled separator
+        {key, "!C:\\Games\\G\\", "!g.exe", "C:\\Games\\G\\g.exe"},           // one separator, the folder's own
+        {key, "!C:\\Games\\G\\", "!\\g.exe", "C:\\Games\\G\\g.exe"},
+        {key, "!C:\\Games\\G\\", "!bin\\g.exe", "C:\\Games\\G\\bin/g.exe"},
+        {key, "!/opt/games/G//", "!g.exe", "/opt/games/G/g.exe"},
+        {key, "!C:\\Games\\G\\\\", "!g.exe", "C:\\Games\\G\\g.exe"},
+        {key, "!/", "!g.exe", "/g.exe"},
         {key, "InstallDir", "Exe", "/opt/dusk/bin/dusk"},
         {key, "Slashed", "!dusk", "/opt/dusk/dusk"},
         {key, "Missing", "!dusk.exe", "dusk.exe"},                        // only the file part

@@ -32,6 +32,12 @@ TEST(GameLocation, GameInstalledThroughWineIsFound) {
     std::string path = ResolveGameLocation(key, "InstallDir", "Exe");
     EXPECT_EQ(path, prefix + "/dosdevices/c:/Games/Duskmarch/bin/dusk.exe");
     EXPECT_TRUE(std::filesystem::is_regular_file(path));
+    // The key test and the folder read that the panels and the catalogue use.
+    EXPECT_TRUE(GameKeyExists(key));
+    EXPECT_EQ(ReadGameFolder(key, "InstallDir"), prefix + "/dosdevices/c:/Games/Duskmarch");
+    EXPECT_EQ(ReadGameFolder(key, "Missing"), "");
+    EXPECT_FALSE(GameKeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Duskmarch Games\\Other"));
+    EXPECT_TRUE(GameKeyExists("!DMK_HACK!"));
 
     // Our own registry comes first.
     ASSERT_EQ(platform::RegistryStore::ForHive(platform::Hive::LocalMachine)

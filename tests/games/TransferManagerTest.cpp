@@ -418,6 +418,36 @@ TEST(TransferManagerTest, TwoAddressesCannotShareAFile) {
     EXPECT_EQ(w.Finish(second), "complete");
 }
 
+// The clash refuses the folder, not the download: a user who may be asked gets
+// the folder dialog (its own prompt), and a folder without the clash is used.
+TEST(TransferManagerTest, ANameClashOffersTheFolderDialog) {
+    ManagerWorld w;
+    w.server.Serve("/one/setup.exe", TestBytes(150000), FaultMode{.trickleBytesPerSecond = 100000});
+    w.server.Serve("/two/setup.exe", "other");
+    std::string first = w.server.Url("/one/setup.exe");
+    std::string second = w.server.Url("/two/setup.exe");
+    ASSERT_TRUE(w.manager->StartDownload(first, false));
+
+    // Choosing the clashing folder again is refused as before.
+    w.dialog.Choose(w.Folder());
+    EXPECT_FALSE(w.manager->StartDownload(second, true));
+    EXPECT_EQ(w.dialog.prompts, std::vector<std::string>{"Please select a location to save the download."});
+    EXPECT_EQ(w.Messages(), (std::vector<std::string>{"A file with the same name already exists in that folder.",
+                                                      "A file with the same name already exists in that folder."}));
+    EXPECT_EQ(StoredState(second), 205u);
+    EXPECT_FALSE(w.manager->IsFolderDialogOpen());
+
+    fs::create_directories(w.env.Path("elsewhere"));
+    w.dialog.Choose(w.env.Path("elsewhere"));
+    ASSERT_TRUE(w.manager->StartDownload(second, true));
+    EXPECT_EQ(w.dialog.prompts.size(), 2u);
+    EXPECT_EQ(StoredString(second, "_downloadSaveDirectory"), w.env.Path("elsewhere") + "/");
+    EXPECT_EQ(w.Finish(second), "complete");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.env.Path("elsewhere/setup.exe")), "other");
+    EXPECT_EQ(w.Finish(first), "complete");
+    EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "setup.exe") == TestBytes(150000));
+}
+
 TEST(TransferManagerTest, StopAllPausesAndRecordsEveryTransfer) {
     ManagerWorld w;
     w.server.Serve("/a.bin", TestBytes(300000), FaultMode{.trickleBytesPerSecond = 100000});

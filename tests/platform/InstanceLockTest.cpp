@@ -174,4 +174,30 @@ TEST(FlagEvent, WhatIsNotARegularFileIsNotTheFlag) {
     EXPECT_TRUE(fs::exists(env.Path("runtime/show/inside")));
 }
 
+// The hand-over's activation travels in the flag itself.
+TEST(FlagEvent, CarriesAShortText) {
+    TestEnvironment env;
+    FlagEvent event(env.Path("runtime/show"));
+    ASSERT_TRUE(event.Create());
+    EXPECT_EQ(event.Text(), "");
+    FlagEvent other(env.Path("runtime/show"));
+    EXPECT_TRUE(other.SetWithText("host-1234_TIME42"));
+    EXPECT_TRUE(event.IsSet());
+    EXPECT_EQ(event.Text(), "host-1234_TIME42");
+    EXPECT_TRUE(other.SetWithText("second"));  // a later start's replaces it
+    EXPECT_EQ(event.Text(), "second");
+    event.Reset();
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_EQ(event.Text(), "");
+
+    // Only so much is read, and never through a link.
+    EXPECT_TRUE(other.SetWithText(std::string(FlagEvent::kMaxTextBytes + 100, 'x')));
+    EXPECT_EQ(event.Text().size(), FlagEvent::kMaxTextBytes);
+    event.Reset();
+    std::string secret = env.WriteFile("secret", "not for the flag");
+    ASSERT_EQ(symlink(secret.c_str(), env.Path("runtime/show").c_str()), 0);
+    EXPECT_EQ(event.Text(), "");
+    EXPECT_FALSE(FlagEvent(env.Path("missing/folder/show")).SetWithText("x"));
+}
+
 }  // namespace

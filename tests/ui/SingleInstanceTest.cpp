@@ -4,6 +4,7 @@
 
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"
+#include "core/app/SingleInstance.h"
 #include "platform/FlagEvent.h"
 #include "platform/InstanceLock.h"
 #include "tests/ui/ProgramRig.h"
@@ -103,6 +104,78 @@ TEST(SingleInstance, ASecondStartWaitsUntilTheFirstIsReady) {
     first.MarkReady();
     EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
     EXPECT_EQ(rig.PrefString("AutoStartGame"), "Waiting Game");
+    EXPECT_TRUE(show.IsSet());
+}
+
+// The second start hands over its activation in the flag: the Wayland token
+// when there is one, else the X11 startup id; nothing that is no plain token.
+TEST(SingleInstance, ASecondStartHandsOverItsActivation) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    platform::InstanceLock first(rig.runtime, "Brindlemoor-Quor-{B989F3F5-DE31-434E-BD6C-E02FF2B5D05D}");
+    ASSERT_TRUE(first.IsFirst());
+    platform::FlagEvent show(rig.runtime + "/Brindlemoor-Quor-{278EF617-35A5-498D-A5AD-843E6902F881}.show");
+    show.Create();
+    first.MarkReady();
+
+    struct Case { std::vector<std::string> environment; std::string text; } cases[] = {
+        {{"DESKTOP_STARTUP_ID=desk-4711-host_TIME1234"}, "desk-4711-host_TIME1234"},
+        {{"DESKTOP_STARTUP_ID=desk-1_TIME1", "XDG_ACTIVATION_TOKEN=wayland-token-0f3c"}, "wayland-token-0f3c"},
+        {{"DESKTOP_STARTUP_ID=two words"}, ""},
+        {{}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        show.Reset();
+        rig.extra = c.environment;
+        auto second = rig.Start({"/game:Activated"});
+        EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+        EXPECT_TRUE(show.IsSet());
+        EXPECT_EQ(show.Text(), c.text);
+    }
+    EXPECT_EQ(SingleInstance::ValidStartupToken(std::string(512, 'a')), std::string(512, 'a'));
+    EXPECT_EQ(SingleInstance::ValidStartupToken(std::string(513, 'a')), "");
+    EXPECT_EQ(SingleInstance::ValidStartupToken("tab\tin"), "");
+}
+
+// The first instance brings its window forward with the activation it was handed.
+TEST(SingleInstance, TheFirstInstancePresentsItsWindowWithTheActivation) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    auto first = rig.StartFirst({"/silent"});
+    ASSERT_TRUE(first->IsRunning()) << first->Output();
+    size_t mark = rig.Activity().size();
+    rig.extra = {"DESKTOP_STARTUP_ID=quor-test-77_TIME5000"};
+    auto second = rig.Start({});
+    EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+    ASSERT_TRUE(rig.WaitForActivity("present quor-test-77_TIME5000", mark)) << first->Output();
+    std::vector<std::string> lines = rig.Activity();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(mark), lines.end()),
+              (std::vector<std::string>{"restore", "present quor-test-77_TIME5000"}));
+    EXPECT_TRUE(first->IsRunning());
+}
+
+// Arguments are UTF-8 whatever the locale: under LC_ALL=C the name is stored
+// whole, and an argument that is not UTF-8 is refused without a hand-over.
+TEST(SingleInstance, ArgumentsAreUtf8WhateverTheLocale) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    rig.extra = {"LC_ALL=C", "LANG=C"};
+    platform::InstanceLock first(rig.runtime, "Brindlemoor-Quor-{B989F3F5-DE31-434E-BD6C-E02FF2B5D05D}");
+    ASSERT_TRUE(first.IsFirst());
+    platform::FlagEvent show(rig.runtime + "/Brindlemoor-Quor-{278EF617-35A5-498D-A5AD-843E6902F881}.show");
+    show.Create();
+    first.MarkReady();
+
+    auto refused = rig.Start({"/game:Bad \xff\xfe Name"});
+    EXPECT_NE(refused->WaitForExit(), 0) << refused->Output();
+    EXPECT_NE(refused->Output().find("UTF-8"), std::string::npos) << refused->Output();
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "");
+    EXPECT_FALSE(show.IsSet());
+
+    auto second = rig.Start({"/game:\"\"\"T\u00fcrk\u00e7e Oyun\"\"\""});
+    EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+    EXPECT_EQ(rig.PrefString("AutoStartGame"), "T\u00fcrk\u00e7e Oyun");
     EXPECT_TRUE(show.IsSet());
 }
 

@@ -702,6 +702,13 @@ void GamePanel::ReplayOnPage() {
     if ((state == Downloading || state == DownloadingPatch) && !isSelfUpdate) {
         page.addPauseToProgress(gameId);
         page.addCancelToProgress(gameId);
+        // No call says "paused": the page keeps its own flag, which startProgress
+        // has just cleared, and takes it again from a progress with the paused
+        // text. A paused transfer sends no progress of its own until it resumes.
+        if (paused) {
+            progress.SetPaused(true);
+            progress.ShowPaused(services.transfers->GetProgress(downloadUrl), services.store->Language(), page);
+        }
     }
 }
 

@@ -43,8 +43,11 @@ bool AnyPanelPatching(const std::vector<GamePanel*>& panels) {
     return false;
 }
 
-void ReplayPanels(PanelPageCalls& page, const std::vector<GamePanel*>& panels) {
+void ReplayPanels(PanelPageCalls& page, const std::vector<GamePanel*>& panels,
+                  const std::function<void()>& afterClear) {
     page.clearGamePanels();
+    if (afterClear)
+        afterClear();
     for (GamePanel* panel : panels)
         panel->ReplayOnPage();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,10 @@ bool AnyPanelBusy(const std::vector<GamePanel*>& panels);
 bool AnyPanelPatching(const std::vector<GamePanel*>& panels);
 
 // After a reload of the page while the launcher is busy: the page's panels are
-// cleared and every panel is added again as it stands.
-void ReplayPanels(PanelPageCalls& page, const std::vector<GamePanel*>& panels);
+// cleared, afterClear runs (the catalogue addresses go there, as on a first
+// load) and every panel is added again as it stands.
+void ReplayPanels(PanelPageCalls& page, const std::vector<GamePanel*>& panels,
+                  const std::function<void()>& afterClear = {});
 
 // Copies for a report that is built on another thread.
 std::vector<PanelSnapshot> SnapshotPanels(const std::vector<GamePanel*>& panels);

@@ -30,7 +30,12 @@ void PanelBoard::Load(const std::vector<ManifestEntry>& entries) {
     // Rebuilding now would lose a running installer, game, patch or check, and a
     // panel holding a transfer: the page gets the panels as they stand instead.
     if (!order.empty() && IsBusy()) {
-        ReplayPanels(*services.page, order);
+        // The page has lost its catalogue addresses too; they come from the
+        // entries the panels were built from, not from the dropped ones.
+        ReplayPanels(*services.page, order, [this] {
+            if (catalogueUrls)
+                sources.SetCatalogueUrls(catalogueUrls->first, catalogueUrls->second);
+        });
         return;
     }
     Rebuild(entries);
@@ -43,11 +48,13 @@ void PanelBoard::Rebuild(const std::vector<ManifestEntry>& entries) {
 }
 
 void PanelBoard::ApplyManifest(const std::vector<ManifestEntry>& entries) {
+    catalogueUrls.reset();
     // Pass 1: the launcher's own update, whose panel comes first when it is due.
     for (const ManifestEntry& entry : entries) {
         if (!entry.isAutoUpdate)
             continue;
         sources.SetCatalogueUrls(entry.gameUrl, entry.allGamesUrl);
+        catalogueUrls = std::make_pair(entry.gameUrl, entry.allGamesUrl);
         if (sources.CheckAutoUpdate(entry.version)) {
             auto panel = std::make_unique<GamePanel>(services, entry, true);
             panel->RefreshState();

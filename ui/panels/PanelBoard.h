@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,8 @@ private:
     std::vector<std::unique_ptr<GamePanel>> owned;
     std::vector<GamePanel*> order;
     std::map<std::string, GamePanel*> byName;
+    // The catalogue addresses last sent to the page, for a replay.
+    std::optional<std::pair<std::string, std::string>> catalogueUrls;
     // Game name -> kIdle, or the name itself while a download waits for the tick.
     std::map<std::string, std::string> pending;
 };

@@ -68,7 +68,12 @@ int ProgressBar::Percent() const {
 }
 
 std::string ProgressBar::StatusText(const std::string& language) const {
-    Work work = patching           ? Work::Patching
+    return TextFor(language, false);
+}
+
+std::string ProgressBar::TextFor(const std::string& language, bool forcePaused) const {
+    Work work = forcePaused        ? Work::Paused
+                : patching         ? Work::Patching
                 : downloadingPatch ? Work::DownloadingPatch
                 : paused           ? Work::Paused
                 : checking         ? Work::Checking
@@ -106,6 +111,14 @@ void ProgressBar::Show(const ProgressRecord& record, const std::string& language
     fraction = FractionOf(record);
     speed = record.speed;
     page.updateProgress(gameId, StatusText(language), WholePart(record.done),
+                        WholePart(record.total), record.speed, record.text);
+}
+
+void ProgressBar::ShowPaused(const ProgressRecord& record, const std::string& language,
+                             PanelPageCalls& page) {
+    fraction = FractionOf(record);
+    speed = record.speed;
+    page.updateProgress(gameId, TextFor(language, true), WholePart(record.done),
                         WholePart(record.total), record.speed, record.text);
 }
 

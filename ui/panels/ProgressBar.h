@@ -17,6 +17,10 @@ public:
     // language ("en", "tr", "de", "es", "pt") and hands both to the page.
     void Show(const ProgressRecord& record, const std::string& language, PanelPageCalls& page);
 
+    // The same with the paused text whatever runs: a page that starts afresh
+    // learns from it that this download is paused.
+    void ShowPaused(const ProgressRecord& record, const std::string& language, PanelPageCalls& page);
+
     // The status line for the current flags, fraction and speed. An unknown
     // language gives an empty text, except for the installation check.
     std::string StatusText(const std::string& language) const;
@@ -43,6 +47,8 @@ public:
     static float FractionOf(const ProgressRecord& record);
 
 private:
+    std::string TextFor(const std::string& language, bool forcePaused) const;
+
     std::string gameName;
     float fraction = 0.0f;
     int32_t speed = 0;

@@ -5,7 +5,7 @@
 #include "games/GameLocation.h"
 
 bool SystemGameLocator::KeyExists(const std::string& installkey) {
-    return ::KeyExists(installkey);
+    return GameKeyExists(installkey);
 }
 
 std::string SystemGameLocator::ProgramPath(const ManifestLocation& location) {
@@ -22,5 +22,5 @@ std::string SystemGameLocator::InstallFolder(const ManifestLocation& location) {
         return {};
     if (!location.launchpathsubkey.empty() && location.launchpathsubkey[0] == '!')
         return location.launchpathsubkey.substr(1);
-    return ReadRegistryString(location.installkey, location.launchpathsubkey);
+    return ReadGameFolder(location.installkey, location.launchpathsubkey);
 }

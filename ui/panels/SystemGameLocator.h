@@ -1,7 +1,8 @@
 #pragma once
 #include "ui/panels/GameLocator.h"
 
-// Game locations through the registry readers and the shortcut markers.
+// Game locations through the registry readers (ours, then the wine prefix's)
+// and the shortcut markers.
 class SystemGameLocator final : public GameLocator {
 public:
     bool KeyExists(const std::string& installkey) override;

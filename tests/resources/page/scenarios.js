@@ -235,6 +235,32 @@
       click(within(1, '.brq-cancel'));
       equal('cancel', callList(), [['cancel', 'Star Courier']]);
 
+      // A reload while the download is paused: the replay's paused progress
+      // gives the button its state, and the first click resumes.
+      pageCall('startProgress', 1);
+      pageCall('addPauseToProgress', 1);
+      pageCall('addCancelToProgress', 1);
+      equal('a new progress is not paused', text(within(1, '.brq-pause')), 'Pause');
+      pageCall('updateProgress', 1, '40%  (Paused)', 400, 1000, 0, 'g.exe 0 MB of 1 MB');
+      equal('a paused progress turns the button into resume', text(within(1, '.brq-pause')), 'Resume');
+      equal('with the transfer\'s numbers', within(1, '.brq-progress').getAttribute('data-fraction'), '0.400');
+      clear();
+      click(within(1, '.brq-pause'));
+      equal('the first click resumes', callList(), [['unpause', 'Star Courier']]);
+      equal('and shows pause again', text(within(1, '.brq-pause')), 'Pause');
+      pageCall('updateProgress', 1, '41%  (30 KB/s)', 410, 1000, 30, '');
+      equal('a running progress leaves it', text(within(1, '.brq-pause')), 'Pause');
+      ['40%\u00a0 (Pausado)', '40%  (Durdu)', '40%  (angehalten)'].forEach(function (status) {
+        pageCall('startProgress', 1);
+        pageCall('addPauseToProgress', 1);
+        pageCall('updateProgress', 1, status, 400, 1000, 0, '');
+        equal('paused in every language: ' + status, within(1, '.brq-pause').classList.contains('brq-paused'), true);
+      });
+      pageCall('startProgress', 1);
+      pageCall('addPauseToProgress', 1);
+      pageCall('addCancelToProgress', 1);
+      equal('startProgress clears it', text(within(1, '.brq-pause')), 'Pause');
+
       pageCall('addPauseToProgress', 1);
       equal('buttons are added once', within(1, '.brq-progress-buttons').children.length, 2);
       pageCall('setGamePanelState', 1, '5');

@@ -218,6 +218,56 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
 }
 
+// A paused download replayed: its progress with the transfer's numbers and the
+// paused text, from which the page takes its own paused flag; a running one
+// waits for the next tick's progress.
+TEST_F(GamePanelsTest, ReplayOfAPausedDownloadSendsItsPausedProgress) {
+    ManifestEntry paused = rig.Entry("Paused", 1);
+    GamePanel& p = Add(paused);
+    p.OnDownload();
+    p.OnPause();
+    ASSERT_TRUE(p.IsPaused());
+    ManifestEntry running = rig.Entry("Running", 2);
+    GamePanel& r = Add(running);
+    r.OnDownload();
+    ManifestEntry patch = rig.Entry("Patch", 3);
+    rig.Install(patch);
+    rig.patches.next[patch.patchcatalog] = "http://127.0.0.1/p.quorpatch";
+    GamePanel& pd = Add(patch);
+    pd.OnPatch();  // state 4, its patch downloading
+    pd.OnPause();
+    ASSERT_EQ(pd.GetState(), 4);
+    ASSERT_TRUE(pd.IsPaused());
+    rig.transfers.progress[paused.url] = {524288, 1048576, 0, "Paused.exe 0 MB of 1 MB"};
+    rig.transfers.progress[running.url] = {512, 1024, 30, "x"};
+    rig.transfers.progress["http://127.0.0.1/p.quorpatch"] = {3, 4, 0, "p.quorpatch"};
+
+    for (const char* language : {"en", "tr"}) {
+        SCOPED_TRACE(language);
+        rig.store.language = language;
+        rig.Forget();
+        ReplayPanels(rig.page, panels);
+        bool tr = std::string(language) == "tr";
+        Calls progress;
+        for (const std::string& call : rig.page.calls)
+            if (call.rfind("setGamePanelState", 0) == 0 || call.find("Progress(") != std::string::npos)
+                progress.push_back(call);
+        EXPECT_EQ(progress,
+                  (Calls{"setGamePanelState(1, 3)", "startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)",
+                         std::string("updateProgress(1, '") + (tr ? "50%  (Durdu)" : "50%  (Paused)") +
+                             "', 524288, 1048576, 0, 'Paused.exe 0 MB of 1 MB')",
+                         "setGamePanelState(2, 3)", "startProgress(2)", "addPauseToProgress(2)", "addCancelToProgress(2)",
+                         "setGamePanelState(3, 4)", "startProgress(3)", "addPauseToProgress(3)", "addCancelToProgress(3)",
+                         std::string("updateProgress(3, '") + (tr ? "75%  (Durdu)" : "75%  (Paused)") +
+                             "', 3, 4, 0, 'p.quorpatch')"}));
+    }
+    // The first click after the reload is the page's resume, and it resumes.
+    rig.Forget();
+    p.OnUnpause();
+    EXPECT_FALSE(p.IsPaused());
+    EXPECT_EQ(rig.events.events, Calls{"GamePanel/OnUnpauseClick/Paused"});
+}
+
 TEST_F(GamePanelsTest, ReplayStartsTheProgressOfAPatchButNotOfAnInstallerOrGame) {
     GamePanel& i = Installing("Installing", 1);
     GamePanel& p = Playing("Playing", 2);

@@ -19,6 +19,7 @@ struct FakeSources final : BoardSources {
     bool updateDue = false;
     bool busy = false;
     TransferResults results;
+    Calls* pageCalls = nullptr;  // where the addresses also go, to see their order among the page calls
 
     bool IsListReady() override { return listReady; }
     std::vector<ManifestEntry> TakeEntries() override {
@@ -37,6 +38,10 @@ struct FakeSources final : BoardSources {
     }
     void SetCatalogueUrls(const std::string& gameUrl, const std::string& allGamesUrl) override {
         journal->push_back("urls " + gameUrl + " " + allGamesUrl);
+        if (pageCalls) {
+            pageCalls->push_back("setGameUrl('" + gameUrl + "')");
+            pageCalls->push_back("setAllGamesUrl('" + allGamesUrl + "')");
+        }
     }
     void OpenCampaign() override { journal->push_back("campaign"); }
 };
@@ -204,6 +209,36 @@ TEST(PanelBoard, AReloadWhileBusyKeepsAndReplaysEveryPanel) {
         EXPECT_EQ(b.rig.journal, Calls{}) << "no check, download or start";
         EXPECT_EQ(b.rig.patches.fetches, fetches) << "no catalogue fetched";
     }
+}
+
+// The page loses its catalogue addresses with a reload: the replay sends those
+// of the entries in force again, after the clear and before the panels.
+TEST(PanelBoard, AReloadDuringADownloadSendsTheCatalogueAddressesAgain) {
+    Bench b;
+    b.sources.pageCalls = &b.rig.page.calls;
+    b.board.Load({Bench::Update(31680), b.rig.Entry("Alpha", 1)});
+    Calls firstLoad = b.rig.page.calls;
+    ASSERT_GE(firstLoad.size(), 3u);
+    EXPECT_EQ(Calls(firstLoad.begin(), firstLoad.begin() + 3),
+              (Calls{"clearGamePanels()", "setGameUrl('http://127.0.0.1/game.html')",
+                     "setAllGamesUrl('http://127.0.0.1/games.html')"}));
+
+    b.board.Find("Alpha")->OnDownload();
+    b.sources.busy = true;
+    b.rig.Forget();
+    ManifestEntry other = Bench::Update(31680);
+    other.gameUrl = "http://127.0.0.1/other-game.html";
+    other.allGamesUrl = "http://127.0.0.1/other-games.html";
+    b.board.Load({other, b.rig.Entry("Alpha", 1)});  // dropped: the addresses are the earlier ones
+    Calls calls = b.rig.page.calls;
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 3),
+              (Calls{"clearGamePanels()", "setGameUrl('http://127.0.0.1/game.html')",
+                     "setAllGamesUrl('http://127.0.0.1/games.html')"}));
+    EXPECT_EQ(b.rig.page.Of("addGamePanel").size(), 1u);
+    EXPECT_EQ(b.rig.page.Of("setGameUrl").size(), 1u);
+    EXPECT_EQ(b.Journaled("campaign"), 0);
+    EXPECT_EQ(b.Journaled("CheckAutoUpdate"), 0);
 }
 
 // A refreshed list is taken on every tick; it replaces the panels only while

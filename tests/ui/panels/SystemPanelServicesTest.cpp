@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "core/ConfigManager.h"
@@ -224,6 +225,55 @@ TEST_F(SystemPanelServicesTest, LocatorReadsFoldersFromTheRegistryOrLiterally) {
     // A literal folder counts only while the game's key exists: no check or
     // patch goes into the folder of a game that is not installed.
     EXPECT_EQ(locator.InstallFolder({"HKEY_CURRENT_USER\\Software\\Demo\\None", "!" + gameFolder, "!g"}), "");
+}
+
+// A game a Windows installer put into the wine prefix: its key and folder are
+// only in the prefix's registry, its files under the prefix's drive.
+TEST_F(SystemPanelServicesTest, GameInstalledThroughWineIsInstalledPatchedAndChecked) {
+    const std::string prefix = env.Path("home/.wine");
+    const std::string folder = prefix + "/dosdevices/c:/Games/Wine Dusk/";
+    const char* const reference = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wine Dusk";
+    unsetenv("WINEPREFIX");
+    std::filesystem::create_directories(prefix + "/drive_c/Games/Wine Dusk");
+    std::filesystem::create_directories(prefix + "/dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+    std::string program = env.WriteFile("home/.wine/drive_c/Games/Wine Dusk/dusk.exe", "build 1");
+    ManifestEntry entry = Entry();
+    entry.locations = {{reference, "InstallDir", "Exe"}};
+
+    // Not there yet: the panel offers the download.
+    GamePanel panel(services.Services(), entry, false);
+    ASSERT_EQ(panel.GetState(), 2);
+    EXPECT_FALSE(panel.CheckExternalInstall());
+
+    env.WriteFile("home/.wine/system.reg",
+                  "WINE REGISTRY Version 2\n\n[Software\\\\Wine Dusk] 1700000000\n"
+                  "\"InstallDir\"=\"C:\\\\Games\\\\Wine Dusk\"\n\"Exe\"=\"dusk.exe\"\n");
+    EXPECT_TRUE(panel.CheckExternalInstall()) << "the installer ran outside the launcher";
+    panel.RefreshState();
+    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetInstallPath(), folder + "dusk.exe");
+
+    SystemGameLocator locator;
+    EXPECT_TRUE(locator.KeyExists(reference));
+    EXPECT_EQ(locator.InstallFolder(entry.locations.front()), prefix + "/dosdevices/c:/Games/Wine Dusk");
+
+    // The build identification reads the same key and folder.
+    uint32_t crc = 0;
+    ASSERT_EQ(ComputeFileCrc32(program, crc), 0u);
+    char hex[16];
+    snprintf(hex, sizeof hex, "%08x", crc);
+    server.Serve("/catalog.xml",
+                 std::string("<catalog><shibboleth installkey=\"") + reference +
+                     "\" installpathsubkey=\"InstallDir\" file=\"dusk.exe\"/>"
+                     "<build version=\"1\" checksum=\"" + hex + "\"/>"
+                     "<build version=\"2\" checksum=\"1\" latest=\"true\"/>"
+                     "<patch start=\"1\" end=\"2\" url=\"http://127.0.0.1/1-2.quorpatch\"/></catalog>");
+    SystemPatchCatalog catalog;
+    EXPECT_EQ(catalog.NextPatchUrl(server.Url("/catalog.xml")), "http://127.0.0.1/1-2.quorpatch");
+    entry.patchcatalog = server.Url("/catalog.xml");
+    GamePanel patchable(services.Services(), entry, false);
+    EXPECT_EQ(patchable.GetState(), 10);
 }
 
 TEST_F(SystemPanelServicesTest, CatalogueNamesTheNextPatchOfTheInstalledBuild) {

@@ -88,6 +88,9 @@
 
   var PER_PAGE = 6;
   var PROGRESS_STATES = { 3: true, 4: true, 11: true, 13: true };
+  // The launcher's paused progress texts, in its five languages. No call says
+  // "paused": after a reload the page learns it from such a progress.
+  var PAUSED_STATUS = /\((Paused|Durdu|angehalten|Pausado)\)$/;
   // The tile's main button in each state: the page function it calls and its label.
   var MAIN_BUTTON = {
     2: { call: 'download', label: 'bDownload' },
@@ -517,6 +520,11 @@
       bar.attr('data-speed', String(asNumber(speed)));
       bar.find('.brq-progress-text').text(asText(status));
       bar.find('.brq-progress-record').text(asText(record));
+      // Only a paused progress sets the flag; a click or startProgress clears it.
+      if (!tile.paused && PAUSED_STATUS.test(asText(status))) {
+        tile.paused = true;
+        this.drawPause(tile);
+      }
     },
 
     addCancelToProgress: function (id) {
