@@ -235,8 +235,10 @@ bool PrologEncoding(const std::string& prolog, TiXmlEncoding& encoding) {
                 std::string name = declaration->Encoding();
                 for (char& c : name)
                     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-                encoding = (name.empty() || name == "UTF-8" || name == "UTF8") ? TIXML_ENCODING_UTF8
-                                                                               : TIXML_ENCODING_LEGACY;
+                // TinyXML compares only the start of the name ("UTF8ISO-8859-1" is UTF-8 to it).
+                encoding = (name.empty() || name.rfind("UTF-8", 0) == 0 || name.rfind("UTF8", 0) == 0)
+                               ? TIXML_ENCODING_UTF8
+                               : TIXML_ENCODING_LEGACY;
                 break;
             }
         }
