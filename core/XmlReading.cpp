@@ -24,8 +24,10 @@ size_t SkipPast(const std::string& text, size_t from, const char* terminator) {
     return end == std::string::npos ? end : end + std::strlen(terminator);
 }
 
+// What TinyXML opens an element for after "<": it takes every byte from 0x7F up
+// as a letter, so a count that skipped one would let the parser nest unchecked.
 bool IsNameStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x7F;
 }
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0.

@@ -73,7 +73,34 @@ public:
     std::vector<std::string> dumps;
 };
 
+// Levels of elements that hold something: those the parser entered and that
+// the nesting count must see open (a self-closed element is not a level there).
+int OpenDepth(const TiXmlNode& node) {
+    int deepest = 0;
+    for (const TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling())
+        deepest = std::max(deepest, OpenDepth(*child));
+    return deepest + (node.ToElement() && node.FirstChild() ? 1 : 0);
+}
+
+void CheckDepthCoversTree(const std::string& text) {
+    if (!DepthCoversTree(text)) {
+        std::fprintf(stderr, "the nesting count is below the depth of the parsed tree\n");
+        std::abort();
+    }
+}
+
 }  // namespace
+
+bool DepthCoversTree(const std::string& text) {
+    const int counted = xmlread::NestingDepth(text);
+    if (counted > xmlread::kMaxDepth)
+        return true;  // refused before parsing
+    // Parsed without the reader's own depth check, padded as the reader pads.
+    std::string buffer = text + std::string(8, '\0');
+    TiXmlDocument document;
+    document.Parse(buffer.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    return counted >= OpenDepth(document);
+}
 
 int PatchFile(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -112,8 +139,10 @@ int Bsdiff(const uint8_t* data, size_t size) {
 }
 
 int Catalog(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckDepthCoversTree(text);
     PatchCatalog catalog;
-    if (!catalog.ParseText(std::string(reinterpret_cast<const char*>(data), size)))
+    if (!catalog.ParseText(text))
         return 0;
     for (const auto& build : catalog.Builds()) {
         catalog.NextPatchFrom(build.get());
@@ -141,6 +170,7 @@ bool ChildByChildAgrees(const std::string& text) {
 
 int Manifest(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckDepthCoversTree(text);
     ParseManifestDocument(text, kBannerFolder, "tr");
 
     if (!ChildByChildAgrees(text)) {

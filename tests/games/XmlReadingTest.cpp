@@ -3,6 +3,9 @@
 #include <atomic>
 
 #include "core/XmlReading.h"
+#include "games/Manifest.h"
+#include "games/PatchCatalog.h"
+#include "fuzz/FuzzTargets.h"
 
 namespace {
 
@@ -16,9 +19,36 @@ TEST(XmlReading, NestingDepthFollowsTheTagRules) {
         {"</a></a><a>", 1},
         {"", 0},
         {"<unclosed attr='", 1},
+        {"<a><\x7F/></a>", 1},
+        {"<a><\x7F><_><\xFF>", 4},
     };
     for (const auto& c : cases)
         EXPECT_EQ(xmlread::NestingDepth(c.text), c.depth) << c.text;
+}
+
+TEST(XmlReading, NestingCountCoversEveryTreeTinyXmlBuilds) {
+    const std::string cases[] = {
+        "<a><\x7F><b/></\x7F></a>",
+        "<a><\x7F><\x80><_/></\x80></\x7F></a>",
+        "<manifest><download name=\"a\"><\x7F x='1'/></download></manifest>",
+        "<a><1/><-/><.></a>",
+    };
+    for (const std::string& text : cases)
+        EXPECT_TRUE(fuzztargets::DepthCoversTree(text)) << text;
+}
+
+// A hundred thousand levels of an element named by the byte 0x7F, which
+// TinyXML opens recursively: refused before parsing, not a stack overflow.
+TEST(XmlReading, DeepManifestAndCatalogueAreRefusedWithoutACrash) {
+    std::string levels;
+    for (int i = 0; i < 100000; ++i)
+        levels += "<\x7F>";
+    ManifestDocument manifest = ParseManifestDocument(
+        "<manifest><download name=\"a\"/>" + levels + "</manifest>", kBannerFolder, "en");
+    EXPECT_TRUE(manifest.entries.empty());
+    PatchCatalog catalog;
+    EXPECT_FALSE(catalog.ParseText("<catalog><shibboleth installkey=\"k\" installpathsubkey=\"s\" file=\"f\"/>" +
+                                   levels + "</catalog>"));
 }
 
 TEST(XmlReading, ValidUtf8KeepsGoodSequencesAndReadsOtherBytesAsLatin1) {
