@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,21 @@ std::string FolderOf(const std::string& path) {
 
 void Log(uint32_t index, const std::string& target, const char* what) {
     std::fprintf(stderr, "Quor: patch entry %u (%s): %s\n", index, target.c_str(), what);
+}
+
+// The checksum of an opened file; false when a read fails.
+bool SourceCrc32(FileByteSource& file, uint32_t& crc) {
+    constexpr size_t kBlock = 128 * 1024;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlock]);
+    crc = 0;
+    for (uint64_t at = 0; at < file.Size();) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, file.Size() - at));
+        if (!file.ReadAt(at, buffer.get(), n))
+            return false;
+        crc = Crc32Update(crc, buffer.get(), n);
+        at += n;
+    }
+    return true;
 }
 
 }  // namespace
@@ -246,12 +262,16 @@ bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const s
 }
 
 bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
+    // The old file is read, so a link in its place would carry another file's
+    // bytes (and its secrecy) into the game's new version.
+    FileByteSource old;
+    if (old.Open(target, false) != 0)
+        return false;
     uint32_t crc = 0;
-    if (ComputeFileCrc32(target, crc) != 0)
+    if (!SourceCrc32(old, crc))
         return false;
     if (crc == entry.oldCrc) {
-        FileByteSource old;
-        if (old.Open(target) == 0 && PrepareFolder(FolderOf(target), false)) {
+        if (PrepareFolder(FolderOf(target), false)) {
             ReplacementFile replacement(target);
             if (replacement.Open() == 0) {
                 std::string reason;

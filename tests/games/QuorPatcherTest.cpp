@@ -335,6 +335,20 @@ TEST_F(PatcherTest, AFileLinkIsReplacedNotWrittenThrough) {
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
+TEST_F(PatcherTest, ABinaryDiffDoesNotReadThroughAFileLink) {
+    const std::string secretOld = patchtest::SampleData(20000, 19), secretNew = patchtest::ChangedVersion(secretOld, 20);
+    const std::string secret = env.WriteFile("outside/secret.pak", secretOld);
+    ::chmod(secret.c_str(), 0600);
+    fs::create_symlink(secret, install + "/game.pak");
+    PatchFileWriter w;
+    w.AddBinaryDiff("", "game.pak", Diff(secretOld, secretNew), ZlibCrc(secretOld), ZlibCrc(secretNew));
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_TRUE(fs::is_symlink(install + "/game.pak"));
+    EXPECT_TRUE(TestEnvironment::ReadFile(secret) == secretOld);
+    EXPECT_EQ(patchtest::ListFiles(install).size(), 1u);
+}
+
 TEST_F(PatcherTest, LeftoversOfAnEarlierRunAreRemoved) {
     Install("data/.quorpatch-Zz9Yy8", "half-written by a crash");
     Install("data/a.txt", "a");
