@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -251,7 +252,8 @@ bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const s
     ReplacementFile replacement(target);
     if (replacement.Open() != 0)
         return false;
-    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement);
+    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement,
+                                   kLzmaUnknownSizeMemoryLimit, kPatchLzmaMemoryCeiling);
     // A stream the decoder calls malformed is still judged by its checksum, as
     // the format intends; running out of memory or disk never is.
     if ((r != LzmaResult::Ok && r != LzmaResult::Corrupt) || replacement.Error() != 0)
@@ -271,7 +273,7 @@ bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const st
     if (!SourceCrc32(old, crc))
         return false;
     if (crc == entry.oldCrc) {
-        if (PrepareFolder(FolderOf(target), false)) {
+        if (PrepareFolder(FolderOf(target), false) && NewSizeFits(patch, entry, target)) {
             ReplacementFile replacement(target);
             if (replacement.Open() == 0) {
                 std::string reason;
@@ -286,6 +288,21 @@ bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const st
     }
     // Untouched: it passes only when it already is the new version.
     return crc == entry.newCrc;
+}
+
+bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
+    // The declared size is the patch's own claim: refused before a byte of it is
+    // written when the disk could never hold it.
+    BsdiffHeader header;
+    if (!ReadBsdiffHeader(patch, entry.dataOffset, entry.dataLength, header))
+        return true;  // the patch itself reports what is wrong
+    std::optional<DiskFreeBytes> free = freeSpace ? freeSpace(FolderOf(target)) : GetDiskFreeBytes(FolderOf(target));
+    if (free && header.newSize > free->freeForUser) {
+        std::fprintf(stderr, "Quor: binary diff of %s: its new size %llu exceeds the free space\n", target.c_str(),
+                     static_cast<unsigned long long>(header.newSize));
+        return false;
+    }
+    return true;
 }
 
 bool QuorPatcher::DeleteEntry(const std::string& target) {
