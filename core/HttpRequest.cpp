@@ -221,9 +221,16 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, 
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
-                       BodyKind kind, const std::function<bool()>& cancelled) {
+                       BodyKind kind, const std::function<bool()>& cancelled,
+                       const std::function<bool(const std::string& folder)>& mayWriteIn) {
+    const std::string targetFolder = GetDirectoryPart(targetPath);
+    auto allowed = [&] { return !mayWriteIn || mayWriteIn(targetFolder); };
+    if (!allowed())
+        return false;
     // The repair fetches files into folders that may be missing.
-    CreateDirectoryTree(GetDirectoryPart(targetPath));
+    CreateDirectoryTree(targetFolder);
+    if (!allowed())
+        return false;
     // A private name beside the target, so the final rename stays on one file system.
     static std::atomic<unsigned> counter{0};
     std::string temporary;
@@ -243,7 +250,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, lo
     if (ok)
         ok = fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temporary.c_str(), targetPath.c_str()) == 0) {
+    if (ok && allowed() && std::rename(temporary.c_str(), targetPath.c_str()) == 0) {
         std::string folder = GetDirectoryPart(targetPath);
         int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {

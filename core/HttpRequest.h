@@ -46,9 +46,13 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
 // are created, the body goes to a temporary name beside the target and is
 // renamed into place only after a complete 2xx reply. False (and the target
 // untouched) otherwise. A worker passes its stop test as cancelled, as above.
+// When given, mayWriteIn is asked about the target's folder before its folders
+// are created, before the temporary file is made and before the rename; false
+// ends the fetch with nothing written there.
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
                        long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program,
-                       const std::function<bool()>& cancelled = {});
+                       const std::function<bool()>& cancelled = {},
+                       const std::function<bool(const std::string& folder)>& mayWriteIn = {});
 
 // From http_proxy / https_proxy / all_proxy and no_proxy; 127.0.0.1 and
 // localhost are always in the bypass list.

@@ -10,6 +10,7 @@
 #include "core/HttpRequest.h"
 #include "core/StringUtils.h"
 #include "games/FileChecksum.h"
+#include "games/PathResolver.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"
 
@@ -91,13 +92,20 @@ std::string InstallRepair::FileUrl(const std::string& relativePath) const {
 }
 
 bool InstallRepair::RepairFile(const std::string& localPath, const InstallManifestLine& line) {
+    // The line was joined as text; a link in the install folder that leads out
+    // of it must not carry a folder, a file or a rename along.
+    auto inside = [this](const std::string& folder) { return StaysInside(installFolder, folder); };
     size_t slash = localPath.rfind('/');
-    if (slash != std::string::npos && slash > 0)
-        platform::MakeFolders(localPath.substr(0, slash), 0755);
+    const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
+    if (!inside(folder)) {
+        std::fprintf(stderr, "Quor: repair of %s refused: it leads out of the install folder\n", localPath.c_str());
+        return true;
+    }
+    platform::MakeFolders(folder, 0755);
     static std::atomic<unsigned> counter{0};
     std::string temporary =
         localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::Program, Stopping())) {
+    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::Program, Stopping(), inside)) {
         unlink(temporary.c_str());
         return true;
     }
@@ -109,7 +117,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     struct stat old {};
     if (stat(localPath.c_str(), &old) == 0)
         chmod(temporary.c_str(), old.st_mode & 07777);
-    if (rename(temporary.c_str(), localPath.c_str()) != 0)
+    if (!inside(folder) || rename(temporary.c_str(), localPath.c_str()) != 0)
         unlink(temporary.c_str());
     return true;
 }

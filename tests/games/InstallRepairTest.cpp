@@ -174,6 +174,26 @@ TEST(InstallRepairTest, LinesLeavingTheInstallFolderAreSkipped) {
     EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), "other");
 }
 
+TEST(InstallRepairTest, LinksLeadingOutOfTheInstallFolderAreNotFollowed) {
+    InstalledGame g;
+    const std::string outside = g.env.Path("outside");
+    g.env.WriteFile("outside/x.txt", "not the game's");
+    fs::create_directory_symlink(outside, g.folder + "/saves");
+    fs::create_directory_symlink(g.folder + "/data", g.folder + "/shared");
+    g.server.Serve("/install.txt", Line("saves/x.txt", "planted") + Line("saves\\new\\y.txt", "planted") +
+                                       Line("\\shared\\z.txt", "inside"));
+    g.server.Serve("/files/saves/x.txt", "planted");
+    g.server.Serve("/files/saves/new/y.txt", "planted");
+    g.server.Serve("/files/shared/z.txt", "inside");
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    EXPECT_EQ(TestEnvironment::ReadFile(outside + "/x.txt"), "not the game's");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
+    // A link that stays inside is repaired through, as the patcher allows.
+    EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/z.txt"), "inside");
+    EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/shared/z.txt"});
+}
+
 // The owner's Stop (a game panel going away on the GUI thread) ends a fetch
 // under way instead of waiting for a server that never answers.
 TEST(InstallRepairTest, StopEndsAStalledFetchAtOnce) {
