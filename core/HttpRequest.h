@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // The proxy for the current user: host:port handed to libcurl unchanged and a
@@ -15,6 +16,8 @@ enum class BodyKind {
     Document,  // manifest, catalogue, install manifest: 64 MiB
     Report,    // telemetry and error replies: 1 MiB
     Program,   // the update fallback: 1 GiB
+    GameFile,  // a game's file fetched again: no fixed cap, but never past the
+               // length the reply announced nor the free space of its disk
 };
 
 // Limits every request obeys; tests shorten them.
@@ -24,6 +27,9 @@ struct HttpLimits {
     uint64_t documentCap = 64ull << 20;
     uint64_t reportCap = 1ull << 20;
     uint64_t programCap = 1ull << 30;
+    // The space a file body may still take on the disk of its open file;
+    // fstatvfs unless set, nothing known when it cannot tell.
+    std::function<std::optional<uint64_t>(int fd)> freeSpace;
 
     static HttpLimits& Current();
 };

@@ -11,6 +11,7 @@
 #include "core/StringUtils.h"
 #include "games/FileChecksum.h"
 #include "games/PathResolver.h"
+#include "games/StaleFetchFiles.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"
 
@@ -24,6 +25,14 @@ bool IsFolder(const std::string& path) {
 }
 
 }  // namespace
+
+void InstallRepair::RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const {
+    // What a fetch cut off by a crash left beside the file; never outside.
+    size_t slash = localPath.rfind('/');
+    const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
+    if (StaysInside(installFolder, folder))
+        leftovers.RemoveIn(folder);
+}
 
 InstallRepair::InstallRepair(std::string folder, std::string manifestUrl, std::string baseUrl)
     : installFolder(std::move(folder)), installManifestUrl(std::move(manifestUrl)), fileBaseUrl(std::move(baseUrl)) {}
@@ -60,6 +69,7 @@ void InstallRepair::Run() {
             HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds, BodyKind::Document, 0, Stopping()));
         const size_t n = lines.size();
         const std::optional<std::string> root = platform::SafeJoin(installFolder, "");
+        StaleFetchFiles leftovers;
         for (size_t i = 0; i < n && !IsStopRequested(); ++i) {
             const InstallManifestLine& line = lines[i];
             {
@@ -70,6 +80,7 @@ void InstallRepair::Run() {
             // itself, is skipped.
             std::optional<std::string> local = platform::SafeJoin(installFolder, line.path);
             if (local && local != root) {
+                RemoveStaleFetchFiles(*local, leftovers);
                 uint32_t crc = 0;
                 if (ComputeFileCrc32(*local, crc) != 0 || crc != line.checksum)
                     RepairFile(*local, line);
@@ -105,7 +116,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     static std::atomic<unsigned> counter{0};
     std::string temporary =
         localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::Program, Stopping(), inside)) {
+    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::GameFile, Stopping(), inside)) {
         unlink(temporary.c_str());
         return true;
     }

@@ -421,6 +421,37 @@ TEST_F(DownloadToFileTest, AFolderRefusedByTheCallerGetsNothing) {
     EXPECT_EQ(TestEnvironment::ReadFile(target), "new");
 }
 
+// A game's file may be larger than any fixed cap: its reply's length and its
+// disk bound it instead.
+TEST_F(DownloadToFileTest, GameFileIsBoundedByItsDiskNotByACap) {
+    HttpLimits::Current().programCap = 1000;
+    const std::string body = BinaryBody(5000);
+    for (bool chunked : {false, true}) {
+        SCOPED_TRACE(chunked ? "no length" : "with a length");
+        server.Serve("/setup.exe", body, FaultMode{.chunked = chunked});
+        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::Program));
+        ASSERT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::GameFile));
+        EXPECT_EQ(TestEnvironment::ReadFile(target), body);
+        fs::remove(target);
+
+        uint64_t free = 4999;
+        int asked = 0;
+        HttpLimits::Current().freeSpace = [&](int fd) {
+            ++asked;
+            EXPECT_GE(fd, 0);
+            return std::optional<uint64_t>(free);
+        };
+        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::GameFile));
+        EXPECT_EQ(Names(), std::vector<std::string>{});
+        EXPECT_GE(asked, 1);
+        free = 5000;
+        EXPECT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::GameFile));
+        EXPECT_EQ(TestEnvironment::ReadFile(target), body);
+        fs::remove(target);
+        HttpLimits::Current().freeSpace = nullptr;
+    }
+}
+
 struct BadFileCase {
     const char* name;
     FaultMode mode;
