@@ -64,9 +64,26 @@ size_t Utf8SequenceLength(const char* text, size_t size, size_t i) {
     return length;
 }
 
+bool CharacterReferencesAreLocal(const std::string& text);
+
+// How many tags open an element, wherever they stand: at least the depth of any
+// tree the parser can build from the text.
+int OpeningTags(const std::string& text) {
+    int count = 0;
+    for (size_t i = text.find('<'); i != std::string::npos && i + 1 < text.size(); i = text.find('<', i + 1))
+        if (IsNameStart(static_cast<unsigned char>(text[i + 1])) && count <= kMaxDepth)
+            ++count;
+    return count;
+}
+
 }  // namespace
 
 int NestingDepth(const std::string& text) {
+    // TinyXML takes a broken "&#" reference up to the next ";" anywhere further
+    // on, past quotes, comments and tags, so no reading of the text's structure
+    // is sure to be its own; the count of opening tags is.
+    if (!CharacterReferencesAreLocal(text))
+        return OpeningTags(text);
     int depth = 0;
     int deepest = 0;
     size_t i = 0;
@@ -107,7 +124,9 @@ int NestingDepth(const std::string& text) {
             }
             i = j + 1;
         } else {
-            ++i;
+            // Anything else after "<" is a node of its own for TinyXML, up to
+            // the next ">", whatever it holds ("<<!--" hides no comment).
+            i = SkipPast(text, i + 1, ">");
         }
         if (i == std::string::npos)
             break;

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include <tinyxml.h>
+
 #include "core/XmlReading.h"
 #include "games/Manifest.h"
 #include "games/PatchCatalog.h"
@@ -21,6 +23,9 @@ TEST(XmlReading, NestingDepthFollowsTheTagRules) {
         {"<unclosed attr='", 1},
         {"<a><\x7F/></a>", 1},
         {"<a><\x7F><_><\xFF>", 4},
+        {"<a><<!--><b></b></a>", 2},
+        {"<a><<![CDATA[><b><c/>", 2},
+        {"<a x='&#1'/><!-- ; --><b/><c>", 3},
     };
     for (const auto& c : cases)
         EXPECT_EQ(xmlread::NestingDepth(c.text), c.depth) << c.text;
@@ -32,6 +37,12 @@ TEST(XmlReading, NestingCountCoversEveryTreeTinyXmlBuilds) {
         "<a><\x7F><\x80><_/></\x80></\x7F></a>",
         "<manifest><download name=\"a\"><\x7F x='1'/></download></manifest>",
         "<a><1/><-/><.></a>",
+        // Found by fuzzing: what TinyXML reads as a node of its own, and a
+        // reference it takes up to a ";" far on.
+        "<catalog><\x7F><<![CDATA[alog><\x7F><\x7F><b/><\x7F></log>",
+        "<<!--?xml version=\"1.0\"?>\n<config>\n  <homeUrl>http<?x:/ml",
+        "<?xml version=\"1.0\" encoding=\"ISO&#239-1\"?>\n<!-- c )->\n<manifest a=\"1\">\n <download "
+        "name=\"&#233;\"/><k>x</k>=date/>\n</manifest >\n",
     };
     for (const std::string& text : cases)
         EXPECT_TRUE(fuzztargets::DepthCoversTree(text)) << text;
@@ -49,6 +60,17 @@ TEST(XmlReading, DeepManifestAndCatalogueAreRefusedWithoutACrash) {
     PatchCatalog catalog;
     EXPECT_FALSE(catalog.ParseText("<catalog><shibboleth installkey=\"k\" installpathsubkey=\"s\" file=\"f\"/>" +
                                    levels + "</catalog>"));
+    // The levels behind what the count once skipped and TinyXML does not: an
+    // unfinished CDATA inside a node of its own, and a comment that a broken
+    // reference in the declaration reads past.
+    const std::string hidden[] = {
+        "<manifest><<![CDATA[>" + levels,
+        "<?xml version=\"&#1\"?><!-- ;\"?><manifest>" + levels,
+    };
+    for (const std::string& text : hidden) {
+        TiXmlDocument document;
+        EXPECT_FALSE(xmlread::ParseDocument(text, document));
+    }
 }
 
 TEST(XmlReading, ValidUtf8KeepsGoodSequencesAndReadsOtherBytesAsLatin1) {
