@@ -26,6 +26,10 @@ TEST(XmlReading, NestingDepthFollowsTheTagRules) {
         {"<a><<!--><b></b></a>", 2},
         {"<a><<![CDATA[><b><c/>", 2},
         {"<a x='&#1'/><!-- ; --><b/><c>", 3},
+        {"<?xml version=\"1><!-- \"?><a><b>-->", 2},
+        {"<?XML x?><a><b/></a>", 2},
+        {"<?xml version=\"1.0\"?><a x='\xF0'><!--'><b/>-->", 2},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a x='\xF0'><!--'><b/>-->", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(xmlread::NestingDepth(c.text), c.depth) << c.text;
@@ -66,6 +70,8 @@ TEST(XmlReading, DeepManifestAndCatalogueAreRefusedWithoutACrash) {
     const std::string hidden[] = {
         "<manifest><<![CDATA[>" + levels,
         "<?xml version=\"&#1\"?><!-- ;\"?><manifest>" + levels,
+        "<?xml version=\"1><!-- \"?><manifest>" + levels + "-->",
+        "\xEF\xBB\xBF<manifest x='\xF0'><!--'>" + levels + "-->",
     };
     for (const std::string& text : hidden) {
         TiXmlDocument document;
