@@ -32,6 +32,27 @@ int Manifest(const uint8_t* data, size_t size);
 // elements with the same attributes and content).
 bool ChildByChildAgrees(const std::string& text);
 
+// An install manifest: its lines read, each path joined to a fixed folder (a
+// join outside it aborts), and the whole text as a checksum.
+int InstallManifest(const uint8_t* data, size_t size);
+
+// A transfer's reply: the first line a status line ("HTTP/1.1 206"), then
+// "Content-Range:", "ETag:", "Last-Modified:" lines and the transfer's own
+// "Mark:" and "Offset:", judged as a resume judges them (a part written at the
+// offset that does not start there aborts).
+int ResumeReply(const uint8_t* data, size_t size);
+
+// What a page, or a frame inside it, posts to the bridge.
+int BridgeMessage(const uint8_t* data, size_t size);
+
+// The configuration document (config.xml), its nesting count checked as for a
+// manifest.
+int ConfigDocument(const uint8_t* data, size_t size);
+
+// A ".reg" store: read, written back, and the written text read again (an
+// error there aborts).
+int RegStore(const uint8_t* data, size_t size);
+
 // Whether the nesting count the reader checks before parsing is at least the
 // depth of the elements with content in the tree TinyXML builds from the same
 // bytes (a text the count refuses counts as covered). Below it, a crafted
