@@ -216,6 +216,7 @@ TEST(StaleFetchFilesTest, NamesOfFetchLeftovers) {
     } cases[] = {
         {"game.exe.repair-1234-0", true, 1234}, {"my file.pak.part-7-12", true, 7},
         {"a.b.part-1-2", true, 1},              {"game.exe.repair-12a-0", false, 0},
+        {"game.exe.repair-5-0.part-6-1", true, 6},
         {"game.exe.repair-1234-", false, 0},    {"game.exe.repair--0", false, 0},
         {".repair-1-2", false, 0},              {"game.exe.other-1-2", false, 0},
         {"game.exe", false, 0},                 {"game.exe.part-99999999999999999999-1", false, 0},
