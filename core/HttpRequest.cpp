@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,6 +20,9 @@ namespace {
 constexpr const char* kUserAgent = "Brindlemoor Quor!/1.0";
 constexpr long kMaxRedirects = 5;
 
+// The free space is asked again after this many bytes of a file body.
+constexpr uint64_t kFreeSpaceCheckBytes = 4ull << 20;
+
 // Where one request's body goes: memory or an open file, never past the cap.
 struct BodySink {
     uint64_t cap = 0;
@@ -26,14 +30,52 @@ struct BodySink {
     std::string* buffer = nullptr;
     int fd = -1;
     bool refused = false;
+    // A body bounded by its reply and its disk rather than by the cap.
+    bool boundedByDisk = false;
+    CURL* handle = nullptr;
+    std::function<std::optional<uint64_t>(int fd)> freeSpace;
+    uint64_t room = UINT64_MAX;  // what the disk held at the last check, less what came since
+    uint64_t nextCheck = 0;
 };
+
+std::optional<uint64_t> FreeSpaceOf(int fd) {
+    struct statvfs st {};
+    if (fstatvfs(fd, &st) != 0)
+        return std::nullopt;
+    return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+}
+
+// False when the body would pass the length the reply announced, or the room
+// left on the disk.
+bool FitsItsDisk(BodySink& sink, size_t length) {
+    if (sink.received == 0) {
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(sink.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+            announced >= 0)
+            sink.cap = static_cast<uint64_t>(announced);
+    }
+    if (length > sink.cap - sink.received)
+        return false;
+    if (sink.received >= sink.nextCheck) {
+        std::optional<uint64_t> free = sink.freeSpace ? sink.freeSpace(sink.fd) : FreeSpaceOf(sink.fd);
+        sink.room = free.value_or(UINT64_MAX);
+        // An announced body that can never fit is refused before its first byte.
+        if (sink.received == 0 && sink.cap != UINT64_MAX && sink.cap > sink.room)
+            return false;
+        sink.nextCheck = sink.received + kFreeSpaceCheckBytes;
+    }
+    if (length > sink.room)
+        return false;
+    sink.room -= length;
+    return true;
+}
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<BodySink*>(user);
     const size_t length = size * count;
     // libcurl checks only a declared length against CURLOPT_MAXFILESIZE; a
     // chunked or unannounced body is counted here.
-    if (length > sink->cap - sink->received) {
+    if (sink->boundedByDisk ? !FitsItsDisk(*sink, length) : length > sink->cap - sink->received) {
         sink->refused = true;
         return 0;
     }
@@ -77,6 +119,8 @@ uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
         return limits.reportCap;
     case BodyKind::Program:
         return limits.programCap;
+    case BodyKind::GameFile:
+        return UINT64_MAX;
     case BodyKind::Document:
         break;
     }
@@ -93,6 +137,13 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
     CURL* handle = curl_easy_init();
     if (!handle)
         return false;
+    if (kind == BodyKind::GameFile && sink.fd >= 0) {
+        sink.boundedByDisk = true;
+        sink.handle = handle;
+        sink.freeSpace = limits.freeSpace;
+    } else if (kind == BodyKind::GameFile) {
+        sink.cap = limits.programCap;  // in memory there is no disk to bound it
+    }
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     ApplyCommonCurlOptions(url, handle);
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
@@ -109,7 +160,8 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
     }
-    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.cap));
+    if (sink.cap != UINT64_MAX)
+        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.cap));
     if (cancelled) {
         curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
         curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &cancelled);
@@ -221,9 +273,16 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, 
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
-                       BodyKind kind, const std::function<bool()>& cancelled) {
+                       BodyKind kind, const std::function<bool()>& cancelled,
+                       const std::function<bool(const std::string& folder)>& mayWriteIn) {
+    const std::string targetFolder = GetDirectoryPart(targetPath);
+    auto allowed = [&] { return !mayWriteIn || mayWriteIn(targetFolder); };
+    if (!allowed())
+        return false;
     // The repair fetches files into folders that may be missing.
-    CreateDirectoryTree(GetDirectoryPart(targetPath));
+    CreateDirectoryTree(targetFolder);
+    if (!allowed())
+        return false;
     // A private name beside the target, so the final rename stays on one file system.
     static std::atomic<unsigned> counter{0};
     std::string temporary;
@@ -243,7 +302,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, lo
     if (ok)
         ok = fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temporary.c_str(), targetPath.c_str()) == 0) {
+    if (ok && allowed() && std::rename(temporary.c_str(), targetPath.c_str()) == 0) {
         std::string folder = GetDirectoryPart(targetPath);
         int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // The proxy for the current user: host:port handed to libcurl unchanged and a
@@ -15,6 +16,8 @@ enum class BodyKind {
     Document,  // manifest, catalogue, install manifest: 64 MiB
     Report,    // telemetry and error replies: 1 MiB
     Program,   // the update fallback: 1 GiB
+    GameFile,  // a game's file fetched again: no fixed cap, but never past the
+               // length the reply announced nor the free space of its disk
 };
 
 // Limits every request obeys; tests shorten them.
@@ -24,6 +27,9 @@ struct HttpLimits {
     uint64_t documentCap = 64ull << 20;
     uint64_t reportCap = 1ull << 20;
     uint64_t programCap = 1ull << 30;
+    // The space a file body may still take on the disk of its open file;
+    // fstatvfs unless set, nothing known when it cannot tell.
+    std::function<std::optional<uint64_t>(int fd)> freeSpace;
 
     static HttpLimits& Current();
 };
@@ -46,9 +52,13 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
 // are created, the body goes to a temporary name beside the target and is
 // renamed into place only after a complete 2xx reply. False (and the target
 // untouched) otherwise. A worker passes its stop test as cancelled, as above.
+// When given, mayWriteIn is asked about the target's folder before its folders
+// are created, before the temporary file is made and before the rename; false
+// ends the fetch with nothing written there.
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
                        long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program,
-                       const std::function<bool()>& cancelled = {});
+                       const std::function<bool()>& cancelled = {},
+                       const std::function<bool(const std::string& folder)>& mayWriteIn = {});
 
 // From http_proxy / https_proxy / all_proxy and no_proxy; 127.0.0.1 and
 // localhost are always in the bypass list.

@@ -24,8 +24,10 @@ size_t SkipPast(const std::string& text, size_t from, const char* terminator) {
     return end == std::string::npos ? end : end + std::strlen(terminator);
 }
 
+// What TinyXML opens an element for after "<": it takes every byte from 0x7F up
+// as a letter, so a count that skipped one would let the parser nest unchecked.
 bool IsNameStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x7F;
 }
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0.
@@ -62,9 +64,65 @@ size_t Utf8SequenceLength(const char* text, size_t size, size_t i) {
     return length;
 }
 
+bool CharacterReferencesAreLocal(const std::string& text);
+size_t PlainDeclarationEnd(const std::string& text, size_t i);
+size_t ValidPrefix(const char* text, size_t size);
+bool IsBlank(char c);
+
+bool IsDeclarationAt(const std::string& text, size_t i) {
+    if (text.size() - i < 5 || text[i] != '<' || text[i + 1] != '?')
+        return false;
+    for (size_t k = 0; k < 3; ++k)
+        if ((text[i + 2 + k] | 0x20) != "xml"[k])
+            return false;
+    return true;
+}
+
+// Whether TinyXML steps over a byte from 0xC0 up by the length its value
+// announces: after a byte-order mark, or unless the text opens with a plain
+// declaration of another encoding.
+bool StepsByUtf8Lengths(const std::string& text) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return true;
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (text.compare(i, 5, "<?xml") != 0)
+        return true;
+    size_t end = PlainDeclarationEnd(text, i);
+    if (end == std::string::npos)
+        return true;
+    size_t at = text.find("encoding=", i);
+    if (at == std::string::npos || at > end)
+        return true;
+    const char quote = text[at + 9];
+    std::string name = text.substr(at + 10, text.find(quote, at + 10) - at - 10);
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name.empty() || name == "UTF-8" || name == "UTF8";
+}
+
+// How many tags open an element, wherever they stand: at least the depth of any
+// tree the parser can build from the text.
+int OpeningTags(const std::string& text) {
+    int count = 0;
+    for (size_t i = text.find('<'); i != std::string::npos && i + 1 < text.size(); i = text.find('<', i + 1))
+        if (IsNameStart(static_cast<unsigned char>(text[i + 1])) && count <= kMaxDepth)
+            ++count;
+    return count;
+}
+
 }  // namespace
 
 int NestingDepth(const std::string& text) {
+    // TinyXML takes a broken "&#" reference up to the next ";" anywhere further
+    // on, past quotes, comments and tags, so no reading of the text's structure
+    // is sure to be its own; the count of opening tags is.
+    // Nor is any where TinyXML may step over a delimiter inside a broken UTF-8
+    // sequence.
+    if (!CharacterReferencesAreLocal(text) ||
+        (StepsByUtf8Lengths(text) && ValidPrefix(text.data(), text.size()) != text.size()))
+        return OpeningTags(text);
     int depth = 0;
     int deepest = 0;
     size_t i = 0;
@@ -81,6 +139,12 @@ int NestingDepth(const std::string& text) {
             if (depth > 0)
                 --depth;
             i = SkipPast(text, i + 2, ">");
+        } else if (IsDeclarationAt(text, i)) {
+            // TinyXML reads a declaration's quoted values past any ">"; only the
+            // plain form is sure to end where it seems to.
+            i = text.compare(i, 5, "<?xml") == 0 ? PlainDeclarationEnd(text, i) : std::string::npos;
+            if (i == std::string::npos)
+                return OpeningTags(text);
         } else if (text[i + 1] == '?' || text[i + 1] == '!') {
             i = SkipPast(text, i + 2, ">");
         } else if (IsNameStart(static_cast<unsigned char>(text[i + 1]))) {
@@ -105,7 +169,9 @@ int NestingDepth(const std::string& text) {
             }
             i = j + 1;
         } else {
-            ++i;
+            // Anything else after "<" is a node of its own for TinyXML, up to
+            // the next ">", whatever it holds ("<<!--" hides no comment).
+            i = SkipPast(text, i + 1, ">");
         }
         if (i == std::string::npos)
             break;

@@ -41,7 +41,9 @@ public:
 bool ReadRootChildren(const std::string& text, const char* rootName, ChildElementReader& reader);
 
 // The deepest element nesting of the text, by a scan that follows TinyXML's
-// tag rules (comments, CDATA, declarations and quoted attribute values skipped).
+// tag rules (comments, CDATA, declarations and quoted attribute values skipped,
+// any other "<" read up to the next ">"). In a text with a broken "&#"
+// reference, which TinyXML reads past any structure, the number of opening tags.
 int NestingDepth(const std::string& text);
 
 // The text as valid UTF-8: well-formed sequences are kept, any other byte is

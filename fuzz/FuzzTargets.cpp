@@ -3,12 +3,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
 #include <tinyxml.h>
 
+#include "core/ConfigManager.h"
 #include "games/BinaryPatch.h"
+#include "games/ConfigDocument.h"
+#include "games/InstallManifest.h"
+#include "games/ResumeReply.h"
+#include "platform/RegFileFormat.h"
+#include "platform/SafePath.h"
+#include "platform/browser/BridgeMessage.h"
 #include "games/DesktopEntry.h"
 #include "games/LzmaAloneDecoder.h"
 #include "games/Manifest.h"
@@ -74,7 +83,34 @@ public:
     std::vector<std::string> dumps;
 };
 
+// Levels of elements that hold something: those the parser entered and that
+// the nesting count must see open (a self-closed element is not a level there).
+int OpenDepth(const TiXmlNode& node) {
+    int deepest = 0;
+    for (const TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling())
+        deepest = std::max(deepest, OpenDepth(*child));
+    return deepest + (node.ToElement() && node.FirstChild() ? 1 : 0);
+}
+
+void CheckDepthCoversTree(const std::string& text) {
+    if (!DepthCoversTree(text)) {
+        std::fprintf(stderr, "the nesting count is below the depth of the parsed tree\n");
+        std::abort();
+    }
+}
+
 }  // namespace
+
+bool DepthCoversTree(const std::string& text) {
+    const int counted = xmlread::NestingDepth(text);
+    if (counted > xmlread::kMaxDepth)
+        return true;  // refused before parsing
+    // Parsed without the reader's own depth check, padded as the reader pads.
+    std::string buffer = text + std::string(8, '\0');
+    TiXmlDocument document;
+    document.Parse(buffer.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    return counted >= OpenDepth(document);
+}
 
 int PatchFile(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -113,8 +149,10 @@ int Bsdiff(const uint8_t* data, size_t size) {
 }
 
 int Catalog(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckDepthCoversTree(text);
     PatchCatalog catalog;
-    if (!catalog.ParseText(std::string(reinterpret_cast<const char*>(data), size)))
+    if (!catalog.ParseText(text))
         return 0;
     for (const auto& build : catalog.Builds()) {
         catalog.NextPatchFrom(build.get());
@@ -142,6 +180,7 @@ bool ChildByChildAgrees(const std::string& text) {
 
 int Manifest(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckDepthCoversTree(text);
     ParseManifestDocument(text, kBannerFolder, "tr");
 
     if (!ChildByChildAgrees(text)) {
@@ -153,6 +192,98 @@ int Manifest(const uint8_t* data, size_t size) {
     WineRegistry::Parse("WINE REGISTRY Version 2\n" + text);
     MemoryCapacitiesFromUdev(text);
     MemoryCapacitiesFromUdev("E:MEMORY_DEVICE_" + text);
+    return 0;
+}
+
+int InstallManifest(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    for (const InstallManifestLine& line : ParseInstallManifest(text)) {
+        std::optional<std::string> joined = platform::SafeJoin("/fuzz/install", line.path);
+        if (joined && joined->compare(0, 13, "/fuzz/install") != 0) {
+            std::fprintf(stderr, "a manifest line joined outside its folder\n");
+            std::abort();
+        }
+    }
+    bool readable = false;
+    ParseManifestChecksum(text, &readable);
+    return 0;
+}
+
+int ResumeReply(const uint8_t* data, size_t size) {
+    // Lines: the status line, then header lines, then the stored mark and the
+    // offset, as a transfer meets them.
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> lines;
+    for (size_t at = 0; at <= text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    ReplyFacts facts;
+    std::string etag, lastModified, storedMark;
+    int64_t offset = 0;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const std::string& line = lines[k];
+        if (k == 0) {
+            facts.status = std::strtol(line.substr(line.find(' ') == std::string::npos ? 0 : line.find(' ')).c_str(),
+                                       nullptr, 10);
+            continue;
+        }
+        size_t colon = line.find(':');
+        std::string name = colon == std::string::npos ? std::string() : line.substr(0, colon);
+        std::string value = colon == std::string::npos ? line : line.substr(colon + 1);
+        if (name == "Content-Range")
+            facts.contentRange = value;
+        else if (name == "ETag")
+            etag = value;
+        else if (name == "Last-Modified")
+            lastModified = value;
+        else if (name == "Mark")
+            storedMark = value;
+        else if (name == "Offset")
+            offset = std::strtoll(value.c_str(), nullptr, 10);
+    }
+    facts.validator = ValidatorOf(etag, lastModified);
+    ReplyVerdict verdict = JudgeReply(facts, offset, storedMark);
+    const int64_t start = ContentRangeStart(facts.contentRange);
+    ContentRangeReachesTheEnd(facts.contentRange);
+    UnsatisfiedRangeLength(facts.contentRange);
+    // A part is written at the offset only when it starts there.
+    if (verdict == ReplyVerdict::Write && facts.status == 206 && start != offset) {
+        std::fprintf(stderr, "a range that does not start at the offset was taken\n");
+        std::abort();
+    }
+    return 0;
+}
+
+int BridgeMessage(const uint8_t* data, size_t size) {
+    auto items = browser::ParseBridgeMessage(std::string(reinterpret_cast<const char*>(data), size));
+    if (items)
+        for (const std::u16string& item : *items)
+            browser::Utf16ToUtf8Lenient(item);
+    return 0;
+}
+
+int ConfigDocument(const uint8_t* data, size_t size) {
+    ConfigManager configuration;  // its own: a kept one would stand as the program's instance
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckDepthCoversTree(text);
+    ::ConfigDocument::ReadText(text, configuration);
+    return 0;
+}
+
+int RegStore(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    platform::RegFileContents contents = platform::ParseRegFile(text, "HKEY_CURRENT_USER");
+    // What was read is written back and read again without a complaint.
+    const std::string written = platform::FormatRegFile(contents.tree, "HKEY_CURRENT_USER");
+    platform::RegFileContents again = platform::ParseRegFile(written, "HKEY_CURRENT_USER");
+    if (!again.errors.empty()) {
+        std::fprintf(stderr, "a written store reads back with errors: %s\n", again.errors.front().c_str());
+        std::abort();
+    }
     return 0;
 }
 

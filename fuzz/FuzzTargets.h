@@ -16,10 +16,12 @@ int PatchFile(const uint8_t* data, size_t size);
 // file's length, taken from the bytes that follow; the rest is the patch.
 int Bsdiff(const uint8_t* data, size_t size);
 
-// A patch catalogue: read, then every build's chain and next patch.
+// A patch catalogue: the nesting count checked against the parsed tree (a
+// shortfall aborts), read, then every build's chain and next patch.
 int Catalog(const uint8_t* data, size_t size);
 
-// A manifest: read into entries, and the child-by-child reading of its
+// A manifest: the nesting count checked as for a catalogue, read into
+// entries, and the child-by-child reading of its
 // elements compared with TinyXML's whole-document reading (a difference
 // aborts); then the same bytes as a desktop entry's Exec= line, as a wine
 // registry file and as an udev database entry.
@@ -29,5 +31,32 @@ int Manifest(const uint8_t* data, size_t size);
 // what TinyXML's reading of the whole document gives (same verdict, same
 // elements with the same attributes and content).
 bool ChildByChildAgrees(const std::string& text);
+
+// An install manifest: its lines read, each path joined to a fixed folder (a
+// join outside it aborts), and the whole text as a checksum.
+int InstallManifest(const uint8_t* data, size_t size);
+
+// A transfer's reply: the first line a status line ("HTTP/1.1 206"), then
+// "Content-Range:", "ETag:", "Last-Modified:" lines and the transfer's own
+// "Mark:" and "Offset:", judged as a resume judges them (a part written at the
+// offset that does not start there aborts).
+int ResumeReply(const uint8_t* data, size_t size);
+
+// What a page, or a frame inside it, posts to the bridge.
+int BridgeMessage(const uint8_t* data, size_t size);
+
+// The configuration document (config.xml), its nesting count checked as for a
+// manifest.
+int ConfigDocument(const uint8_t* data, size_t size);
+
+// A ".reg" store: read, written back, and the written text read again (an
+// error there aborts).
+int RegStore(const uint8_t* data, size_t size);
+
+// Whether the nesting count the reader checks before parsing is at least the
+// depth of the elements with content in the tree TinyXML builds from the same
+// bytes (a text the count refuses counts as covered). Below it, a crafted
+// document nests past the limit.
+bool DepthCoversTree(const std::string& text);
 
 }  // namespace fuzztargets

@@ -15,6 +15,10 @@ bool Read(const std::string& path, ConfigManager& configuration) {
     std::string text;
     if (!platform::ReadWholeFile(path, text))
         return false;
+    return ReadText(text, configuration);
+}
+
+bool ReadText(const std::string& text, ConfigManager& configuration) {
     TiXmlDocument document;
     if (!xmlread::ParseDocument(text, document))
         return false;

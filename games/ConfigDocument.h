@@ -19,6 +19,10 @@ inline constexpr const char* kFileName = "config.xml";
 // well-formed XML.
 bool Read(const std::string& path, ConfigManager& configuration);
 
+// The same for the document's text: false, with the configuration untouched,
+// when it is not well-formed XML.
+bool ReadText(const std::string& text, ConfigManager& configuration);
+
 // The first-load step: reads the program folder's config.xml, then loads the
 // manifest with the saved copy preferred. An unreadable document ends the
 // program through the manager's exit requester (message 6) and gives no entries.

@@ -9,9 +9,9 @@ FileByteSource::~FileByteSource() {
     Close();
 }
 
-int FileByteSource::Open(const std::string& path) {
+int FileByteSource::Open(const std::string& path, bool followLinks) {
     Close();
-    int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
     if (f < 0)
         return errno;
     struct stat st {};

@@ -12,8 +12,9 @@ public:
     FileByteSource(const FileByteSource&) = delete;
     FileByteSource& operator=(const FileByteSource&) = delete;
 
-    // 0, or an errno value (EISDIR/EINVAL for something that is not a regular file).
-    int Open(const std::string& path);
+    // 0, or an errno value (EISDIR/EINVAL for something that is not a regular
+    // file; ELOOP for a link when links are not followed).
+    int Open(const std::string& path, bool followLinks = true);
     bool IsOpen() const { return fd >= 0; }
     void Close();
 

@@ -10,6 +10,8 @@
 #include "core/HttpRequest.h"
 #include "core/StringUtils.h"
 #include "games/FileChecksum.h"
+#include "games/PathResolver.h"
+#include "games/StaleFetchFiles.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"
 
@@ -23,6 +25,14 @@ bool IsFolder(const std::string& path) {
 }
 
 }  // namespace
+
+void InstallRepair::RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const {
+    // What a fetch cut off by a crash left beside the file; never outside.
+    size_t slash = localPath.rfind('/');
+    const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
+    if (StaysInside(installFolder, folder))
+        leftovers.RemoveIn(folder);
+}
 
 InstallRepair::InstallRepair(std::string folder, std::string manifestUrl, std::string baseUrl)
     : installFolder(std::move(folder)), installManifestUrl(std::move(manifestUrl)), fileBaseUrl(std::move(baseUrl)) {}
@@ -59,6 +69,7 @@ void InstallRepair::Run() {
             HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds, BodyKind::Document, 0, Stopping()));
         const size_t n = lines.size();
         const std::optional<std::string> root = platform::SafeJoin(installFolder, "");
+        StaleFetchFiles leftovers;
         for (size_t i = 0; i < n && !IsStopRequested(); ++i) {
             const InstallManifestLine& line = lines[i];
             {
@@ -69,6 +80,7 @@ void InstallRepair::Run() {
             // itself, is skipped.
             std::optional<std::string> local = platform::SafeJoin(installFolder, line.path);
             if (local && local != root) {
+                RemoveStaleFetchFiles(*local, leftovers);
                 uint32_t crc = 0;
                 if (ComputeFileCrc32(*local, crc) != 0 || crc != line.checksum)
                     RepairFile(*local, line);
@@ -91,13 +103,20 @@ std::string InstallRepair::FileUrl(const std::string& relativePath) const {
 }
 
 bool InstallRepair::RepairFile(const std::string& localPath, const InstallManifestLine& line) {
+    // The line was joined as text; a link in the install folder that leads out
+    // of it must not carry a folder, a file or a rename along.
+    auto inside = [this](const std::string& folder) { return StaysInside(installFolder, folder); };
     size_t slash = localPath.rfind('/');
-    if (slash != std::string::npos && slash > 0)
-        platform::MakeFolders(localPath.substr(0, slash), 0755);
+    const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
+    if (!inside(folder)) {
+        std::fprintf(stderr, "Quor: repair of %s refused: it leads out of the install folder\n", localPath.c_str());
+        return true;
+    }
+    platform::MakeFolders(folder, 0755);
     static std::atomic<unsigned> counter{0};
     std::string temporary =
         localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::Program, Stopping())) {
+    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::GameFile, Stopping(), inside)) {
         unlink(temporary.c_str());
         return true;
     }
@@ -109,7 +128,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     struct stat old {};
     if (stat(localPath.c_str(), &old) == 0)
         chmod(temporary.c_str(), old.st_mode & 07777);
-    if (rename(temporary.c_str(), localPath.c_str()) != 0)
+    if (!inside(folder) || rename(temporary.c_str(), localPath.c_str()) != 0)
         unlink(temporary.c_str());
     return true;
 }

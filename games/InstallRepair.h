@@ -7,6 +7,8 @@
 #include "core/Thread.h"
 #include "games/InstallManifest.h"
 
+class StaleFetchFiles;
+
 // Checks an installed game against its install manifest and fetches again each
 // file that is missing or differs, on a thread of its own. The game panel starts
 // it, polls the progress and the current file, and joins it when the progress
@@ -35,6 +37,7 @@ protected:
 
 private:
     void SetProgress(float value);
+    void RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const;
     std::function<bool()> Stopping() const;
 
     const std::string installFolder;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +58,21 @@ std::string FolderOf(const std::string& path) {
 
 void Log(uint32_t index, const std::string& target, const char* what) {
     std::fprintf(stderr, "Quor: patch entry %u (%s): %s\n", index, target.c_str(), what);
+}
+
+// The checksum of an opened file; false when a read fails.
+bool SourceCrc32(FileByteSource& file, uint32_t& crc) {
+    constexpr size_t kBlock = 128 * 1024;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlock]);
+    crc = 0;
+    for (uint64_t at = 0; at < file.Size();) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock, file.Size() - at));
+        if (!file.ReadAt(at, buffer.get(), n))
+            return false;
+        crc = Crc32Update(crc, buffer.get(), n);
+        at += n;
+    }
+    return true;
 }
 
 }  // namespace
@@ -235,7 +252,8 @@ bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const s
     ReplacementFile replacement(target);
     if (replacement.Open() != 0)
         return false;
-    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement);
+    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement,
+                                   kLzmaUnknownSizeMemoryLimit, kPatchLzmaMemoryCeiling);
     // A stream the decoder calls malformed is still judged by its checksum, as
     // the format intends; running out of memory or disk never is.
     if ((r != LzmaResult::Ok && r != LzmaResult::Corrupt) || replacement.Error() != 0)
@@ -246,12 +264,16 @@ bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const s
 }
 
 bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
+    // The old file is read, so a link in its place would carry another file's
+    // bytes (and its secrecy) into the game's new version.
+    FileByteSource old;
+    if (old.Open(target, false) != 0)
+        return false;
     uint32_t crc = 0;
-    if (ComputeFileCrc32(target, crc) != 0)
+    if (!SourceCrc32(old, crc))
         return false;
     if (crc == entry.oldCrc) {
-        FileByteSource old;
-        if (old.Open(target) == 0 && PrepareFolder(FolderOf(target), false)) {
+        if (PrepareFolder(FolderOf(target), false) && NewSizeFits(patch, entry, target)) {
             ReplacementFile replacement(target);
             if (replacement.Open() == 0) {
                 std::string reason;
@@ -266,6 +288,21 @@ bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const st
     }
     // Untouched: it passes only when it already is the new version.
     return crc == entry.newCrc;
+}
+
+bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
+    // The declared size is the patch's own claim: refused before a byte of it is
+    // written when the disk could never hold it.
+    BsdiffHeader header;
+    if (!ReadBsdiffHeader(patch, entry.dataOffset, entry.dataLength, header))
+        return true;  // the patch itself reports what is wrong
+    std::optional<DiskFreeBytes> free = freeSpace ? freeSpace(FolderOf(target)) : GetDiskFreeBytes(FolderOf(target));
+    if (free && header.newSize > free->freeForUser) {
+        std::fprintf(stderr, "Quor: binary diff of %s: its new size %llu exceeds the free space\n", target.c_str(),
+                     static_cast<unsigned long long>(header.newSize));
+        return false;
+    }
+    return true;
 }
 
 bool QuorPatcher::DeleteEntry(const std::string& target) {

@@ -5,9 +5,15 @@
 #include <string>
 
 #include "core/Thread.h"
+#include "games/DiskSpace.h"
 
 class ByteSource;
 struct PatchEntry;
+
+// What a write entry's decoder may take: above the largest dictionary an
+// encoder preset uses (64 MiB) with the decoder's own state, far below what a
+// crafted header may declare.
+inline constexpr uint64_t kPatchLzmaMemoryCeiling = 256ull << 20;
 
 // Applies one patch file to an installed game on its own thread (run once). The
 // whole file is checked before the first entry is applied; each written or
@@ -32,6 +38,10 @@ public:
     const std::string& InstallFolder() const { return installFolder; }
     const std::string& PatchFilePath() const { return patchFilePath; }
 
+    // How the free space of the install folder's disk is asked (statvfs unless
+    // set); before Start.
+    void SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace = std::move(query); }
+
 protected:
     void Run() override;
 
@@ -40,12 +50,14 @@ private:
     bool ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_t index);
     bool WriteEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target);
     bool DiffEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target);
+    bool NewSizeFits(ByteSource& patch, const PatchEntry& entry, const std::string& target);
     bool DeleteEntry(const std::string& target);
     bool PrepareFolder(const std::string& folder, bool create);
     void SetRunningProgress(uint64_t position, uint64_t size);
 
     const std::string installFolder;
     const std::string patchFilePath;
+    FreeSpaceQuery freeSpace;
     std::set<std::string> cleanedFolders;  // folders already cleared of leftovers, thread only
 
     std::mutex lock;

@@ -397,6 +397,61 @@ TEST_F(DownloadToFileTest, ReplacesAnOlderFileOnlyWhenComplete) {
     EXPECT_EQ(Names(), std::vector<std::string>{"setup.exe"});
 }
 
+TEST_F(DownloadToFileTest, AFolderRefusedByTheCallerGetsNothing) {
+    server.Serve("/setup.exe", "new");
+    // Refused at once, after the folders are made, and at the rename.
+    for (int allowedCalls : {0, 1, 2}) {
+        int calls = 0;
+        std::vector<std::string> asked;
+        auto mayWriteIn = [&](const std::string& f) {
+            asked.push_back(f);
+            return calls++ < allowedCalls;
+        };
+        const std::string deep = folder + "/new/sub/setup.exe";
+        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), deep, 5, BodyKind::Program, {}, mayWriteIn))
+            << allowedCalls;
+        EXPECT_FALSE(fs::exists(deep)) << allowedCalls;
+        EXPECT_EQ(fs::exists(folder + "/new"), allowedCalls > 0) << allowedCalls;
+        if (allowedCalls > 0)
+            EXPECT_TRUE(fs::is_empty(folder + "/new/sub")) << allowedCalls;
+        EXPECT_EQ(asked, std::vector<std::string>(allowedCalls + 1, folder + "/new/sub/")) << allowedCalls;
+    }
+    EXPECT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::Program, {},
+                                  [](const std::string&) { return true; }));
+    EXPECT_EQ(TestEnvironment::ReadFile(target), "new");
+}
+
+// A game's file may be larger than any fixed cap: its reply's length and its
+// disk bound it instead.
+TEST_F(DownloadToFileTest, GameFileIsBoundedByItsDiskNotByACap) {
+    HttpLimits::Current().programCap = 1000;
+    const std::string body = BinaryBody(5000);
+    for (bool chunked : {false, true}) {
+        SCOPED_TRACE(chunked ? "no length" : "with a length");
+        server.Serve("/setup.exe", body, FaultMode{.chunked = chunked});
+        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::Program));
+        ASSERT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::GameFile));
+        EXPECT_EQ(TestEnvironment::ReadFile(target), body);
+        fs::remove(target);
+
+        uint64_t free = 4999;
+        int asked = 0;
+        HttpLimits::Current().freeSpace = [&](int fd) {
+            ++asked;
+            EXPECT_GE(fd, 0);
+            return std::optional<uint64_t>(free);
+        };
+        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::GameFile));
+        EXPECT_EQ(Names(), std::vector<std::string>{});
+        EXPECT_GE(asked, 1);
+        free = 5000;
+        EXPECT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::GameFile));
+        EXPECT_EQ(TestEnvironment::ReadFile(target), body);
+        fs::remove(target);
+        HttpLimits::Current().freeSpace = nullptr;
+    }
+}
+
 struct BadFileCase {
     const char* name;
     FaultMode mode;

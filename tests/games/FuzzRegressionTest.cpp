@@ -46,4 +46,24 @@ TEST(FuzzRegression, PluginParameterInputs) {
     Replay("plugin_params", fuzztargets::PluginParameters);
 }
 
+TEST(FuzzRegression, InstallManifestInputs) {
+    Replay("install_manifest", fuzztargets::InstallManifest);
+}
+
+TEST(FuzzRegression, ResumeReplyInputs) {
+    Replay("resume_reply", fuzztargets::ResumeReply);
+}
+
+TEST(FuzzRegression, BridgeMessageInputs) {
+    Replay("bridge_message", fuzztargets::BridgeMessage);
+}
+
+TEST(FuzzRegression, ConfigDocumentInputs) {
+    Replay("config_document", fuzztargets::ConfigDocument);
+}
+
+TEST(FuzzRegression, RegStoreInputs) {
+    Replay("reg_store", fuzztargets::RegStore);
+}
+
 }  // namespace

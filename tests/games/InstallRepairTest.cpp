@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "games/FileChecksum.h"
 #include "games/InstallManifest.h"
 #include "games/InstallRepair.h"
+#include "games/StaleFetchFiles.h"
+#include "core/HttpRequest.h"
 #include "tests/games/DownloadTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -172,6 +176,90 @@ TEST(InstallRepairTest, LinesLeavingTheInstallFolderAreSkipped) {
     EXPECT_FALSE(fs::exists(g.env.Path("outside.txt")));
     EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/game.cfg"});
     EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), "other");
+}
+
+TEST(InstallRepairTest, LinksLeadingOutOfTheInstallFolderAreNotFollowed) {
+    InstalledGame g;
+    const std::string outside = g.env.Path("outside");
+    g.env.WriteFile("outside/x.txt", "not the game's");
+    fs::create_directory_symlink(outside, g.folder + "/saves");
+    fs::create_directory_symlink(g.folder + "/data", g.folder + "/shared");
+    g.server.Serve("/install.txt", Line("saves/x.txt", "planted") + Line("saves\\new\\y.txt", "planted") +
+                                       Line("\\shared\\z.txt", "inside"));
+    g.server.Serve("/files/saves/x.txt", "planted");
+    g.server.Serve("/files/saves/new/y.txt", "planted");
+    g.server.Serve("/files/shared/z.txt", "inside");
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    EXPECT_EQ(TestEnvironment::ReadFile(outside + "/x.txt"), "not the game's");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
+    // A link that stays inside is repaired through, as the patcher allows.
+    EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/z.txt"), "inside");
+    EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/shared/z.txt"});
+}
+
+TEST(InstallRepairTest, AFileOverTheProgramCapIsStillRepaired) {
+    InstalledGame g;
+    g.env.WriteFile("game/data/my file.pak", "damaged");
+    HttpLimits::Current().programCap = 1000;  // the pak is 5000 bytes
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    HttpLimits::Current() = HttpLimits{};
+    EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/data/my file.pak") == g.pak);
+}
+
+TEST(StaleFetchFilesTest, NamesOfFetchLeftovers) {
+    struct Case {
+        const char* name;
+        bool matches;
+        long pid;
+    } cases[] = {
+        {"game.exe.repair-1234-0", true, 1234}, {"my file.pak.part-7-12", true, 7},
+        {"a.b.part-1-2", true, 1},              {"game.exe.repair-12a-0", false, 0},
+        {"game.exe.repair-5-0.part-6-1", true, 6},
+        {"game.exe.repair-1234-", false, 0},    {"game.exe.repair--0", false, 0},
+        {".repair-1-2", false, 0},              {"game.exe.other-1-2", false, 0},
+        {"game.exe", false, 0},                 {"game.exe.part-99999999999999999999-1", false, 0},
+    };
+    for (const Case& c : cases) {
+        long pid = 0;
+        EXPECT_EQ(StaleFetchFiles::Matches(c.name, pid), c.matches) << c.name;
+        if (c.matches)
+            EXPECT_EQ(pid, c.pid) << c.name;
+    }
+}
+
+// What a fetch killed before its rename left is removed by the next check, but
+// not while its process runs, and never through a link that leads outside.
+TEST(InstallRepairTest, LeftoversOfAFetchWhoseProcessEndedAreRemoved) {
+    InstalledGame g;
+    pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child), alive = std::to_string(getppid());
+    const std::string outside = g.env.Path("outside");
+    g.env.WriteFile("outside/game.cfg.repair-" + dead + "-0", "not ours");
+    fs::create_directory_symlink(outside, g.folder + "/saves");
+    g.server.Serve("/install.txt", Line("\\data\\my file.pak", g.pak) + Line("\\saves\\game.cfg", "x"));
+    const std::vector<std::string> stale = {"my file.pak.repair-" + dead + "-0", "my file.pak.part-" + dead + "-3",
+                                            "other.bin.part-" + dead + "-1"};
+    const std::vector<std::string> kept = {"my file.pak.repair-" + alive + "-0",
+                                           "my file.pak.part-" + std::to_string(getpid()) + "-2",
+                                           "notes.repair-x-1"};
+    for (const std::string& name : stale)
+        g.env.WriteFile("game/data/" + name, "half");
+    for (const std::string& name : kept)
+        g.env.WriteFile("game/data/" + name, "half");
+    InstallRepair repair = g.Repair();
+    RunToEnd(repair);
+    for (const std::string& name : stale)
+        EXPECT_FALSE(fs::exists(g.folder + "/data/" + name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(fs::exists(g.folder + "/data/" + name)) << name;
+    EXPECT_TRUE(fs::exists(outside + "/game.cfg.repair-" + dead + "-0"));
+    EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/data/my file.pak") == g.pak);
 }
 
 // The owner's Stop (a game panel going away on the GUI thread) ends a fetch

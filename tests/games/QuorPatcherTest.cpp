@@ -30,11 +30,13 @@ protected:
     bool Exists(const std::string& relative) { return fs::exists(install + "/" + relative); }
 
     // Runs the patcher as its owner would: start, poll until 1.0, join.
-    bool Apply(const std::string& patchBytes, const std::string& folder = {}) {
-        return ApplyFile(env.WriteFile("update.quorpatch", patchBytes), folder);
+    bool Apply(const std::string& patchBytes, const std::string& folder = {}, FreeSpaceQuery freeSpace = {}) {
+        return ApplyFile(env.WriteFile("update.quorpatch", patchBytes), folder, std::move(freeSpace));
     }
-    bool ApplyFile(const std::string& patchPath, const std::string& folder = {}) {
+    bool ApplyFile(const std::string& patchPath, const std::string& folder = {}, FreeSpaceQuery freeSpace = {}) {
         QuorPatcher patcher(folder.empty() ? install : folder, patchPath);
+        if (freeSpace)
+            patcher.SetFreeSpaceQuery(std::move(freeSpace));
         EXPECT_TRUE(patcher.Start());
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (patcher.GetProgress() < 1.0f && std::chrono::steady_clock::now() < deadline) {
@@ -141,6 +143,46 @@ TEST_F(PatcherTest, LzmaStreamOverItsMemoryLimitFailsItsEntry) {
     EXPECT_EQ(Read("game.exe"), "old");
     EXPECT_EQ(Read("next.exe"), "next");
     EXPECT_EQ(patchtest::ListFiles(install).size(), 2u);
+}
+
+TEST_F(PatcherTest, LzmaStreamDeclaringAHugeDictionaryFailsItsEntry) {
+    Install("game.exe", "old");
+    // A stored size of 4 GiB lets the dictionary stand at 4 GiB: past the ceiling.
+    std::string stream = CompressLzmaAlone("new", false);
+    for (int i = 0; i < 4; ++i)
+        stream[1 + i] = '\xFF';
+    const uint64_t declared = 1ull << 32;
+    for (int i = 0; i < 8; ++i)
+        stream[5 + i] = static_cast<char>(declared >> (8 * i));
+    PatchFileWriter w;
+    w.AddWrite("", "game.exe", stream, ZlibCrc("new"));
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_EQ(Read("game.exe"), "old");
+    EXPECT_EQ(patchtest::ListFiles(install).size(), 1u);
+}
+
+TEST_F(PatcherTest, BinaryDiffLargerThanTheFreeSpaceIsRefusedBeforeWriting) {
+    const std::string oldA = patchtest::SampleData(20000, 21), newA = patchtest::ChangedVersion(oldA, 22);
+    Install("a.pak", oldA);
+    PatchFileWriter w;
+    w.AddBinaryDiff("", "a.pak", Diff(oldA, newA), ZlibCrc(oldA), ZlibCrc(newA));
+    int asked = 0;
+    auto freeBytes = [&](uint64_t n) {
+        return [&asked, n](const std::string&) {
+            ++asked;
+            DiskFreeBytes free;
+            free.freeForUser = free.totalFree = free.total = n;
+            return std::optional<DiskFreeBytes>(free);
+        };
+    };
+    EXPECT_FALSE(Apply(w.Bytes(), {}, freeBytes(newA.size() - 1)));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_TRUE(Read("a.pak") == oldA);
+    EXPECT_EQ(patchtest::ListFiles(install).size(), 1u);
+    EXPECT_TRUE(Apply(w.Bytes(), {}, freeBytes(newA.size())));
+    EXPECT_TRUE(Read("a.pak") == newA);
 }
 
 TEST_F(PatcherTest, BinaryDiffEntries) {
@@ -333,6 +375,20 @@ TEST_F(PatcherTest, AFileLinkIsReplacedNotWrittenThrough) {
     struct stat st {};
     ASSERT_EQ(::stat((install + "/game.dll").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST_F(PatcherTest, ABinaryDiffDoesNotReadThroughAFileLink) {
+    const std::string secretOld = patchtest::SampleData(20000, 19), secretNew = patchtest::ChangedVersion(secretOld, 20);
+    const std::string secret = env.WriteFile("outside/secret.pak", secretOld);
+    ::chmod(secret.c_str(), 0600);
+    fs::create_symlink(secret, install + "/game.pak");
+    PatchFileWriter w;
+    w.AddBinaryDiff("", "game.pak", Diff(secretOld, secretNew), ZlibCrc(secretOld), ZlibCrc(secretNew));
+    EXPECT_FALSE(Apply(w.Bytes()));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError}));
+    EXPECT_TRUE(fs::is_symlink(install + "/game.pak"));
+    EXPECT_TRUE(TestEnvironment::ReadFile(secret) == secretOld);
+    EXPECT_EQ(patchtest::ListFiles(install).size(), 1u);
 }
 
 TEST_F(PatcherTest, LeftoversOfAnEarlierRunAreRemoved) {

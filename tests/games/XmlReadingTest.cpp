@@ -2,7 +2,12 @@
 
 #include <atomic>
 
+#include <tinyxml.h>
+
 #include "core/XmlReading.h"
+#include "games/Manifest.h"
+#include "games/PatchCatalog.h"
+#include "fuzz/FuzzTargets.h"
 
 namespace {
 
@@ -16,9 +21,62 @@ TEST(XmlReading, NestingDepthFollowsTheTagRules) {
         {"</a></a><a>", 1},
         {"", 0},
         {"<unclosed attr='", 1},
+        {"<a><\x7F/></a>", 1},
+        {"<a><\x7F><_><\xFF>", 4},
+        {"<a><<!--><b></b></a>", 2},
+        {"<a><<![CDATA[><b><c/>", 2},
+        {"<a x='&#1'/><!-- ; --><b/><c>", 3},
+        {"<?xml version=\"1><!-- \"?><a><b>-->", 2},
+        {"<?XML x?><a><b/></a>", 2},
+        {"<?xml version=\"1.0\"?><a x='\xF0'><!--'><b/>-->", 2},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a x='\xF0'><!--'><b/>-->", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(xmlread::NestingDepth(c.text), c.depth) << c.text;
+}
+
+TEST(XmlReading, NestingCountCoversEveryTreeTinyXmlBuilds) {
+    const std::string cases[] = {
+        "<a><\x7F><b/></\x7F></a>",
+        "<a><\x7F><\x80><_/></\x80></\x7F></a>",
+        "<manifest><download name=\"a\"><\x7F x='1'/></download></manifest>",
+        "<a><1/><-/><.></a>",
+        // Found by fuzzing: what TinyXML reads as a node of its own, and a
+        // reference it takes up to a ";" far on.
+        "<catalog><\x7F><<![CDATA[alog><\x7F><\x7F><b/><\x7F></log>",
+        "<<!--?xml version=\"1.0\"?>\n<config>\n  <homeUrl>http<?x:/ml",
+        "<?xml version=\"1.0\" encoding=\"ISO&#239-1\"?>\n<!-- c )->\n<manifest a=\"1\">\n <download "
+        "name=\"&#233;\"/><k>x</k>=date/>\n</manifest >\n",
+    };
+    for (const std::string& text : cases)
+        EXPECT_TRUE(fuzztargets::DepthCoversTree(text)) << text;
+}
+
+// A hundred thousand levels of an element named by the byte 0x7F, which
+// TinyXML opens recursively: refused before parsing, not a stack overflow.
+TEST(XmlReading, DeepManifestAndCatalogueAreRefusedWithoutACrash) {
+    std::string levels;
+    for (int i = 0; i < 100000; ++i)
+        levels += "<\x7F>";
+    ManifestDocument manifest = ParseManifestDocument(
+        "<manifest><download name=\"a\"/>" + levels + "</manifest>", kBannerFolder, "en");
+    EXPECT_TRUE(manifest.entries.empty());
+    PatchCatalog catalog;
+    EXPECT_FALSE(catalog.ParseText("<catalog><shibboleth installkey=\"k\" installpathsubkey=\"s\" file=\"f\"/>" +
+                                   levels + "</catalog>"));
+    // The levels behind what the count once skipped and TinyXML does not: an
+    // unfinished CDATA inside a node of its own, and a comment that a broken
+    // reference in the declaration reads past.
+    const std::string hidden[] = {
+        "<manifest><<![CDATA[>" + levels,
+        "<?xml version=\"&#1\"?><!-- ;\"?><manifest>" + levels,
+        "<?xml version=\"1><!-- \"?><manifest>" + levels + "-->",
+        "\xEF\xBB\xBF<manifest x='\xF0'><!--'>" + levels + "-->",
+    };
+    for (const std::string& text : hidden) {
+        TiXmlDocument document;
+        EXPECT_FALSE(xmlread::ParseDocument(text, document));
+    }
 }
 
 TEST(XmlReading, ValidUtf8KeepsGoodSequencesAndReadsOtherBytesAsLatin1) {

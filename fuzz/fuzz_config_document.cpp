@@ -1,0 +1,6 @@
+// libFuzzer entry of the config document target (see FuzzTargets.h).
+#include "fuzz/FuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzztargets::ConfigDocument(data, size);
+}
