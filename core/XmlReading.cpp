@@ -30,6 +30,14 @@ bool IsNameStart(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x7F;
 }
 
+// Whether TinyXML reads a document declaring this encoding as UTF-8: it compares
+// only the start of the name, without regard to case ("utf8ISO-8859-1" is UTF-8).
+bool NamesUtf8(std::string name) {
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name.empty() || name.rfind("UTF-8", 0) == 0 || name.rfind("UTF8", 0) == 0;
+}
+
 // Length of the well-formed UTF-8 sequence at text[i], or 0.
 size_t Utf8SequenceLength(const char* text, size_t size, size_t i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
@@ -97,9 +105,7 @@ bool StepsByUtf8Lengths(const std::string& text) {
         return true;
     const char quote = text[at + 9];
     std::string name = text.substr(at + 10, text.find(quote, at + 10) - at - 10);
-    for (char& c : name)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return name.empty() || name == "UTF-8" || name == "UTF8";
+    return NamesUtf8(name);
 }
 
 // How many tags open an element, wherever they stand: at least the depth of any
@@ -298,13 +304,7 @@ bool PrologEncoding(const std::string& prolog, TiXmlEncoding& encoding) {
     if (encoding == TIXML_ENCODING_UNKNOWN) {
         for (const TiXmlNode* node = document.FirstChild(); node; node = node->NextSibling()) {
             if (const TiXmlDeclaration* declaration = node->ToDeclaration()) {
-                std::string name = declaration->Encoding();
-                for (char& c : name)
-                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-                // TinyXML compares only the start of the name ("UTF8ISO-8859-1" is UTF-8 to it).
-                encoding = (name.empty() || name.rfind("UTF-8", 0) == 0 || name.rfind("UTF8", 0) == 0)
-                               ? TIXML_ENCODING_UTF8
-                               : TIXML_ENCODING_LEGACY;
+                encoding = NamesUtf8(declaration->Encoding()) ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY;
                 break;
             }
         }
