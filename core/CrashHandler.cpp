@@ -316,7 +316,11 @@ void WriteDump(int fd, int signalNumber, siginfo_t* info, void* context) {
     if (info)
         out.Text(", code ").Dec(info->si_code).Text(" ").Text(CodeName(signalNumber, info->si_code));
     out.Text("\n");
-    if (info)
+    // A signal sent by a process (kill, or abort's own raise) carries its sender,
+    // not a fault address, in the same place.
+    if (info && info->si_code <= 0)
+        out.Text("Sent by process: ").Dec(info->si_pid).Text("\n");
+    else if (info)
         out.Text("Fault address: ").Hex(reinterpret_cast<uintptr_t>(info->si_addr)).Text("\n");
     if (state.hasException.load())
         out.Text("Exception: ").Text(state.exceptionType).Text(": ").Text(state.exceptionWhat).Text("\n");

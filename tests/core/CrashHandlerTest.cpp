@@ -20,6 +20,7 @@ namespace {
 const std::string kChild = std::string(QUOR_BINARY_DIR) + "/tests/programs/quor_crash_child";
 
 struct Crash {
+    pid_t pid = 0;
     int status = 0;
     std::string dump;
     std::string record;  // what the message program was given
@@ -43,6 +44,7 @@ protected:
             _exit(127);
         }
         Crash crash;
+        crash.pid = pid;
         waitpid(pid, &crash.status, 0);
         crash.dump = FileExists(dump) ? TestEnvironment::ReadFile(dump) : "";
         crash.record = FileExists(record) ? TestEnvironment::ReadFile(record) : "";
@@ -82,6 +84,7 @@ TEST_F(CrashHandlerTest, NullWriteOnAWorkerLeavesADumpAndDiesBySigsegv) {
     ExpectDiedBy(crash, SIGSEGV);
     EXPECT_NE(crash.dump.find("Signal: 11 SIGSEGV, code 1 SEGV_MAPERR\n"), std::string::npos) << crash.dump;
     EXPECT_NE(crash.dump.find("Fault address: 0x0\n"), std::string::npos);
+    EXPECT_EQ(crash.dump.find("Sent by process:"), std::string::npos);
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("Crashed thread: [0-9]+ crasher\n")));
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("\n  [0-9]+ crasher \\(crashed\\)\n")));
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("\n  rip 0x[0-9a-f]+\n")));
@@ -104,6 +107,9 @@ TEST_F(CrashHandlerTest, UncaughtExceptionOnABareThreadAbortsWithItsTextInTheDum
     ExpectDiedBy(crash, SIGABRT);
     EXPECT_NE(crash.dump.find("Signal: 6 SIGABRT"), std::string::npos) << crash.dump;
     EXPECT_NE(crash.dump.find("Exception: std::runtime_error: disc ejected mid-read\n"), std::string::npos);
+    // abort raises the signal itself: it has a sender, not a fault address.
+    EXPECT_NE(crash.dump.find("\nSent by process: " + std::to_string(crash.pid) + "\n"), std::string::npos);
+    EXPECT_EQ(crash.dump.find("Fault address:"), std::string::npos);
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("Crashed thread: [0-9]+ thrower\n")));
     EXPECT_EQ(crash.record, "message " + dumpPath + " mask=empty\n");
 }
