@@ -411,7 +411,9 @@ void WriteCrashDump(int signalNumber, siginfo_t* info, void* context) {
         for (;;)
             pause();  // the first crash ends the process by its own signal
     }
-    int fd = open(state.dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // O_NONBLOCK: a FIFO in the dump's place takes no dump rather than holding
+    // the handler; a regular file is written as ever.
+    int fd = open(state.dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd >= 0) {
         WriteDump(fd, signalNumber, info, context);
         close(fd);

@@ -2,18 +2,23 @@
 // the message program they start, and the signal they die by.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "core/CrashHandler.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -46,12 +51,16 @@ protected:
         Crash crash;
         crash.pid = pid;
         waitpid(pid, &crash.status, 0);
-        crash.dump = FileExists(dump) ? TestEnvironment::ReadFile(dump) : "";
+        crash.dump = IsRegularFile(dump) ? TestEnvironment::ReadFile(dump) : "";
         crash.record = FileExists(record) ? TestEnvironment::ReadFile(record) : "";
         return crash;
     }
 
     static bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+    static bool IsRegularFile(const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
 
     static void ExpectDiedBy(const Crash& crash, int signalNumber) {
         ASSERT_TRUE(WIFSIGNALED(crash.status)) << "status " << crash.status;
@@ -138,6 +147,36 @@ TEST_F(CrashHandlerTest, WithoutTheProductFolderNothingIsWrittenButTheUserIsTold
     ExpectDiedBy(crash, SIGSEGV);
     EXPECT_FALSE(FileExists(env.Path("no-such-folder")));
     EXPECT_EQ(crash.record, "message " + missing + " mask=empty\n");
+}
+
+TEST_F(CrashHandlerTest, AFifoInPlaceOfTheDumpTakesNoDumpAndDoesNotHoldTheHandler) {
+    ASSERT_EQ(mkfifo(dumpPath.c_str(), 0600), 0);
+    std::atomic<bool> ended{false};
+    std::atomic<bool> letGo{false};
+    // A handler that waited for a reader would never tell the user nor die:
+    // this reader lets it go, so that the test ends.
+    std::thread reader([&] {
+        if (WaitUntil([&] { return ended.load(); }, 10000))
+            return;
+        letGo = true;
+        int fd = open(dumpPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        char buffer[4096];
+        while (fd >= 0 && !ended.load()) {
+            if (read(fd, buffer, sizeof buffer) <= 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (fd >= 0)
+            close(fd);
+    });
+    Crash crash = Run("segv-worker", dumpPath);
+    ended = true;
+    reader.join();
+    EXPECT_FALSE(letGo.load());
+    ExpectDiedBy(crash, SIGSEGV);
+    EXPECT_EQ(crash.record, "message " + dumpPath + " mask=empty\n");
+    struct stat st {};
+    ASSERT_EQ(lstat(dumpPath.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(CrashHandlerTest, ACrashWhileTheFirstIsHandledWaitsAndTheProcessDiesByTheFirst) {
