@@ -316,7 +316,11 @@ void WriteDump(int fd, int signalNumber, siginfo_t* info, void* context) {
     if (info)
         out.Text(", code ").Dec(info->si_code).Text(" ").Text(CodeName(signalNumber, info->si_code));
     out.Text("\n");
-    if (info)
+    // A signal sent by a process (kill, or abort's own raise) carries its sender,
+    // not a fault address, in the same place.
+    if (info && info->si_code <= 0)
+        out.Text("Sent by process: ").Dec(info->si_pid).Text("\n");
+    else if (info)
         out.Text("Fault address: ").Hex(reinterpret_cast<uintptr_t>(info->si_addr)).Text("\n");
     if (state.hasException.load())
         out.Text("Exception: ").Text(state.exceptionType).Text(": ").Text(state.exceptionWhat).Text("\n");
@@ -407,7 +411,9 @@ void WriteCrashDump(int signalNumber, siginfo_t* info, void* context) {
         for (;;)
             pause();  // the first crash ends the process by its own signal
     }
-    int fd = open(state.dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // O_NONBLOCK: a FIFO in the dump's place takes no dump rather than holding
+    // the handler; a regular file is written as ever.
+    int fd = open(state.dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd >= 0) {
         WriteDump(fd, signalNumber, info, context);
         close(fd);

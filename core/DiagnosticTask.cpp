@@ -27,9 +27,11 @@ std::string SlashForm(const std::string& path) {
     return ReplaceAll(path, "\\", "/");
 }
 
-// The size in bytes of a file that opens for reading; -1 when it does not.
+// The size in bytes of a file that opens for reading; -1 when it does not, or
+// is no regular file. Without O_NONBLOCK a FIFO in its place would hold the
+// open, and the task queue, until a writer came.
 int64_t OpenedFileSize(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     struct stat st {};

@@ -161,6 +161,10 @@ struct HttpTransfer::Fetch {
             total = ContentRangeTotal(contentRange);
         if (total < 0 && probedLength > 0)
             total = probedLength;
+        // "bytes S-E/*" with no probe length either: a part that is written runs
+        // to the file's end, so the file ends where the part does.
+        if (total < 0 && status == 206)
+            total = ContentRangeEnd(contentRange);
         if (verdict == ReplyVerdict::WriteFromStart) {
             // The reply is the whole file: what was on disk is not part of it.
             if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {

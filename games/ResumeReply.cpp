@@ -78,6 +78,11 @@ int64_t ContentRangeTotal(const std::string& value) {
     return ParseContentRange(value, first, last, total) ? total : -1;
 }
 
+int64_t ContentRangeEnd(const std::string& value) {
+    int64_t first, last, total;
+    return ParseContentRange(value, first, last, total) ? last + 1 : -1;
+}
+
 int64_t UnsatisfiedRangeLength(const std::string& value) {
     size_t i = AfterUnit(value);
     if (i == std::string::npos || i + 1 >= value.size() || value[i] != '*' || value[i + 1] != '/')

@@ -35,5 +35,7 @@ int64_t ContentRangeStart(const std::string& value);
 bool ContentRangeReachesTheEnd(const std::string& value);
 // T of "bytes S-E/T"; -1 when T is "*" or the text is not of that form.
 int64_t ContentRangeTotal(const std::string& value);
+// E + 1 of "bytes S-E/T", where the part ends; -1 when the text is not of that form.
+int64_t ContentRangeEnd(const std::string& value);
 // N of "bytes */N"; -1 when the text is not of that form.
 int64_t UnsatisfiedRangeLength(const std::string& value);

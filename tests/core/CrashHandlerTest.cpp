@@ -2,24 +2,30 @@
 // the message program they start, and the signal they die by.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "core/CrashHandler.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
 const std::string kChild = std::string(QUOR_BINARY_DIR) + "/tests/programs/quor_crash_child";
 
 struct Crash {
+    pid_t pid = 0;
     int status = 0;
     std::string dump;
     std::string record;  // what the message program was given
@@ -43,13 +49,18 @@ protected:
             _exit(127);
         }
         Crash crash;
+        crash.pid = pid;
         waitpid(pid, &crash.status, 0);
-        crash.dump = FileExists(dump) ? TestEnvironment::ReadFile(dump) : "";
+        crash.dump = IsRegularFile(dump) ? TestEnvironment::ReadFile(dump) : "";
         crash.record = FileExists(record) ? TestEnvironment::ReadFile(record) : "";
         return crash;
     }
 
     static bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+    static bool IsRegularFile(const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
 
     static void ExpectDiedBy(const Crash& crash, int signalNumber) {
         ASSERT_TRUE(WIFSIGNALED(crash.status)) << "status " << crash.status;
@@ -82,6 +93,7 @@ TEST_F(CrashHandlerTest, NullWriteOnAWorkerLeavesADumpAndDiesBySigsegv) {
     ExpectDiedBy(crash, SIGSEGV);
     EXPECT_NE(crash.dump.find("Signal: 11 SIGSEGV, code 1 SEGV_MAPERR\n"), std::string::npos) << crash.dump;
     EXPECT_NE(crash.dump.find("Fault address: 0x0\n"), std::string::npos);
+    EXPECT_EQ(crash.dump.find("Sent by process:"), std::string::npos);
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("Crashed thread: [0-9]+ crasher\n")));
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("\n  [0-9]+ crasher \\(crashed\\)\n")));
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("\n  rip 0x[0-9a-f]+\n")));
@@ -104,6 +116,9 @@ TEST_F(CrashHandlerTest, UncaughtExceptionOnABareThreadAbortsWithItsTextInTheDum
     ExpectDiedBy(crash, SIGABRT);
     EXPECT_NE(crash.dump.find("Signal: 6 SIGABRT"), std::string::npos) << crash.dump;
     EXPECT_NE(crash.dump.find("Exception: std::runtime_error: disc ejected mid-read\n"), std::string::npos);
+    // abort raises the signal itself: it has a sender, not a fault address.
+    EXPECT_NE(crash.dump.find("\nSent by process: " + std::to_string(crash.pid) + "\n"), std::string::npos);
+    EXPECT_EQ(crash.dump.find("Fault address:"), std::string::npos);
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("Crashed thread: [0-9]+ thrower\n")));
     EXPECT_EQ(crash.record, "message " + dumpPath + " mask=empty\n");
 }
@@ -132,6 +147,36 @@ TEST_F(CrashHandlerTest, WithoutTheProductFolderNothingIsWrittenButTheUserIsTold
     ExpectDiedBy(crash, SIGSEGV);
     EXPECT_FALSE(FileExists(env.Path("no-such-folder")));
     EXPECT_EQ(crash.record, "message " + missing + " mask=empty\n");
+}
+
+TEST_F(CrashHandlerTest, AFifoInPlaceOfTheDumpTakesNoDumpAndDoesNotHoldTheHandler) {
+    ASSERT_EQ(mkfifo(dumpPath.c_str(), 0600), 0);
+    std::atomic<bool> ended{false};
+    std::atomic<bool> letGo{false};
+    // A handler that waited for a reader would never tell the user nor die:
+    // this reader lets it go, so that the test ends.
+    std::thread reader([&] {
+        if (WaitUntil([&] { return ended.load(); }, 10000))
+            return;
+        letGo = true;
+        int fd = open(dumpPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        char buffer[4096];
+        while (fd >= 0 && !ended.load()) {
+            if (read(fd, buffer, sizeof buffer) <= 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (fd >= 0)
+            close(fd);
+    });
+    Crash crash = Run("segv-worker", dumpPath);
+    ended = true;
+    reader.join();
+    EXPECT_FALSE(letGo.load());
+    ExpectDiedBy(crash, SIGSEGV);
+    EXPECT_EQ(crash.record, "message " + dumpPath + " mask=empty\n");
+    struct stat st {};
+    ASSERT_EQ(lstat(dumpPath.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(CrashHandlerTest, ACrashWhileTheFirstIsHandledWaitsAndTheProcessDiesByTheFirst) {

@@ -2,9 +2,14 @@
 // time zone and the pings fixed, against real files in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "core/DiagnosticTask.h"
@@ -15,6 +20,7 @@
 #include "tests/fixtures/FakeClock.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -234,6 +240,33 @@ TEST_F(DiagnosticReportTest, InstallFolderIsThePerUserValueInSlashAndEncodedForm
     std::string report = Report(Snapshot());
     EXPECT_EQ(report.substr(0, Head("C:/Program Files/Quor", "C%3a%2fProgram%20Files%2fQuor").size()),
               Head("C:/Program Files/Quor", "C%3a%2fProgram%20Files%2fQuor"));
+}
+
+// A FIFO where a downloaded file should be would hold the report (and the task
+// queue behind it) forever if it were opened waiting for a writer.
+TEST_F(DiagnosticReportTest, AFifoInPlaceOfAFileIsNoFileAndDoesNotHoldTheReport) {
+    mkdir(dir.c_str(), 0700);
+    ASSERT_EQ(mkfifo((dir + "f.exe").c_str(), 0600), 0);
+    DiagnosticSnapshot s = Snapshot();
+    s.transfers.push_back({"http://h/f.exe", dir, "f.exe", {"http://h/f.exe"}});
+    s.games.push_back({"F", 5, "http://h/f.exe", "", 1, dir});
+    DiagnosticTask task(std::move(s), clock, CountingPinger());
+    std::atomic<bool> done{false};
+    std::string report;
+    std::thread builder([&] {
+        report = task.BuildReport();
+        done = true;
+    });
+    bool answered = WaitUntil([&] { return done.load(); }, 5000);
+    // A reader held by the FIFO is let go by a writer, so that the test ends.
+    int writer = answered ? -1 : open((dir + "f.exe").c_str(), O_RDWR | O_CLOEXEC);
+    builder.join();
+    if (writer >= 0)
+        close(writer);
+    EXPECT_TRUE(answered);
+    EXPECT_NE(report.find("Active download size: -1<br>"), std::string::npos) << report;
+    EXPECT_NE(report.find("No fully downloaded files for this transfer<br>"), std::string::npos);
+    EXPECT_NE(report.find("<br>-- Downloaded File --<br>Size: -1<br>"), std::string::npos);
 }
 
 TEST(DiagnosticHost, IsTheServiceAddressHost) {

@@ -159,8 +159,9 @@ TEST_F(LaunchProgramTest, ProgramThatCannotStartGivesNullAndLeavesNoChild) {
         auto child = LaunchProgram(path, "a b", false, &failure);
         EXPECT_FALSE(child) << c.name;
         EXPECT_FALSE(failure.empty()) << c.name;
-        if (!onlyTheStartTells)
+        if (!onlyTheStartTells) {
             EXPECT_EQ(why, failure) << c.name;
+        }
         EXPECT_FALSE(HasAnyChild()) << c.name;
     }
 }

@@ -249,7 +249,8 @@ TEST(HttpTransferTest, FaultTable) {
 }
 
 // A file is whole only at the length its reply announced (the 200's
-// Content-Length, the total of the 206's Content-Range, else the size probe's);
+// Content-Length, the total of the 206's Content-Range, else the size probe's,
+// else the end of a 206's part);
 // a body that stops short or runs on fails the file with the bytes kept for
 // the next session. A server that gives no length anywhere is believed.
 TEST(HttpTransferTest, LengthTable) {
@@ -270,6 +271,11 @@ TEST(HttpTransferTest, LengthTable) {
          "failed", "18", v1.substr(0, 1010)},
         {"206 whose body runs on past its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = 500},
          "failed", "18", v1},
+        {"206 to an unsaid size whose body stops short of its range, no length anywhere", true,
+         {.range = RangeMode::MisstatedPart, .partLengthBy = -2990, .unknownTotal = true, .noLength = true},
+         "failed", "18", v1.substr(0, 1010)},
+        {"206 to an unsaid size, no length anywhere", true,
+         {.range = RangeMode::MisstatedPart, .unknownTotal = true, .noLength = true}, "complete", "", v1},
         {"200 whose length disagrees with the probe", false, {.headLength = 5000}, "complete", "", v1},
         {"no length anywhere", false, {.noLength = true}, "complete", "", v1},
         {"no length anywhere, closed early", false, {.noLength = true, .dropAfterBytes = 2000}, "complete", "",

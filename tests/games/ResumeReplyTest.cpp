@@ -22,6 +22,10 @@ TEST(ResumeReply, RangeHeaders) {
     EXPECT_EQ(ContentRangeTotal("bytes 5-9/*"), -1);
     EXPECT_EQ(ContentRangeTotal("bytes 5-9/9"), -1);
     EXPECT_EQ(ContentRangeTotal(""), -1);
+    EXPECT_EQ(ContentRangeEnd("bytes 1000-1999/2000"), 2000);
+    EXPECT_EQ(ContentRangeEnd("bytes 5-9/*"), 10);
+    EXPECT_EQ(ContentRangeEnd("bytes 5-9/9"), -1);
+    EXPECT_EQ(ContentRangeEnd(""), -1);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes */2000"), 2000);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes */"), -1);
     EXPECT_EQ(UnsatisfiedRangeLength("bytes 0-1/2"), -1);

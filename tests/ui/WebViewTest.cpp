@@ -49,9 +49,11 @@ TEST(WebViewTest, AnAttachmentThePageOpensIsNotSaved) {
     for (std::string folder : {env.Path("home"), std::string(g_get_home_dir()),
                                std::string(g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD)
                                                ? g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD)
-                                               : "")})
-        if (!folder.empty())
+                                               : "")}) {
+        if (!folder.empty()) {
             EXPECT_EQ(Found(folder, "quor-attachment"), std::vector<std::string>{}) << folder;
+        }
+    }
 }
 
 // A page left and come back to is loaded anew, with a bridge the program knows.
