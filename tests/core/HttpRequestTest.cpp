@@ -412,8 +412,9 @@ TEST_F(DownloadToFileTest, AFolderRefusedByTheCallerGetsNothing) {
             << allowedCalls;
         EXPECT_FALSE(fs::exists(deep)) << allowedCalls;
         EXPECT_EQ(fs::exists(folder + "/new"), allowedCalls > 0) << allowedCalls;
-        if (allowedCalls > 0)
+        if (allowedCalls > 0) {
             EXPECT_TRUE(fs::is_empty(folder + "/new/sub")) << allowedCalls;
+        }
         EXPECT_EQ(asked, std::vector<std::string>(allowedCalls + 1, folder + "/new/sub/")) << allowedCalls;
     }
     EXPECT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::Program, {},

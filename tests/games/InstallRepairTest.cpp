@@ -224,8 +224,9 @@ TEST(StaleFetchFilesTest, NamesOfFetchLeftovers) {
     for (const Case& c : cases) {
         long pid = 0;
         EXPECT_EQ(StaleFetchFiles::Matches(c.name, pid), c.matches) << c.name;
-        if (c.matches)
+        if (c.matches) {
             EXPECT_EQ(pid, c.pid) << c.name;
+        }
     }
 }
 
