@@ -5,7 +5,7 @@
 # publisher, each run with fresh and equal XDG folders, the two alternating.
 # Needs the GUI build. Prints, in this order:
 #   first_page      exec to the start page's load end (Quor: its activity log's page-loaded), median
-#   idle_cpu        CPU time of the program and its child processes (schedstat) over IDLE_SECONDS, sitting idle
+#   idle_cpu        CPU time of the program and its child processes over IDLE_SECONDS, sitting idle
 #   idle_cpu_tray   the same with Quor hidden to the tray (/silent, trayer running) / the bare view shown
 #   window_memory   proportional set size (smaps_rollup) of the program and its children at the end of the idle run
 set -euo pipefail
@@ -71,6 +71,12 @@ settle() {
     sleep 1
   done
 }
+# shown CALL_LOG: until the catalogue of the first manifest refresh is on the
+# page and the page calls have settled.
+shown() {
+  wait_for "$1" "^delivered .*'addGamePanel'" 90 || return 1
+  settle "$1"
+}
 # tree PID: the process and all its descendants.
 tree() {
   local all=("$1") i=0 kids
@@ -81,13 +87,13 @@ tree() {
   done
   echo "${all[@]}"
 }
+# cpu_ns PID: CPU time of the tree in nanoseconds, from each process's user and
+# system time, which (unlike a task's schedstat) keeps what its ended threads used.
 cpu_ns() {
-  local sum=0 p v
+  local p
   for p in $(tree "$1"); do
-    v=$(cut -d' ' -f1 "/proc/$p/schedstat" 2>/dev/null || echo 0)
-    sum=$((sum + v))
-  done
-  echo "$sum"
+    sed 's/.*) //' "/proc/$p/stat" 2>/dev/null || true
+  done | awk -v hz="$(getconf CLK_TCK)" '{ s += $12 + $13 } END { printf "%.0f\n", s * 1e9 / hz }'
 }
 pss_bytes() {
   local sum=0 p v
@@ -107,8 +113,7 @@ stop_tree() {
 fresh_home "$WORK/h"
 QUOR_PAGE_CALL_LOG="$WORK/calls.log" in_home "$WORK/h" "$QUOR"
 quor=$!
-wait_for "$WORK/calls.log" "^delivered .*'clearGamePanels'" 60 || { echo "Quor's start page did not load" >&2; exit 1; }
-settle "$WORK/calls.log"
+shown "$WORK/calls.log" || { echo "Quor did not show the catalogue" >&2; exit 1; }
 stop_tree "$quor"
 ADDRESS=$(sed -n "s|.*\(file://[^'\"]*brq_interface.html[^'\"]*\).*|\1|p" "$WORK/calls.log" | head -n1)
 if [ -z "$ADDRESS" ]; then
@@ -156,7 +161,7 @@ idle() {
   echo "$((b - a)) $(pss_bytes "$1")"
 }
 start_quor "$WORK/q.log"
-wait_for "$WORK/run-calls.log" "^delivered .*'clearGamePanels'" 60; settle "$WORK/run-calls.log"
+shown "$WORK/run-calls.log"
 read -r quor_cpu quor_pss < <(idle "$started"); stop_tree "$started"
 start_bare "$WORK/b.log"
 wait_for "$WORK/b.log" "^page-loaded " 60; sleep 3
@@ -167,8 +172,7 @@ trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel
 pids+=($!)
 sleep 1
 start_quor "$WORK/q.log" /silent
-wait_for "$WORK/run-calls.log" "^delivered .*'clearGamePanels'" 60 || true
-settle "$WORK/run-calls.log"
+shown "$WORK/run-calls.log" || true
 read -r tray_cpu _ < <(idle "$started"); stop_tree "$started"
 bench_line idle_cpu_tray "$tray_cpu" "$bare_cpu"
 bench_line window_memory "$quor_pss" "$bare_pss"
