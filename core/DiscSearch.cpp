@@ -7,10 +7,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "core/FileUtils.h"
 #include "platform/HexDigit.h"
+#include "platform/MountWatch.h"
 
 namespace {
 
@@ -100,6 +103,27 @@ std::vector<Disc> MountedDiscs(const std::string& mountsFile) {
     return discs;
 }
 
+// MountedDiscs, read again only when the table changed: the search runs twice a
+// second for as long as the window is open, and mounts change rarely.
+std::vector<Disc> CurrentDiscs(const std::string& mountsFile) {
+    struct Table {
+        std::unique_ptr<MountWatch> watch;
+        std::vector<Disc> discs;
+    };
+    static std::mutex lock;
+    static std::map<std::string, Table> tables;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = tables.find(mountsFile);
+    if (found == tables.end()) {
+        if (tables.size() >= 8)  // only a test's fixtures come and go
+            tables.clear();
+        found = tables.emplace(mountsFile, Table{std::make_unique<MountWatch>(mountsFile), {}}).first;
+    }
+    if (found->second.watch->Changed())
+        found->second.discs = MountedDiscs(mountsFile);
+    return found->second.discs;
+}
+
 // Device base name -> label, from the label folder's links (such as "../../sr0").
 std::map<std::string, std::string> VolumeLabels(const std::string& labelFolder) {
     std::map<std::string, std::string> labels;
@@ -138,9 +162,14 @@ std::string FindGameDisc(const std::vector<std::string>& labels, const DiscSourc
             wanted.push_back(LowerAscii(label));
     wanted.push_back(kAlwaysCountingLabel);
 
+    const std::vector<Disc> discs = CurrentDiscs(sources.mountsFile);
+    if (discs.empty())
+        return {};
+    // Labels come and go without a mount (udev names a disc after its mount
+    // too), so they are read on every search that has a disc to match.
     const std::map<std::string, std::string> volumeLabels = VolumeLabels(sources.labelFolder);
     std::string result;
-    for (const Disc& disc : MountedDiscs(sources.mountsFile)) {
+    for (const Disc& disc : discs) {
         auto found = volumeLabels.find(disc.device);
         if (found == volumeLabels.end())
             continue;  // a disc without a readable label does not count

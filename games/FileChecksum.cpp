@@ -13,7 +13,7 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t size) {
     return libdeflate_crc32(crc, data, size);
 }
 
-uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc) {
+uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc, const std::function<bool()>& stopping) {
     crc = 0;
     // Large blocks: at 4096 bytes a read costs more than the checksum of its bytes.
     // Allocated before the open, so that a failed allocation leaves no descriptor open.
@@ -36,6 +36,10 @@ uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc) {
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     uint32_t sum = 0;
     for (;;) {
+        if (stopping && stopping()) {
+            ::close(fd);
+            return ECANCELED;
+        }
         ssize_t n = ::read(fd, buffer.get(), kBlock);
         if (n < 0) {
             if (errno == EINTR)

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // CRC-32 of IEEE 802.3 (zlib's and PNG's: reflected, polynomial 0xEDB88320).
@@ -11,4 +12,5 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t size);
 // errno value and sets crc to 0: the open's error (ENOENT for a missing file),
 // EISDIR or EINVAL for something that is not a regular file, and the read's
 // error when a read fails part-way (never the checksum of the bytes read so far).
-uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc);
+// A stopping that turns true between two blocks ends the read with ECANCELED.
+uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc, const std::function<bool()>& stopping = {});

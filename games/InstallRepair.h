@@ -32,6 +32,10 @@ public:
     // one trailing "/".
     std::string FileUrl(const std::string& relativePath) const;
 
+    // How many files the check reads at once; before Start. 0 (the default):
+    // one on a spinning disk, else up to 8.
+    void SetReaders(unsigned count);
+
 protected:
     void Run() override;
 
@@ -39,10 +43,12 @@ private:
     void SetProgress(float value);
     void RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const;
     std::function<bool()> Stopping() const;
+    unsigned CheckReaders() const;
 
     const std::string installFolder;
     const std::string installManifestUrl;
     const std::string fileBaseUrl;
+    unsigned readerCount = 0;
 
     std::mutex lock;  // guards the two below
     std::string currentFile;

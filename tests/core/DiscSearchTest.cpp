@@ -80,6 +80,18 @@ TEST_F(DiscSearchTest, InstallerIsTheFirstPatternThatMatchesOnTheDisc) {
     EXPECT_EQ(FindDiscInstall({"setup*.exe"}, {"another game"}, sources), "");
 }
 
+// Searches one after another see each change of the table and of the labels,
+// including a label that udev writes only after the disc was mounted.
+TEST_F(DiscSearchTest, EachSearchSeesTheTableAndLabelsAsTheyAreNow) {
+    EXPECT_EQ(FindGameDisc({"space"}, sources), "");
+    Mounts("/dev/sr0 /media/user/SPACE iso9660 ro 0 0\n");
+    EXPECT_EQ(FindGameDisc({"space"}, sources), "");
+    Label("SPACE", "sr0");
+    EXPECT_EQ(FindGameDisc({"space"}, sources), "/media/user/SPACE/");
+    Mounts("/dev/sda1 / ext4 rw 0 0\n");
+    EXPECT_EQ(FindGameDisc({"space"}, sources), "");
+}
+
 TEST(DiscSources, TheMachinesOwnByDefault) {
     EXPECT_EQ(DiscSources::Current().mountsFile, "/proc/self/mounts");
     EXPECT_EQ(DiscSources::Current().labelFolder, "/dev/disk/by-label");

@@ -306,4 +306,102 @@ TEST(InstallRepairTest, ManifestThatCannotBeFetchedChecksNothing) {
     EXPECT_EQ(repair.GetCurrentFile(), "");
 }
 
+// Files read ahead by several readers change nothing of what the check shows:
+// the current file, the progress and the fetches go in the manifest's order.
+TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
+    constexpr size_t kFiles = 40;
+    const size_t damaged[] = {4, 19, 32};
+    for (unsigned readers : {1u, 8u}) {
+        TestEnvironment env;
+        TestHttpServer server;
+        std::string manifest;
+        std::vector<std::string> names;
+        for (size_t i = 0; i < kFiles; ++i) {
+            names.push_back("data/f" + std::to_string(i) + ".pak");
+            std::string bytes = TestBytes(20000 + 977 * i, static_cast<uint32_t>(i + 1));
+            env.WriteFile("game/" + names.back(), bytes);
+            server.Serve("/files/" + names.back(), bytes,
+                         i == 19 ? FaultMode{.stallAfterHeaders = true} : FaultMode{});
+            manifest += Line("\\data\\f" + std::to_string(i) + ".pak", bytes);
+        }
+        for (size_t i : damaged)
+            env.WriteFile("game/" + names[i], "damaged");
+        server.Serve("/install.txt", manifest);
+        InstallRepair repair(env.Path("game"), server.Url("/install.txt"), server.Url("/files/"));
+        repair.SetReaders(readers);
+        ASSERT_TRUE(repair.Start());
+
+        // What the panel sees while polling never goes back.
+        std::vector<std::pair<float, std::string>> seen;
+        ASSERT_TRUE(WaitUntil([&] {
+            seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
+            return server.RequestCount() >= 3;
+        }));
+        // The fetch of the 20th file hangs: 19 of 40 are done, that file is current.
+        EXPECT_EQ(repair.GetProgress(), 19.0f / 40.0f) << readers;
+        EXPECT_EQ(repair.GetCurrentFile(), "/data/f19.pak") << readers;
+        server.ReleaseStalls();
+        ASSERT_TRUE(WaitUntil([&] {
+            seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
+            return repair.GetProgress() == 1.0f;
+        }));
+        repair.Stop();
+        for (size_t k = 1; k < seen.size(); ++k) {
+            EXPECT_LE(seen[k - 1].first, seen[k].first) << readers;
+            auto index = [](const std::string& f) { return f.empty() ? -1 : std::stoi(f.substr(7)); };
+            EXPECT_LE(index(seen[k - 1].second), index(seen[k].second)) << readers;
+        }
+        std::vector<std::string> fetched;
+        for (const auto& r : server.Requests())
+            if (r.path != "/install.txt")
+                fetched.push_back(r.target);
+        EXPECT_EQ(fetched, (std::vector<std::string>{"/files/data/f4.pak", "/files/data/f19.pak",
+                                                     "/files/data/f32.pak"}))
+            << readers;
+        EXPECT_EQ(TestEnvironment::ReadFile(env.Path("game/data/f19.pak")), "damaged") << readers;
+        EXPECT_EQ(TestEnvironment::ReadFile(env.Path("game/data/f32.pak")).size(), 20000u + 977 * 32) << readers;
+        EXPECT_EQ(repair.GetCurrentFile(), "/data/f39.pak") << readers;
+    }
+}
+
+// A file the manifest names twice is fetched once: its second check reads
+// what the first one put in place, not what the readers saw before.
+TEST(InstallRepairTest, AFileNamedTwiceIsFetchedOnce) {
+    InstalledGame g;
+    g.env.WriteFile("game/game.cfg", "damaged");
+    g.server.Serve("/install.txt", Line("\\game.cfg", g.cfg) + Line("\\bin\\game.exe", g.exe) +
+                                       Line("\\game.cfg", g.cfg));
+    InstallRepair repair = g.Repair();
+    repair.SetReaders(8);
+    RunToEnd(repair);
+    EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/game.cfg"});
+    EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), g.cfg);
+}
+
+// A stop while the check waits on a fetch, with the readers still reading
+// ahead, ends the check at once and fetches nothing more.
+TEST(InstallRepairTest, StopWithParallelReadersEndsAtOnce) {
+    TestEnvironment env;
+    TestHttpServer server;
+    std::string manifest;
+    for (int i = 0; i < 64; ++i) {
+        std::string name = "f" + std::to_string(i);
+        std::string bytes = TestBytes(256 * 1024, static_cast<uint32_t>(i + 1));
+        env.WriteFile("game/" + name, i == 0 ? "damaged" : bytes);
+        server.Serve("/files/" + name, bytes, FaultMode{.stallAfterHeaders = true});
+        manifest += Line("\\" + name, i == 0 ? bytes : "other");
+    }
+    server.Serve("/install.txt", manifest);
+    InstallRepair repair(env.Path("game"), server.Url("/install.txt"), server.Url("/files/"));
+    repair.SetReaders(8);
+    ASSERT_TRUE(repair.Start());
+    ASSERT_TRUE(server.WaitForRequests(2));
+    auto asked = std::chrono::steady_clock::now();
+    repair.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    EXPECT_EQ(server.RequestCount(), 2u);
+    EXPECT_EQ(TestEnvironment::ReadFile(env.Path("game/f0")), "damaged");
+    server.ReleaseStalls();
+}
+
 }  // namespace
