@@ -59,8 +59,9 @@ TEST(PmbReplyReader, BadBodiesAndNoBody) {
         LoginStatusResp record;
         record.subscriptionLevel = 5;
         EXPECT_EQ(pmbreply::Read(c.body, record), c.outcome) << c.body;
-        if (c.outcome != Outcome::Ok)
+        if (c.outcome != Outcome::Ok) {
             EXPECT_EQ(record.subscriptionLevel, 5) << "a bad reply changes nothing";
+        }
     }
 }
 
