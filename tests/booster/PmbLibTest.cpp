@@ -147,11 +147,13 @@ TEST(PmbLib, TheDiskTokenIsWrittenOnlyInsideTheBoostersFolder) {
     std::filesystem::create_directories(folder + "/sub");
     std::filesystem::create_symlink(rig.env.Root(), folder + "/link");
     std::filesystem::create_symlink(outside, folder + "/filelink");
+    std::filesystem::create_hard_link(outside, folder + "/hardlink");
     const std::string refused[] = {
         outside,
         folder + "/../outside.txt",
         folder + "/link/outside.txt",
         folder + "/filelink",
+        folder + "/hardlink",
         "token.dat",
         folder + "/missing/token.dat",
         folder,
