@@ -85,6 +85,27 @@ PmbParams WithTorrent(const std::wstring& torrentId) {
     return params;
 }
 
+// The parameters are copied inside each export's guard: copying may throw.
+PmbParams StartParams(const std::wstring& packageUrl, const std::wstring& destDir, bool setP2P) {
+    PmbParams params;
+    params.packageUrl = packageUrl;
+    params.destDir = destDir;
+    params.setP2P = setP2P;
+    return params;
+}
+
+PmbParams CancelParams(const std::wstring& torrentId, bool deleteFiles) {
+    PmbParams params = WithTorrent(torrentId);
+    params.deleteFiles = deleteFiles;
+    return params;
+}
+
+PmbParams UpdateParams(const std::wstring& torrentId, bool setP2P) {
+    PmbParams params = WithTorrent(torrentId);
+    params.setP2P = setP2P;
+    return params;
+}
+
 }  // namespace
 
 bool PMB_Lib_CheckIsPMBPresent(wchar_t** version, wchar_t** programDir) {
@@ -298,11 +319,7 @@ StatusResp* PMB_Lib_Upgrade() {
 
 TransferStatus* PMB_Lib_StartTransfer(PDLibCode& code, const std::wstring& packageUrl, const std::wstring& destDir,
                                       bool setP2P) {
-    PmbParams params;
-    params.packageUrl = packageUrl;
-    params.destDir = destDir;
-    params.setP2P = setP2P;
-    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.start", params))
+    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.start", StartParams(packageUrl, destDir, setP2P)))
 }
 
 TransferStatus* PMB_Lib_StatusTransfer(PDLibCode& code, const std::wstring& torrentId) {
@@ -318,9 +335,7 @@ TransferStatus* PMB_Lib_ResumeTransfer(PDLibCode& code, const std::wstring& torr
 }
 
 StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentId, bool deleteFiles) {
-    PmbParams params = WithTorrent(torrentId);
-    params.deleteFiles = deleteFiles;
-    PMB_GUARDED(StatusTransfer(code, "transfer.cancel", "CancelStatus", params))
+    PMB_GUARDED(StatusTransfer(code, "transfer.cancel", "CancelStatus", CancelParams(torrentId, deleteFiles)))
 }
 
 StatusResp* PMB_Lib_OpenTransfer(PDLibCode& code, const std::wstring& torrentId, bool withToken) {
@@ -337,9 +352,7 @@ StatusResp* PMB_Lib_OpenTransfer(PDLibCode& code, const std::wstring& torrentId,
 }
 
 StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentId, bool setP2P) {
-    PmbParams params = WithTorrent(torrentId);
-    params.setP2P = setP2P;
-    PMB_GUARDED(StatusTransfer(code, "transfer.update", "Update", params))
+    PMB_GUARDED(StatusTransfer(code, "transfer.update", "Update", UpdateParams(torrentId, setP2P)))
 }
 
 TransferFiles* PMB_Lib_FilesTransfer(PDLibCode& code, const std::wstring& torrentId) {

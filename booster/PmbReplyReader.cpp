@@ -1,6 +1,7 @@
 #include "booster/PmbReplyReader.h"
 
 #include <limits>
+#include <stdexcept>
 #include <tinyxml.h>
 
 #include "core/StringUtils.h"
@@ -163,10 +164,17 @@ Outcome Read(const std::string& body, TransferFiles& record) {
         ReadText(root, "DestDir", folder);
         if (!folder.empty() && folder.back() != L'\\')
             folder += L'\\';
+        // The folder is repeated before every name: a long folder and many
+        // names would multiply a small reply into an unbounded list.
+        size_t total = 0;
         for (const TiXmlElement* file = root->FirstChildElement("File"); file;
              file = file->NextSiblingElement("File")) {
             const char* name = file->GetText();
-            r.files.push_back(folder + (name ? Utf8ToWString(name) : std::wstring()));
+            std::wstring path = folder + (name ? Utf8ToWString(name) : std::wstring());
+            total += path.size() + 1;
+            if (total > kMaxFileListCharacters)
+                throw std::length_error("file list too long");
+            r.files.push_back(std::move(path));
         }
     });
 }

@@ -22,6 +22,10 @@ Outcome Read(const std::string& body, TransferFiles& record);
 Outcome Read(const std::string& body, PD_Lib_TransferInfo& record);
 Outcome ReadStatus(const std::string& body, const char* root, StatusResp& record);
 
+// The most wide characters a TransferFiles list may hold (its paths together);
+// a longer one is a bad reply.
+inline constexpr size_t kMaxFileListCharacters = 16u << 20;
+
 // Decimal as atoi reads it (leading blanks, a sign, digits up to the first
 // other character, 0 without digits), clamped to the 64-bit range.
 int64_t ReadInt64(const char* text);

@@ -112,7 +112,8 @@ bool WriteFileInsideFolder(const std::string& folder, const std::string& path, c
     if (fd < 0)
         return false;
     struct stat info {};
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) == 0;
+    // A second name for the file may lie outside the folder: such a file is left alone.
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 && ftruncate(fd, 0) == 0;
     size_t done = 0;
     while (ok && done < text.size()) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);

@@ -30,5 +30,6 @@ private:
 
 // Writes text as the whole content of path, only when path lies inside folder
 // (both absolute, no "." or ".." part), the part below folder holds no link, and
-// the file is regular or new (then created 0600). False when refused or failed.
+// the file is new (then created 0600) or regular with no other name. False when
+// refused or failed.
 bool WriteFileInsideFolder(const std::string& folder, const std::string& path, const std::string& text);

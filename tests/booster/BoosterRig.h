@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <thread>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ struct BoosterRig {
     std::vector<int64_t> sleeps;
     std::atomic<int64_t> scale{50};  // a pause really lasts ms / scale
 
+    // What the rig replaces in the process-wide settings, put back when it ends
+    // (the pause it installs refers to this rig).
+    std::function<void(int64_t)> previousSleep = PmbSettings::Get().sleep;
+    long previousStallSeconds = PmbSettings::Get().stallSeconds;
+
     BoosterRig() {
         PMB_Lib_SetPMBPort(booster.Port());
         PmbSettings::Get().sleep = [this](int64_t ms) {
@@ -34,6 +40,11 @@ struct BoosterRig {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(ms / scale));
         };
+    }
+
+    ~BoosterRig() {
+        PmbSettings::Get().sleep = previousSleep;
+        PmbSettings::Get().stallSeconds = previousStallSeconds;
     }
 
     size_t SleepCount() {

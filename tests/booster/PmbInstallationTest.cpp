@@ -157,7 +157,8 @@ TEST(PmbInstallation, RestartShutsTheBoosterDownAndStartsItAgain) {
 namespace {
 
 // A "#!" installer padded to exactly `size` bytes, as the booster's installer
-// behaves: it notes its arguments, waits for <folder>/go when told to, then
+// behaves: it notes its arguments, waits for <folder>/go when told to (for a
+// minute at most, so a failed test leaves nothing running), then
 // copies the stand-in booster in as PMB.exe and writes the registry entries
 // (with quor-reg, into the hive the test points at).
 std::string Installer(const std::string& folder, size_t size, bool waitForGo) {
@@ -165,7 +166,8 @@ std::string Installer(const std::string& folder, size_t size, bool waitForGo) {
     const std::string key = "'Software\\Pando Networks\\PMB'";
     std::string script = "#!/bin/sh\nmkdir -p '" + folder + "'\nprintf '%s\\n' \"$@\" > '" + folder + "/args'\n";
     if (waitForGo)
-        script += "while [ ! -e '" + folder + "/go' ]; do sleep 0.02; done\n";
+        script += "n=0; while [ ! -e '" + folder + "/go' ] && [ $n -lt 3000 ]; do sleep 0.02; n=$((n+1)); done\n"
+                  "[ -e '" + folder + "/go' ] || exit 1\n";
     script += "cp '" + BoosterRig::StandInProgram() + "' '" + folder + "/PMB.exe'\n";
     script += "'" + reg + "' set-string " + key + " 'Version Number' 2.3.0.0\n";
     script += "'" + reg + "' set-string " + key + " 'Program Directory' '" + folder + "'\nexit 0\n#";

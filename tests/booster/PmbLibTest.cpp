@@ -1,6 +1,7 @@
 #include "booster/PmbLib.h"
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "booster/PmbCalls.h"
 #include "booster/PmbTokenCache.h"
+#include "tests/booster/AllocationLimit.h"
 #include "tests/booster/BoosterRig.h"
 
 TEST(PmbLib, RequestsGoToTheSetPort) {
@@ -145,11 +147,13 @@ TEST(PmbLib, TheDiskTokenIsWrittenOnlyInsideTheBoostersFolder) {
     std::filesystem::create_directories(folder + "/sub");
     std::filesystem::create_symlink(rig.env.Root(), folder + "/link");
     std::filesystem::create_symlink(outside, folder + "/filelink");
+    std::filesystem::create_hard_link(outside, folder + "/hardlink");
     const std::string refused[] = {
         outside,
         folder + "/../outside.txt",
         folder + "/link/outside.txt",
         folder + "/filelink",
+        folder + "/hardlink",
         "token.dat",
         folder + "/missing/token.dat",
         folder,
@@ -167,4 +171,37 @@ TEST(PmbLib, TheDiskTokenIsWrittenOnlyInsideTheBoostersFolder) {
     std::unique_ptr<StatusResp> reply(PMB_Lib_ShutDown());
     EXPECT_TRUE(reply);
     EXPECT_EQ(TestEnvironment::ReadFile(outside), "keep");
+}
+
+TEST(PmbLib, AnArgumentThatCannotBeCopiedGivesBadReplyAndNoException) {
+    BoosterRig rig;
+    const std::wstring large(1 << 20, L'a');  // 4 MiB: above the limit below
+    struct Case {
+        const char* name;
+        std::function<void*(PDLibCode&)> call;
+    };
+    const std::vector<Case> cases = {
+        {"start", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_StartTransfer(c, large, L"", true)); }},
+        {"start folder", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_StartTransfer(c, L"u", large, true)); }},
+        {"cancel", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_CancelTransfer(c, large, true)); }},
+        {"update", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_UpdateTransfer(c, large, true)); }},
+        {"status", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_StatusTransfer(c, large)); }},
+    };
+    for (const Case& c : cases) {
+        PDLibCode code = PD_LIB_OK;
+        void* record = reinterpret_cast<void*>(1);
+        bool threw = false;
+        {
+            AllocationLimit limit(1 << 20);
+            try {
+                record = c.call(code);
+            } catch (...) {
+                threw = true;
+            }
+        }
+        EXPECT_FALSE(threw) << c.name;
+        EXPECT_EQ(record, nullptr) << c.name;
+        EXPECT_EQ(code, PD_LIB_BAD_REPLY) << c.name;
+    }
+    EXPECT_TRUE(rig.booster.Requests().empty());
 }

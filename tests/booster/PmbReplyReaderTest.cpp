@@ -59,8 +59,9 @@ TEST(PmbReplyReader, BadBodiesAndNoBody) {
         LoginStatusResp record;
         record.subscriptionLevel = 5;
         EXPECT_EQ(pmbreply::Read(c.body, record), c.outcome) << c.body;
-        if (c.outcome != Outcome::Ok)
+        if (c.outcome != Outcome::Ok) {
             EXPECT_EQ(record.subscriptionLevel, 5) << "a bad reply changes nothing";
+        }
     }
 }
 
@@ -93,6 +94,28 @@ TEST(PmbReplyReader, TransferFilesKeepTheBoostersBackslash) {
         ASSERT_EQ(pmbreply::Read(body, files), Outcome::Ok);
         EXPECT_EQ(files.files, c.files) << c.destDir;
     }
+}
+
+TEST(PmbReplyReader, AFileListThatWouldOutgrowItsLimitIsABadReply) {
+    // A 20000-character folder before each of 1000 names: 20 million characters
+    // from a reply of 27 KB.
+    std::string names;
+    for (int k = 0; k < 1000; ++k)
+        names += "<File/>";
+    TransferFiles files;
+    files.files.push_back(L"kept");
+    EXPECT_EQ(pmbreply::Read("<TransferFiles><DestDir>" + std::string(20000, 'd') + "</DestDir>" + names +
+                                 "</TransferFiles>",
+                             files),
+              Outcome::BadReply);
+    EXPECT_EQ(files.files, std::vector<std::wstring>{L"kept"});
+    // Up to the limit it is read.
+    TransferFiles within;
+    EXPECT_EQ(pmbreply::Read("<TransferFiles><DestDir>" + std::string(2000, 'd') + "</DestDir>" + names +
+                                 "</TransferFiles>",
+                             within),
+              Outcome::Ok);
+    EXPECT_EQ(within.files.size(), 1000u);
 }
 
 TEST(PmbReplyReader, TransferInfoInDocumentOrder) {
