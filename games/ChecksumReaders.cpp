@@ -73,10 +73,11 @@ std::optional<ChecksumReaders::Result> ChecksumReaders::Wait(size_t index) {
     if (index >= paths.size())
         return std::nullopt;
     std::unique_lock<std::mutex> guard(lock);
-    while (!results[index]) {
-        if (Stopping() || ending)
-            return std::nullopt;
+    // A stop ends the check at once, also when the reader had already got this far.
+    while (!Stopping() && !ending) {
+        if (results[index])
+            return results[index];
         resultReady.wait_for(guard, kStopPoll);
     }
-    return results[index];
+    return std::nullopt;
 }
