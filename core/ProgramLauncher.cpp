@@ -133,21 +133,42 @@ std::string FindOnPath(const std::string& name) {
     return {};
 }
 
+namespace {
+
+// The absolute path of an existing regular file to start, or "" with the reason
+// in `failure`; `st` receives the file's status. A bare name is looked for in the
+// program folder.
+std::string ResolveProgramPath(const std::string& path, std::string& failure, struct stat& st) {
+    if (path.empty()) {
+        failure = "no program given";
+        return {};
+    }
+    std::string program = path.find('/') == std::string::npos ? GetProgramDirectory() + path : path;
+    program = AbsolutePath(program);
+    if (program.empty()) {
+        failure = "the current folder is unknown";
+        return {};
+    }
+    if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        failure = program + ": no such file";
+        return {};
+    }
+    return program;
+}
+
+}  // namespace
+
 bool CanLaunchProgram(const std::string& path, std::string* failure) {
     auto fail = [&](const std::string& text) {
         if (failure)
             *failure = text;
         return false;
     };
-    if (path.empty())
-        return fail("no program given");
-    std::string program = path.find('/') == std::string::npos ? GetProgramDirectory() + path : path;
-    program = AbsolutePath(program);
-    if (program.empty())
-        return fail("the current folder is unknown");
+    std::string reason;
     struct stat st;
-    if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return fail(program + ": no such file");
+    const std::string program = ResolveProgramPath(path, reason, st);
+    if (program.empty())
+        return fail(reason);
     const std::string fileName = program.substr(program.rfind('/') + 1);
     switch (Recognise(program)) {
     case ProgramKind::Native:
@@ -170,16 +191,11 @@ std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std:
             *failure = text;
         return nullptr;
     };
-    if (path.empty())
-        return fail("no program given");
-    std::string program = path.find('/') == std::string::npos ? GetProgramDirectory() + path : path;
-    program = AbsolutePath(program);
-    if (program.empty())
-        return fail("the current folder is unknown");
-
+    std::string reason;
     struct stat st;
-    if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return fail(program + ": no such file");
+    const std::string program = ResolveProgramPath(path, reason, st);
+    if (program.empty())
+        return fail(reason);
 
     const std::string folder = program.substr(0, program.rfind('/') + 1);
     const std::string fileName = program.substr(program.rfind('/') + 1);
