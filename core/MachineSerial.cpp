@@ -118,7 +118,8 @@ std::optional<uint64_t> ParseDecimal(const std::string& text, size_t maxDigits) 
 // the entry is readable without root. None without udev.
 void CollectMemory(const fs::path& root, std::vector<std::string>& values) {
     std::optional<std::string> entry = ReadSmallFile(root / "run/udev/data/+dmi:id");
-    if (!entry)
+    // An entry that fills the read limit may be cut inside a number: none then.
+    if (!entry || entry->size() >= static_cast<size_t>(kMaxSourceBytes))
         return;
     for (const std::string& capacity : MemoryCapacitiesFromUdev(*entry))
         values.push_back(capacity);

@@ -82,7 +82,7 @@ std::string ResolveGameLocation(const std::string& installkey, const std::string
     while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
         folder.pop_back();
     if (folder.empty())
-        folder = "/";
+        folder.push_back('/');  // "= \"/\"" draws a false -Wrestrict from GCC 12 here
     std::optional<std::string> joined = platform::SafeJoin(folder, file);
     if (!joined)
         return {};

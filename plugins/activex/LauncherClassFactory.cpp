@@ -15,7 +15,7 @@ LauncherClassFactory& LauncherClassFactory::Get(MainProgramLauncher& launcher) {
 }
 
 HRESULT LauncherClassFactory::Query(const IID* riid, void** object) {
-    return QueryInterface(this, riid, object);
+    return QueryInterface(&com, riid, object);
 }
 
 HRESULT LauncherClassFactory::QueryInterface(void* self, const IID* riid, void** object) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,9 +46,15 @@ bool DetachedSpawn(const std::string& program, const std::vector<std::string>& a
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return fail(std::string("pipe: ") + std::strerror(errno));
+    // Every signal stays blocked in the children until the grandchild has reset
+    // the handlers: a handler of the browser's must never run in a forked copy.
+    sigset_t all, callers;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &callers);
     const pid_t middle = fork();
     if (middle < 0) {
         const int e = errno;
+        pthread_sigmask(SIG_SETMASK, &callers, nullptr);
         close(fds[0]);
         close(fds[1]);
         return fail(std::string("fork: ") + std::strerror(e));
@@ -76,6 +83,7 @@ bool DetachedSpawn(const std::string& program, const std::vector<std::string>& a
         execv(path, args.data());
         Fail(fds[1], 2);
     }
+    pthread_sigmask(SIG_SETMASK, &callers, nullptr);
     close(fds[1]);
     int status = 0;
     while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {

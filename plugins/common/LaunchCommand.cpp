@@ -28,6 +28,9 @@ std::optional<LaunchCommand> LaunchCommand::Build(const std::string& installFold
     if (installFolder.empty() || installFolder[0] != '/')
         return std::nullopt;  // never the filesystem root's or the working folder's
                               // Quor
+    // A NUL would end the path early: "/usr/bin/x\0" would start /usr/bin/x.
+    if (installFolder.find('\0') != std::string::npos)
+        return std::nullopt;
     if (!IsAcceptableGameName(game))
         return std::nullopt;
     std::string folder = installFolder;

@@ -263,6 +263,14 @@ TEST(MachineSerial, MemoryCapacitiesFromTheUdevEntryInModuleOrder) {
     // An entry without memory lines adds nothing.
     tree.Write("run/udev/data/+dmi:id", "E:ID_VENDOR=Example\n");
     EXPECT_EQ(ComputeMachineSerial(tree.Sources()), without);
+
+    // An entry longer than is read (1 MiB) could be cut inside a size: it adds nothing.
+    const std::string lastLine = "E:MEMORY_DEVICE_11_SIZE=8589934592\n";
+    std::string huge = kUdevDmiEntry;
+    huge += std::string((1 << 20) - huge.size() - lastLine.size() + 4, 'x') + "\n";
+    huge += lastLine;  // the limit falls within its number
+    tree.Write("run/udev/data/+dmi:id", huge);
+    EXPECT_EQ(ComputeMachineSerial(tree.Sources()), without);
 }
 
 TEST(MachineSerial, LastDiskSerialFoundIsTaken) {

@@ -44,6 +44,15 @@ std::vector<std::string> ProgramRig::Environment() const {
         "QUOR_ACTIVITY_LOG=" + activityLog,
         "QUOR_PAGE_CALL_LOG=" + pageCallLog,
     };
+    // An activation of the shell that runs the tests must not reach Quor: the
+    // hand-over would carry it. Empty counts as none; a test may set its own.
+    for (const char* name : {"DESKTOP_STARTUP_ID=", "XDG_ACTIVATION_TOKEN="}) {
+        bool given = false;
+        for (const std::string& e : extra)
+            given = given || e.rfind(name, 0) == 0;
+        if (!given)
+            variables.push_back(name);
+    }
     variables.insert(variables.end(), extra.begin(), extra.end());
     return variables;
 }

@@ -37,6 +37,7 @@ TEST(LaunchCommand, RefusesNamesAndFoldersFromWhichNoSafeStartFollows) {
         {"invalid UTF-8", "/opt/q", "Iron\xffvale", false},
         {"empty folder", "", "Ironvale", false},
         {"relative folder", "Games/Quor", "Ironvale", false},
+        {"NUL in the folder", std::string("/usr/bin/env\0", 13), "Ironvale", false},
         {"folder too long", "/" + std::string(2048, 'f'), "Ironvale", false},
     };
     for (const auto& c : cases) {

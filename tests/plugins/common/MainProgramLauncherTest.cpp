@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include "core/app/CommandLine.h"
 #include "plugins/common/DetachedSpawn.h"
 #include "plugins/common/MainProgramLauncher.h"
+#include "tests/fixtures/WaitUntil.h"
 #include "tests/plugins/LaunchRig.h"
 
 namespace {
@@ -66,6 +71,50 @@ TEST(DetachedSpawn, LeavesNoChildAndReportsAProgramThatCannotStart) {
     EXPECT_NE(error.find("exec"), std::string::npos) << error;
     EXPECT_FALSE(DetachedSpawn(rig.Folder() + "/Quor", {"Quor"}, rig.Env().Path("nowhere"), &error));
     EXPECT_NE(error.find("chdir"), std::string::npos) << error;
+}
+
+// The Sig* lines of /proc/<pid>/status as numbers: name -> mask.
+std::map<std::string, unsigned long long> SignalMasks(const std::string& status) {
+    std::map<std::string, unsigned long long> masks;
+    std::istringstream lines(status);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(':');
+        if (line.rfind("Sig", 0) == 0 && colon != std::string::npos)
+            masks[line.substr(0, colon)] = std::stoull(line.substr(colon + 1), nullptr, 16);
+    }
+    return masks;
+}
+
+TEST(DetachedSpawn, TheProgramGetsNoBlockedOrIgnoredSignalsAndTheCallersMaskStays) {
+    TestEnvironment env;
+    const std::string out = env.Path("status");
+    sigset_t blocked, before, after;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &before), 0);
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGUSR1, &ignore, &previous);
+
+    const bool started = DetachedSpawn("/bin/sh", {"sh", "-c", "exec cat /proc/self/status > \"$0\"", out}, "");
+    pthread_sigmask(SIG_SETMASK, nullptr, &after);
+    sigaction(SIGUSR1, &previous, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_TRUE(started);
+
+    EXPECT_EQ(sigismember(&after, SIGUSR2), 1) << "the caller's mask is given back";
+    EXPECT_EQ(sigismember(&after, SIGTERM), 0) << "and nothing more stays blocked";
+    std::string status;
+    ASSERT_TRUE(WaitUntil([&] {
+        std::ifstream in(out);
+        std::stringstream text;
+        text << in.rdbuf();
+        status = text.str();
+        return status.find("SigBlk") != std::string::npos;
+    }));
+    const auto masks = SignalMasks(status);
+    EXPECT_EQ(masks.at("SigBlk"), 0u);
+    EXPECT_EQ(masks.at("SigIgn") & (1ull << (SIGUSR1 - 1)), 0u);
 }
 
 }  // namespace
