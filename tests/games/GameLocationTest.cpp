@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <sys/stat.h>
 
 #include "games/DesktopEntry.h"
@@ -11,16 +10,6 @@
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
-
-// PATH as it was once the test ends: later tests start the system's tools.
-class PathGuard {
-public:
-    PathGuard() : saved(std::getenv("PATH") ? std::getenv("PATH") : "") {}
-    ~PathGuard() { setenv("PATH", saved.c_str(), 1); }
-
-private:
-    std::string saved;
-};
 
 using platform::Hive;
 using platform::RegistryStore;
@@ -72,7 +61,6 @@ TEST(GameLocation, ShortcutMarkersReadDesktopFiles) {
     TestEnvironment env;
     std::string dusk = MakeProgram(env, "games/Duskmarch/dusk.bin");
     std::string bin = MakeProgram(env, "bin/ironvale-launcher");
-    PathGuard keep;
     setenv("PATH", (env.Path("nothing") + ":" + env.Path("bin")).c_str(), 1);
     env.WriteFile("home/.local/share/applications/Duskmarch/Duskmarch.desktop",
                   "[Desktop Entry]\nType=Application\nName=Duskmarch\nExec=\"" + dusk + "\" %U\n");
@@ -152,7 +140,6 @@ TEST(DesktopEntry, ResolveProgramThroughPath) {
     env.WriteFile("a/tool", "not executable");
     std::filesystem::create_directories(env.Path("c/tool"));  // a folder is no program
     std::string path = env.Path("c") + "::relative:" + env.Path("a") + ":" + env.Path("b");
-    PathGuard keep;
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(DesktopEntry::ResolveProgram("tool"), tool);
     EXPECT_EQ(DesktopEntry::ResolveProgram("missing"), "");
