@@ -33,6 +33,42 @@ std::string Narrow(const std::wstring& text) {
     return WStringToUtf8(text);  // throws ConversionError
 }
 
+// No exception leaves an export: a failure outside the protocol (no memory,
+// text that cannot be converted) gives the export's fallback.
+template <typename Result, typename Body>
+Result Guarded(Result fallback, Body body) {
+    try {
+        return body();
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+// A transfer export that fails that way reports a bad reply with no record.
+template <typename Body>
+auto GuardedTransfer(PDLibCode& code, Body body) -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::exception&) {
+        code = PD_LIB_BAD_REPLY;
+        return nullptr;
+    }
+}
+
+// Starts an installed booster when its version is recent enough; false with
+// the code saying why otherwise.
+bool LaunchInstalled(const PmbInstalled& installed, PDLibCode& code) {
+    if (PmbVersionBelow(Utf8ToWString(installed.version), PmbSettings::Get().MinimumVersion())) {
+        code = PD_LIB_VERSION_TOO_OLD;
+        return false;
+    }
+    if (!PmbLaunchBooster(installed.folder)) {
+        code = PD_LIB_START_FAILED;
+        return false;
+    }
+    return true;
+}
+
 // The retry rule of the transfer calls: at most three calls; 7, 8 and 9 from
 // the handler stop at once with the last record.
 template <typename Record, typename CallOnce>
@@ -109,20 +145,18 @@ PmbParams UpdateParams(const std::wstring& torrentId, bool setP2P) {
 }  // namespace
 
 bool PMB_Lib_CheckIsPMBPresent(wchar_t** version, wchar_t** programDir) {
-    try {
+    return Guarded(false, [&] {
         const PmbInstalled installed = PmbFindInstalled();
         if (installed.versionRead)
             CopyToBuffer(version, installed.version);
         if (installed.keyFound)
             CopyToBuffer(programDir, installed.folder);
         return installed.found;
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool PMB_Lib_InstallPMB(const std::wstring& partner) {
-    try {
+    return Guarded(false, [&] {
         const std::string name = Narrow(partner);
         PmbInstallState& installer = PmbInstallState::Get();
         if (installer.Poll() == 0)
@@ -136,25 +170,15 @@ bool PMB_Lib_InstallPMB(const std::wstring& partner) {
             }
         }
         return state == 2;
-    } catch (const std::exception&) {
-        return false;
-    }
+    });
 }
 
 bool PMB_Lib_LaunchPMBApplication(const std::wstring& programDir) {
-    try {
-        return PmbLaunchBooster(Narrow(programDir));
-    } catch (const std::exception&) {
-        return false;
-    }
+    return Guarded(false, [&] { return PmbLaunchBooster(Narrow(programDir)); });
 }
 
 bool PMB_Lib_CheckPMBIsLoggedIn() {
-    try {
-        return pmbcall::IsLoggedIn();
-    } catch (const std::exception&) {
-        return false;
-    }
+    return Guarded(false, [] { return pmbcall::IsLoggedIn(); });
 }
 
 bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
@@ -166,14 +190,8 @@ bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
             code = PD_LIB_NOT_INSTALLED;
             return false;
         }
-        if (PmbVersionBelow(Utf8ToWString(installed.version), PmbSettings::Get().MinimumVersion())) {
-            code = PD_LIB_VERSION_TOO_OLD;
+        if (!LaunchInstalled(installed, code))
             return false;
-        }
-        if (!PmbLaunchBooster(installed.folder)) {
-            code = PD_LIB_START_FAILED;
-            return false;
-        }
         PmbSettings::Get().Sleep(5000);
         const bool loggedIn = PmbWaitForLogin();
         code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
@@ -188,14 +206,8 @@ bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
     try {
         const PmbInstalled installed = PmbFindInstalled();
         if (installed.found) {
-            if (PmbVersionBelow(Utf8ToWString(installed.version), PmbSettings::Get().MinimumVersion())) {
-                code = PD_LIB_VERSION_TOO_OLD;
+            if (!LaunchInstalled(installed, code))
                 return false;
-            }
-            if (!PmbLaunchBooster(installed.folder)) {
-                code = PD_LIB_START_FAILED;
-                return false;
-            }
         } else if (!PMB_Lib_InstallPMB(partner)) {
             code = PD_LIB_INSTALL_FAILED;
             return false;
@@ -217,11 +229,7 @@ void PMB_Lib_SetMinimumRequiredVersion(const std::wstring& version) {
 }
 
 std::wstring PMB_Lib_GetMinimumRequiredVersion() {
-    try {
-        return PmbSettings::Get().MinimumVersion();
-    } catch (const std::exception&) {
-        return {};
-    }
+    return Guarded(std::wstring(), [] { return PmbSettings::Get().MinimumVersion(); });
 }
 
 void PMB_Lib_SetPMBPort(int port) {
@@ -233,132 +241,108 @@ int PMB_Lib_GetPMBPort() {
 }
 
 VersionResp* PMB_Lib_Version() {
-    try {
-        return pmbcall::Version().release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    return Guarded<VersionResp*>(nullptr, [] { return pmbcall::Version().release(); });
 }
 
 LoginStatusResp* PMB_Lib_LoginStatus() {
-    try {
-        return pmbcall::LoginStatus().release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    return Guarded<LoginStatusResp*>(nullptr, [] { return pmbcall::LoginStatus().release(); });
 }
 
 TokenResp* PMB_Lib_GetToken(const std::wstring& clientId) {
-    try {
-        return pmbcall::GetToken(clientId).release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    return Guarded<TokenResp*>(nullptr, [&] { return pmbcall::GetToken(clientId).release(); });
 }
 
 TokenResp* PMB_Lib_ValidateDiskToken(const std::wstring& netToken) {
-    try {
-        return pmbcall::ValidateDiskToken(netToken).release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    return Guarded<TokenResp*>(nullptr, [&] { return pmbcall::ValidateDiskToken(netToken).release(); });
 }
 
 StatusResp* PMB_Lib_SetKeyValue(const std::wstring& category, const std::wstring& key, const std::wstring& value) {
-    try {
+    return Guarded<StatusResp*>(nullptr, [&] {
         PmbParams params;
         params.category = category;
         params.key = key;
         params.value = value;
         pmbreply::Outcome outcome;
         return pmbcall::CallStatus("setKeyValue", "KeyResp", params, outcome).release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    });
 }
 
 std::wstring PMB_Lib_GetKeyValue(const std::wstring& category, const std::wstring& key) {
-    try {
+    return Guarded(std::wstring(), [&] {
         PmbParams params;
         params.category = category;
         params.key = key;
         pmbreply::Outcome outcome;
         const auto reply = pmbcall::Call<KeyResp>("getKeyValue", params, outcome);
         return reply ? reply->value : std::wstring();
-    } catch (const std::exception&) {
-        return {};
-    }
+    });
 }
 
 StatusResp* PMB_Lib_ShutDown() {
-    try {
-        return pmbcall::ShutDown().release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    return Guarded<StatusResp*>(nullptr, [] { return pmbcall::ShutDown().release(); });
 }
 
 StatusResp* PMB_Lib_Upgrade() {
-    try {
+    return Guarded<StatusResp*>(nullptr, [] {
         pmbreply::Outcome outcome;
         return pmbcall::CallStatus("upgrade", "UpgradeResp", {}, outcome).release();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+    });
 }
-
-// Each transfer export: a failure outside the rule (no memory) is reported as
-// a bad reply with no record.
-#define PMB_GUARDED(expression)          \
-    try {                                \
-        return expression;               \
-    } catch (const std::exception&) {    \
-        code = PD_LIB_BAD_REPLY;         \
-        return nullptr;                  \
-    }
 
 TransferStatus* PMB_Lib_StartTransfer(PDLibCode& code, const std::wstring& packageUrl, const std::wstring& destDir,
                                       bool setP2P) {
-    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.start", StartParams(packageUrl, destDir, setP2P)))
+    return GuardedTransfer(code, [&] {
+        return TransferWithStatus<TransferStatus>(code, "transfer.start", StartParams(packageUrl, destDir, setP2P));
+    });
 }
 
 TransferStatus* PMB_Lib_StatusTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.status", WithTorrent(torrentId)))
+    return GuardedTransfer(
+        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.status", WithTorrent(torrentId)); });
 }
 
 TransferStatus* PMB_Lib_PauseTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.pause", WithTorrent(torrentId)))
+    return GuardedTransfer(
+        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.pause", WithTorrent(torrentId)); });
 }
 
 TransferStatus* PMB_Lib_ResumeTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    PMB_GUARDED(TransferWithStatus<TransferStatus>(code, "transfer.resume", WithTorrent(torrentId)))
+    return GuardedTransfer(
+        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.resume", WithTorrent(torrentId)); });
 }
 
 StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentId, bool deleteFiles) {
-    PMB_GUARDED(StatusTransfer(code, "transfer.cancel", "CancelStatus", CancelParams(torrentId, deleteFiles)))
+    return GuardedTransfer(code, [&] {
+        return StatusTransfer(code, "transfer.cancel", "CancelStatus", CancelParams(torrentId, deleteFiles));
+    });
 }
 
 StatusResp* PMB_Lib_OpenTransfer(PDLibCode& code, const std::wstring& torrentId, bool withToken) {
     // Each call asks for the token anew: a retry after a renewal sends the new one.
-    PMB_GUARDED(WithRetry<StatusResp>(code, [&](PDLibCode& c) {
-        PmbParams params = WithTorrent(torrentId);
-        if (withToken)
-            params.netToken = PmbTokenCache::Get().Current();
-        pmbreply::Outcome outcome;
-        auto record = pmbcall::CallStatus("transfer.open", "OpenStatus", params, outcome);
-        c = pmbcall::TransferCode(outcome, record.get());
-        return record;
-    }))
+    return GuardedTransfer(code, [&] {
+        return WithRetry<StatusResp>(code, [&](PDLibCode& c) {
+            PmbParams params = WithTorrent(torrentId);
+            if (withToken)
+                params.netToken = PmbTokenCache::Get().Current();
+            pmbreply::Outcome outcome;
+            auto record = pmbcall::CallStatus("transfer.open", "OpenStatus", params, outcome);
+            c = pmbcall::TransferCode(outcome, record.get());
+            return record;
+        });
+    });
 }
 
 StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentId, bool setP2P) {
-    PMB_GUARDED(StatusTransfer(code, "transfer.update", "Update", UpdateParams(torrentId, setP2P)))
+    return GuardedTransfer(
+        code, [&] { return StatusTransfer(code, "transfer.update", "Update", UpdateParams(torrentId, setP2P)); });
 }
 
 TransferFiles* PMB_Lib_FilesTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    PMB_GUARDED(PlainTransfer<TransferFiles>(code, "transfer.files", WithTorrent(torrentId)))
+    return GuardedTransfer(
+        code, [&] { return PlainTransfer<TransferFiles>(code, "transfer.files", WithTorrent(torrentId)); });
 }
 
 PD_Lib_TransferInfo* PMB_Lib_InfoTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    PMB_GUARDED(PlainTransfer<PD_Lib_TransferInfo>(code, "transfer.info", WithTorrent(torrentId)))
+    return GuardedTransfer(
+        code, [&] { return PlainTransfer<PD_Lib_TransferInfo>(code, "transfer.info", WithTorrent(torrentId)); });
 }
