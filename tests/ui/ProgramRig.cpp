@@ -87,6 +87,15 @@ bool ProgramRig::WaitForActivity(const std::string& line, size_t from, int timeo
         timeoutMs);
 }
 
+bool ProgramRig::WaitForPageCall(const std::string& call, int timeoutMs) const {
+    return WaitUntil(
+        [&] {
+            std::vector<std::string> calls = PageCalls();
+            return std::find(calls.begin(), calls.end(), "delivered " + call) != calls.end();
+        },
+        timeoutMs);
+}
+
 namespace {
 
 // Points this process's store at the user's hive for one call.

@@ -24,6 +24,8 @@ public:
     std::vector<std::string> Activity() const { return FileLines(activityLog); }
     std::vector<std::string> PageCalls() const { return FileLines(pageCallLog); }
     bool WaitForActivity(const std::string& line, size_t from = 0, int timeoutMs = 20000) const;
+    // Whether the page call `call` (the script text) is delivered within the time.
+    bool WaitForPageCall(const std::string& call, int timeoutMs = 20000) const;
     // A "Preferences" value of this user's hive.
     std::string PrefString(const std::string& name) const;
     uint32_t PrefNumber(const std::string& name) const;

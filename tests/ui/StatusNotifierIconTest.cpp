@@ -48,14 +48,7 @@ protected:
         ASSERT_TRUE(bus->WaitForProperty("Status", "Active")) << program->Output();
     }
 
-    bool PageCallSeen(const std::string& call) {
-        return WaitUntil(
-            [&] {
-                std::vector<std::string> calls = rig->PageCalls();
-                return std::find(calls.begin(), calls.end(), "delivered " + call) != calls.end();
-            },
-            20000);
-    }
+    bool PageCallSeen(const std::string& call) { return rig->WaitForPageCall(call); }
 
     TestEnvironment env;
     std::unique_ptr<SessionBus> bus;
