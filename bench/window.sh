@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib/common.sh
 BUILD=${BUILD:-build}
-QUOR="$BUILD/core/app/Quor"
+QUOR="$BUILD/app/Quor"
 BARE="$BUILD/bench/bare-webview/bare-webview"
 PUBLISHER="$BUILD/tools/demo-publisher/demo-publisher"
 if [ ! -x "$QUOR" ] || [ ! -x "$BARE" ] || [ ! -x "$PUBLISHER" ]; then

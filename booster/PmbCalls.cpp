@@ -4,7 +4,7 @@
 #include "booster/PmbSettings.h"
 #include "booster/PmbTokenCache.h"
 #include "booster/PmbUrl.h"
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 namespace pmbcall {
 

@@ -3,7 +3,7 @@
 #include <curl/curl.h>
 
 #include "booster/PmbSettings.h"
-#include "core/HttpRequest.h"
+#include "core/net/HttpRequest.h"
 
 namespace {
 

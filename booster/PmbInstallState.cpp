@@ -8,8 +8,8 @@
 #include "booster/PmbHttp.h"
 #include "booster/PmbInstallation.h"
 #include "booster/PmbSettings.h"
-#include "core/StringUtils.h"
-#include "core/SystemPaths.h"
+#include "core/text/StringUtils.h"
+#include "core/system/SystemPaths.h"
 #include "platform/SafePath.h"
 
 PmbInstallState& PmbInstallState::Get() {

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/ProcessHandle.h"
+#include "core/system/ProcessHandle.h"
 
 // The booster installer of the process: 0 idle, 1 running, 2 finished. Each
 // operation holds the lock throughout.

@@ -6,9 +6,9 @@
 #include "booster/PmbReplyReader.h"
 #include "booster/PmbSettings.h"
 #include "booster/PmbTokenCache.h"
-#include "core/ProgramLauncher.h"
-#include "core/StringUtils.h"
-#include "core/WineRegistry.h"
+#include "core/system/ProgramLauncher.h"
+#include "core/text/StringUtils.h"
+#include "core/settings/WineRegistry.h"
 #include "platform/RegistryStore.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "booster/PmbRecords.h"
-#include "core/ProcessHandle.h"
+#include "core/system/ProcessHandle.h"
 
 // Finding, starting and waiting for the booster.
 

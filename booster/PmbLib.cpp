@@ -7,7 +7,7 @@
 #include "booster/PmbInstallation.h"
 #include "booster/PmbSettings.h"
 #include "booster/PmbTokenCache.h"
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <tinyxml.h>
 
-#include "core/StringUtils.h"
-#include "core/XmlReading.h"
+#include "core/text/StringUtils.h"
+#include "core/text/XmlReading.h"
 
 namespace pmbreply {
 

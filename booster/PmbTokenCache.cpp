@@ -10,7 +10,7 @@
 #include "booster/PmbCalls.h"
 #include "booster/PmbInstallation.h"
 #include "booster/PmbSettings.h"
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 PmbTokenCache& PmbTokenCache::Get() {
     static PmbTokenCache cache;

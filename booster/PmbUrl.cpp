@@ -1,6 +1,6 @@
 #include "booster/PmbUrl.h"
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "core/Messages.h"
+#include "core/text/Messages.h"
 
 namespace {
 

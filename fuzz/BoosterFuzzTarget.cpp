@@ -4,7 +4,7 @@
 #include <string>
 
 #include "booster/PmbReplyReader.h"
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 namespace fuzztargets {
 

@@ -10,23 +10,23 @@
 
 #include <tinyxml.h>
 
-#include "core/ConfigManager.h"
-#include "games/BinaryPatch.h"
-#include "games/ConfigDocument.h"
-#include "games/InstallManifest.h"
-#include "games/ResumeReply.h"
+#include "core/settings/ConfigManager.h"
+#include "games/patching/BinaryPatch.h"
+#include "games/catalogue/ConfigDocument.h"
+#include "games/install/InstallManifest.h"
+#include "games/downloads/ResumeReply.h"
 #include "platform/RegFileFormat.h"
 #include "platform/SafePath.h"
 #include "platform/browser/BridgeMessage.h"
-#include "games/DesktopEntry.h"
-#include "games/LzmaAloneDecoder.h"
-#include "games/Manifest.h"
-#include "games/MemoryByteSource.h"
-#include "games/PatchCatalog.h"
-#include "games/PatchFile.h"
-#include "core/MachineSerial.h"
-#include "core/WineRegistry.h"
-#include "core/XmlReading.h"
+#include "games/catalogue/DesktopEntry.h"
+#include "games/patching/LzmaAloneDecoder.h"
+#include "games/catalogue/Manifest.h"
+#include "games/patching/MemoryByteSource.h"
+#include "games/patching/PatchCatalog.h"
+#include "games/patching/PatchFile.h"
+#include "core/system/MachineSerial.h"
+#include "core/settings/WineRegistry.h"
+#include "core/text/XmlReading.h"
 
 namespace fuzztargets {
 

@@ -14,7 +14,7 @@ if [ "${QUOR_RUN_SKIP_BUILD:-0}" != 1 ]; then
   cmake --build "$BUILD" -j"$(nproc)"
 fi
 
-QUOR="$BUILD/core/app/Quor"
+QUOR="$BUILD/app/Quor"
 if [ ! -x "$QUOR" ]; then
   echo "Quor's libraries are built; the launcher window is not there yet."
   exit 0

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "core/SystemPaths.h"
+#include "core/system/SystemPaths.h"
 #include "ui/ActivityLog.h"
 #include "ui/BridgeOwner.h"
 #include "ui/StartPageAddress.h"

@@ -4,7 +4,7 @@
 
 #include <wx/image.h>
 
-#include "core/SystemPaths.h"
+#include "core/system/SystemPaths.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ui/StartPageAddress.h"
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 std::string ProgramFolderAddress(const std::string& folder) {
     std::string encoded = ReplaceAll(UrlEncode(ReplaceAll(folder, "\\", "/")), "%2f", "/");

@@ -4,9 +4,9 @@
 
 #include <wx/utils.h>
 
-#include "core/EventTask.h"
-#include "core/Messages.h"
-#include "core/TaskManager.h"
+#include "core/telemetry/EventTask.h"
+#include "core/text/Messages.h"
+#include "core/threads/TaskManager.h"
 
 SystemTrayIcon::SystemTrayIcon() : menu(new wxMenu()) {
     menu->Append(kOpenId, wxString::FromUTF8(GetLocalizedString(Msg::TrayOpen)), wxString());

@@ -1,6 +1,6 @@
 #include "ui/UiBindingHandler.h"
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 #include "ui/BridgeOwner.h"
 #include "ui/GameCommandTarget.h"
 

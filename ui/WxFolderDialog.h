@@ -1,5 +1,5 @@
 #pragma once
-#include "games/FolderDialog.h"
+#include "games/downloads/FolderDialog.h"
 
 // The save-folder dialog on wxDirDialog: no owner window, no root folder, a
 // field to type the path in. Modal on the GUI thread.

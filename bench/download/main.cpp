@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "games/HttpTransfer.h"
+#include "games/downloads/HttpTransfer.h"
 
 int main(int argc, char** argv) {
     if (argc != 3)

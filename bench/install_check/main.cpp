@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "games/FileChecksum.h"
-#include "games/InstallRepair.h"
+#include "games/patching/FileChecksum.h"
+#include "games/install/InstallRepair.h"
 #include "platform/AtomicFile.h"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "games/Manifest.h"
+#include "games/catalogue/Manifest.h"
 #include "platform/AtomicFile.h"
 
 namespace {

@@ -19,9 +19,9 @@
 #include <vector>
 #include <zlib.h>
 
-#include "games/FileChecksum.h"
-#include "games/PatchFileWriter.h"
-#include "games/QuorPatcher.h"
+#include "games/patching/FileChecksum.h"
+#include "tools/patch-writer/PatchFileWriter.h"
+#include "games/patching/QuorPatcher.h"
 #include "platform/AtomicFile.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 std::optional<std::string> BstrToUtf8(const char16_t* bstr, size_t maxUnits) {
     if (!bstr)

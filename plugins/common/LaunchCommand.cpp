@@ -1,6 +1,6 @@
 #include "plugins/common/LaunchCommand.h"
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 namespace {
 

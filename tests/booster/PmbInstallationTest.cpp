@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "booster/PmbInstallState.h"
-#include "core/ProgramLauncher.h"
+#include "core/system/ProgramLauncher.h"
 #include "booster/PmbLib.h"
 #include "tests/booster/BoosterRig.h"
 #include "tests/fixtures/TestHttpServer.h"

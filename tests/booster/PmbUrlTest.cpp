@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/Messages.h"
-#include "core/Prefs.h"
-#include "games/DownloadRecord.h"
-#include "games/TransferManager.h"
+#include "core/text/Messages.h"
+#include "core/settings/Prefs.h"
+#include "games/downloads/DownloadRecord.h"
+#include "games/downloads/TransferManager.h"
 #include "tests/e2e/RoadRig.h"
 #include "tests/fixtures/WaitUntil.h"
 

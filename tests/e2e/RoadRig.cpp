@@ -41,7 +41,7 @@ RoadRig::RoadRig(const std::vector<std::string>& publisherOptions)
         throw std::runtime_error("the demo publisher did not start: " +
                                  TestEnvironment::ReadFile(env.Path("publisher/stderr")));
     // The program folder: Quor, its configuration and images, the scripted page.
-    const std::string built = std::string(QUOR_BINARY_DIR) + "/core/app/";
+    const std::string built = std::string(QUOR_BINARY_DIR) + "/app/";
     programFolder = Made(env.Path("program")) + "/";
     PlaceProgram(built + "Quor", programFolder + "Quor");
     fs::copy_file(built + "config.xml", programFolder + "config.xml");

@@ -4,9 +4,9 @@
 
 #include <tinyxml.h>
 
-#include "core/XmlReading.h"
-#include "games/Manifest.h"
-#include "games/PatchCatalog.h"
+#include "core/text/XmlReading.h"
+#include "games/catalogue/Manifest.h"
+#include "games/patching/PatchCatalog.h"
 #include "fuzz/FuzzTargets.h"
 
 namespace {

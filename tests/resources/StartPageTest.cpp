@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "core/ConfigManager.h"
-#include "core/FileUtils.h"
-#include "games/ConfigDocument.h"
+#include "core/settings/ConfigManager.h"
+#include "core/system/FileUtils.h"
+#include "games/catalogue/ConfigDocument.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/resources/HeadlessBrowser.h"
 
 namespace {
 
-const std::string kProgramFolder = QUOR_BINARY_DIR "/core/app/";
+const std::string kProgramFolder = QUOR_BINARY_DIR "/app/";
 const std::string kPageTests = QUOR_SOURCE_DIR "/tests/resources/page/";
 
 std::string FileAddress(const std::string& path) {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "core/RegistryReference.h"
-#include "games/GameLocation.h"
-#include "games/InstallRepair.h"
+#include "core/settings/RegistryReference.h"
+#include "games/catalogue/GameLocation.h"
+#include "games/install/InstallRepair.h"
 #include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"

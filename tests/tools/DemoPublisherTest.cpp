@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/ConfigManager.h"
-#include "games/Manifest.h"
-#include "games/PatchCatalog.h"
+#include "core/settings/ConfigManager.h"
+#include "games/catalogue/Manifest.h"
+#include "games/patching/PatchCatalog.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"
 #include "tests/tools/PublisherProcess.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "games/QuorPatcher.h"
+#include "games/patching/QuorPatcher.h"
 #include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"

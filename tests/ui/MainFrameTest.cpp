@@ -7,7 +7,7 @@
 #include "ui/ClientHandler.h"
 #include "ui/MainFrame.h"
 #include "ui/StartPageAddress.h"
-#include "core/SystemPaths.h"
+#include "core/system/SystemPaths.h"
 
 namespace {
 

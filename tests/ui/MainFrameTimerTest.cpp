@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "core/ConfigManager.h"
-#include "games/FolderDialog.h"
-#include "games/ManifestManager.h"
-#include "games/TransferManager.h"
+#include "core/settings/ConfigManager.h"
+#include "games/downloads/FolderDialog.h"
+#include "games/catalogue/ManifestManager.h"
+#include "games/downloads/TransferManager.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
 #include "tests/ui/GuiSession.h"

@@ -2,7 +2,7 @@
 
 #include <wx/frame.h>
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 #include "tests/ui/GuiSession.h"
 #include "ui/UiBindingHandler.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/Prefs.h"
+#include "core/settings/Prefs.h"
 #include "tests/fixtures/WaitUntil.h"
 #include "tests/ui/GuiSession.h"
 

@@ -16,7 +16,7 @@
 extern char** environ;
 
 std::string QuorProcess::ProgramPath() {
-    return std::string(QUOR_BINARY_DIR) + "/core/app/Quor";
+    return std::string(QUOR_BINARY_DIR) + "/app/Quor";
 }
 
 QuorProcess::QuorProcess(const std::vector<std::string>& arguments,

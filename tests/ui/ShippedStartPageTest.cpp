@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string kProgramFolder = QUOR_BINARY_DIR "/core/app/";
+const std::string kProgramFolder = QUOR_BINARY_DIR "/app/";
 
 class ShippedStartPageTest : public testing::Test {
 protected:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/Prefs.h"
+#include "core/settings/Prefs.h"
 #include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"

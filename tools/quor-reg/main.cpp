@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/StringUtils.h"
+#include "core/text/StringUtils.h"
 #include "platform/RegistryStore.h"
 
 namespace {

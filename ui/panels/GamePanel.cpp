@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-#include "core/FileUtils.h"
-#include "core/Messages.h"
+#include "core/system/FileUtils.h"
+#include "core/text/Messages.h"
 #include "platform/AtomicFile.h"
 #include "ui/panels/DiscFinder.h"
 #include "ui/panels/GameLocator.h"

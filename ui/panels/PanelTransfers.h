@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "games/DownloadState.h"
+#include "games/downloads/DownloadState.h"
 #include "games/ProgressRecord.h"
 
 // The transfer manager as a game panel drives it, keyed by download address.

@@ -1,6 +1,6 @@
 #include "ui/panels/SystemDiscFinder.h"
 
-#include "core/DiscSearch.h"
+#include "core/system/DiscSearch.h"
 
 std::string SystemDiscFinder::FindDisc(const std::vector<std::string>& volumeNames) {
     return FindGameDisc(volumeNames);

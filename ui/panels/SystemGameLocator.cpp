@@ -1,8 +1,8 @@
 #include "ui/panels/SystemGameLocator.h"
 
-#include "core/RegistryReference.h"
-#include "core/StringUtils.h"
-#include "games/GameLocation.h"
+#include "core/settings/RegistryReference.h"
+#include "core/text/StringUtils.h"
+#include "games/catalogue/GameLocation.h"
 
 bool SystemGameLocator::KeyExists(const std::string& installkey) {
     return GameKeyExists(installkey);

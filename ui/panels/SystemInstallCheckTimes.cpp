@@ -1,7 +1,7 @@
 #include "ui/panels/SystemInstallCheckTimes.h"
 
-#include "core/Clock.h"
-#include "games/GameMonitor.h"
+#include "core/system/Clock.h"
+#include "games/catalogue/GameMonitor.h"
 
 bool SystemInstallCheckTimes::IsCheckDue(const std::string& game, bool shortInterval) {
     if (GameMonitor* monitor = GameMonitor::Instance())

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "core/DownloadPopupTask.h"
-#include "core/EventTask.h"
-#include "core/TaskManager.h"
+#include "core/system/DownloadPopupTask.h"
+#include "core/telemetry/EventTask.h"
+#include "core/threads/TaskManager.h"
 
 void SystemPanelEvents::QueueEvent(const std::string& category, const std::string& action,
                                    const std::string& label) {

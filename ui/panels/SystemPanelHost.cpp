@@ -3,12 +3,12 @@
 #include <chrono>
 #include <thread>
 
-#include "core/HttpRequest.h"
-#include "core/Messages.h"
-#include "core/Shell.h"
-#include "core/TaskManager.h"
-#include "games/ManifestManager.h"
-#include "games/TransferManager.h"
+#include "core/net/HttpRequest.h"
+#include "core/text/Messages.h"
+#include "core/system/Shell.h"
+#include "core/threads/TaskManager.h"
+#include "games/catalogue/ManifestManager.h"
+#include "games/downloads/TransferManager.h"
 
 void SystemPanelHost::ShowMessage(int messageId) {
     ::ShowMessage(messageId);

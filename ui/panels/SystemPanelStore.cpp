@@ -1,8 +1,8 @@
 #include "ui/panels/SystemPanelStore.h"
 
-#include "core/ConfigManager.h"
-#include "core/CredentialManager.h"
-#include "core/Prefs.h"
+#include "core/settings/ConfigManager.h"
+#include "core/settings/CredentialManager.h"
+#include "core/settings/Prefs.h"
 
 std::string SystemPanelStore::SavedLoginName() {
     CredentialManager* credentials = CredentialManager::Instance();

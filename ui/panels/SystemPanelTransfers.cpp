@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "games/TransferManager.h"
+#include "games/downloads/TransferManager.h"
 
 bool SystemPanelTransfers::StartDownload(const std::string& address, bool askUser) {
     TransferManager* manager = TransferManager::Instance();

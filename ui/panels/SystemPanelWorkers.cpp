@@ -1,7 +1,7 @@
 #include "ui/panels/SystemPanelWorkers.h"
 
-#include "games/InstallRepair.h"
-#include "games/QuorPatcher.h"
+#include "games/install/InstallRepair.h"
+#include "games/patching/QuorPatcher.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ui/panels/SystemPatchCatalog.h"
 
-#include "core/HttpRequest.h"
-#include "games/PatchCatalog.h"
+#include "core/net/HttpRequest.h"
+#include "games/patching/PatchCatalog.h"
 
 std::string SystemPatchCatalog::NextPatchUrl(const std::string& catalogUrl) {
     std::string body =

@@ -1,8 +1,8 @@
 #include "ui/panels/SystemProgramStarter.h"
 
-#include "core/ProcessHandle.h"
-#include "core/ProcessLauncher.h"
-#include "core/ProgramLauncher.h"
+#include "core/system/ProcessHandle.h"
+#include "core/system/ProcessLauncher.h"
+#include "core/system/ProgramLauncher.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <sys/resource.h>
 #include <thread>
 
-#include "core/CrashHandler.h"
-#include "core/Thread.h"
+#include "core/diagnostics/CrashHandler.h"
+#include "core/threads/Thread.h"
 
 // Read at run time, so the compiler can neither see the null nor drop the store.
 volatile int* volatile nullTarget = nullptr;

@@ -2,7 +2,7 @@
 // no other such process and is still alive afterwards, 1 otherwise.
 #include <cstdio>
 
-#include "core/ProcessList.h"
+#include "core/system/ProcessList.h"
 
 int main() {
     const char* name = "quor_self_probe";

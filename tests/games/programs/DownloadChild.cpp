@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "core/PageCallSink.h"
-#include "games/TransferManager.h"
+#include "games/downloads/TransferManager.h"
 
 namespace {
 

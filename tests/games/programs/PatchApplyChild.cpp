@@ -10,7 +10,7 @@
 #include <sys/resource.h>
 #include <thread>
 
-#include "games/QuorPatcher.h"
+#include "games/patching/QuorPatcher.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

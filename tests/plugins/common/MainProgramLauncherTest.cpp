@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "core/app/CommandLine.h"
+#include "app/CommandLine.h"
 #include "plugins/common/DetachedSpawn.h"
 #include "plugins/common/MainProgramLauncher.h"
 #include "tests/fixtures/WaitUntil.h"

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "core/Messages.h"
+#include "core/text/Messages.h"
 #include "tests/ui/panels/PanelRig.h"
 #include "ui/panels/GamePanel.h"
 

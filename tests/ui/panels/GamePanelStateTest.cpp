@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Messages.h"
+#include "core/text/Messages.h"
 #include "tests/ui/panels/PanelRig.h"
 #include "ui/panels/GamePanel.h"
 

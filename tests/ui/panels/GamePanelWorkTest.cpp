@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/FileUtils.h"
-#include "core/Messages.h"
+#include "core/system/FileUtils.h"
+#include "core/text/Messages.h"
 #include "tests/ui/panels/PanelRig.h"
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/GamePanels.h"

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "core/ConfigManager.h"
-#include "core/FileUtils.h"
-#include "core/Prefs.h"
-#include "games/FileChecksum.h"
-#include "games/TransferManager.h"
+#include "core/settings/ConfigManager.h"
+#include "core/system/FileUtils.h"
+#include "core/settings/Prefs.h"
+#include "games/patching/FileChecksum.h"
+#include "games/downloads/TransferManager.h"
 #include "platform/RegistryStore.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"

@@ -1,7 +1,0 @@
-#pragma once
-#include "core/DiagnosticSnapshot.h"
-
-// The tray menu's Diagnostics, on the GUI thread: opens the page's diagnostics
-// view at once (an empty report), then queues the report's task with the
-// snapshot (dropped when the queue is full).
-void ShowDiagnostics(DiagnosticSnapshot snapshot);

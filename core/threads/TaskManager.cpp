@@ -1,0 +1,58 @@
+#include "core/threads/TaskManager.h"
+
+#include <cstdio>
+#include <exception>
+
+TaskManager::TaskManager() = default;
+
+TaskManager::~TaskManager() {
+    Stop();
+    // Tasks still waiting are destroyed without running (the deque's unique_ptrs).
+}
+
+bool TaskManager::AddTask(Task* task) {
+    std::unique_ptr<Task> owned(task);
+    if (!owned)
+        return false;
+    std::lock_guard<std::mutex> guard(lock);
+    if (queue.size() >= kMaxWaiting)
+        return false;
+    queue.push_back(std::move(owned));
+    return true;
+}
+
+size_t TaskManager::WaitingCount() {
+    std::lock_guard<std::mutex> guard(lock);
+    return queue.size();
+}
+
+bool TaskManager::Queue(std::unique_ptr<Task> task) {
+    TaskManager* manager = Instance();
+    return manager ? manager->AddTask(std::move(task)) : false;
+}
+
+std::unique_ptr<Task> TaskManager::TakeNext() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (queue.empty())
+        return nullptr;
+    std::unique_ptr<Task> task = std::move(queue.front());
+    queue.pop_front();
+    return task;
+}
+
+void TaskManager::Run() {
+    std::unique_ptr<Task> task = TakeNext();
+    if (!task) {
+        WaitForStop(100);
+        return;
+    }
+    // A failing task is dropped and the queue goes on. The failure goes to
+    // standard error, not through ReportError, so a failing report cannot feed itself.
+    try {
+        task->Run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Quor: task failed: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "Quor: task failed with an unknown exception\n");
+    }
+}

@@ -1,0 +1,114 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/threads/Thread.h"
+#include "games/downloads/DownloadRecord.h"
+#include "games/ProgressRecord.h"
+#include "games/downloads/TransferSettings.h"
+
+// One running download: the files named by one download address (URLs separated
+// by ","), fetched one after the other into one save folder on a thread of its
+// own, each resumed from the bytes already on disk. Its libcurl handles belong to
+// that thread alone: pause, resume and cancel are requests the thread applies at
+// once (it is woken for them), or between files.
+class HttpTransfer : public Thread {
+public:
+    static constexpr const char* kUserAgent = "Brindlemoor Quor! 1.0";
+
+    // Results of Prepare and Start.
+    static constexpr int kStarted = 1;
+    static constexpr int kNotEnoughSpace = -1;
+    static constexpr int kLockedByOtherUser = -2;
+
+    HttpTransfer(std::string address, TransferSettings settings = {});
+    ~HttpTransfer() override;
+
+    // Every URL's file name is a plain name and no two are equal.
+    bool HasUsableFileNames() const;
+
+    // On the calling thread: takes the folder's download lock, probes each file's
+    // size (2 s to connect, 5 s in all) and tests the free space. With resume
+    // false the download is new: no file on disk is resumed. May be called again
+    // with another folder after a failure.
+    int Prepare(const std::string& saveFolder, bool resume);
+    // Starts the thread after a Prepare that gave kStarted.
+    bool Launch();
+    int Start(const std::string& saveFolder, bool resume = true);
+
+    void RequestPause();
+    void RequestResume();
+    bool IsPauseRequested() const { return pauseRequested.load(); }
+    // The pause has taken effect: no byte is written until it is lifted.
+    bool IsPaused() const { return pauseApplied.load(); }
+    // Aborts the transfer and joins its thread (within a second); files stay.
+    void Cancel();
+
+    bool IsComplete() const { return complete.load(); }
+    bool IsFailed() const { return failed.load(); }
+    // libcurl's result of the first file that failed; 0 when none did.
+    int FailureCode() const { return failureCode.load(); }
+
+    double GetTotalBytes() const;
+    // What the free space must exceed: the total less what is already on disk.
+    uint64_t GetRequiredBytes() const;
+    int64_t GetBytesDone() const { return bytesDone.load(); }
+    ProgressRecord GetProgressText() const;
+
+    // Copies for the diagnostic report.
+    const std::string& GetAddress() const { return address; }
+    const std::vector<std::string>& GetUrls() const { return urls; }
+    std::string GetSaveDirectory() const;
+    std::string GetCurrentUrl() const;
+    std::string GetCurrentFileName() const;
+    // Save folder + the URL's file name; also makes it the current file.
+    std::string GetOutputPath(const std::string& url);
+    // Where the files land in a folder.
+    std::vector<std::string> OutputPathsIn(const std::string& folder) const;
+
+protected:
+    void Run() override;
+
+private:
+    struct Fetch;
+
+    int Download(size_t index, const std::string& path);  // a CURLcode
+    int QueryRemoteSize(const std::string& url, int64_t& length);
+    int Perform(Fetch& fetch);
+    void Wake();
+    std::string SetCurrent(const std::string& url);  // the output path
+    bool WaitWhilePausedBetweenFiles();
+    bool SyncSaveFolder();
+    bool AbortRequested() const;
+
+    const std::string address;
+    const std::vector<std::string> urls;
+    const TransferSettings settings;
+    const DownloadRecord record;
+
+    mutable std::mutex lock;  // guards the strings below
+    std::string saveFolder;
+    std::string currentUrl;
+    std::string currentFileName;
+    std::string outputPath;
+
+    bool resume = false;
+    std::vector<std::string> marks;  // per file, see DownloadRecord
+    std::vector<int64_t> probedLengths;  // per file, from Prepare; 0 when the probe gave none
+    std::atomic<int64_t> totalBytes{0};
+    std::atomic<int64_t> bytesOnDisk{0};  // at Prepare, of the files that will be resumed
+    std::atomic<int64_t> bytesDone{0};
+    std::atomic<int64_t> speed{0};        // bytes per second of the current request
+    std::atomic<bool> cancelRequested{false};
+    std::atomic<bool> pauseRequested{false};
+    std::atomic<bool> pauseApplied{false};
+    std::atomic<bool> complete{false};
+    std::atomic<bool> failed{false};
+    std::atomic<int> failureCode{0};
+
+    std::mutex wakeLock;       // guards multi for the wake-ups of other threads
+    void* multi = nullptr;     // the thread's libcurl multi handle while it runs
+};

@@ -1,0 +1,83 @@
+#include "games/install/ChecksumReaders.h"
+
+#include <cerrno>
+#include <chrono>
+
+#include "games/patching/FileChecksum.h"
+
+namespace {
+
+// How often a waiter looks at the stop of its owner, which signals nobody here.
+constexpr auto kStopPoll = std::chrono::milliseconds(20);
+
+}  // namespace
+
+ChecksumReaders::ChecksumReaders(std::vector<std::string> list, unsigned readers, std::function<bool()> stop)
+    : paths(std::move(list)), stopping(std::move(stop)), results(paths.size()) {
+    unsigned count = readers == 0 ? 1 : readers;
+    if (count > paths.size())
+        count = static_cast<unsigned>(paths.size());
+    std::lock_guard<std::mutex> guard(lock);
+    for (unsigned i = 0; i < count; ++i)
+        threads.emplace_back([this] { Read(); });
+}
+
+ChecksumReaders::~ChecksumReaders() {
+    std::vector<std::thread> joining;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ending = true;
+        joining.swap(threads);
+    }
+    for (std::thread& t : joining)
+        t.join();
+}
+
+bool ChecksumReaders::Stopping() const {
+    return (stopping && stopping());
+}
+
+void ChecksumReaders::Read() {
+    const std::function<bool()> stop = [this] {
+        if (Stopping())
+            return true;
+        std::lock_guard<std::mutex> guard(lock);
+        return ending;
+    };
+    for (;;) {
+        size_t index = 0;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (ending || next >= paths.size())
+                return;
+            index = next++;
+        }
+        if (stop())
+            return;
+        Result result;
+        if (paths[index].empty())
+            result.error = ENOENT;
+        else
+            result.error = ComputeFileCrc32(paths[index], result.crc, stop);
+        if (result.error == ECANCELED && stop())
+            return;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            results[index] = result;
+        }
+        resultReady.notify_all();
+    }
+}
+
+std::optional<ChecksumReaders::Result> ChecksumReaders::Wait(size_t index) {
+    if (index >= paths.size())
+        return std::nullopt;
+    std::unique_lock<std::mutex> guard(lock);
+    // A stop ends the check at once, also when the reader had already got this far.
+    while (!Stopping() && !ending) {
+        if (results[index])
+            return results[index];
+        resultReady.wait_for(guard, kStopPoll);
+    }
+    return std::nullopt;
+}

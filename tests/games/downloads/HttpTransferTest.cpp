@@ -1,0 +1,501 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+
+#include "games/downloads/HttpTransfer.h"
+#include "games/downloads/TransferManager.h"
+#include "tests/games/downloads/DownloadTestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+TEST(HttpTransferTest, TwoFilesLandUnderTheirNamesAndTheInstallerIsRecorded) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(70000, 1));
+    w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    ASSERT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "x.exe"), TestBytes(70000, 1));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), w.Folder() + "x.exe");
+    EXPECT_EQ(Gets(w.server, "/pkg/x.exe").at(0).Header("User-Agent"), "Brindlemoor Quor! 1.0");
+    EXPECT_FALSE(Gets(w.server, "/pkg/x.exe").at(0).HasHeader("Range"));
+}
+
+// What a sync was asked for: the file or folder, its size, and the state stored
+// at that moment.
+struct SyncCall {
+    std::string path;
+    int64_t size = -1;
+    uint32_t storedState = 0;
+};
+
+// After a power cut the recorded 206 must not point at a file whose bytes were
+// still in memory: every file, then the folder, is synced while 202 is stored.
+TEST(HttpTransferTest, CompleteIsRecordedOnlyAfterTheFilesAndTheFolderAreSynced) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(3 * 1048576 + 17, 1));
+    w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    std::mutex lock;
+    std::vector<SyncCall> calls;
+    w.syncFile = [&](int fd) {
+        std::error_code ec;
+        SyncCall call{fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string(), -1,
+                      StoredState(address)};
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            call.size = st.st_size;
+        std::lock_guard<std::mutex> g(lock);
+        calls.push_back(call);
+        return TransferSettings{}.SyncFile(fd);
+    };
+    ASSERT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(StoredState(address), 206u);
+    std::lock_guard<std::mutex> g(lock);
+    ASSERT_EQ(calls.size(), 3u);
+    std::string folder = fs::canonical(w.Folder()).string();
+    EXPECT_EQ(calls[0].path, folder + "/x.exe");
+    EXPECT_EQ(calls[0].size, 3 * 1048576 + 17);
+    EXPECT_EQ(calls[1].path, folder + "/y.bin");
+    EXPECT_EQ(calls[1].size, 90000);
+    EXPECT_EQ(calls[2].path, folder);
+    for (const SyncCall& call : calls)
+        EXPECT_EQ(call.storedState, 202u) << call.path;
+}
+
+// A file the disk could not keep is no finished file: the download fails with
+// the write error, keeps its files and completes on the next start.
+TEST(HttpTransferTest, AFailedSyncFailsTheDownloadWithTheWriteError) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(70000, 1));
+    w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    w.syncFile = [](int fd) {
+        std::error_code ec;
+        if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).filename() == "y.bin") {
+            errno = EIO;
+            return false;
+        }
+        return TransferSettings{}.SyncFile(fd);
+    };
+    ASSERT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
+    EXPECT_EQ(StoredState(address), 208u);
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
+
+    w.syncFile = nullptr;
+    EXPECT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(StoredState(address), 206u);
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "x.exe"), TestBytes(70000, 1));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
+}
+
+// The diagnostic report's GetOutputPath makes another file the current one; the
+// transfer's thread still writes and records the file it is fetching.
+TEST(HttpTransferTest, TheReportsAccessorsDoNotRedirectTheRunningFile) {
+    ManagerWorld w;
+    w.server.Serve("/pkg/x.exe", TestBytes(60000, 1), FaultMode{.trickleBytesPerSecond = 100000});
+    w.server.Serve("/pkg/y.bin", TestBytes(9000, 2));
+    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+    ASSERT_TRUE(w.manager->StartDownload(address, false));
+    ASSERT_TRUE(WaitUntil([&] { return !Gets(w.server, "/pkg/x.exe").empty(); }));
+    {
+        std::lock_guard<std::recursive_mutex> hold(w.manager->Lock());
+        for (HttpTransfer* transfer : w.manager->GetTransfers())
+            EXPECT_EQ(transfer->GetOutputPath(w.server.Url("/pkg/y.bin")), w.Folder() + "y.bin");
+    }
+    ASSERT_EQ(w.Finish(address), "complete");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "x.exe"), TestBytes(60000, 1));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(9000, 2));
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), w.Folder() + "x.exe");
+}
+
+TEST(HttpTransferTest, OnlyExeMsiAndQuorpatchEndingsAreInstallers) {
+    struct Case {
+        const char* name;
+        bool installer;
+    } cases[] = {{"a.exe", true},  {"a.msi", true},   {"a.quorpatch", true}, {"a.EXE", false},
+                 {"a.Msi", false}, {"a.exe.part", false}, {"a.zip", false},  {"exe", false}};
+    for (const Case& c : cases) {
+        ManagerWorld w;
+        std::string path = std::string("/") + c.name;
+        w.server.Serve(path, "data");
+        std::string address = w.server.Url(path);
+        ASSERT_EQ(w.Session(address), "complete") << c.name;
+        EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), c.installer ? w.Folder() + c.name : "")
+            << c.name;
+    }
+}
+
+TEST(HttpTransferTest, ProgressTextHasTwoBlanksBeforeTheTotal) {
+    DownloadWorld w;
+    w.server.Serve("/x.exe", TestBytes(5 * 1048576), FaultMode{.dropAfterBytes = 2 * 1048576 + 1048576 / 2});
+    fs::create_directories(w.env.Path("save"));
+    HttpTransfer transfer(w.server.Url("/x.exe"), w.Settings());
+    ASSERT_EQ(transfer.Start(w.env.Path("save") + "/", false), HttpTransfer::kStarted);
+    ASSERT_TRUE(WaitUntil([&] { return transfer.IsFailed(); }));
+    ProgressRecord progress = transfer.GetProgressText();
+    EXPECT_EQ(progress.text, "x.exe 3 MB of  5 MB");
+    EXPECT_EQ(progress.done, 2.5 * 1024);
+    EXPECT_EQ(progress.total, 5 * 1024);
+    EXPECT_EQ(progress.speed, 0) << "no request runs";
+    EXPECT_EQ(transfer.FailureCode(), 18);
+    EXPECT_EQ(transfer.GetCurrentFileName(), "x.exe");
+    EXPECT_EQ(transfer.GetSaveDirectory(), w.env.Path("save") + "/");
+}
+
+TEST(HttpTransferTest, SizeProbeCountsOnlyTheFinalReply) {
+    DownloadWorld w;
+    w.server.Serve("/f.bin", TestBytes(123456));
+    w.server.ServeRedirects("/r.bin", 2, "/f.bin");
+    w.server.Serve("/missing.bin", "<html>not here</html>", FaultMode{.status = 404});
+    fs::create_directories(w.env.Path("save"));
+    HttpTransfer transfer(w.server.Url("/r.bin") + "," + w.server.Url("/missing.bin"), w.Settings());
+    ASSERT_EQ(transfer.Prepare(w.env.Path("save") + "/", false), HttpTransfer::kStarted);
+    EXPECT_EQ(transfer.GetTotalBytes(), 123456);
+    EXPECT_EQ(w.server.RequestsFor("/f.bin").at(0).method, "HEAD");
+}
+
+// The fault modes of a server, each met by a download that already has 1000
+// bytes of the file on disk from an earlier session (or none, for a fresh one).
+TEST(HttpTransferTest, FaultTable) {
+    const std::string v1 = TestBytes(4000, 7);
+    const std::string v2 = TestBytes(4500, 8);
+    struct Case {
+        const char* name;
+        bool partialFirst;        // a first session cut after 1000 bytes
+        FaultMode second;         // how the server then answers
+        std::string outcome;      // of the second session
+        std::string failureCode;  // of "DownloadFailed", when it failed
+        std::string fileAfter;    // what the file holds at the end
+        std::vector<std::string> ranges;  // of the second session's GETs
+        bool changedFile = false;
+        int redirects = 0;        // the address leads to the file through this many
+    } cases[] = {
+        {"well-behaved resume", true, {}, "complete", "", v1, {"bytes=1000-"}},
+        {"ignored Range", true, {.range = RangeMode::Ignore}, "complete", "", v1, {"bytes=1000-"}},
+        {"wrong Content-Range", true, {.range = RangeMode::WrongStart, .wrongStartBy = 5}, "complete", "", v1,
+         {"bytes=1000-", ""}},
+        {"416 with the local size after a longer probe", true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 1000}, "complete", "", v1, {"bytes=1000-", ""}},
+        {"416 with the local size and no probe length", true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 1000, .noLength = true}, "complete", "",
+         v1.substr(0, 1000), {"bytes=1000-"}},
+        {"416 with another size", true, {.range = RangeMode::Unsatisfiable, .statedLength = 4000}, "complete",
+         "", v1, {"bytes=1000-", ""}},
+        {"404 fresh", false, {.status = 404}, "failed", "22", "", {""}},
+        {"404 on resume", true, {.status = 404}, "failed", "22", v1.substr(0, 1000), {"bytes=1000-"}},
+        {"500 on resume", true, {.status = 500}, "failed", "22", v1.substr(0, 1000), {"bytes=1000-"}},
+        {"drop after K bytes", true, {.dropAfterBytes = 1500}, "failed", "18", v1.substr(0, 2500),
+         {"bytes=1000-"}},
+        {"stall", true, {.stallAfterHeaders = true}, "failed", "28", v1.substr(0, 1000), {"bytes=1000-"}},
+        {"slow trickle", true, {.trickleBytesPerSecond = 3000}, "complete", "", v1, {"bytes=1000-"}},
+        {"changed file", true, {}, "complete", "", v2, {"bytes=1000-"}, true},
+        {"chunked whole body on resume", true, {.chunked = true}, "complete", "", v1, {"bytes=1000-"}},
+        {"redirect chain of 5", true, {}, "complete", "", v1, {"bytes=1000-"}, false, 5},
+        {"redirect chain of 6", false, {}, "failed", "47", "", {}, false, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerWorld w(1);
+        std::string address = w.server.Url(c.redirects ? "/r.bin" : "/f.bin");
+        std::string file = w.Folder() + (c.redirects ? "r.bin" : "f.bin");
+        if (c.redirects)
+            w.server.ServeRedirects("/r.bin", c.redirects, "/f.bin");
+        if (c.partialFirst) {
+            FaultMode cut{.dropAfterBytes = 1000, .etag = "\"one\""};
+            w.server.Serve("/f.bin", v1, cut);
+            ASSERT_EQ(w.Session(address), "failed");
+            ASSERT_EQ(fs::file_size(file), 1000u);
+            ASSERT_EQ(StoredState(address), 208u);
+        }
+        FaultMode second = c.second;
+        if (!c.changedFile && second.etag.empty())
+            second.etag = "\"one\"";
+        if (c.changedFile) {
+            second.etag = "\"two\"";
+            w.server.Serve("/f.bin", v2, second);
+        } else {
+            w.server.Serve("/f.bin", v1, second);
+        }
+        w.server.ClearLog();
+        w.events.Clear();
+        EXPECT_EQ(w.Session(address), c.outcome);
+        if (c.outcome == "failed") {
+            EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{c.failureCode});
+            EXPECT_EQ(StoredState(address), 208u);
+            EXPECT_EQ(w.Messages().back(),
+                      "Unable to download. Please check your internet connection and firewall settings and try again.");
+        } else {
+            EXPECT_EQ(StoredState(address), 206u);
+        }
+        EXPECT_TRUE(TestEnvironment::ReadFile(file) == c.fileAfter);
+        std::vector<std::string> ranges;
+        for (const auto& r : Gets(w.server, "/f.bin"))
+            ranges.push_back(r.Header("Range"));
+        EXPECT_EQ(ranges, c.ranges);
+        if (!ranges.empty() && !ranges[0].empty()) {
+            EXPECT_EQ(Gets(w.server, "/f.bin").at(0).Header("If-Range"), "\"one\"");
+        }
+    }
+}
+
+// A file is whole only at the length its reply announced (the 200's
+// Content-Length, the total of the 206's Content-Range, else the size probe's,
+// else the end of a 206's part);
+// a body that stops short or runs on fails the file with the bytes kept for
+// the next session. A server that gives no length anywhere is believed.
+TEST(HttpTransferTest, LengthTable) {
+    const std::string v1 = TestBytes(4000, 7);
+    struct Case {
+        const char* name;
+        bool partialFirst;  // a first session cut after 1000 bytes
+        FaultMode second;
+        std::string outcome;
+        std::string failureCode;
+        std::string fileAfter;
+    } cases[] = {
+        {"200 without length closed early, the probe gave the size", false,
+         {.noLength = true, .headLength = 4000, .dropAfterBytes = 2000}, "failed", "18", v1.substr(0, 2000)},
+        {"200 without length running past the probe", false, {.noLength = true, .headLength = 3000}, "failed",
+         "18", v1.substr(0, 3000)},
+        {"206 whose body is shorter than its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = -2990},
+         "failed", "18", v1.substr(0, 1010)},
+        {"206 whose body runs on past its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = 500},
+         "failed", "18", v1},
+        {"206 to an unsaid size whose body stops short of its range, no length anywhere", true,
+         {.range = RangeMode::MisstatedPart, .partLengthBy = -2990, .unknownTotal = true, .noLength = true},
+         "failed", "18", v1.substr(0, 1010)},
+        {"206 to an unsaid size, no length anywhere", true,
+         {.range = RangeMode::MisstatedPart, .unknownTotal = true, .noLength = true}, "complete", "", v1},
+        {"200 whose length disagrees with the probe", false, {.headLength = 5000}, "complete", "", v1},
+        {"no length anywhere", false, {.noLength = true}, "complete", "", v1},
+        {"no length anywhere, closed early", false, {.noLength = true, .dropAfterBytes = 2000}, "complete", "",
+         v1.substr(0, 2000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerWorld w(1);
+        std::string address = w.server.Url("/f.exe");
+        std::string file = w.Folder() + "f.exe";
+        if (c.partialFirst) {
+            w.server.Serve("/f.exe", v1, FaultMode{.dropAfterBytes = 1000, .etag = "\"one\""});
+            ASSERT_EQ(w.Session(address), "failed");
+            ASSERT_EQ(fs::file_size(file), 1000u);
+        }
+        FaultMode second = c.second;
+        second.etag = "\"one\"";
+        w.server.Serve("/f.exe", v1, second);
+        w.events.Clear();
+        EXPECT_EQ(w.Session(address), c.outcome);
+        if (c.outcome == "failed") {
+            EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{c.failureCode});
+            EXPECT_EQ(StoredState(address), 208u);
+        } else {
+            EXPECT_EQ(StoredState(address), 206u);
+        }
+        EXPECT_TRUE(TestEnvironment::ReadFile(file) == c.fileAfter) << TestEnvironment::ReadFile(file).size();
+    }
+}
+
+// A body of no announced length on a disk that the file itself fills: it stops
+// with the write error soon after the free space falls below the reserve.
+TEST(HttpTransferTest, AnEndlessBodyStopsAtTheFreeSpaceReserve) {
+    ManagerWorld w;
+    const uint64_t reserve = 1 << 20;
+    const int64_t step = 256 << 10;
+    const std::string file = w.Folder() + "endless.bin";
+    TransferSettings s = w.Settings();
+    s.freeSpaceReserveBytes = reserve;
+    s.freeSpaceCheckStepBytes = step;
+    s.freeSpace = [&](const std::string&) -> std::optional<DiskFreeBytes> {
+        std::error_code ec;
+        uint64_t used = fs::exists(file, ec) ? fs::file_size(file, ec) : 0;
+        uint64_t free = reserve + (1 << 20) > used ? reserve + (1 << 20) - used : 0;
+        return DiskFreeBytes{free, 1ull << 30, free};
+    };
+    w.manager = std::make_unique<TransferManager>(s);
+    w.server.Serve("/endless.bin", TestBytes(8 << 20), FaultMode{.noLength = true});
+    std::string address = w.server.Url("/endless.bin");
+    EXPECT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
+    EXPECT_EQ(StoredState(address), 208u);
+    uint64_t size = fs::file_size(file);
+    EXPECT_GE(size, 1u << 20);
+    EXPECT_LT(size, (1u << 20) + static_cast<uint64_t>(step) + static_cast<uint64_t>(s.receiveBufferBytes));
+}
+
+TEST(HttpTransferTest, ErrorPageIsNeverTakenForTheFile) {
+    ManagerWorld w;
+    w.server.Serve("/setup.exe", "<html>Service unavailable</html>", FaultMode{.status = 503});
+    std::string address = w.server.Url("/setup.exe");
+    EXPECT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"22"});
+    EXPECT_EQ(fs::file_size(w.Folder() + "setup.exe"), 0u);
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), "");
+}
+
+TEST(HttpTransferTest, AFailedDownloadIsCancelledAndFailedInOneStep) {
+    ManagerWorld w;
+    w.server.Serve("/g.bin", TestBytes(4000), FaultMode{.dropAfterBytes = 1500});
+    std::string address = w.server.Url("/g.bin");
+    ASSERT_TRUE(w.manager->StartDownload(address, false));
+    ASSERT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(address)->IsFailed(); }));
+    w.manager->Update();
+    EXPECT_EQ(w.manager->TakeCancelled(), std::vector<std::string>{address});
+    EXPECT_EQ(w.manager->TakeFailed(), std::vector<std::string>{address});
+    EXPECT_FALSE(w.manager->HasTransfers());
+    EXPECT_EQ(StoredState(address), 208u);
+    EXPECT_EQ(w.events.OfCategory("DownloadFailed"),
+              (std::vector<RecordedEvent>{{"DownloadFailed", "18", address}, {"DownloadFailed", address, ""}}));
+    EXPECT_EQ(w.Messages(), std::vector<std::string>{
+        "Unable to download. Please check your internet connection and firewall settings and try again."});
+    EXPECT_EQ(fs::file_size(w.Folder() + "g.bin"), 1500u) << "the files are kept";
+    EXPECT_TRUE(fs::exists(w.Folder() + "download.lock"));
+}
+
+TEST(HttpTransferTest, ADownloadOfSeveralFilesCompletesOnlyWhenEveryFileDid) {
+    ManagerWorld w;
+    w.server.Serve("/a.bin", "", FaultMode{.status = 404});
+    w.server.Serve("/b.bin", TestBytes(100));
+    std::string address = w.server.Url("/a.bin") + "," + w.server.Url("/b.bin");
+    EXPECT_EQ(w.Session(address), "failed");
+    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"22"});
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "b.bin"), TestBytes(100)) << "later files still come";
+}
+
+TEST(HttpTransferTest, TwoFileDownloadWhoseFirstFileIsAlreadyComplete) {
+    ManagerWorld w;
+    w.server.Serve("/a.bin", TestBytes(5000, 1));
+    w.server.Serve("/b.exe", TestBytes(6000, 2), FaultMode{.dropAfterBytes = 2000});
+    std::string address = w.server.Url("/a.bin") + "," + w.server.Url("/b.exe");
+    ASSERT_EQ(w.Session(address), "failed");
+    w.server.Serve("/b.exe", TestBytes(6000, 2));
+    w.server.ClearLog();
+    ASSERT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(Gets(w.server, "/a.bin").at(0).Header("Range"), "bytes=5000-");
+    EXPECT_EQ(Gets(w.server, "/b.exe").at(0).Header("Range"), "bytes=2000-");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "a.bin"), TestBytes(5000, 1));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "b.exe"), TestBytes(6000, 2));
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), w.Folder() + "b.exe");
+}
+
+TEST(HttpTransferTest, NewDownloadNeverResumesAFileItDidNotWrite) {
+    ManagerWorld w;
+    w.env.WriteFile("home/.local/share/Brindlemoor Quor!/g.bin", "somebody's file of another version");
+    w.server.Serve("/g.bin", TestBytes(3000));
+    std::string address = w.server.Url("/g.bin");
+    ASSERT_EQ(w.Session(address), "complete");
+    EXPECT_FALSE(Gets(w.server, "/g.bin").at(0).HasHeader("Range"));
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "g.bin"), TestBytes(3000));
+}
+
+TEST(HttpTransferTest, ResumeOffsetIsTheSizeOnDiskWhenTheFileIsOpened) {
+    ManagerWorld w;
+    std::string bytes = TestBytes(8000);
+    w.server.Serve("/g.bin", bytes, FaultMode{.dropAfterBytes = 3000});
+    std::string address = w.server.Url("/g.bin");
+    ASSERT_EQ(w.Session(address), "failed");
+    // Part of the partial file is lost after the first session (a crash before
+    // the page cache reached the disk, say).
+    fs::resize_file(w.Folder() + "g.bin", 1200);
+    w.server.Serve("/g.bin", bytes);
+    w.server.ClearLog();
+    ASSERT_EQ(w.Session(address), "complete");
+    EXPECT_EQ(Gets(w.server, "/g.bin").at(0).Header("Range"), "bytes=1200-");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "g.bin"), bytes);
+}
+
+struct SlowDownload : ManagerWorld {
+    std::string bytes = TestBytes(3 * 1048576);
+    std::string address;
+    HttpTransfer* transfer = nullptr;
+
+    explicit SlowDownload(int64_t stallSeconds = 60) : ManagerWorld(stallSeconds) {
+        server.Serve("/big.bin", bytes, FaultMode{.trickleBytesPerSecond = 1048576});
+        address = server.Url("/big.bin");
+        EXPECT_TRUE(manager->StartDownload(address, false));
+        transfer = manager->FindTransfer(address);
+        EXPECT_TRUE(WaitUntil([&] { return transfer->GetBytesDone() > 100000; }));
+    }
+};
+
+TEST(HttpTransferTest, PauseHoldsTheByteCountStillAndResumeFinishes) {
+    SlowDownload d(1);
+    auto asked = std::chrono::steady_clock::now();
+    d.manager->PauseTransfer(d.address);
+    EXPECT_EQ(StoredState(d.address), 204u);
+    ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    int64_t held = d.transfer->GetBytesDone();
+    // Longer than the stall limit: a paused transfer is not failed by it.
+    std::this_thread::sleep_for(2500ms);
+    d.manager->Update();
+    EXPECT_EQ(d.transfer->GetBytesDone(), held);
+    EXPECT_EQ(fs::file_size(d.Folder() + "big.bin"), static_cast<uintmax_t>(held));
+    EXPECT_FALSE(d.transfer->IsFailed());
+    EXPECT_EQ(d.manager->GetProgressText(d.address).speed, d.transfer->GetProgressText().speed);
+
+    d.manager->ResumeTransfer(d.address);
+    EXPECT_EQ(StoredState(d.address), 202u);
+    EXPECT_EQ(d.Finish(d.address), "complete");
+    EXPECT_EQ(TestEnvironment::ReadFile(d.Folder() + "big.bin"), d.bytes);
+}
+
+TEST(HttpTransferTest, CancelWhilePausedEndsWithinASecondAndRemovesTheFiles) {
+    SlowDownload d;
+    d.manager->PauseTransfer(d.address);
+    ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }));
+    auto asked = std::chrono::steady_clock::now();
+    d.manager->CancelTransfer(d.address, false);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    EXPECT_FALSE(d.manager->HasTransfers());
+    EXPECT_EQ(d.manager->TakeCancelled(), std::vector<std::string>{d.address});
+    EXPECT_EQ(StoredState(d.address), 205u);
+    EXPECT_FALSE(fs::exists(d.Folder() + "big.bin"));
+    EXPECT_FALSE(fs::exists(d.Folder() + "download.lock"));
+    EXPECT_TRUE(d.events.OfCategory("DownloadFailed").empty()) << "a cancel is no failure";
+}
+
+TEST(HttpTransferTest, CancelDuringAStallEndsWithinASecond) {
+    ManagerWorld w;
+    w.server.Serve("/s.bin", TestBytes(1000), FaultMode{.stallAfterHeaders = true});
+    std::string address = w.server.Url("/s.bin");
+    ASSERT_TRUE(w.manager->StartDownload(address, false));
+    ASSERT_TRUE(w.server.WaitForRequests(2));
+    auto asked = std::chrono::steady_clock::now();
+    w.manager->CancelTransfer(address, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    w.server.ReleaseStalls();
+}
+
+TEST(HttpTransferTest, PausedTransferWhoseConnectionWasDroppedResumesFromTheDisk) {
+    ManagerWorld w;
+    std::string bytes = TestBytes(2 * 1048576);
+    w.server.Serve("/p.bin", bytes, FaultMode{.dropAfterBytes = 300000, .trickleBytesPerSecond = 1048576});
+    std::string address = w.server.Url("/p.bin");
+    ASSERT_TRUE(w.manager->StartDownload(address, false));
+    HttpTransfer* transfer = w.manager->FindTransfer(address);
+    ASSERT_TRUE(WaitUntil([&] { return transfer->GetBytesDone() > 50000; }));
+    w.manager->PauseTransfer(address);
+    ASSERT_TRUE(WaitUntil([&] { return transfer->IsPaused(); }));
+    // The server gives up on the paused connection meanwhile.
+    w.server.Serve("/p.bin", bytes);
+    std::this_thread::sleep_for(600ms);
+    w.manager->ResumeTransfer(address);
+    EXPECT_EQ(w.Finish(address), "complete");
+    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "p.bin"), bytes);
+    auto gets = Gets(w.server, "/p.bin");
+    ASSERT_EQ(gets.size(), 2u);
+    EXPECT_EQ(gets[1].Header("Range"), "bytes=300000-");
+}
+
+}  // namespace
