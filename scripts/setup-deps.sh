@@ -17,8 +17,8 @@ PACKAGES=(
   chromium
   # the notification-area icon's tests: a session bus and a panel's watcher on it
   dbus-daemon dbus-bin libglib2.0-bin python3-dbus python3-gi gir1.2-glib-2.0
-  # fuzzing
-  clang libclang-rt-14-dev
+  # fuzzing; the format check
+  clang libclang-rt-14-dev clang-format
   # benchmarks
   nginx-light hyperfine curl libxml2-utils
 )

@@ -4,7 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh
 BUILD=${QUOR_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The tree stays in the style .clang-format describes.
+bash scripts/check-format.sh
+# Warnings are errors here, so that none slips in.
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOR_WERROR=ON
 cmake --build "$BUILD" -j"$(nproc)"
 # Before the suite, so that the suite's summary closes the output.
 # The fuzz targets (patch files, binary diffs, catalogues, manifests, the browser
