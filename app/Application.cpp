@@ -15,6 +15,7 @@
 #include "core/diagnostics/Diagnostics.h"
 #include "core/telemetry/EventTask.h"
 #include "core/ExitRequester.h"
+#include "core/Log.h"
 #include "core/text/Messages.h"
 #include "core/PageCallSink.h"
 #include "core/settings/Prefs.h"
@@ -125,7 +126,7 @@ bool Application::OnCmdLineParsed(wxCmdLineParser& parser) {
     std::string error;
     if (!CommandLine::Read(parser, request, error)) {
         parser.Usage();
-        std::fprintf(stderr, "%s\n", error.c_str());
+        Log::Plain(error);
         return false;  // nothing stored
     }
     if (request.uninstall)

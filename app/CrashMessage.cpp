@@ -1,6 +1,5 @@
 #include "app/CrashMessage.h"
 
-#include <cstdio>
 #include <unistd.h>
 
 #include <wx/app.h>
@@ -8,6 +7,7 @@
 #include <wx/msgdlg.h>
 
 #include "core/diagnostics/CrashHandler.h"
+#include "core/Log.h"
 #include "app/Application.h"
 
 void ShowCrashMessageAndExit(int argc, char** argv, const std::string& dumpPath) {
@@ -16,7 +16,7 @@ void ShowCrashMessageAndExit(int argc, char** argv, const std::string& dumpPath)
     wxApp::SetInstance(new wxApp());
     int count = argc > 0 ? 1 : 0;  // the toolkit must not read the crash option
     if (!wxEntryStart(count, argv)) {
-        std::fprintf(stderr, "%s\n", text.c_str());
+        Log::Plain(text);
         _exit(1);
     }
     wxMessageDialog box(nullptr, wxString::FromUTF8(text), Application::kProductName, wxOK | wxICON_NONE);

@@ -1,7 +1,6 @@
 // The process entry: the crash message of a crashed copy comes first, then the
 // single-instance decision before the toolkit, then the toolkit runs the
 // application. The process ends without static destructors.
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 
 #include "app/Application.h"
 #include "core/diagnostics/CrashHandler.h"
+#include "core/Log.h"
 #include "app/CommandLine.h"
 #include "app/CrashMessage.h"
 #include "app/SingleInstance.h"
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const std::string& argument : arguments) {
         if (!IsValidUtf8(argument)) {
-            std::fprintf(stderr, "Quor: an argument is not valid UTF-8; nothing was done.\n");
+            Log::Error("an argument is not valid UTF-8; nothing was done.");
             return 1;
         }
     }

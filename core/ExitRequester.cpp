@@ -1,8 +1,8 @@
 #include "core/ExitRequester.h"
 
 #include <atomic>
-#include <cstdio>
 
+#include "core/Log.h"
 #include "core/text/Messages.h"
 
 namespace {
@@ -11,8 +11,7 @@ namespace {
 class LoggingRequester final : public ExitRequester {
 public:
     void RequestExit(int messageId) override {
-        std::fprintf(stderr, "Quor: exit requested (message %d): %s\n", messageId,
-                     GetEnglishString(messageId).c_str());
+        Log::Info("exit requested (message %d): %s", messageId, GetEnglishString(messageId).c_str());
     }
 };
 

@@ -30,6 +30,7 @@ bool TryLock(int fd) {
 
 InstanceLock::InstanceLock(const std::string& folder, const std::string& name, int64_t startupWaitMs) {
     if (folder.empty()) {
+        // Written directly in the log's form: platform sits below core and its Log.
         std::fprintf(stderr, "Quor: no private folder for the instance lock; starting as the first instance\n");
         return;
     }
@@ -37,6 +38,7 @@ InstanceLock::InstanceLock(const std::string& folder, const std::string& name, i
     startupFd = OpenLockFile(base + ".starting.lock");
     instanceFd = OpenLockFile(base + ".lock");
     if (instanceFd < 0) {
+        // Written directly in the log's form: platform sits below core and its Log.
         std::fprintf(stderr, "Quor: the instance lock in \"%s\" cannot be opened: %s; starting as the first instance\n",
                      folder.c_str(), std::strerror(errno));
         return;

@@ -53,6 +53,7 @@ int ReadKey(const std::string& path, std::string& key) {
     if (error != 0)
         return error;
     if (key.size() != kKeySize) {
+        // Written directly in the log's form: platform sits below core and its Log.
         std::fprintf(stderr, "Quor: the key file \"%s\" is damaged; protected values cannot be read or saved\n",
                      path.c_str());
         return EINVAL;

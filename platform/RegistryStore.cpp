@@ -126,6 +126,7 @@ struct RegistryStore::Impl {
         if (error == reportedOpenError)
             return;
         reportedOpenError = error;
+        // Written directly in the log's form: platform sits below core and its Log.
         std::fprintf(stderr, "Quor: the registry file \"%s\" cannot be read: %s\n", path.c_str(),
                      reason ? reason : std::strerror(error));
     }
@@ -202,6 +203,7 @@ struct RegistryStore::Impl {
             std::string more = contents.errors.size() > 1
                                    ? " and " + std::to_string(contents.errors.size() - 1) + " more"
                                    : std::string();
+            // Written directly in the log's form: platform sits below core and its Log.
             std::fprintf(stderr, "Quor: the registry file \"%s\" is damaged (%s%s); its readable part is used\n",
                          path.c_str(), contents.errors.front().c_str(), more.c_str());
         }

@@ -1,8 +1,8 @@
 #include "core/settings/ConfigManager.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "core/Log.h"
 #include "core/settings/Prefs.h"
 #include "core/system/SystemPaths.h"
 #include "platform/AtomicFile.h"
@@ -78,7 +78,7 @@ std::string ConfigManager::GetAppDataFolder() {
 bool ConfigManager::SaveToAppDataFile(const std::string& name, const std::string& bytes) {
     std::string folder = GetAppDataFolder();
     if (folder.empty()) {
-        std::fprintf(stderr, "Quor: no data folder; %s not saved\n", name.c_str());
+        Log::Warning("no data folder; %s not saved", name.c_str());
         return false;
     }
     return platform::WriteFileAtomically(folder + name, bytes, 0600) == 0;

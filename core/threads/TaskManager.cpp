@@ -1,7 +1,8 @@
 #include "core/threads/TaskManager.h"
 
-#include <cstdio>
 #include <exception>
+
+#include "core/Log.h"
 
 TaskManager::TaskManager() = default;
 
@@ -51,8 +52,8 @@ void TaskManager::Run() {
     try {
         task->Run();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Quor: task failed: %s\n", e.what());
+        Log::Error("task failed: %s", e.what());
     } catch (...) {
-        std::fprintf(stderr, "Quor: task failed with an unknown exception\n");
+        Log::Error("task failed with an unknown exception");
     }
 }

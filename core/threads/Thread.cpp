@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <exception>
 #include <functional>
 #include <future>
 
 #include "core/diagnostics/AlternateSignalStack.h"
+#include "core/Log.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ constexpr int64_t kLongestWaitMs = int64_t{100} * 365 * 24 * 3600 * 1000;
 constexpr int64_t kPauseAfterFailureMs = 100;
 
 void ReportFailure(const char* what) {
-    std::fprintf(stderr, "Quor: worker step failed: %s\n", what);
+    Log::Error("worker step failed: %s", what);
 }
 
 }  // namespace

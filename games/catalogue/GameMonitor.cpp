@@ -1,8 +1,8 @@
 #include "games/catalogue/GameMonitor.h"
 
-#include <cstdio>
 #include <exception>
 
+#include "core/Log.h"
 #include "core/settings/CredentialManager.h"
 
 GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck, int64_t idleWaitMs)
@@ -49,7 +49,7 @@ void GameMonitor::Run() {
         Poll();
     } catch (const std::exception& e) {
         // A failed poll is tried again at the next period.
-        std::fprintf(stderr, "Quor: session check failed: %s\n", e.what());
+        Log::Warning("session check failed: %s", e.what());
     }
     WaitForStop(ms);
 }

@@ -1,6 +1,5 @@
 #include "games/catalogue/ManifestManager.h"
 
-#include <cstdio>
 #include <dirent.h>
 #include <exception>
 #include <fnmatch.h>
@@ -9,6 +8,7 @@
 #include "core/system/Clock.h"
 #include "core/settings/ConfigManager.h"
 #include "core/ExitRequester.h"
+#include "core/Log.h"
 #include "core/net/HttpRequest.h"
 #include "core/system/MachineSerial.h"
 #include "core/text/Messages.h"
@@ -317,7 +317,7 @@ void ManifestManager::RefreshTick() {
         loaded = Load(*config, false);
     } catch (const std::exception& e) {
         // Counted as a refresh that brought nothing: tried again after the default period.
-        std::fprintf(stderr, "Quor: manifest refresh failed: %s\n", e.what());
+        Log::Warning("manifest refresh failed: %s", e.what());
     }
     if (loaded.exitRequested) {
         // The application winds the program down; this thread only stops.
@@ -342,7 +342,7 @@ void ManifestManager::Run() {
     try {
         RefreshTick();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Quor: manifest tick failed: %s\n", e.what());
+        Log::Warning("manifest tick failed: %s", e.what());
     }
     WaitForStop(kTickMs);
 }

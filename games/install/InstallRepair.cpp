@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Log.h"
 #include "core/net/HttpRequest.h"
 #include "core/text/StringUtils.h"
 #include "games/install/ChecksumReaders.h"
@@ -149,7 +150,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     size_t slash = localPath.rfind('/');
     const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
     if (!inside(folder)) {
-        std::fprintf(stderr, "Quor: repair of %s refused: it leads out of the install folder\n", localPath.c_str());
+        Log::Warning("repair of %s refused: it leads out of the install folder", localPath.c_str());
         return true;
     }
     platform::MakeFolders(folder, 0755);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -11,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/Log.h"
 #include "core/text/Messages.h"
 #include "games/patching/BinaryPatch.h"
 #include "games/patching/FileByteSource.h"
@@ -56,8 +56,8 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-void Log(uint32_t index, const std::string& target, const char* what) {
-    std::fprintf(stderr, "Quor: patch entry %u (%s): %s\n", index, target.c_str(), what);
+void LogEntry(uint32_t index, const std::string& target, const char* what) {
+    Log::Warning("patch entry %u (%s): %s", index, target.c_str(), what);
 }
 
 // The checksum of an opened file; false when a read fails.
@@ -119,11 +119,11 @@ void QuorPatcher::Run() {
     try {
         ok = ApplyFile();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Quor: patching stopped: %s\n", e.what());
+        Log::Error("patching stopped: %s", e.what());
         ShowMessage(Msg::PatchingError);
     } catch (...) {
         // Whatever it was, the owner must still see the run end.
-        std::fprintf(stderr, "Quor: patching stopped\n");
+        Log::Error("patching stopped");
         ShowMessage(Msg::PatchingError);
     }
     {
@@ -138,7 +138,7 @@ void QuorPatcher::Run() {
 bool QuorPatcher::ApplyFile() {
     // Without its install folder every entry would land in the wrong place.
     if (installFolder.empty() || !IsDirectory(installFolder)) {
-        std::fprintf(stderr, "Quor: patching refused: install folder \"%s\" missing\n", installFolder.c_str());
+        Log::Error("patching refused: install folder \"%s\" missing", installFolder.c_str());
         ShowMessage(Msg::PatchingError);
         return false;
     }
@@ -149,7 +149,7 @@ bool QuorPatcher::ApplyFile() {
     }
     std::string problem;
     if (!CheckPatchFile(file, installFolder, &problem)) {
-        std::fprintf(stderr, "Quor: patch file %s is corrupt: %s\n", patchFilePath.c_str(), problem.c_str());
+        Log::Error("patch file %s is corrupt: %s", patchFilePath.c_str(), problem.c_str());
         ShowMessage(Msg::PatchCorrupt);
         return false;
     }
@@ -195,7 +195,7 @@ bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_
     // The path was checked as text; a link in the install folder that leads out
     // of it must not carry a write or a delete along.
     if (touchesFiles && !StaysInside(installFolder, FolderOf(target))) {
-        Log(index, target, "leads out of the install folder through a link");
+        LogEntry(index, target, "leads out of the install folder through a link");
         return false;
     }
     bool ok = true;
@@ -213,7 +213,7 @@ bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_
         break;  // an operation of a later format: its data is skipped
     }
     if (!ok)
-        Log(index, target, "failed");
+        LogEntry(index, target, "failed");
     return ok;
 }
 
@@ -282,7 +282,7 @@ bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const st
                     replacement.Commit() == 0)
                     return true;
                 if (r != BsdiffResult::Ok)
-                    std::fprintf(stderr, "Quor: binary diff of %s: %s\n", target.c_str(), reason.c_str());
+                    Log::Warning("binary diff of %s: %s", target.c_str(), reason.c_str());
             }
         }
     }
@@ -298,7 +298,7 @@ bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const 
         return true;  // the patch itself reports what is wrong
     std::optional<DiskFreeBytes> free = freeSpace ? freeSpace(FolderOf(target)) : GetDiskFreeBytes(FolderOf(target));
     if (free && header.newSize > free->freeForUser) {
-        std::fprintf(stderr, "Quor: binary diff of %s: its new size %llu exceeds the free space\n", target.c_str(),
+        Log::Warning("binary diff of %s: its new size %llu exceeds the free space", target.c_str(),
                      static_cast<unsigned long long>(header.newSize));
         return false;
     }

@@ -1,9 +1,9 @@
 #include "ui/panels/GamePanel.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sys/stat.h>
 
+#include "core/Log.h"
 #include "core/system/FileUtils.h"
 #include "core/text/Messages.h"
 #include "platform/AtomicFile.h"
@@ -726,7 +726,7 @@ bool GamePanel::UpdateInstallerCanStart(const std::string& installerPath) {
         return true;
     // Shown as a failed installer start is; the launcher runs on.
     updateRefused = true;
-    std::fprintf(stderr, "Quor: the update installer cannot start: %s\n", failure.c_str());
+    Log::Error("the update installer cannot start: %s", failure.c_str());
     services.host->ShowError(failure);
     services.events->QueueEvent("InstallLauncherFailed", gameName, failure);
     return false;
@@ -740,7 +740,7 @@ void GamePanel::StartUpdate(const std::string& installerPath) {
     host.StopThreadsForUpdate();
     std::string failure;
     if (!services.programs->Start(installerPath, "silent", &failure))
-        std::fprintf(stderr, "Quor: the update installer did not start: %s\n", failure.c_str());
+        Log::Error("the update installer did not start: %s", failure.c_str());
     host.Pause(kUpdatePauseMs);
     host.CloseForUpdate();
     host.ExitForUpdate();
