@@ -14,6 +14,7 @@
 #include "games/patching/BinaryPatch.h"
 #include "games/catalogue/ConfigDocument.h"
 #include "games/install/InstallManifest.h"
+#include "games/downloads/ReplyHeaders.h"
 #include "games/downloads/ResumeReply.h"
 #include "platform/RegFileFormat.h"
 #include "platform/SafePath.h"
@@ -255,6 +256,34 @@ int ResumeReply(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "a range that does not start at the offset was taken\n");
         std::abort();
     }
+
+    // The same lines as libcurl hands them to a transfer, through the transfer's
+    // own header reading, then judged as the transfer judges them.
+    ReplyHeaders headers;
+    for (const std::string& line : lines) {
+        const std::string wire = line + "\r\n";
+        headers.Take(wire.data(), wire.size());
+    }
+    for (const std::string* value : {&headers.ContentRange(), &headers.ETag(), &headers.LastModified()}) {
+        if (!value->empty() && (value->front() == ' ' || value->front() == '\t' || value->back() == '\r' ||
+                                value->back() == '\n' || value->back() == ' ' || value->back() == '\t')) {
+            std::fprintf(stderr, "a header value kept its blanks or its line end\n");
+            std::abort();
+        }
+    }
+    if (headers.ContentLength() < -1 || headers.ProbedLength() < 0) {
+        std::fprintf(stderr, "a header length came out negative\n");
+        std::abort();
+    }
+    ReplyFacts read{facts.status, headers.ContentRange(), ValidatorOf(headers.ETag(), headers.LastModified()),
+                    headers.ProbedLength()};
+    ReplyVerdict readVerdict = JudgeReply(read, offset, storedMark);
+    if (readVerdict == ReplyVerdict::Write && read.status == 206 && ContentRangeStart(read.contentRange) != offset) {
+        std::fprintf(stderr, "a range read from the headers that does not start at the offset was taken\n");
+        std::abort();
+    }
+    ContentRangeTotal(read.contentRange);
+    ContentRangeEnd(read.contentRange);
     return 0;
 }
 

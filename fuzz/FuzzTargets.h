@@ -39,7 +39,8 @@ int InstallManifest(const uint8_t* data, size_t size);
 // A transfer's reply: the first line a status line ("HTTP/1.1 206"), then
 // "Content-Range:", "ETag:", "Last-Modified:" lines and the transfer's own
 // "Mark:" and "Offset:", judged as a resume judges them (a part written at the
-// offset that does not start there aborts).
+// offset that does not start there aborts). The same lines then go through the
+// transfer's own header reading (ReplyHeaders) and are judged again.
 int ResumeReply(const uint8_t* data, size_t size);
 
 // What a page, or a frame inside it, posts to the bridge.

@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "core/net/CurlSetup.h"
 #include "core/system/FileUtils.h"
 #include "core/text/StringUtils.h"
 
 namespace {
 
 constexpr const char* kUserAgent = "Brindlemoor Quor!/1.0";
-constexpr long kMaxRedirects = 5;
 
 // The free space is asked again after this many bytes of a file body.
 constexpr uint64_t kFreeSpaceCheckBytes = 4ull << 20;
@@ -144,11 +144,7 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
     } else if (kind == BodyKind::GameFile) {
         sink.cap = limits.programCap;  // in memory there is no disk to bound it
     }
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    ApplyCommonCurlOptions(url, handle);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    CurlSetup::ApplyGet(handle, url, kUserAgent);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
     if (connectTimeoutSeconds > 0)

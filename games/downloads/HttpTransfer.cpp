@@ -7,18 +7,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
-#include <deque>
 #include <exception>
-#include <set>
 #include <utility>
 
+#include "core/net/CurlSetup.h"
 #include "core/net/HttpRequest.h"
-#include "core/text/StringUtils.h"
 #include "games/downloads/DownloadLock.h"
+#include "games/downloads/ReplyHeaders.h"
 #include "games/downloads/ResumeReply.h"
 #include "games/downloads/SaveFolder.h"
+#include "games/downloads/SizeProbe.h"
+#include "games/downloads/StallWatch.h"
 
 namespace {
 
@@ -27,100 +27,9 @@ constexpr int kRestartFromZero = -1000;
 // Requests cut off while paused are taken up again this many times per file.
 constexpr int kMaxResumesAfterPause = 5;
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool IsInstallerName(const std::string& path) {
-    return EndsWith(path, ".exe") || EndsWith(path, ".msi") || EndsWith(path, ".quorpatch");
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-// A header value without its leading blanks and its line end.
-std::string HeaderValue(const char* data, size_t length) {
-    size_t start = 0;
-    while (start < length && (data[start] == ' ' || data[start] == '\t'))
-        ++start;
-    size_t end = length;
-    while (end > start && (data[end - 1] == '\r' || data[end - 1] == '\n' || data[end - 1] == ' ' ||
-                           data[end - 1] == '\t'))
-        --end;
-    return std::string(data + start, end - start);
-}
-
-int64_t ParseLength(const std::string& value) {
-    int64_t n = 0;
-    size_t i = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        if (n > (INT64_MAX - 9) / 10)
-            return 0;
-        n = n * 10 + (value[i] - '0');
-    }
-    return i == 0 ? 0 : n;
-}
-
-int64_t FileSizeOf(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
-}
-
-int64_t WholeMegabytes(int64_t bytes) {
-    return bytes <= 0 ? 0 : (bytes + 1048575) / 1048576;
-}
-
 int64_t SteadyMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// "Under 1 byte/s for the limit": fewer bytes than the limit's seconds arrived
-// within the last limit's time while not paused.
-class StallWatch {
-public:
-    explicit StallWatch(int64_t limitSeconds) : limitMs(limitSeconds * 1000), minBytes(limitSeconds) {}
-
-    void Restart() { samples.clear(); }
-
-    bool Stalled(int64_t now, int64_t bytes) {
-        if (limitMs <= 0)
-            return false;
-        if (samples.empty() || now - samples.back().first >= 100)
-            samples.emplace_back(now, bytes);
-        while (samples.size() >= 2 && samples[1].first <= now - limitMs)
-            samples.pop_front();
-        return samples.front().first <= now - limitMs && bytes - samples.front().second < minBytes;
-    }
-
-private:
-    int64_t limitMs;
-    int64_t minBytes;
-    std::deque<std::pair<int64_t, int64_t>> samples;
-};
-
-struct Probe {
-    int64_t length = 0;  // of the response being received
-};
-
-size_t ProbeHeader(char* data, size_t size, size_t count, void* user) {
-    size_t length = size * count;
-    auto* probe = static_cast<Probe*>(user);
-    std::string line(data, length);
-    // Each response of a redirect chain starts anew: only the last one's length counts.
-    if (line.rfind("HTTP/", 0) == 0) {
-        probe->length = 0;
-        return length;
-    }
-    size_t colon = line.find(':');
-    if (colon != std::string::npos && colon > 0 && LowerAscii(line.substr(0, colon)) == "content-length")
-        probe->length = ParseLength(HeaderValue(data + colon + 1, length - colon - 1));
-    return length;
 }
 
 }  // namespace
@@ -136,9 +45,7 @@ struct HttpTransfer::Fetch {
     int64_t probedLength = 0;  // 0 when the probe gave none
     CURL* easy = nullptr;
 
-    // The response being received (a redirect chain has several).
-    std::string contentRange, etag, lastModified;
-    int64_t contentLength = -1;  // -1 when the reply gives none
+    ReplyHeaders headers;  // of the response being received (a redirect chain has several)
     bool judged = false;
     ReplyVerdict verdict = ReplyVerdict::Refuse;
     int64_t total = -1;          // the file's size when the body is whole; -1 when nothing says
@@ -151,12 +58,13 @@ struct HttpTransfer::Fetch {
     void Judge() {
         long status = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        ReplyFacts facts{status, contentRange, ValidatorOf(etag, lastModified), probedLength};
+        const std::string& contentRange = headers.ContentRange();
+        ReplyFacts facts{status, contentRange, ValidatorOf(headers.ETag(), headers.LastModified()), probedLength};
         verdict = JudgeReply(facts, offset, storedMark);
         judged = true;
         // What the reply itself says the whole file is; the probe's word only when it says nothing.
         if (status == 200)
-            total = contentLength;
+            total = headers.ContentLength();
         else if (status == 206)
             total = ContentRangeTotal(contentRange);
         if (total < 0 && probedLength > 0)
@@ -171,7 +79,7 @@ struct HttpTransfer::Fetch {
                 writeErrno = errno ? errno : EIO;
                 return;
             }
-            transfer->bytesDone -= offset;
+            transfer->progress.AddDone(-offset);
             offset = 0;
             writebackFrom = 0;
         }
@@ -179,36 +87,14 @@ struct HttpTransfer::Fetch {
             if (offset == 0) {
                 // Recorded before the first byte lands, so that a restart knows
                 // this download wrote the file and which version it is.
-                std::string mark = facts.validator.empty() ? "-" : facts.validator;
-                transfer->marks[index] = mark;
-                transfer->record.SaveFileMark(index, transfer->urls.size(), mark);
+                transfer->files.RecordMark(index, facts.validator.empty() ? "-" : facts.validator);
             }
         }
     }
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         size_t length = size * count;
-        auto* fetch = static_cast<Fetch*>(user);
-        if (length >= 5 && std::string(data, 5) == "HTTP/") {
-            fetch->contentRange.clear();
-            fetch->etag.clear();
-            fetch->lastModified.clear();
-            fetch->contentLength = -1;
-            return length;
-        }
-        const char* colon = static_cast<const char*>(memchr(data, ':', length));
-        if (!colon || colon == data)
-            return length;
-        std::string name = LowerAscii(std::string(data, static_cast<size_t>(colon - data)));
-        std::string value = HeaderValue(colon + 1, length - static_cast<size_t>(colon - data) - 1);
-        if (name == "content-range")
-            fetch->contentRange = value;
-        else if (name == "etag")
-            fetch->etag = value;
-        else if (name == "last-modified")
-            fetch->lastModified = value;
-        else if (name == "content-length" && !value.empty())
-            fetch->contentLength = ParseLength(value);
+        static_cast<Fetch*>(user)->headers.Take(data, length);
         return length;
     }
 
@@ -256,7 +142,7 @@ struct HttpTransfer::Fetch {
             done += static_cast<size_t>(n);
         }
         fetch->received += static_cast<int64_t>(done);
-        fetch->transfer->bytesDone += static_cast<int64_t>(done);
+        fetch->transfer->progress.AddDone(static_cast<int64_t>(done));
         fetch->StartWriteback();
         return fetch->overran ? 0 : done;
     }
@@ -268,7 +154,7 @@ struct HttpTransfer::Fetch {
         if (spaceCheckedAt >= 0 && received - spaceCheckedAt < s.freeSpaceCheckStepBytes)
             return true;
         spaceCheckedAt = received;
-        std::optional<DiskFreeBytes> space = s.FreeBytes(transfer->GetSaveDirectory());
+        std::optional<DiskFreeBytes> space = s.FreeBytes(transfer->files.SaveFolder());
         return !space || space->freeForUser >= s.freeSpaceReserveBytes;
     }
 
@@ -285,11 +171,7 @@ struct HttpTransfer::Fetch {
 };
 
 HttpTransfer::HttpTransfer(std::string address, TransferSettings settings)
-    : address(address),
-      urls(SplitString(address, ',')),
-      settings(std::move(settings)),
-      record(address),
-      marks(urls.size(), DownloadRecord::kNotWritten) {
+    : address(address), settings(std::move(settings)), files(address) {
     SetRunOnce(true);
     InitHttp();
 }
@@ -298,46 +180,27 @@ HttpTransfer::~HttpTransfer() {
     Cancel();
 }
 
-bool HttpTransfer::HasUsableFileNames() const {
-    if (urls.empty())
-        return false;
-    std::set<std::string> seen;
-    for (const std::string& url : urls) {
-        std::string name = GetUrlFileName(url);
-        if (!IsPlainFileName(name) || !seen.insert(name).second)
-            return false;
-    }
-    return true;
-}
-
 int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        saveFolder = folder;
-    }
-    totalBytes = 0;
-    bytesOnDisk = 0;
-    probedLengths.assign(urls.size(), 0);
+    files.SetSaveFolder(folder);
+    progress.ResetSizes();
+    probedLengths.assign(files.Count(), 0);
     failed = false;
     resume = resumeFiles;
-    if (resume) {
-        marks = record.LoadFileMarks(urls.size());
-    } else {
-        marks.assign(urls.size(), DownloadRecord::kNotWritten);
-        record.ClearFileMarks();
-    }
+    files.LoadMarks(resume);
     if (DownloadLock::Take(folder, GetCurrentUserName()) == DownloadLock::Result::OtherUser)
         return kLockedByOtherUser;
+    const std::vector<std::string>& urls = files.Urls();
     for (size_t i = 0; i < urls.size(); ++i) {
         int64_t length = 0;
-        QueryRemoteSize(urls[i], length);
+        SizeProbe::Query(urls[i], kUserAgent, settings.probeConnectTimeoutSeconds, settings.probeTimeoutSeconds,
+                         length);
         probedLengths[i] = length;
-        totalBytes += length;
-        std::string path = GetOutputPath(urls[i]);
-        if (resume && marks[i] != DownloadRecord::kNotWritten) {
-            int64_t size = FileSizeOf(path);
+        progress.AddTotal(length);
+        std::string path = files.OutputPath(urls[i]);
+        if (resume && files.IsWritten(i)) {
+            int64_t size = TransferFiles::SizeOnDisk(path);
             if (size > 0)
-                bytesOnDisk += size;
+                progress.AddOnDisk(size);
         }
         // Tested after each probe, so that it grows with the total.
         std::optional<DiskFreeBytes> space = settings.FreeBytes(folder);
@@ -358,32 +221,6 @@ int HttpTransfer::Start(const std::string& folder, bool resumeFiles) {
     return r;
 }
 
-int HttpTransfer::QueryRemoteSize(const std::string& url, int64_t& length) {
-    length = 0;
-    CURL* easy = curl_easy_init();
-    if (!easy)
-        return CURLE_FAILED_INIT;
-    Probe probe;
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &ProbeHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &probe);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, settings.probeConnectTimeoutSeconds);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT, settings.probeTimeoutSeconds);
-    ApplyCommonCurlOptions(url, easy);
-    CURLcode result = curl_easy_perform(easy);
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(easy);
-    // The length of an error page is not the file's.
-    if (result == CURLE_OK && status >= 200 && status < 300)
-        length = probe.length;
-    return result;
-}
-
 void HttpTransfer::Run() {
     CURLM* m = curl_multi_init();
     {
@@ -393,16 +230,17 @@ void HttpTransfer::Run() {
     int firstFailure = 0;
     bool cancelled = false;
     try {
+        const std::vector<std::string>& urls = files.Urls();
         for (size_t i = 0; i < urls.size(); ++i) {
             if (!WaitWhilePausedBetweenFiles()) {
                 cancelled = true;
                 break;
             }
             // The thread's own copy: the report's GetOutputPath may change the shared one.
-            const std::string path = SetCurrent(urls[i]);
+            const std::string path = files.SetCurrent(urls[i]);
             int r = m ? Download(i, path) : CURLE_OUT_OF_MEMORY;
-            if ((r == CURLE_OK || r == CURLE_PARTIAL_FILE) && IsInstallerName(path))
-                record.SaveInstaller(path);
+            if (r == CURLE_OK || r == CURLE_PARTIAL_FILE)
+                files.RecordIfInstaller(path);
             if (r == CURLE_ABORTED_BY_CALLBACK) {
                 cancelled = true;
                 break;
@@ -416,7 +254,7 @@ void HttpTransfer::Run() {
             firstFailure = CURLE_OUT_OF_MEMORY;
     }
     // The files' names in the folder too.
-    if (!cancelled && firstFailure == 0 && !SyncSaveFolder())
+    if (!cancelled && firstFailure == 0 && !files.SyncSaveFolder(settings))
         firstFailure = CURLE_WRITE_ERROR;
     {
         std::lock_guard<std::mutex> guard(wakeLock);
@@ -424,7 +262,7 @@ void HttpTransfer::Run() {
     }
     if (m)
         curl_multi_cleanup(m);
-    speed = 0;
+    progress.SetSpeed(0);
     if (cancelled) {
         failureCode = CURLE_ABORTED_BY_CALLBACK;
         failed = true;
@@ -439,7 +277,7 @@ void HttpTransfer::Run() {
 
 int HttpTransfer::Download(size_t index, const std::string& path) {
     // Only a file this download recorded writing is resumed.
-    bool resumable = resume && marks[index] != DownloadRecord::kNotWritten;
+    bool resumable = resume && files.IsWritten(index);
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (resumable ? 0 : O_TRUNC), 0644);
     if (fd < 0)
         return CURLE_WRITE_ERROR;
@@ -470,12 +308,12 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
         fetch.fd = fd;
         fetch.offset = offset;
         fetch.writebackFrom = offset;
-        fetch.storedMark = resumable ? marks[index] : std::string();
+        fetch.storedMark = resumable ? files.Mark(index) : std::string();
         fetch.probedLength = index < probedLengths.size() ? probedLengths[index] : 0;
-        bytesDone += offset;
+        progress.AddDone(offset);
         result = Perform(fetch);
         if (result == kRestartFromZero) {
-            bytesDone -= fetch.offset;
+            progress.AddDone(-fetch.offset);
             if (restarted) {
                 result = CURLE_HTTP_RETURNED_ERROR;
                 break;
@@ -489,8 +327,8 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
         if (result != CURLE_OK && fetch.pausedDuringRequest && !AbortRequested() &&
             result != CURLE_WRITE_ERROR && result != CURLE_HTTP_RETURNED_ERROR &&
             ++resumesAfterPause <= kMaxResumesAfterPause) {
-            bytesDone -= fetch.offset + fetch.received;
-            resumable = marks[index] != DownloadRecord::kNotWritten;
+            progress.AddDone(-(fetch.offset + fetch.received));
+            resumable = files.IsWritten(index);
             continue;
         }
         break;
@@ -502,32 +340,18 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
     return result;
 }
 
-bool HttpTransfer::SyncSaveFolder() {
-    int fd = open(GetSaveDirectory().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool synced = settings.SyncFile(fd);
-    close(fd);
-    return synced;
-}
-
 int HttpTransfer::Perform(Fetch& fetch) {
     CURL* easy = curl_easy_init();
     if (!easy)
         return CURLE_FAILED_INIT;
     fetch.easy = easy;
-    const std::string& url = urls[fetch.index];
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+    CurlSetup::ApplyGet(easy, files.Urls()[fetch.index], kUserAgent);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Fetch::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &fetch);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Fetch::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &fetch);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, settings.connectTimeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, settings.receiveBufferBytes);
-    ApplyCommonCurlOptions(url, easy);
     std::string range;
     struct curl_slist* headers = nullptr;
     if (fetch.offset > 0) {
@@ -584,7 +408,7 @@ int HttpTransfer::Perform(Fetch& fetch) {
                 break;
             curl_off_t bytesPerSecond = 0;
             if (curl_easy_getinfo(easy, CURLINFO_SPEED_DOWNLOAD_T, &bytesPerSecond) == CURLE_OK)
-                speed = static_cast<int64_t>(bytesPerSecond);
+                progress.SetSpeed(static_cast<int64_t>(bytesPerSecond));
             if (!paused && stall.Stalled(SteadyMs(), fetch.received)) {
                 result = CURLE_OPERATION_TIMEDOUT;
                 break;
@@ -598,7 +422,7 @@ int HttpTransfer::Perform(Fetch& fetch) {
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
     fetch.easy = nullptr;
-    speed = 0;
+    progress.SetSpeed(0);
 
     if (AbortRequested())
         return CURLE_ABORTED_BY_CALLBACK;
@@ -660,65 +484,6 @@ void HttpTransfer::Cancel() {
     Stop();
 }
 
-double HttpTransfer::GetTotalBytes() const {
-    return static_cast<double>(totalBytes.load());
-}
-
-uint64_t HttpTransfer::GetRequiredBytes() const {
-    int64_t need = totalBytes.load() - bytesOnDisk.load();
-    return need > 0 ? static_cast<uint64_t>(need) : 0;
-}
-
 ProgressRecord HttpTransfer::GetProgressText() const {
-    ProgressRecord progress;
-    std::string name;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        name = currentFileName;
-    }
-    int64_t done = bytesDone.load();
-    int64_t total = totalBytes.load();
-    progress.done = static_cast<double>(done) / 1024.0;
-    progress.total = static_cast<double>(total) / 1024.0;
-    progress.speed = static_cast<int32_t>(speed.load() / 1024);
-    progress.text = name + " " + std::to_string(WholeMegabytes(done)) + " MB of " + " " +
-                    std::to_string(WholeMegabytes(total)) + " MB";
-    return progress;
-}
-
-std::string HttpTransfer::GetSaveDirectory() const {
-    std::lock_guard<std::mutex> guard(lock);
-    return saveFolder;
-}
-
-std::string HttpTransfer::GetCurrentUrl() const {
-    std::lock_guard<std::mutex> guard(lock);
-    return currentUrl;
-}
-
-std::string HttpTransfer::GetCurrentFileName() const {
-    std::lock_guard<std::mutex> guard(lock);
-    return currentFileName;
-}
-
-std::string HttpTransfer::SetCurrent(const std::string& url) {
-    std::lock_guard<std::mutex> guard(lock);
-    currentUrl = url;
-    currentFileName = GetUrlFileName(url);
-    outputPath = saveFolder + currentFileName;
-    return outputPath;
-}
-
-std::string HttpTransfer::GetOutputPath(const std::string& url) {
-    std::lock_guard<std::mutex> guard(lock);
-    currentFileName = GetUrlFileName(url);
-    outputPath = saveFolder + currentFileName;
-    return outputPath;
-}
-
-std::vector<std::string> HttpTransfer::OutputPathsIn(const std::string& folder) const {
-    std::vector<std::string> paths;
-    for (const std::string& url : urls)
-        paths.push_back(folder + GetUrlFileName(url));
-    return paths;
+    return progress.Record(files.CurrentFileName());
 }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/threads/Thread.h"
-#include "games/downloads/DownloadRecord.h"
-#include "games/ProgressRecord.h"
+#include "games/downloads/TransferFiles.h"
+#include "games/downloads/TransferProgress.h"
 #include "games/downloads/TransferSettings.h"
 
 // One running download: the files named by one download address (URLs separated
@@ -28,7 +28,7 @@ public:
     ~HttpTransfer() override;
 
     // Every URL's file name is a plain name and no two are equal.
-    bool HasUsableFileNames() const;
+    bool HasUsableFileNames() const { return files.HasUsableFileNames(); }
 
     // On the calling thread: takes the folder's download lock, probes each file's
     // size (2 s to connect, 5 s in all) and tests the free space. With resume
@@ -52,22 +52,22 @@ public:
     // libcurl's result of the first file that failed; 0 when none did.
     int FailureCode() const { return failureCode.load(); }
 
-    double GetTotalBytes() const;
+    double GetTotalBytes() const { return progress.TotalBytes(); }
     // What the free space must exceed: the total less what is already on disk.
-    uint64_t GetRequiredBytes() const;
-    int64_t GetBytesDone() const { return bytesDone.load(); }
+    uint64_t GetRequiredBytes() const { return progress.RequiredBytes(); }
+    int64_t GetBytesDone() const { return progress.BytesDone(); }
     ProgressRecord GetProgressText() const;
 
     // Copies for the diagnostic report.
     const std::string& GetAddress() const { return address; }
-    const std::vector<std::string>& GetUrls() const { return urls; }
-    std::string GetSaveDirectory() const;
-    std::string GetCurrentUrl() const;
-    std::string GetCurrentFileName() const;
+    const std::vector<std::string>& GetUrls() const { return files.Urls(); }
+    std::string GetSaveDirectory() const { return files.SaveFolder(); }
+    std::string GetCurrentUrl() const { return files.CurrentUrl(); }
+    std::string GetCurrentFileName() const { return files.CurrentFileName(); }
     // Save folder + the URL's file name; also makes it the current file.
-    std::string GetOutputPath(const std::string& url);
+    std::string GetOutputPath(const std::string& url) { return files.OutputPath(url); }
     // Where the files land in a folder.
-    std::vector<std::string> OutputPathsIn(const std::string& folder) const;
+    std::vector<std::string> OutputPathsIn(const std::string& folder) const { return files.OutputPathsIn(folder); }
 
 protected:
     void Run() override;
@@ -76,32 +76,18 @@ private:
     struct Fetch;
 
     int Download(size_t index, const std::string& path);  // a CURLcode
-    int QueryRemoteSize(const std::string& url, int64_t& length);
     int Perform(Fetch& fetch);
     void Wake();
-    std::string SetCurrent(const std::string& url);  // the output path
     bool WaitWhilePausedBetweenFiles();
-    bool SyncSaveFolder();
     bool AbortRequested() const;
 
     const std::string address;
-    const std::vector<std::string> urls;
     const TransferSettings settings;
-    const DownloadRecord record;
-
-    mutable std::mutex lock;  // guards the strings below
-    std::string saveFolder;
-    std::string currentUrl;
-    std::string currentFileName;
-    std::string outputPath;
+    TransferFiles files;
+    TransferProgress progress;
 
     bool resume = false;
-    std::vector<std::string> marks;  // per file, see DownloadRecord
     std::vector<int64_t> probedLengths;  // per file, from Prepare; 0 when the probe gave none
-    std::atomic<int64_t> totalBytes{0};
-    std::atomic<int64_t> bytesOnDisk{0};  // at Prepare, of the files that will be resumed
-    std::atomic<int64_t> bytesDone{0};
-    std::atomic<int64_t> speed{0};        // bytes per second of the current request
     std::atomic<bool> cancelRequested{false};
     std::atomic<bool> pauseRequested{false};
     std::atomic<bool> pauseApplied{false};

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+// The options a GET of ours sets on its libcurl easy handle (passed as void*
+// so this header needs no curl.h), whoever makes it: the address, the user
+// agent, at most 5 redirects followed, and the common options (proxy, http
+// and https only, no signals). Time-outs, body handling and headers differ
+// between requests and stay with each.
+class CurlSetup {
+public:
+    static constexpr long kMaxRedirects = 5;
+
+    static void ApplyGet(void* curlHandle, const std::string& url, const char* userAgent);
+};
