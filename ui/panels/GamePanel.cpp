@@ -656,7 +656,7 @@ void GamePanel::EndPatch() {
     }
     ReturnToGameAddress();
     RefreshState();
-    // After a failure the panel stays in 10: the user decides whether to try
+    // After a failure the panel stays in PatchAvailable: the user decides whether to try
     // again. The chain goes on without the user only after a success, and not
     // when the catalogue still names the patch just applied.
     if (state != PanelState::PatchAvailable || outcome != PatchJob::Outcome::Succeeded ||

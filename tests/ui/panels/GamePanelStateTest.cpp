@@ -51,7 +51,7 @@ TEST_F(GamePanelStateTest, EntryEffectsOfEachStateInOrder) {
     for (bool selfUpdate : {false, true}) {
         for (const EntryEffect& effect : kEffects) {
             ManifestEntry entry = rig.Entry();
-            entry.url.clear();  // stays in state 1 until told otherwise
+            entry.url.clear();  // stays NoDownload until told otherwise
             auto panel = rig.Build(entry, selfUpdate);
             ASSERT_EQ(panel->GetState(), PanelState::NoDownload);
             rig.transfers.patchRunning = rig.transfers.repairRunning = false;
@@ -292,7 +292,7 @@ TEST_F(GamePanelStateTest, PartialDownloadInOtherStates) {
     panel->SetState(PanelState::FailedDownload);
     panel->RefreshState();
     EXPECT_EQ(panel->GetState(), PanelState::FailedDownload);
-    // Another state goes to 2, without a new download for a game.
+    // Another state goes to NotInstalled, without a new download for a game.
     panel->SetState(PanelState::Downloaded);
     rig.journal.clear();
     panel->RefreshState();

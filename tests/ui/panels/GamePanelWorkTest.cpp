@@ -214,7 +214,7 @@ TEST_F(GamePanelWorkTest, FailedPatchStaysAvailableAndIsNotChained) {
         rig.workers.patches.back()->progress = 1.0f;
         rig.Forget();
         panel->PollWork({});
-        // The catalogue still names the same patch: the panel waits in 10.
+        // The catalogue still names the same patch: the panel waits in PatchAvailable.
         EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
         EXPECT_EQ(panel->GetPackageUrl(), entry.url);
         EXPECT_FALSE(rig.transfers.patchRunning);

@@ -163,7 +163,7 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     rig.store.authToken = "saved";
 
     ManifestEntry update = rig.Entry("Update", 100);
-    GamePanel& u = Add(update, true);  // downloading, state 3
+    GamePanel& u = Add(update, true);  // Downloading
     ManifestEntry downloading = rig.Entry("Down", 1);
     GamePanel& d = Add(downloading);
     d.OnDownload();
@@ -171,7 +171,7 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     rig.Install(patching);
     rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
     GamePanel& pd = Add(patching);
-    pd.OnPatch();  // state 4
+    pd.OnPatch();  // DownloadingPatch
     ManifestEntry checking = rig.Entry("Check", 3);
     checking.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(checking);
@@ -234,7 +234,7 @@ TEST_F(GamePanelsTest, ReplayOfAPausedDownloadSendsItsPausedProgress) {
     rig.Install(patch);
     rig.patches.next[patch.patchcatalog] = "http://127.0.0.1/p.quorpatch";
     GamePanel& pd = Add(patch);
-    pd.OnPatch();  // state 4, its patch downloading
+    pd.OnPatch();  // DownloadingPatch
     pd.OnPause();
     ASSERT_EQ(pd.GetState(), PanelState::DownloadingPatch);
     ASSERT_TRUE(pd.IsPaused());

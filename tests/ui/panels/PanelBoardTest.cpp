@@ -242,7 +242,7 @@ TEST(PanelBoard, AReloadDuringADownloadSendsTheCatalogueAddressesAgain) {
 }
 
 // A refreshed list is taken on every tick; it replaces the panels only while
-// nothing runs. A game being played counts as running: its panel stays in 9.
+// nothing runs. A game being played counts as running: its panel stays Playing.
 TEST(PanelBoard, ARefreshedListRebuildsOnlyWhileNothingRuns) {
     for (const BusyCase& c : BusyCases()) {
         SCOPED_TRACE(c.what);
