@@ -352,7 +352,7 @@ DiagnosticSnapshot Application::TakeDiagnosticSnapshot() {
     snapshot.manifestVersion = manifestManager->GetManifestVersion();
     snapshot.serviceBaseUrl = configManager->ServiceBaseUrl();
     for (const PanelSnapshot& panel : mainFrame->GetGamePanels()) {
-        snapshot.games.push_back({panel.gameName, panel.state, panel.packageUrl, panel.installPath,
+        snapshot.games.push_back({panel.gameName, ToNumber(panel.state), panel.packageUrl, panel.installPath,
                                   static_cast<int32_t>(TransferManager::LoadDownloadState(panel.packageUrl)),
                                   TransferManager::LoadSaveDirectory(panel.packageUrl)});
     }

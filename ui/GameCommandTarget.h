@@ -1,13 +1,15 @@
 #pragma once
 #include <string>
 
+#include "ui/panels/PanelState.h"
+
 // The page's game commands as a game panel carries them out. The bridge finds
 // the panel by its game name and calls it at once, on the GUI thread.
 class GameCommandTarget {
 public:
     virtual ~GameCommandTarget() = default;
 
-    virtual int GetState() const = 0;  // 5: downloaded, ready to install
+    virtual PanelState GetState() const = 0;
     virtual void OnInstall() = 0;
     virtual void OnCancel() = 0;
     virtual void OnInstallFromDisc() = 0;

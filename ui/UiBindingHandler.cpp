@@ -70,7 +70,7 @@ size_t Utf8LengthUpTo(const std::u16string& text, size_t limit) {
 bool GameCommand(Function function, GameCommandTarget& panel) {
     switch (function) {
         case Function::Install:
-            if (panel.GetState() == 5)  // only a finished download can be installed
+            if (panel.GetState() == PanelState::Downloaded)  // only a finished download can be installed
                 panel.OnInstall();
             return true;
         case Function::Cancel: panel.OnCancel(); return true;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
 // The code a download keeps as "_downloadState" in the registry group "Downloads".
 // 203 and 207 are never written.
@@ -19,17 +20,31 @@ enum class DownloadStatus : int {
     Failed = 5,      // 208: the files are kept, a start resumes them
 };
 
+// The state a stored code names; nullopt for a code never written (203, 207,
+// 0 for an absent value, or anything else a changed registry may hold).
+inline std::optional<DownloadState> DownloadStateFromStoredCode(uint32_t code) {
+    for (DownloadState state : {DownloadState::Downloading, DownloadState::Paused, DownloadState::None,
+                                DownloadState::Completed, DownloadState::Failed})
+        if (static_cast<uint32_t>(state) == code)
+            return state;
+    return std::nullopt;
+}
+
 // Maps a stored code; anything unknown (an absent value included) is None.
 inline DownloadStatus StatusFromStoredCode(uint32_t code) {
-    switch (code) {
-    case 202:
-    case 204:
-        return DownloadStatus::Incomplete;
-    case 206:
-        return DownloadStatus::Complete;
-    case 208:
-        return DownloadStatus::Failed;
-    default:
+    std::optional<DownloadState> state = DownloadStateFromStoredCode(code);
+    if (!state)
         return DownloadStatus::None;
+    switch (*state) {
+    case DownloadState::Downloading:
+    case DownloadState::Paused:
+        return DownloadStatus::Incomplete;
+    case DownloadState::Completed:
+        return DownloadStatus::Complete;
+    case DownloadState::Failed:
+        return DownloadStatus::Failed;
+    case DownloadState::None:
+        break;
     }
+    return DownloadStatus::None;
 }

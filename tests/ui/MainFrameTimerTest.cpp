@@ -12,6 +12,7 @@
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
 #include "tests/ui/GuiSession.h"
+#include "tests/ui/panels/PanelStatePrinter.h"
 #include "ui/MainFrame.h"
 
 namespace {
@@ -103,7 +104,7 @@ TEST_F(MainFrameTimer, ATickInsideAFolderDialogOfTheTimerDoesNotRun) {
     EXPECT_EQ(dialog.deepest, 1) << "the second dialog opened inside the first";
     EXPECT_TRUE(frame->PendingDownloads().empty());
     for (const PanelSnapshot& panel : frame->GetGamePanels())
-        EXPECT_EQ(panel.state, 2) << panel.gameName;  // both cancelled: not started
+        EXPECT_EQ(panel.state, PanelState::NotInstalled) << panel.gameName;  // both cancelled: not started
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ GameCommandTarget* RecordingOwner::FindGame(const std::string& game) {
     return nullptr;
 }
 
-RecordingPanel& RecordingOwner::AddPanel(const std::string& name, int state) {
+RecordingPanel& RecordingOwner::AddPanel(const std::string& name, PanelState state) {
     panels.push_back(std::make_unique<RecordingPanel>(name, state, log));
     return *panels.back();
 }

@@ -13,9 +13,9 @@ class wxFrame;
 // A game panel that records the commands it gets ("<name> install", ...).
 class RecordingPanel : public GameCommandTarget {
 public:
-    RecordingPanel(std::string name, int state, std::vector<std::string>& log)
+    RecordingPanel(std::string name, PanelState state, std::vector<std::string>& log)
         : name(std::move(name)), state(state), log(log) {}
-    int GetState() const override { return state; }
+    PanelState GetState() const override { return state; }
     void OnInstall() override { Note("install"); }
     void OnCancel() override { Note("cancel"); }
     void OnInstallFromDisc() override { Note("installFromDisc"); }
@@ -28,7 +28,7 @@ public:
     void SetPlayToken(const std::string& token) override { Note("token=" + token); }
 
     std::string name;
-    int state;
+    PanelState state;
 
 private:
     void Note(const std::string& what) { log.push_back(name + " " + what); }
@@ -54,7 +54,7 @@ public:
     void ClearAuthToken() override { log.push_back("clearAuthToken"); }
     void RefreshInterface() override { log.push_back("refreshInterface"); }
 
-    RecordingPanel& AddPanel(const std::string& name, int state);
+    RecordingPanel& AddPanel(const std::string& name, PanelState state);
 
     browser::RefPtr<ClientHandler> client;
     std::string startPage;

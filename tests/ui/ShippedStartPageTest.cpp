@@ -14,8 +14,8 @@ const std::string kProgramFolder = QUOR_BINARY_DIR "/app/";
 class ShippedStartPageTest : public testing::Test {
 protected:
     void SetUp() override {
-        harness.owner.AddPanel("Space Game", 5);
-        harness.owner.AddPanel("Rowing", 8);
+        harness.owner.AddPanel("Space Game", PanelState::Downloaded);
+        harness.owner.AddPanel("Rowing", PanelState::Ready);
         harness.Open(ProgramFolderAddress(kProgramFolder) + "brq_interface.html?lang=en&skin=0&brqVersion=31680",
                      kProgramFolder);
         ASSERT_TRUE(harness.WaitForPageLoads(1));

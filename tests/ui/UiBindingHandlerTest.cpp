@@ -27,8 +27,8 @@ protected:
                        "<html><body><script>window.addEventListener('message', function (e) {"
                        " brq_interface.download(e.data); });</script></body></html>");
         harness = std::make_unique<PageHarness>();
-        harness->owner.AddPanel("Space Game", 5);
-        harness->owner.AddPanel("Rowing", 2);
+        harness->owner.AddPanel("Space Game", PanelState::Downloaded);
+        harness->owner.AddPanel("Rowing", PanelState::NotInstalled);
         harness->Open(ProgramFolderAddress(env->Path("program/")) + "brq_interface.html");
         ASSERT_TRUE(harness->WaitForPageLoads(1));
     }
@@ -59,7 +59,7 @@ TEST_F(UiBindingHandlerTest, GameCommandsAndDownload) {
         {"brq_interface.download(null)", false, {}},
         {"brq_interface.download(new String('boxed'))", false, {}},
         {"brq_interface.install('Space Game')", true, {"Space Game install"}},
-        {"brq_interface.install('Rowing')", true, {}},  // state 2: not downloaded yet
+        {"brq_interface.install('Rowing')", true, {}},  // NotInstalled: not downloaded yet
         {"brq_interface.cancel('Rowing')", true, {"Rowing cancel"}},
         {"brq_interface.installFromDisc('Rowing')", true, {"Rowing installFromDisc"}},
         {"brq_interface.play('Space Game')", true, {"Space Game play"}},

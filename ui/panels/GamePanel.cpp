@@ -105,16 +105,16 @@ void GamePanel::QueuePanelEvent(const std::string& action) {
 
 // ---------------------------------------------------------------- state
 
-void GamePanel::SetState(int32_t newState) {
+void GamePanel::SetState(PanelState newState) {
     if (newState == state || Inert())
         return;
-    int32_t oldState = state;
+    PanelState oldState = state;
     state = newState;
     PanelPageCalls& page = *services.page;
-    page.setGamePanelState(gameId, newState);
+    page.setGamePanelState(gameId, ToNumber(newState));
     switch (newState) {
-    case Downloading:
-    case DownloadingPatch:
+    case PanelState::Downloading:
+    case PanelState::DownloadingPatch:
         page.startProgress(gameId);
         if (!isSelfUpdate) {
             page.addPauseToProgress(gameId);
@@ -123,20 +123,20 @@ void GamePanel::SetState(int32_t newState) {
         QueuePanelEvent("OnDownloadStart");
         paused = false;
         break;
-    case Downloaded:
-        if (oldState == Downloading)
+    case PanelState::Downloaded:
+        if (oldState == PanelState::Downloading)
             QueuePanelEvent("OnDownloadComplete");
         break;
-    case Ready:
-        if (oldState == Installing)
+    case PanelState::Ready:
+        if (oldState == PanelState::Installing)
             QueuePanelEvent("OnInstallNewGame");
         services.store->DeleteProductValue(downloadUrl);
         break;
-    case Patching:
+    case PanelState::Patching:
         page.startProgress(gameId);
         services.transfers->SetPatchRunning(true);
         break;
-    case Checking:
+    case PanelState::Checking:
         page.startProgress(gameId);
         services.transfers->SetRepairRunning(true);
         break;
@@ -148,16 +148,16 @@ void GamePanel::SetState(int32_t newState) {
 
 bool GamePanel::RefreshHeld() {
     switch (state) {
-    case Installing:
+    case PanelState::Installing:
         return installerProcess != nullptr;
-    case Playing:
+    case PanelState::Playing:
         return gameProcess != nullptr;
-    case Patching:
+    case PanelState::Patching:
         return patcher != nullptr;
-    case Checking:
+    case PanelState::Checking:
         return true;
-    case Downloading:
-    case DownloadingPatch:
+    case PanelState::Downloading:
+    case PanelState::DownloadingPatch:
         return services.transfers->IsHeld(downloadUrl);
     default:
         return false;
@@ -165,7 +165,8 @@ bool GamePanel::RefreshHeld() {
 }
 
 bool GamePanel::IsBusy() const {
-    return state == Installing || state == Playing || state == Patching || state == Checking ||
+    return state == PanelState::Installing || state == PanelState::Playing ||
+           state == PanelState::Patching || state == PanelState::Checking ||
            installerProcess || gameProcess || patcher || repair;
 }
 
@@ -173,26 +174,26 @@ void GamePanel::RefreshState() {
     if (Inert() || RefreshHeld())
         return;
     if (downloadUrl.empty()) {
-        SetState(NoDownload);
+        SetState(PanelState::NoDownload);
         return;
     }
     if (downloadUrl == kWebGame) {
-        SetState(Ready);
+        SetState(PanelState::Ready);
         return;
     }
     nextPatch.clear();
     if (IsInstalled()) {
         nextPatch = CheckPatchLevel();
-        SetState(nextPatch.empty() ? Ready : PatchAvailable);
+        SetState(nextPatch.empty() ? PanelState::Ready : PanelState::PatchAvailable);
         return;
     }
     if (showOnlyIfInstalled && !isSelfUpdate) {
-        SetState(Hidden);
+        SetState(PanelState::Hidden);
         return;
     }
     if (!installExeKeys.empty() &&
         !services.disc->FindDiscInstall(installExeKeys, volumeNames).empty()) {
-        SetState(DiscAvailable);
+        SetState(PanelState::DiscAvailable);
         return;
     }
     switch (services.transfers->LoadStatus(downloadUrl)) {
@@ -202,33 +203,33 @@ void GamePanel::RefreshState() {
             if (isSelfUpdate)
                 StartUpdate(installer);
             else
-                SetState(Downloaded);
+                SetState(PanelState::Downloaded);
         } else {
             services.events->QueueEvent("DownloadFailed",
                                         "GetInstallFilePath did not find instaler exe ", gameName);
             services.transfers->SaveState(downloadUrl, DownloadState::None);
-            SetState(NotInstalled);
+            SetState(PanelState::NotInstalled);
         }
         break;
     }
     case DownloadStatus::Incomplete:
-        if (state == Created || state == NotInstalled) {
+        if (state == PanelState::Created || state == PanelState::NotInstalled) {
             // A partial download found when the panel is built resumes by itself.
-            SetState(NotInstalled);
+            SetState(PanelState::NotInstalled);
             OnDownload();
-        } else if (state != Downloading && state != FailedDownload) {
-            SetState(NotInstalled);
+        } else if (state != PanelState::Downloading && state != PanelState::FailedDownload) {
+            SetState(PanelState::NotInstalled);
             if (isSelfUpdate)
                 OnDownload();
         }
         break;
     case DownloadStatus::Failed:
-        SetState(FailedDownload);
+        SetState(PanelState::FailedDownload);
         break;
     case DownloadStatus::None:
         // A download that is no longer held and has no record is gone, whatever
         // the panel showed: it must not stay on a progress bar that never moves.
-        SetState(NotInstalled);
+        SetState(PanelState::NotInstalled);
         // The launcher's update starts downloading as soon as its panel exists.
         if (isSelfUpdate)
             OnDownload();
@@ -244,7 +245,7 @@ bool GamePanel::CheckExternalInstall() {
     for (const ManifestLocation& location : locations) {
         if (!services.location->KeyExists(location.installkey))
             continue;
-        if (state == Installing || state == Ready)
+        if (state == PanelState::Installing || state == PanelState::Ready)
             return false;
         externalInstallSeen = true;
         return true;
@@ -255,16 +256,16 @@ bool GamePanel::CheckExternalInstall() {
 void GamePanel::ActivateOnPage() {
     PanelPageCalls& page = *services.page;
     switch (state) {
-    case NoDownload:
-    case NotInstalled:
-    case Downloading:
-    case Downloaded:
-    case DiscAvailable:
+    case PanelState::NoDownload:
+    case PanelState::NotInstalled:
+    case PanelState::Downloading:
+    case PanelState::Downloaded:
+    case PanelState::DiscAvailable:
         page.clickPanel(gameId);
         page.clickGameButton(gameId);
         services.host->ShowWindow();
         break;
-    case Ready:
+    case PanelState::Ready:
         if (requireLogin && savedAuthToken.empty())
             services.host->ShowWindow();
         page.clickPanel(gameId);
@@ -314,7 +315,7 @@ void GamePanel::AddTimesPlayed() {
 }
 
 void GamePanel::OnDownload() {
-    if (Inert() || (state != NotInstalled && state != FailedDownload))
+    if (Inert() || (state != PanelState::NotInstalled && state != PanelState::FailedDownload))
         return;
     if (services.transfers->LoadStatus(downloadUrl) == DownloadStatus::Complete) {
         RefreshState();
@@ -324,7 +325,7 @@ void GamePanel::OnDownload() {
     if (services.transfers->StartDownload(downloadUrl, !isSelfUpdate)) {
         if (!popupUrl.empty() && !isSelfUpdate)
             services.events->QueueDownloadPopup(popupDelay, popupUrl);
-        SetState(Downloading);
+        SetState(PanelState::Downloading);
         return;
     }
     // A game panel stays: the transfer manager has told the user why.
@@ -347,7 +348,7 @@ void GamePanel::OnInstall() {
         installerProcess = std::move(process);
         services.transfers->AddActive();
         QueuePanelEvent("OnInstalling");
-        SetState(Installing);
+        SetState(PanelState::Installing);
         return;
     }
     services.host->ShowError(failure);
@@ -359,7 +360,7 @@ void GamePanel::OnInstallFromDisc() {
     if (Inert())
         return;
     QueuePanelEvent("OnInstallFromDiscClick");
-    if (state != DiscAvailable)
+    if (state != PanelState::DiscAvailable)
         return;
     std::string installer;
     if (!installExeKeys.empty())
@@ -376,21 +377,21 @@ void GamePanel::OnInstallFromDisc() {
     }
     installerProcess = std::move(process);
     services.transfers->AddActive();
-    SetState(Installing);
+    SetState(PanelState::Installing);
 }
 
 void GamePanel::OnCancel() {
-    if (Inert() || (state != Downloading && state != DownloadingPatch))
+    if (Inert() || (state != PanelState::Downloading && state != PanelState::DownloadingPatch))
         return;
     QueuePanelEvent("OnCancelClick");
     services.transfers->CancelTransfer(downloadUrl);
     // A cancelled patch download must never be taken for the game's installer.
     ReturnToGameAddress();
-    SetState(NotInstalled);
+    SetState(PanelState::NotInstalled);
 }
 
 void GamePanel::OnPause() {
-    if (Inert() || (state != Downloading && state != DownloadingPatch) || paused)
+    if (Inert() || (state != PanelState::Downloading && state != PanelState::DownloadingPatch) || paused)
         return;
     QueuePanelEvent("OnPauseClick");
     if (services.transfers->PauseTransfer(downloadUrl))
@@ -398,7 +399,7 @@ void GamePanel::OnPause() {
 }
 
 void GamePanel::OnUnpause() {
-    if (Inert() || (state != Downloading && state != DownloadingPatch) || !paused)
+    if (Inert() || (state != PanelState::Downloading && state != PanelState::DownloadingPatch) || !paused)
         return;
     QueuePanelEvent("OnUnpauseClick");
     if (services.transfers->ResumeTransfer(downloadUrl))
@@ -411,10 +412,10 @@ void GamePanel::OnPlay() {
     AddTimesPlayed();
     if (!installManifestUrl.empty()) {
         StartInstallCheck(true);
-        if (state == Checking)
+        if (state == PanelState::Checking)
             return;
     }
-    if (state != Ready)
+    if (state != PanelState::Ready)
         return;
     if (!CheckPatchLevel().empty()) {
         RefreshState();
@@ -442,7 +443,7 @@ void GamePanel::OnPlay() {
             services.programs->Start(program, parameters, &reason);
         if (process) {
             gameProcess = std::move(process);
-            SetState(Playing);
+            SetState(PanelState::Playing);
             return;
         }
         if (!reason.empty())
@@ -463,8 +464,9 @@ void GamePanel::OnPatch() {
 
 bool GamePanel::MayPatch() {
     // A download, installer, game, patch or check of this game runs.
-    return state != Downloading && state != DownloadingPatch && state != Installing &&
-           state != Playing && state != Patching && state != Checking;
+    return state != PanelState::Downloading && state != PanelState::DownloadingPatch &&
+           state != PanelState::Installing && state != PanelState::Playing &&
+           state != PanelState::Patching && state != PanelState::Checking;
 }
 
 void GamePanel::PatchTo(const std::string& next) {
@@ -487,7 +489,7 @@ void GamePanel::PatchTo(const std::string& next) {
     }
     downloadUrl = next;
     progress.SetDownloadingPatch();
-    SetState(DownloadingPatch);
+    SetState(PanelState::DownloadingPatch);
 }
 
 bool GamePanel::StartPatcher(const std::string& address) {
@@ -504,7 +506,7 @@ bool GamePanel::StartPatcher(const std::string& address) {
     patcher = std::move(job);
     patchAddress = address;
     progress.SetPatching();
-    SetState(Patching);
+    SetState(PanelState::Patching);
     return true;
 }
 
@@ -515,7 +517,7 @@ std::string GamePanel::CheckPatchLevel() {
 }
 
 void GamePanel::StartInstallCheck(bool shortInterval) {
-    if (Inert() || IsBusy() || state == Downloading || state == DownloadingPatch)
+    if (Inert() || IsBusy() || state == PanelState::Downloading || state == PanelState::DownloadingPatch)
         return;
     InstallCheckTimes& times = *services.checkTimes;
     if (!times.IsCheckDue(gameName, shortInterval))
@@ -533,7 +535,7 @@ void GamePanel::StartInstallCheck(bool shortInterval) {
         return;
     repair = std::move(job);
     progress.SetChecking();
-    SetState(Checking);
+    SetState(PanelState::Checking);
 }
 
 void GamePanel::OnPreview() {
@@ -577,15 +579,15 @@ void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
     if (Inert())
         return;
     switch (state) {
-    case Downloading:
-    case DownloadingPatch: {
+    case PanelState::Downloading:
+    case PanelState::DownloadingPatch: {
         progress.SetPaused(paused);
         if (!paused)
             UpdateStatusText(services.transfers->GetProgress(downloadUrl));
         if (!Contains(completedKeys, downloadUrl) ||
             services.transfers->LoadStatus(downloadUrl) != DownloadStatus::Complete)
             break;
-        if (state == DownloadingPatch) {
+        if (state == PanelState::DownloadingPatch) {
             std::string address = downloadUrl;
             if (!StartPatcher(address)) {
                 ReturnToGameAddress();
@@ -596,7 +598,7 @@ void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
         }
         break;
     }
-    case Installing:
+    case PanelState::Installing:
         if (!installerProcess || !installerProcess->HasEnded())
             break;
         installerProcess.reset();
@@ -609,13 +611,13 @@ void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
         }
         RefreshState();
         break;
-    case Playing:
+    case PanelState::Playing:
         if (!gameProcess || !gameProcess->HasEnded())
             break;
         gameProcess.reset();
         RefreshState();
         break;
-    case Patching: {
+    case PanelState::Patching: {
         if (!patcher)
             break;
         float p = patcher->Progress();
@@ -624,7 +626,7 @@ void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
             EndPatch();
         break;
     }
-    case Checking: {
+    case PanelState::Checking: {
         if (!repair)
             break;
         float p = repair->Progress();
@@ -654,10 +656,11 @@ void GamePanel::EndPatch() {
     }
     ReturnToGameAddress();
     RefreshState();
-    // After a failure the panel stays in 10: the user decides whether to try
+    // After a failure the panel stays in PatchAvailable: the user decides whether to try
     // again. The chain goes on without the user only after a success, and not
     // when the catalogue still names the patch just applied.
-    if (state != PatchAvailable || outcome != PatchJob::Outcome::Succeeded || nextPatch == applied)
+    if (state != PanelState::PatchAvailable || outcome != PatchJob::Outcome::Succeeded ||
+        nextPatch == applied)
         return;
     std::string next = nextPatch;
     QueuePanelEvent("OnPatchClick");
@@ -670,7 +673,7 @@ void GamePanel::EndCheck() {
     repair.reset();
     progress.ClearChecking();
     services.transfers->SetRepairRunning(false);
-    SetState(NotInstalled);
+    SetState(PanelState::NotInstalled);
     RefreshState();
 }
 
@@ -681,7 +684,7 @@ void GamePanel::ReturnToGameAddress() {
 
 void GamePanel::NoteEndedTransfers(const std::vector<std::string>& cancelled,
                                    const std::vector<std::string>& failed) {
-    if (state != DownloadingPatch || downloadUrl == gameDownloadUrl)
+    if (state != PanelState::DownloadingPatch || downloadUrl == gameDownloadUrl)
         return;
     if (Contains(cancelled, downloadUrl) || Contains(failed, downloadUrl))
         ReturnToGameAddress();
@@ -696,10 +699,11 @@ void GamePanel::ReplayOnPage() {
     savedAuthToken = services.store->SavedAuthToken();
     SendPanelToPage();
     PanelPageCalls& page = *services.page;
-    page.setGamePanelState(gameId, state);
-    if (state == Downloading || state == DownloadingPatch || state == Patching || state == Checking)
+    page.setGamePanelState(gameId, ToNumber(state));
+    if (state == PanelState::Downloading || state == PanelState::DownloadingPatch ||
+        state == PanelState::Patching || state == PanelState::Checking)
         page.startProgress(gameId);
-    if ((state == Downloading || state == DownloadingPatch) && !isSelfUpdate) {
+    if ((state == PanelState::Downloading || state == PanelState::DownloadingPatch) && !isSelfUpdate) {
         page.addPauseToProgress(gameId);
         page.addCancelToProgress(gameId);
         // No call says "paused": the page keeps its own flag, which startProgress

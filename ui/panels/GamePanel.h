@@ -8,6 +8,7 @@
 #include "ui/GameCommandTarget.h"
 #include "ui/panels/PanelServices.h"
 #include "ui/panels/PanelSnapshot.h"
+#include "ui/panels/PanelState.h"
 #include "ui/panels/ProgressBar.h"
 
 class PatchJob;
@@ -21,23 +22,6 @@ class RunningProgram;
 // workers report through their own objects, which the tick reads.
 class GamePanel : public GameCommandTarget {
 public:
-    enum State : int32_t {
-        Created = 0,
-        NoDownload = 1,
-        NotInstalled = 2,
-        Downloading = 3,
-        DownloadingPatch = 4,
-        Downloaded = 5,
-        DiscAvailable = 6,
-        Installing = 7,
-        Ready = 8,
-        Playing = 9,
-        PatchAvailable = 10,
-        Patching = 11,
-        Hidden = 12,
-        Checking = 13,
-        FailedDownload = 14,
-    };
     static constexpr const char* kWebGame = "!WEB_GAME!";
     static constexpr const char* kFallbackInstallerName = "temp_installer.exe";
 
@@ -49,8 +33,8 @@ public:
     GamePanel& operator=(const GamePanel&) = delete;
 
     // State.
-    int32_t GetState() const override { return state; }
-    void SetState(int32_t newState);
+    PanelState GetState() const override { return state; }
+    void SetState(PanelState newState);
     // Works the state out from the registry, the install location, the patch
     // catalogue, the disc drives and the download status. Does nothing while the
     // panel's own work runs (RefreshHeld).
@@ -130,7 +114,7 @@ private:
 
     PanelServices services;
 
-    int32_t state = Created;
+    PanelState state = PanelState::Created;
     int32_t gameId;
     std::string gameName;
     std::string homepage;

@@ -25,7 +25,7 @@ void RefreshForDisc(const std::vector<GamePanel*>& panels,
     if (disc.FindDisc(volumeNames).empty())
         return;
     for (GamePanel* panel : panels)
-        if (panel->GetState() == GamePanel::NotInstalled)
+        if (panel->GetState() == PanelState::NotInstalled)
             panel->RefreshState();
 }
 
@@ -38,7 +38,7 @@ bool AnyPanelBusy(const std::vector<GamePanel*>& panels) {
 
 bool AnyPanelPatching(const std::vector<GamePanel*>& panels) {
     for (GamePanel* panel : panels)
-        if (panel->GetState() == GamePanel::Patching)
+        if (panel->GetState() == PanelState::Patching)
             return true;
     return false;
 }

@@ -13,7 +13,7 @@ using Calls = std::vector<std::string>;
 class GamePanelCommandTest : public ::testing::Test {
 protected:
     // A panel of a game without download address, put into the state.
-    std::unique_ptr<GamePanel> InState(int32_t state, ManifestEntry entry) {
+    std::unique_ptr<GamePanel> InState(PanelState state, ManifestEntry entry) {
         entry.url.clear();
         auto panel = rig.Build(entry);
         panel->SetState(state);
@@ -27,15 +27,15 @@ protected:
 // ---------------------------------------------------------------- download
 
 TEST_F(GamePanelCommandTest, DownloadRunsOnlyInTwoAndFourteen) {
-    for (int32_t state = 0; state <= 14; ++state) {
+    for (PanelState state : kAllPanelStates) {
         ManifestEntry entry = rig.Entry();
         auto panel = rig.Build(entry);
         panel->SetState(state);
         rig.Forget();
         panel->OnDownload();
-        bool runs = state == 2 || state == 14;
+        bool runs = state == PanelState::NotInstalled || state == PanelState::FailedDownload;
         EXPECT_EQ(rig.events.Count("OnDownloadClick"), runs ? 1 : 0) << "state " << state;
-        EXPECT_EQ(panel->GetState(), runs ? 3 : state);
+        EXPECT_EQ(panel->GetState(), runs ? PanelState::Downloading : state);
         rig.transfers.held.clear();
         rig.transfers.status.clear();
     }
@@ -51,7 +51,7 @@ TEST_F(GamePanelCommandTest, DownloadStartsWithTheFolderDialogAllowedAndQueuesTh
               (Calls{"GamePanel/OnDownloadClick/Game", "popup/12/http://127.0.0.1/popup",
                      "GamePanel/OnDownloadStart/Game"}));
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + entry.url + " ask");
-    EXPECT_EQ(panel->GetState(), 3);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloading);
 }
 
 TEST_F(GamePanelCommandTest, DownloadThatDoesNotStartLeavesAGamePanelAsItIs) {
@@ -59,7 +59,7 @@ TEST_F(GamePanelCommandTest, DownloadThatDoesNotStartLeavesAGamePanelAsItIs) {
     rig.transfers.refuse.insert(entry.url);
     auto panel = rig.Build(entry);
     panel->OnDownload();
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
     EXPECT_TRUE(rig.page.calls.empty());
     EXPECT_TRUE(rig.host.messages.empty());
 }
@@ -67,11 +67,11 @@ TEST_F(GamePanelCommandTest, DownloadThatDoesNotStartLeavesAGamePanelAsItIs) {
 TEST_F(GamePanelCommandTest, DownloadAlreadyCompleteOnlyRefreshes) {
     ManifestEntry entry = rig.Entry();
     auto panel = rig.Build(entry);
-    panel->SetState(14);
+    panel->SetState(PanelState::FailedDownload);
     rig.Downloaded(entry.url);
     rig.Forget();
     panel->OnDownload();
-    EXPECT_EQ(panel->GetState(), 5);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
     EXPECT_EQ(rig.events.Count("OnDownloadClick"), 0);
 }
 
@@ -81,12 +81,12 @@ TEST_F(GamePanelCommandTest, InstallStartsTheDownloadedInstaller) {
     ManifestEntry entry = rig.Entry();
     std::string installer = rig.Downloaded(entry.url);
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 5);
+    ASSERT_EQ(panel->GetState(), PanelState::Downloaded);
     panel->OnInstall();
     EXPECT_EQ(rig.programs.starts, Calls{installer + "|"});
     EXPECT_EQ(rig.events.events,
               (Calls{"GamePanel/OnInstallClick/Game", "GamePanel/OnInstalling/Game"}));
-    EXPECT_EQ(panel->GetState(), 7);
+    EXPECT_EQ(panel->GetState(), PanelState::Installing);
     EXPECT_EQ(rig.transfers.active, 1);
 }
 
@@ -100,7 +100,7 @@ TEST_F(GamePanelCommandTest, InstallerThatCannotStartIsReportedAndTheStateReeval
     EXPECT_EQ(rig.events.events,
               (Calls{"GamePanel/OnInstallClick/Game",
                      "InstallLauncherFailed/Game/No such file or directory"}));
-    EXPECT_EQ(panel->GetState(), 5);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
     EXPECT_EQ(rig.transfers.active, 0);
 }
 
@@ -122,7 +122,7 @@ TEST_F(GamePanelCommandTest, InstallFromDiscQueuesItsEventInAnyStateButRunsOnlyI
     entry.installExeKeys = {"setup*.exe"};
     entry.volumeNames = {"GAME"};
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 2);
+    ASSERT_EQ(panel->GetState(), PanelState::NotInstalled);
     panel->OnInstallFromDisc();
     EXPECT_EQ(rig.events.events, Calls{"GamePanel/OnInstallFromDiscClick/Game"});
     EXPECT_TRUE(rig.programs.starts.empty());
@@ -130,25 +130,25 @@ TEST_F(GamePanelCommandTest, InstallFromDiscQueuesItsEventInAnyStateButRunsOnlyI
     rig.disc.disc = "/media/cdrom/";
     rig.disc.install = "/media/cdrom/setup.exe";
     panel->RefreshState();
-    ASSERT_EQ(panel->GetState(), 6);
+    ASSERT_EQ(panel->GetState(), PanelState::DiscAvailable);
 
     // The disc was taken out again.
     rig.disc.disc.clear();
     panel->OnInstallFromDisc();
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::DiscInstallerMissing});
-    EXPECT_EQ(panel->GetState(), 6);
+    EXPECT_EQ(panel->GetState(), PanelState::DiscAvailable);
 
     rig.disc.disc = "/media/cdrom/";
     rig.programs.refuse.insert("/media/cdrom/setup.exe");
     panel->OnInstallFromDisc();
     EXPECT_EQ(rig.host.errors.size(), 1u);
-    EXPECT_EQ(panel->GetState(), 6);
+    EXPECT_EQ(panel->GetState(), PanelState::DiscAvailable);
 
     rig.programs.refuse.clear();
     rig.Forget();
     panel->OnInstallFromDisc();
     EXPECT_EQ(rig.programs.starts.back(), "/media/cdrom/setup.exe|");
-    EXPECT_EQ(panel->GetState(), 7);
+    EXPECT_EQ(panel->GetState(), PanelState::Installing);
     EXPECT_EQ(rig.transfers.active, 1);
     EXPECT_EQ(rig.events.Count("OnInstalling"), 0);
 }
@@ -166,7 +166,7 @@ TEST_F(GamePanelCommandTest, CancelOnlyWhileDownloading) {
     panel->OnCancel();
     EXPECT_EQ(rig.events.events, Calls{"GamePanel/OnCancelClick/Game"});
     EXPECT_EQ(rig.journal.at(1), "Cancel " + entry.url);
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
 }
 
 TEST_F(GamePanelCommandTest, PauseOnceAndUnpauseOnlyWhenPaused) {
@@ -212,12 +212,12 @@ TEST_F(GamePanelCommandTest, PlayParameters) {
         entry.exeparams = c.params;
         rig.Install(entry);
         auto panel = rig.Build(entry);
-        ASSERT_EQ(panel->GetState(), 8);
+        ASSERT_EQ(panel->GetState(), PanelState::Ready);
         panel->SetPlayToken(c.token);
         rig.programs.starts.clear();
         panel->OnPlay();
         EXPECT_EQ(rig.programs.starts, Calls{rig.env.Path("games/Game/Game") + "|" + c.expected});
-        EXPECT_EQ(panel->GetState(), 9);
+        EXPECT_EQ(panel->GetState(), PanelState::Playing);
         EXPECT_EQ(rig.events.Count("OnPlayClick"), 1);
     }
 }
@@ -237,10 +237,10 @@ TEST_F(GamePanelCommandTest, PlayWithAPatchDueShowsThePatchInstead) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 8);
+    ASSERT_EQ(panel->GetState(), PanelState::Ready);
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
     panel->OnPlay();
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
     EXPECT_EQ(rig.events.Count("OnPlayClick"), 0);
     EXPECT_TRUE(rig.programs.starts.empty());
 }
@@ -254,7 +254,7 @@ TEST_F(GamePanelCommandTest, PlayTriesEachLocationInTurn) {
     rig.programs.refuseFirst = 1;
     panel->OnPlay();
     EXPECT_EQ(rig.programs.starts.size(), 2u);
-    EXPECT_EQ(panel->GetState(), 9);
+    EXPECT_EQ(panel->GetState(), PanelState::Playing);
 }
 
 TEST_F(GamePanelCommandTest, PlayStartsNoProgramOfABareName) {
@@ -266,17 +266,17 @@ TEST_F(GamePanelCommandTest, PlayStartsNoProgramOfABareName) {
     rig.Install(entry);
     rig.locator.program[firstKey] = "Game";
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 8);
+    ASSERT_EQ(panel->GetState(), PanelState::Ready);
     panel->OnPlay();
     EXPECT_EQ(rig.programs.starts, Calls{rig.env.Path("games/Game/Game") + "|"});
-    EXPECT_EQ(panel->GetState(), 9);
+    EXPECT_EQ(panel->GetState(), PanelState::Playing);
 
     // Nothing but bare names: nothing starts, and the failure is reported.
     rig.locator.program[entry.locations[1].installkey] = "Game";
     rig.programs.EndAll();
     panel->PollWork({});
     rig.programs.starts.clear();
-    panel->SetState(8);
+    panel->SetState(PanelState::Ready);
     panel->OnPlay();
     EXPECT_TRUE(rig.programs.starts.empty());
     EXPECT_EQ(rig.events.Count("PlayGameFailed"), 1);
@@ -291,7 +291,7 @@ TEST_F(GamePanelCommandTest, GameThatCannotStartIsReported) {
     panel->OnPlay();
     EXPECT_EQ(rig.host.errors, Calls{"No such file or directory"});
     EXPECT_EQ(rig.events.events.back(), "PlayGameFailed/Game/No such file or directory");
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 }
 
 TEST_F(GamePanelCommandTest, WebGameOpensItsHomePage) {
@@ -302,7 +302,7 @@ TEST_F(GamePanelCommandTest, WebGameOpensItsHomePage) {
     panel->OnPlay();
     EXPECT_EQ(rig.host.opened, Calls{entry.homepage});
     EXPECT_TRUE(rig.programs.starts.empty());
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 }
 
 // ---------------------------------------------------------------- installation check
@@ -313,7 +313,7 @@ TEST_F(GamePanelCommandTest, ConstructionChecksAnInstalledGameAndAFirstPlayStart
     entry.installlocation = "http://127.0.0.1/files/";
     rig.Install(entry);
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 13);
+    ASSERT_EQ(panel->GetState(), PanelState::Checking);
     ASSERT_EQ(rig.workers.repairs.size(), 1u);
     EXPECT_EQ(rig.workers.repairs[0]->folder, rig.env.Path("games/Game/"));
     EXPECT_EQ(rig.workers.repairs[0]->manifestUrl, entry.installmanifest);
@@ -322,16 +322,16 @@ TEST_F(GamePanelCommandTest, ConstructionChecksAnInstalledGameAndAFirstPlayStart
 
     // Play during the check: counted, nothing else.
     panel->OnPlay();
-    EXPECT_EQ(panel->GetState(), 13);
+    EXPECT_EQ(panel->GetState(), PanelState::Checking);
     EXPECT_TRUE(rig.programs.starts.empty());
 
     rig.workers.repairs[0]->progress = 1.0f;
     panel->PollWork({});
-    ASSERT_EQ(panel->GetState(), 8);
+    ASSERT_EQ(panel->GetState(), PanelState::Ready);
 
     rig.checkTimes.clock.Advance(60);
     panel->OnPlay();
-    EXPECT_EQ(panel->GetState(), 9);
+    EXPECT_EQ(panel->GetState(), PanelState::Playing);
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
 }
 
@@ -342,21 +342,21 @@ TEST_F(GamePanelCommandTest, PlayAfterAnHourChecksInsteadFromAnyState) {
     auto panel = rig.Build(entry);
     rig.workers.repairs[0]->progress = 1.0f;
     panel->PollWork({});
-    ASSERT_EQ(panel->GetState(), 8);
+    ASSERT_EQ(panel->GetState(), PanelState::Ready);
 
     rig.checkTimes.clock.Advance(3600);
     panel->OnPlay();  // exactly an hour: not yet
-    EXPECT_EQ(panel->GetState(), 9);
+    EXPECT_EQ(panel->GetState(), PanelState::Playing);
     rig.programs.EndAll();
     panel->PollWork({});
-    ASSERT_EQ(panel->GetState(), 8);
+    ASSERT_EQ(panel->GetState(), PanelState::Ready);
 
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
     panel->RefreshState();
-    ASSERT_EQ(panel->GetState(), 10);
+    ASSERT_EQ(panel->GetState(), PanelState::PatchAvailable);
     rig.checkTimes.clock.Advance(1);
     panel->OnPlay();
-    EXPECT_EQ(panel->GetState(), 13);
+    EXPECT_EQ(panel->GetState(), PanelState::Checking);
     EXPECT_EQ(rig.workers.repairs.size(), 2u);
     EXPECT_EQ(rig.programs.starts.size(), 1u);
 }
@@ -367,7 +367,7 @@ TEST_F(GamePanelCommandTest, CheckRunsOnlyForAnInstalledGameWithItsFolder) {
     // Not installed: no check, but the time is taken, so a play soon after
     // installing starts the game.
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
     EXPECT_TRUE(rig.workers.repairs.empty());
     EXPECT_FALSE(rig.checkTimes.IsCheckDue("Game", false));
 
@@ -377,7 +377,7 @@ TEST_F(GamePanelCommandTest, CheckRunsOnlyForAnInstalledGameWithItsFolder) {
     rig.checkTimes.clock.Advance(7201);
     GamePanel second(rig.services, entry, false);
     EXPECT_TRUE(rig.workers.repairs.empty());
-    EXPECT_EQ(second.GetState(), 8);
+    EXPECT_EQ(second.GetState(), PanelState::Ready);
 }
 
 TEST_F(GamePanelCommandTest, CheckRepairsAGameWhoseProgramIsGone) {
@@ -386,7 +386,7 @@ TEST_F(GamePanelCommandTest, CheckRepairsAGameWhoseProgramIsGone) {
     rig.Install(entry);
     unlink(rig.env.Path("games/Game/Game").c_str());
     GamePanel panel(rig.services, entry, false);
-    EXPECT_EQ(panel.GetState(), 13);
+    EXPECT_EQ(panel.GetState(), PanelState::Checking);
 }
 
 TEST_F(GamePanelCommandTest, CheckThrottleAtConstructionIsTwoHoursPerGameName) {
@@ -406,7 +406,7 @@ TEST_F(GamePanelCommandTest, CheckThrottleAtConstructionIsTwoHoursPerGameName) {
     other.installmanifest = entry.installmanifest;
     rig.Install(other);
     GamePanel otherPanel(rig.services, other, false);
-    EXPECT_EQ(otherPanel.GetState(), 13);
+    EXPECT_EQ(otherPanel.GetState(), PanelState::Checking);
 }
 
 TEST_F(GamePanelCommandTest, NoCheckWhileThePanelIsBusy) {
@@ -417,22 +417,23 @@ TEST_F(GamePanelCommandTest, NoCheckWhileThePanelIsBusy) {
     rig.workers.repairs[0]->progress = 1.0f;
     panel->PollWork({});
     panel->OnPlay();
-    ASSERT_EQ(panel->GetState(), 9);
+    ASSERT_EQ(panel->GetState(), PanelState::Playing);
     rig.checkTimes.clock.Advance(4000);
     panel->OnPlay();  // the game still runs
-    EXPECT_EQ(panel->GetState(), 9);
+    EXPECT_EQ(panel->GetState(), PanelState::Playing);
     EXPECT_EQ(rig.workers.repairs.size(), 1u);
 }
 
 TEST_F(GamePanelCommandTest, NoCheckInAnyStateWhoseWorkRuns) {
-    for (int32_t state : {3, 4, 7, 9, 11}) {
+    for (PanelState state : {PanelState::Downloading, PanelState::DownloadingPatch, PanelState::Installing,
+                             PanelState::Playing, PanelState::Patching}) {
         ManifestEntry entry = rig.Entry();
         entry.installmanifest = "http://127.0.0.1/im.txt";
         rig.Install(entry);
         auto panel = rig.Build(entry);
         rig.workers.repairs.back()->progress = 1.0f;
         panel->PollWork({});
-        ASSERT_EQ(panel->GetState(), 8);
+        ASSERT_EQ(panel->GetState(), PanelState::Ready);
         size_t checks = rig.workers.repairs.size();
         panel->SetState(state);
         rig.checkTimes.clock.Advance(7201);
@@ -448,7 +449,8 @@ TEST_F(GamePanelCommandTest, NoCheckInAnyStateWhoseWorkRuns) {
 // ---------------------------------------------------------------- patch
 
 TEST_F(GamePanelCommandTest, PatchQueuesItsEventThenDoesNothingWhileWorkRuns) {
-    for (int32_t state : {3, 4, 7, 9, 11, 13}) {
+    for (PanelState state : {PanelState::Downloading, PanelState::DownloadingPatch, PanelState::Installing,
+                             PanelState::Playing, PanelState::Patching, PanelState::Checking}) {
         ManifestEntry entry = rig.Entry();
         rig.Install(entry);
         rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
@@ -469,7 +471,7 @@ TEST_F(GamePanelCommandTest, PatchWithoutTheInstallFolderStartsNothing) {
     rig.patches.next[entry.patchcatalog] = next;
     rig.Downloaded(next, "p1.quorpatch");
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 10);
+    ASSERT_EQ(panel->GetState(), PanelState::PatchAvailable);
 
     for (std::string folder : {std::string(), rig.env.Path("gone/")}) {
         rig.locator.folder[entry.locations[0].installkey] = folder;
@@ -477,7 +479,7 @@ TEST_F(GamePanelCommandTest, PatchWithoutTheInstallFolderStartsNothing) {
         panel->OnPatch();
         EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::RegistryKeyMissing});
         EXPECT_TRUE(rig.workers.patches.empty());
-        EXPECT_EQ(panel->GetState(), 10);
+        EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
     }
 
     // No location at all gives no folder either.
@@ -494,13 +496,13 @@ TEST_F(GamePanelCommandTest, PatchWithoutTheInstallFolderStartsNothing) {
 TEST_F(GamePanelCommandTest, PatchWithNothingToPatchOnlyRefreshesEvenWithoutAFolder) {
     ManifestEntry entry = rig.Entry();
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 2);
+    ASSERT_EQ(panel->GetState(), PanelState::NotInstalled);
     rig.Downloaded(entry.url);
     int fetches = rig.patches.fetches;
     panel->OnPatch();
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_EQ(rig.patches.fetches, fetches + 1);
-    EXPECT_EQ(panel->GetState(), 5);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
 }
 
 TEST_F(GamePanelCommandTest, PatchAlreadyDownloadedIsAppliedAtOnce) {
@@ -514,7 +516,7 @@ TEST_F(GamePanelCommandTest, PatchAlreadyDownloadedIsAppliedAtOnce) {
     ASSERT_EQ(rig.workers.patches.size(), 1u);
     EXPECT_EQ(rig.workers.patches[0]->folder, rig.env.Path("games/Game/"));
     EXPECT_EQ(rig.workers.patches[0]->file, file);
-    EXPECT_EQ(panel->GetState(), 11);
+    EXPECT_EQ(panel->GetState(), PanelState::Patching);
     EXPECT_TRUE(panel->Progress().Patching());
     EXPECT_TRUE(rig.transfers.patchRunning);
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
@@ -527,7 +529,7 @@ TEST_F(GamePanelCommandTest, PatchAlreadyDownloadedIsAppliedAtOnce) {
     rig.patches.next[entry.patchcatalog].clear();
     rig.workers.patches[0]->progress = 1.0f;
     panel->PollWork({});
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
     EXPECT_EQ(rig.store.deleted, (Calls{entry.url, entry.url}));
 }
 
@@ -539,7 +541,7 @@ TEST_F(GamePanelCommandTest, PatchDownloadStartsQuietly) {
     auto panel = rig.Build(entry);
     panel->OnPatch();
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + next + " quiet");
-    EXPECT_EQ(panel->GetState(), 4);
+    EXPECT_EQ(panel->GetState(), PanelState::DownloadingPatch);
     EXPECT_EQ(panel->GetPackageUrl(), next);
     EXPECT_TRUE(panel->Progress().DownloadingPatch());
     EXPECT_EQ(rig.page.Of("addCancelToProgress").size(), 1u);
@@ -554,7 +556,7 @@ TEST_F(GamePanelCommandTest, PatchDownloadThatDoesNotStart) {
     auto panel = rig.Build(entry);
     panel->OnPatch();
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::PatchDownloadFailed});
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
 }
 
@@ -562,9 +564,9 @@ TEST_F(GamePanelCommandTest, PatchWithNothingToDoRefreshes) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
     auto panel = rig.Build(entry);
-    panel->SetState(2);
+    panel->SetState(PanelState::NotInstalled);
     panel->OnPatch();
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 }
 
 // ---------------------------------------------------------------- preview, options

@@ -16,7 +16,7 @@ protected:
 // ---------------------------------------------------------------- SetState
 
 struct EntryEffect {
-    int32_t state;
+    PanelState state;
     Calls game;        // page calls of a game panel entering the state
     Calls update;      // of the update panel
     Calls events;      // events queued (game panel)
@@ -25,43 +25,43 @@ struct EntryEffect {
 const std::string kIdle = "updateProgress(7, '0%  (0 KB/s)', 0, 0, 0, '')";
 
 const EntryEffect kEffects[] = {
-    {0, {"setGamePanelState(7, 0)"}, {"setGamePanelState(7, 0)"}, {}},
-    {2, {"setGamePanelState(7, 2)"}, {"setGamePanelState(7, 2)"}, {}},
-    {3,
+    {PanelState::Created, {"setGamePanelState(7, 0)"}, {"setGamePanelState(7, 0)"}, {}},
+    {PanelState::NotInstalled, {"setGamePanelState(7, 2)"}, {"setGamePanelState(7, 2)"}, {}},
+    {PanelState::Downloading,
      {"setGamePanelState(7, 3)", "startProgress(7)", "addPauseToProgress(7)", "addCancelToProgress(7)", kIdle},
      {"setGamePanelState(7, 3)", "startProgress(7)", kIdle},
      {"GamePanel/OnDownloadStart/Game"}},
-    {4,
+    {PanelState::DownloadingPatch,
      {"setGamePanelState(7, 4)", "startProgress(7)", "addPauseToProgress(7)", "addCancelToProgress(7)", kIdle},
      {"setGamePanelState(7, 4)", "startProgress(7)", kIdle},
      {"GamePanel/OnDownloadStart/Game"}},
-    {5, {"setGamePanelState(7, 5)"}, {"setGamePanelState(7, 5)"}, {}},
-    {6, {"setGamePanelState(7, 6)"}, {"setGamePanelState(7, 6)"}, {}},
-    {7, {"setGamePanelState(7, 7)"}, {"setGamePanelState(7, 7)"}, {}},
-    {8, {"setGamePanelState(7, 8)"}, {"setGamePanelState(7, 8)"}, {}},
-    {9, {"setGamePanelState(7, 9)"}, {"setGamePanelState(7, 9)"}, {}},
-    {10, {"setGamePanelState(7, 10)"}, {"setGamePanelState(7, 10)"}, {}},
-    {11, {"setGamePanelState(7, 11)", "startProgress(7)"}, {"setGamePanelState(7, 11)", "startProgress(7)"}, {}},
-    {12, {"setGamePanelState(7, 12)"}, {"setGamePanelState(7, 12)"}, {}},
-    {13, {"setGamePanelState(7, 13)", "startProgress(7)"}, {"setGamePanelState(7, 13)", "startProgress(7)"}, {}},
-    {14, {"setGamePanelState(7, 14)"}, {"setGamePanelState(7, 14)"}, {}},
+    {PanelState::Downloaded, {"setGamePanelState(7, 5)"}, {"setGamePanelState(7, 5)"}, {}},
+    {PanelState::DiscAvailable, {"setGamePanelState(7, 6)"}, {"setGamePanelState(7, 6)"}, {}},
+    {PanelState::Installing, {"setGamePanelState(7, 7)"}, {"setGamePanelState(7, 7)"}, {}},
+    {PanelState::Ready, {"setGamePanelState(7, 8)"}, {"setGamePanelState(7, 8)"}, {}},
+    {PanelState::Playing, {"setGamePanelState(7, 9)"}, {"setGamePanelState(7, 9)"}, {}},
+    {PanelState::PatchAvailable, {"setGamePanelState(7, 10)"}, {"setGamePanelState(7, 10)"}, {}},
+    {PanelState::Patching, {"setGamePanelState(7, 11)", "startProgress(7)"}, {"setGamePanelState(7, 11)", "startProgress(7)"}, {}},
+    {PanelState::Hidden, {"setGamePanelState(7, 12)"}, {"setGamePanelState(7, 12)"}, {}},
+    {PanelState::Checking, {"setGamePanelState(7, 13)", "startProgress(7)"}, {"setGamePanelState(7, 13)", "startProgress(7)"}, {}},
+    {PanelState::FailedDownload, {"setGamePanelState(7, 14)"}, {"setGamePanelState(7, 14)"}, {}},
 };
 
 TEST_F(GamePanelStateTest, EntryEffectsOfEachStateInOrder) {
     for (bool selfUpdate : {false, true}) {
         for (const EntryEffect& effect : kEffects) {
             ManifestEntry entry = rig.Entry();
-            entry.url.clear();  // stays in state 1 until told otherwise
+            entry.url.clear();  // stays NoDownload until told otherwise
             auto panel = rig.Build(entry, selfUpdate);
-            ASSERT_EQ(panel->GetState(), 1);
+            ASSERT_EQ(panel->GetState(), PanelState::NoDownload);
             rig.transfers.patchRunning = rig.transfers.repairRunning = false;
             panel->SetState(effect.state);
             EXPECT_EQ(panel->GetState(), effect.state);
             EXPECT_EQ(rig.page.calls, selfUpdate ? effect.update : effect.game)
                 << "state " << effect.state << (selfUpdate ? " (update panel)" : "");
             EXPECT_EQ(rig.events.events, effect.events) << "state " << effect.state;
-            EXPECT_EQ(rig.transfers.patchRunning, effect.state == 11);
-            EXPECT_EQ(rig.transfers.repairRunning, effect.state == 13);
+            EXPECT_EQ(rig.transfers.patchRunning, effect.state == PanelState::Patching);
+            EXPECT_EQ(rig.transfers.repairRunning, effect.state == PanelState::Checking);
         }
     }
 }
@@ -69,44 +69,44 @@ TEST_F(GamePanelStateTest, EntryEffectsOfEachStateInOrder) {
 TEST_F(GamePanelStateTest, EnteringDownloadStatesClearsPausedAndReadyForgetsTheDownloadValue) {
     ManifestEntry entry = rig.Entry();
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 2);
+    ASSERT_EQ(panel->GetState(), PanelState::NotInstalled);
     rig.transfers.held.insert(entry.url);
-    panel->SetState(3);
+    panel->SetState(PanelState::Downloading);
     panel->OnPause();
     EXPECT_TRUE(panel->IsPaused());
-    panel->SetState(4);
+    panel->SetState(PanelState::DownloadingPatch);
     EXPECT_FALSE(panel->IsPaused());
 
     rig.store.deleted.clear();
-    panel->SetState(8);
+    panel->SetState(PanelState::Ready);
     EXPECT_EQ(rig.store.deleted, std::vector<std::string>{entry.url});
 }
 
 TEST_F(GamePanelStateTest, SettingTheSameStateSendsNothing) {
     auto panel = rig.Build(rig.Entry());
-    ASSERT_EQ(panel->GetState(), 2);
-    panel->SetState(2);
+    ASSERT_EQ(panel->GetState(), PanelState::NotInstalled);
+    panel->SetState(PanelState::NotInstalled);
     EXPECT_TRUE(rig.page.calls.empty());
-    panel->SetState(3);
+    panel->SetState(PanelState::Downloading);
     rig.page.calls.clear();
     rig.events.events.clear();
-    panel->SetState(3);
+    panel->SetState(PanelState::Downloading);
     EXPECT_TRUE(rig.page.calls.empty());
     EXPECT_TRUE(rig.events.events.empty());
 }
 
 TEST_F(GamePanelStateTest, CompleteAndNewGameEventsOnlyFromTheirStates) {
     auto panel = rig.Build(rig.Entry());
-    panel->SetState(5);  // from 2
+    panel->SetState(PanelState::Downloaded);  // from NotInstalled
     EXPECT_EQ(rig.events.Count("OnDownloadComplete"), 0);
-    panel->SetState(3);
-    panel->SetState(5);
+    panel->SetState(PanelState::Downloading);
+    panel->SetState(PanelState::Downloaded);
     EXPECT_EQ(rig.events.Count("OnDownloadComplete"), 1);
 
-    panel->SetState(8);  // from 5
+    panel->SetState(PanelState::Ready);  // from Downloaded
     EXPECT_EQ(rig.events.Count("OnInstallNewGame"), 0);
-    panel->SetState(7);
-    panel->SetState(8);
+    panel->SetState(PanelState::Installing);
+    panel->SetState(PanelState::Ready);
     EXPECT_EQ(rig.events.Count("OnInstallNewGame"), 1);
 }
 
@@ -118,14 +118,14 @@ TEST_F(GamePanelStateTest, APanelWithoutANameNeverCallsThePageNorChanges) {
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
     GamePanel panel(rig.services, entry, false);
-    panel.SetState(3);
+    panel.SetState(PanelState::Downloading);
     panel.RefreshState();
     panel.OnPlay();
     panel.OnPatch();
     panel.OnInstall();
     panel.OnPreview();
     panel.ReplayOnPage();
-    EXPECT_EQ(panel.GetState(), 0);
+    EXPECT_EQ(panel.GetState(), PanelState::Created);
     EXPECT_TRUE(rig.page.calls.empty());
     EXPECT_TRUE(rig.events.events.empty());
     EXPECT_TRUE(rig.programs.starts.empty());
@@ -161,7 +161,7 @@ TEST_F(GamePanelStateTest, UpdatePanelHasNoPopupAndStartsDownloadingAtOnce) {
     entry.downloadPopupUrl = "http://127.0.0.1/popup";
     entry.downloadPopupDelay = 5;
     GamePanel panel(rig.services, entry, true);
-    EXPECT_EQ(panel.GetState(), 3);
+    EXPECT_EQ(panel.GetState(), PanelState::Downloading);
     EXPECT_EQ(rig.events.Count("popup"), 0);
     // No folder dialog for the launcher's own update.
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + entry.url + " quiet");
@@ -177,9 +177,9 @@ TEST_F(GamePanelStateTest, NoDownloadAddressStaysInOneWhateverElseHolds) {
     rig.Install(entry);
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 1);
+    EXPECT_EQ(panel->GetState(), PanelState::NoDownload);
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 1);
+    EXPECT_EQ(panel->GetState(), PanelState::NoDownload);
     EXPECT_EQ(rig.patches.fetches, 0);
 }
 
@@ -187,7 +187,7 @@ TEST_F(GamePanelStateTest, WebGameIsReady) {
     ManifestEntry entry = rig.Entry();
     entry.url = GamePanel::kWebGame;
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 }
 
 TEST_F(GamePanelStateTest, InstalledGameIsReadyOrHasAPatchWhateverItsDownload) {
@@ -195,11 +195,11 @@ TEST_F(GamePanelStateTest, InstalledGameIsReadyOrHasAPatchWhateverItsDownload) {
     rig.Install(entry);
     rig.transfers.status[entry.url] = DownloadStatus::Failed;
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 
     rig.patches.next[entry.patchcatalog] = "http://127.0.0.1/p1.quorpatch";
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
 
     // The catalogue is fetched on every refresh of an installed game.
     int before = rig.patches.fetches;
@@ -217,7 +217,7 @@ TEST_F(GamePanelStateTest, InstalledMeansAnExistingProgramOfTheFirstLocationWith
     rig.locator.program["HKEY_CURRENT_USER\\NoFile"] = rig.env.Path("nothing-here");
     auto panel = rig.Build(entry);
     EXPECT_FALSE(panel->IsInstalled());
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
 
     std::string program = rig.env.WriteFile("games/Game/Game", "#!/bin/sh\n");
     rig.locator.keys.insert(real.installkey);
@@ -230,16 +230,16 @@ TEST_F(GamePanelStateTest, ShownOnlyWhenInstalled) {
     ManifestEntry entry = rig.Entry();
     entry.showOnlyIfInstalled = true;
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 12);
+    EXPECT_EQ(panel->GetState(), PanelState::Hidden);
     rig.Install(entry);
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 
     // The update panel is never hidden.
     ManifestEntry update = rig.Entry("Update", 0);
     update.showOnlyIfInstalled = true;
     GamePanel updatePanel(rig.services, update, true);
-    EXPECT_NE(updatePanel.GetState(), 12);
+    EXPECT_NE(updatePanel.GetState(), PanelState::Hidden);
 }
 
 TEST_F(GamePanelStateTest, DiscInADriveOnlyForGamesWithInstallerNames) {
@@ -247,20 +247,20 @@ TEST_F(GamePanelStateTest, DiscInADriveOnlyForGamesWithInstallerNames) {
     rig.disc.install = "/media/cdrom/setup.exe";
     ManifestEntry entry = rig.Entry();
     auto plain = rig.Build(entry);
-    EXPECT_EQ(plain->GetState(), 2);
+    EXPECT_EQ(plain->GetState(), PanelState::NotInstalled);
     EXPECT_EQ(rig.disc.searches, 0);
 
     entry.installExeKeys = {"setup*.exe"};
     entry.volumeNames = {"GAME"};
     auto withDisc = rig.Build(entry);
-    EXPECT_EQ(withDisc->GetState(), 6);
+    EXPECT_EQ(withDisc->GetState(), PanelState::DiscAvailable);
 }
 
 TEST_F(GamePanelStateTest, CompleteDownloadWithItsInstallerIsDownloaded) {
     ManifestEntry entry = rig.Entry();
     rig.Downloaded(entry.url);
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 5);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
 }
 
 TEST_F(GamePanelStateTest, CompleteDownloadWithoutItsInstallerIsReset) {
@@ -268,7 +268,7 @@ TEST_F(GamePanelStateTest, CompleteDownloadWithoutItsInstallerIsReset) {
     std::string installer = rig.Downloaded(entry.url);
     unlink(installer.c_str());
     auto panel = std::make_unique<GamePanel>(rig.services, entry, false);
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
     EXPECT_EQ(rig.events.events.back(),
               "DownloadFailed/GetInstallFilePath did not find instaler exe /Game");
     EXPECT_EQ(rig.transfers.LoadStatus(entry.url), DownloadStatus::None);
@@ -278,7 +278,7 @@ TEST_F(GamePanelStateTest, PartialDownloadResumesWhenThePanelIsBuilt) {
     ManifestEntry entry = rig.Entry();
     rig.transfers.status[entry.url] = DownloadStatus::Incomplete;
     GamePanel panel(rig.services, entry, false);
-    EXPECT_EQ(panel.GetState(), 3);
+    EXPECT_EQ(panel.GetState(), PanelState::Downloading);
     EXPECT_EQ(rig.events.Count("OnDownloadClick"), 1);
     EXPECT_EQ(rig.page.Of("setGamePanelState"),
               (Calls{"setGamePanelState(7, 2)", "setGamePanelState(7, 3)"}));
@@ -289,14 +289,14 @@ TEST_F(GamePanelStateTest, PartialDownloadInOtherStates) {
     auto panel = rig.Build(entry);
     rig.transfers.status[entry.url] = DownloadStatus::Incomplete;
     // 14 stays.
-    panel->SetState(14);
+    panel->SetState(PanelState::FailedDownload);
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 14);
-    // Another state goes to 2, without a new download for a game.
-    panel->SetState(5);
+    EXPECT_EQ(panel->GetState(), PanelState::FailedDownload);
+    // Another state goes to NotInstalled, without a new download for a game.
+    panel->SetState(PanelState::Downloaded);
     rig.journal.clear();
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
     EXPECT_TRUE(rig.journal.empty());
 
     // The update panel starts it again.
@@ -304,22 +304,22 @@ TEST_F(GamePanelStateTest, PartialDownloadInOtherStates) {
     GamePanel updatePanel(rig.services, update, true);
     rig.transfers.held.erase(update.url);
     rig.transfers.status[update.url] = DownloadStatus::Incomplete;
-    updatePanel.SetState(5);
+    updatePanel.SetState(PanelState::Downloaded);
     updatePanel.RefreshState();
-    EXPECT_EQ(updatePanel.GetState(), 3);
+    EXPECT_EQ(updatePanel.GetState(), PanelState::Downloading);
 }
 
 TEST_F(GamePanelStateTest, FailedDownloadIsFourteen) {
     ManifestEntry entry = rig.Entry();
     rig.transfers.status[entry.url] = DownloadStatus::Failed;
     auto panel = rig.Build(entry);
-    EXPECT_EQ(panel->GetState(), 14);
+    EXPECT_EQ(panel->GetState(), PanelState::FailedDownload);
 }
 
 TEST_F(GamePanelStateTest, DownloadWithoutARecordIsTwoInEveryStateOnceNoLongerHeld) {
     // The transfer went away without a trace (no record, not held): neither a
     // progress bar that never moves nor a stale failure stays.
-    for (int32_t state : {3, 5, 14}) {
+    for (PanelState state : {PanelState::Downloading, PanelState::Downloaded, PanelState::FailedDownload}) {
         ManifestEntry entry = rig.Entry();
         auto panel = rig.Build(entry);
         panel->SetState(state);
@@ -327,14 +327,14 @@ TEST_F(GamePanelStateTest, DownloadWithoutARecordIsTwoInEveryStateOnceNoLongerHe
         rig.transfers.status.clear();
         rig.Forget();
         panel->RefreshState();
-        EXPECT_EQ(panel->GetState(), 2) << "state " << state;
+        EXPECT_EQ(panel->GetState(), PanelState::NotInstalled) << "state " << state;
         EXPECT_TRUE(rig.journal.empty()) << "a game panel starts no download";
     }
 
     // The update panel starts its download again.
     ManifestEntry update = rig.Entry("Update", 0);
     GamePanel updatePanel(rig.services, update, true);
-    ASSERT_EQ(updatePanel.GetState(), 3);
+    ASSERT_EQ(updatePanel.GetState(), PanelState::Downloading);
     rig.transfers.held.clear();
     rig.transfers.status.clear();
     rig.Forget();
@@ -347,7 +347,7 @@ TEST_F(GamePanelStateTest, DownloadWithoutARecordIsTwoInEveryStateOnceNoLongerHe
 TEST_F(GamePanelStateTest, NoDownloadIsTwoAndAGameDoesNotStartOne) {
     ManifestEntry entry = rig.Entry();
     GamePanel panel(rig.services, entry, false);
-    EXPECT_EQ(panel.GetState(), 2);
+    EXPECT_EQ(panel.GetState(), PanelState::NotInstalled);
     for (const std::string& line : rig.journal)
         EXPECT_EQ(line.find("StartDownload"), std::string::npos);
 }
@@ -357,10 +357,10 @@ TEST_F(GamePanelStateTest, CheckingPanelIsNeverRefreshed) {
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 13);
+    ASSERT_EQ(panel->GetState(), PanelState::Checking);
     rig.Uninstall(entry);
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 13);
+    EXPECT_EQ(panel->GetState(), PanelState::Checking);
 }
 
 // ---------------------------------------------------------------- outside installs
@@ -378,9 +378,9 @@ TEST_F(GamePanelStateTest, ExternalInstallIsNotNoticedWhileInstallingOrReady) {
     ManifestEntry entry = rig.Entry();
     rig.Install(entry);
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 8);
+    ASSERT_EQ(panel->GetState(), PanelState::Ready);
     EXPECT_FALSE(panel->CheckExternalInstall());
-    panel->SetState(2);
+    panel->SetState(PanelState::NotInstalled);
     EXPECT_TRUE(panel->CheckExternalInstall());
 }
 
@@ -388,40 +388,40 @@ TEST_F(GamePanelStateTest, ExternalInstallLatchStaysUnsetWhileTheTransferIsHeld)
     ManifestEntry entry = rig.Entry();
     auto panel = rig.Build(entry);
     panel->OnDownload();
-    ASSERT_EQ(panel->GetState(), 3);
+    ASSERT_EQ(panel->GetState(), PanelState::Downloading);
     rig.Install(entry);
     // The download still runs: no refresh may move the panel, and the latch waits.
     EXPECT_FALSE(panel->CheckExternalInstall());
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 3);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloading);
     // Once the transfer is gone the install is noticed.
     rig.transfers.Complete(entry.url);
     EXPECT_TRUE(panel->CheckExternalInstall());
     panel->RefreshState();
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
 }
 
 // ---------------------------------------------------------------- selection in the page
 
 TEST_F(GamePanelStateTest, ActivateOnPageByState) {
     struct Case {
-        int32_t state;
+        PanelState state;
         bool requireLogin;
         std::string token;
         Calls journal;  // ShowWindow against the page's calls
         Calls page;
     } cases[] = {
-        {1, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {2, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {3, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {5, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {6, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {8, true, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {8, true, "saved", {}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {8, false, "", {}, {"clickPanel(7)", "clickGameButton(7)"}},
-        {4, false, "", {"ShowWindow"}, {}},
-        {10, false, "", {"ShowWindow"}, {}},
-        {14, false, "", {"ShowWindow"}, {}},
+        {PanelState::NoDownload, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::NotInstalled, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::Downloading, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::Downloaded, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::DiscAvailable, false, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::Ready, true, "", {"ShowWindow"}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::Ready, true, "saved", {}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::Ready, false, "", {}, {"clickPanel(7)", "clickGameButton(7)"}},
+        {PanelState::DownloadingPatch, false, "", {"ShowWindow"}, {}},
+        {PanelState::PatchAvailable, false, "", {"ShowWindow"}, {}},
+        {PanelState::FailedDownload, false, "", {"ShowWindow"}, {}},
     };
     for (const Case& c : cases) {
         ManifestEntry entry = rig.Entry();

@@ -50,13 +50,13 @@ TEST_F(GamePanelWorkTest, CompletedDownloadMovesOnOnlyWhenItsRecordSaysComplete)
     panel->OnDownload();
     // Reported complete, but the record does not say so: nothing changes.
     panel->PollWork({entry.url});
-    EXPECT_EQ(panel->GetState(), 3);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloading);
     // Complete, but another address was reported.
     rig.Downloaded(entry.url);
     panel->PollWork({"http://127.0.0.1/other.exe"});
-    EXPECT_EQ(panel->GetState(), 3);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloading);
     panel->PollWork({entry.url});
-    EXPECT_EQ(panel->GetState(), 5);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
     EXPECT_EQ(rig.events.Count("OnDownloadComplete"), 1);
 }
 
@@ -67,14 +67,14 @@ TEST_F(GamePanelWorkTest, InstallerThatInstalledTheGameResetsItsDownload) {
     std::string installer = rig.Downloaded(entry.url);
     auto panel = rig.Build(entry);
     panel->OnInstall();
-    ASSERT_EQ(panel->GetState(), 7);
+    ASSERT_EQ(panel->GetState(), PanelState::Installing);
     panel->PollWork({});
-    EXPECT_EQ(panel->GetState(), 7);  // still running
+    EXPECT_EQ(panel->GetState(), PanelState::Installing);  // still running
     rig.Install(entry);
     rig.programs.EndAll();
     rig.Forget();
     panel->PollWork({});
-    EXPECT_EQ(panel->GetState(), 8);
+    EXPECT_EQ(panel->GetState(), PanelState::Ready);
     EXPECT_EQ(rig.transfers.active, 0);
     EXPECT_EQ(rig.journal.front(), "Reset " + entry.url);
     EXPECT_FALSE(FileExists(installer));
@@ -92,7 +92,7 @@ TEST_F(GamePanelWorkTest, InstallerThatDidNotInstallLeavesTheDownloadToInstallAg
     panel->PollWork({});
     EXPECT_EQ(rig.events.events,
               Calls{"InstallFailed/Game/Installer exited without the game being installed"});
-    EXPECT_EQ(panel->GetState(), 5);
+    EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
     EXPECT_EQ(rig.transfers.active, 0);
     for (const std::string& line : rig.journal)
         EXPECT_EQ(line.rfind("Reset", 0), std::string::npos);
@@ -103,17 +103,17 @@ TEST_F(GamePanelWorkTest, RunningGameNeverLeavesNineBeforeItExits) {
     rig.Install(entry);
     auto panel = rig.Build(entry);
     panel->OnPlay();
-    ASSERT_EQ(panel->GetState(), 9);
+    ASSERT_EQ(panel->GetState(), PanelState::Playing);
     EXPECT_TRUE(panel->IsBusy());
     rig.patches.next[entry.patchcatalog] = kPatch1;
     // Refreshes asked for by a failed download, an outside install, a disc.
     panel->RefreshState();
     panel->PollWork({});
     EXPECT_FALSE(panel->CheckExternalInstall());
-    EXPECT_EQ(panel->GetState(), 9);
+    EXPECT_EQ(panel->GetState(), PanelState::Playing);
     rig.programs.EndAll();
     panel->PollWork({});
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
     EXPECT_FALSE(panel->IsBusy());
 }
 
@@ -124,7 +124,7 @@ TEST_F(GamePanelWorkTest, CheckProgressAndItsEnd) {
     entry.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(entry);
     auto panel = rig.Build(entry);
-    ASSERT_EQ(panel->GetState(), 13);
+    ASSERT_EQ(panel->GetState(), PanelState::Checking);
     EXPECT_TRUE(rig.transfers.repairRunning);
     rig.workers.repairs[0]->progress = 0.25f;
     rig.workers.repairs[0]->currentFile = "/bin/game.exe";
@@ -148,9 +148,9 @@ TEST_F(GamePanelWorkTest, CheckProgressAndItsEnd) {
 TEST_F(GamePanelWorkTest, CompletedPatchDownloadIsAppliedInTheSameTick) {
     auto panel = PatchableGame();
     panel->OnPatch();
-    ASSERT_EQ(panel->GetState(), 4);
+    ASSERT_EQ(panel->GetState(), PanelState::DownloadingPatch);
     PatchArrives(*panel, kPatch1, "1-2.quorpatch");
-    EXPECT_EQ(panel->GetState(), 11);
+    EXPECT_EQ(panel->GetState(), PanelState::Patching);
     ASSERT_EQ(rig.workers.patches.size(), 1u);
     EXPECT_EQ(rig.workers.patches[0]->file, rig.env.Path("Downloads/1-2.quorpatch"));
     EXPECT_TRUE(panel->Progress().Patching());
@@ -166,13 +166,13 @@ TEST_F(GamePanelWorkTest, PatchBelowOneKeepsPatching) {
     rig.page.calls.clear();
     panel->PollWork({});
     EXPECT_EQ(rig.page.calls, Calls{"updateProgress(7, 'Patching: 99%', 999, 1000, 0, '')"});
-    EXPECT_EQ(panel->GetState(), 11);
+    EXPECT_EQ(panel->GetState(), PanelState::Patching);
     EXPECT_FALSE(rig.workers.patches[0]->finished);
 }
 
 TEST_F(GamePanelWorkTest, PatchChainRunsToTheLatestBuildWithoutThePage) {
     auto panel = PatchableGame();
-    ASSERT_EQ(panel->GetState(), 10);
+    ASSERT_EQ(panel->GetState(), PanelState::PatchAvailable);
     panel->OnPatch();
     PatchArrives(*panel, kPatch1, "1-2.quorpatch");
     // Build 2 is installed now; the catalogue names the next patch.
@@ -180,7 +180,7 @@ TEST_F(GamePanelWorkTest, PatchChainRunsToTheLatestBuildWithoutThePage) {
     rig.workers.patches[0]->progress = 1.0f;
     panel->PollWork({});
     EXPECT_TRUE(rig.workers.patches[0]->finished);
-    ASSERT_EQ(panel->GetState(), 4);
+    ASSERT_EQ(panel->GetState(), PanelState::DownloadingPatch);
     EXPECT_EQ(panel->GetPackageUrl(), kPatch2);
     PatchArrives(*panel, kPatch2, "2-3.quorpatch");
     rig.patches.next[entry.patchcatalog].clear();
@@ -210,12 +210,12 @@ TEST_F(GamePanelWorkTest, FailedPatchStaysAvailableAndIsNotChained) {
         rig.workers.outcomes = {c.outcome};
         panel->OnPatch();
         PatchArrives(*panel, kPatch1, "1-2.quorpatch");
-        ASSERT_EQ(panel->GetState(), 11);
+        ASSERT_EQ(panel->GetState(), PanelState::Patching);
         rig.workers.patches.back()->progress = 1.0f;
         rig.Forget();
         panel->PollWork({});
-        // The catalogue still names the same patch: the panel waits in 10.
-        EXPECT_EQ(panel->GetState(), 10);
+        // The catalogue still names the same patch: the panel waits in PatchAvailable.
+        EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
         EXPECT_EQ(panel->GetPackageUrl(), entry.url);
         EXPECT_FALSE(rig.transfers.patchRunning);
         EXPECT_EQ(rig.events.Count("OnPatchClick"), 0);
@@ -229,10 +229,10 @@ TEST_F(GamePanelWorkTest, FailedPatchStaysAvailableAndIsNotChained) {
         panel->OnPatch();
         if (c.fileReset) {
             EXPECT_EQ(rig.journal.at(1), std::string("StartDownload ") + kPatch1 + " quiet");
-            EXPECT_EQ(panel->GetState(), 4);
+            EXPECT_EQ(panel->GetState(), PanelState::DownloadingPatch);
         } else {
             EXPECT_EQ(rig.workers.patches.size(), patchers + 1);
-            EXPECT_EQ(panel->GetState(), 11);
+            EXPECT_EQ(panel->GetState(), PanelState::Patching);
         }
         rig.transfers.status.clear();
         rig.transfers.held.clear();
@@ -246,7 +246,7 @@ TEST_F(GamePanelWorkTest, PatchThatChangedNothingIsNotAppliedAgainAndAgain) {
     PatchArrives(*panel, kPatch1, "1-2.quorpatch");
     rig.workers.patches[0]->progress = 1.0f;  // succeeded, yet the build is still 1
     panel->PollWork({});
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
     EXPECT_EQ(rig.workers.patches.size(), 1u);
 }
 
@@ -255,26 +255,26 @@ TEST_F(GamePanelWorkTest, PatchDownloadCancelledHandsBackTheGamesAddress) {
     panel->OnPatch();
     ASSERT_EQ(panel->GetPackageUrl(), kPatch1);
     panel->OnCancel();
-    EXPECT_EQ(panel->GetState(), 2);
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
     EXPECT_FALSE(panel->Progress().DownloadingPatch());
     // The timer's refresh after the cancel shows the patch again.
     std::vector<GamePanel*> panels{panel.get()};
     PollPanels(panels, {{}, {kPatch1}, {}});
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
 }
 
 TEST_F(GamePanelWorkTest, FailedPatchDownloadIsNeverTakenForTheGamesInstaller) {
     auto panel = PatchableGame();
     panel->OnPatch();
-    ASSERT_EQ(panel->GetState(), 4);
+    ASSERT_EQ(panel->GetState(), PanelState::DownloadingPatch);
     // The patch download fails, and meanwhile the game was removed.
     rig.transfers.Fail(kPatch1);
     rig.Uninstall(entry);
     std::vector<GamePanel*> panels{panel.get()};
     PollPanels(panels, {{}, {kPatch1}, {kPatch1}});
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
-    EXPECT_EQ(panel->GetState(), 2);  // the game's own download: none yet
+    EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);  // the game's own download: none yet
     rig.Forget();
     panel->OnDownload();
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + entry.url + " ask");
@@ -288,7 +288,7 @@ TEST_F(GamePanelWorkTest, PatchArrivingWithoutAnInstallFolderIsNotApplied) {
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::RegistryKeyMissing});
     EXPECT_TRUE(rig.workers.patches.empty());
     EXPECT_EQ(panel->GetPackageUrl(), entry.url);
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
 }
 
 TEST_F(GamePanelWorkTest, PatcherThatCannotStart) {
@@ -297,7 +297,7 @@ TEST_F(GamePanelWorkTest, PatcherThatCannotStart) {
     panel->OnPatch();
     PatchArrives(*panel, kPatch1, "1-2.quorpatch");
     EXPECT_EQ(rig.host.messages, std::vector<int>{Msg::PatchingError});
-    EXPECT_EQ(panel->GetState(), 10);
+    EXPECT_EQ(panel->GetState(), PanelState::PatchAvailable);
     EXPECT_FALSE(rig.transfers.patchRunning);
 }
 
@@ -306,7 +306,7 @@ TEST_F(GamePanelWorkTest, PatcherThatCannotStart) {
 TEST_F(GamePanelWorkTest, UpdateInstallerStartsAfterEverythingStopped) {
     entry = rig.Entry("Quor Update", 0);
     auto panel = rig.Build(entry, true);
-    ASSERT_EQ(panel->GetState(), 3);
+    ASSERT_EQ(panel->GetState(), PanelState::Downloading);
     std::string installer = rig.Downloaded(entry.url, "QuorSetup.exe");
     panel->PollWork({entry.url});
     EXPECT_EQ(rig.journal,
@@ -319,7 +319,7 @@ TEST_F(GamePanelWorkTest, UpdateInstallerStartsAfterEverythingStopped) {
 TEST_F(GamePanelWorkTest, UpdateInstallerThatCannotStartStopsNothing) {
     entry = rig.Entry("Quor Update", 0);
     auto panel = rig.Build(entry, true);
-    ASSERT_EQ(panel->GetState(), 3);
+    ASSERT_EQ(panel->GetState(), PanelState::Downloading);
     std::string installer = rig.Downloaded(entry.url, "QuorSetup.exe");
     rig.programs.unstartable.insert(installer);
     panel->PollWork({entry.url});
@@ -354,7 +354,7 @@ TEST_F(GamePanelWorkTest, UpdateFallbackWritesNothingUntilDataHasArrived) {
     EXPECT_FALSE(FileExists(rig.env.Path("Downloads/temp_installer.exe")));
     for (const std::string& line : rig.journal)
         EXPECT_TRUE(line != "StopAll" && line != "Exit") << line;
-    EXPECT_EQ(panel.GetState(), 2);
+    EXPECT_EQ(panel.GetState(), PanelState::NotInstalled);
 }
 
 TEST_F(GamePanelWorkTest, UpdateFallbackWithoutAFolderEndsQuietly) {

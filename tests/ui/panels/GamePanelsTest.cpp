@@ -65,29 +65,29 @@ TEST_F(GamePanelsTest, AChangeRefreshesEveryPanelWhoseWorkIsNotRunning) {
     ManifestEntry idle = rig.Entry("Idle", 6);
     GamePanel& n = Add(idle);
 
-    ASSERT_EQ(d.GetState(), 3);
-    ASSERT_EQ(i.GetState(), 7);
-    ASSERT_EQ(p.GetState(), 9);
-    ASSERT_EQ(pa.GetState(), 11);
-    ASSERT_EQ(c.GetState(), 13);
-    ASSERT_EQ(n.GetState(), 2);
+    ASSERT_EQ(d.GetState(), PanelState::Downloading);
+    ASSERT_EQ(i.GetState(), PanelState::Installing);
+    ASSERT_EQ(p.GetState(), PanelState::Playing);
+    ASSERT_EQ(pa.GetState(), PanelState::Patching);
+    ASSERT_EQ(c.GetState(), PanelState::Checking);
+    ASSERT_EQ(n.GetState(), PanelState::NotInstalled);
 
     // Meanwhile every game was installed from outside, and another download failed.
     rig.Install(downloading);
     rig.Install(installing);
     rig.Install(idle);
     PollPanels(panels, {{}, {"http://127.0.0.1/x.exe"}, {"http://127.0.0.1/x.exe"}});
-    EXPECT_EQ(d.GetState(), 3);
-    EXPECT_EQ(i.GetState(), 7);
-    EXPECT_EQ(p.GetState(), 9);
-    EXPECT_EQ(pa.GetState(), 11);
-    EXPECT_EQ(c.GetState(), 13);
-    EXPECT_EQ(n.GetState(), 8);
+    EXPECT_EQ(d.GetState(), PanelState::Downloading);
+    EXPECT_EQ(i.GetState(), PanelState::Installing);
+    EXPECT_EQ(p.GetState(), PanelState::Playing);
+    EXPECT_EQ(pa.GetState(), PanelState::Patching);
+    EXPECT_EQ(c.GetState(), PanelState::Checking);
+    EXPECT_EQ(n.GetState(), PanelState::Ready);
 
     // The download ends: its outside install is noticed now (the latch waited).
     rig.transfers.Complete(downloading.url);
     PollPanels(panels, {});
-    EXPECT_EQ(d.GetState(), 8);
+    EXPECT_EQ(d.GetState(), PanelState::Ready);
 }
 
 TEST_F(GamePanelsTest, PatchDownloadIsNotMovedWhileItsTransferIsHeld) {
@@ -97,17 +97,17 @@ TEST_F(GamePanelsTest, PatchDownloadIsNotMovedWhileItsTransferIsHeld) {
     rig.patches.next[entry.patchcatalog] = patch;
     GamePanel& panel = Add(entry);
     panel.OnPatch();
-    ASSERT_EQ(panel.GetState(), 4);
+    ASSERT_EQ(panel.GetState(), PanelState::DownloadingPatch);
     // Another download failed: the refresh it asks for passes this panel by.
     rig.patches.next[entry.patchcatalog].clear();
     PollPanels(panels, {{}, {}, {"http://127.0.0.1/x.exe"}});
-    EXPECT_EQ(panel.GetState(), 4);
+    EXPECT_EQ(panel.GetState(), PanelState::DownloadingPatch);
     EXPECT_EQ(panel.GetPackageUrl(), patch);
     // Once the manager lets go of it the refresh applies.
     rig.transfers.held.erase(patch);
     rig.transfers.status[patch] = DownloadStatus::None;
     PollPanels(panels, {{}, {patch}, {}});
-    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetState(), PanelState::Ready);
 }
 
 TEST_F(GamePanelsTest, FailedGameDownloadShowsFourteen) {
@@ -116,10 +116,10 @@ TEST_F(GamePanelsTest, FailedGameDownloadShowsFourteen) {
     panel.OnDownload();
     rig.transfers.Fail(entry.url);
     PollPanels(panels, {{}, {entry.url}, {entry.url}});
-    EXPECT_EQ(panel.GetState(), 14);
+    EXPECT_EQ(panel.GetState(), PanelState::FailedDownload);
     // Retried from the page.
     panel.OnDownload();
-    EXPECT_EQ(panel.GetState(), 3);
+    EXPECT_EQ(panel.GetState(), PanelState::Downloading);
 }
 
 TEST_F(GamePanelsTest, NoChangeNoRefresh) {
@@ -130,7 +130,7 @@ TEST_F(GamePanelsTest, NoChangeNoRefresh) {
     PollPanels(panels, {});
     PollPanels(panels, {{"http://127.0.0.1/done.exe"}, {}, {}});
     EXPECT_EQ(rig.patches.fetches, fetches);
-    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetState(), PanelState::Ready);
 }
 
 TEST_F(GamePanelsTest, DiscInADriveRefreshesPanelsInTwo) {
@@ -143,18 +143,18 @@ TEST_F(GamePanelsTest, DiscInADriveRefreshesPanelsInTwo) {
     other = rig.Entry("Failed", 3);
     rig.transfers.status[other.url] = DownloadStatus::Failed;
     GamePanel& c = Add(other);
-    ASSERT_EQ(c.GetState(), 14);
+    ASSERT_EQ(c.GetState(), PanelState::FailedDownload);
     std::vector<std::string> volumes = PollPanels(panels, {});
     EXPECT_EQ(volumes, std::vector<std::string>{"DISC"});
     RefreshForDisc(panels, volumes, rig.disc);
-    EXPECT_EQ(a.GetState(), 2);
+    EXPECT_EQ(a.GetState(), PanelState::NotInstalled);
 
     rig.disc.disc = "/media/cdrom/";
     rig.disc.install = "/media/cdrom/setup.exe";
     RefreshForDisc(panels, PollPanels(panels, {}), rig.disc);
-    EXPECT_EQ(a.GetState(), 6);
-    EXPECT_EQ(b.GetState(), 2);
-    EXPECT_EQ(c.GetState(), 14);
+    EXPECT_EQ(a.GetState(), PanelState::DiscAvailable);
+    EXPECT_EQ(b.GetState(), PanelState::NotInstalled);
+    EXPECT_EQ(c.GetState(), PanelState::FailedDownload);
 }
 
 TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
@@ -163,7 +163,7 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     rig.store.authToken = "saved";
 
     ManifestEntry update = rig.Entry("Update", 100);
-    GamePanel& u = Add(update, true);  // downloading, state 3
+    GamePanel& u = Add(update, true);  // Downloading
     ManifestEntry downloading = rig.Entry("Down", 1);
     GamePanel& d = Add(downloading);
     d.OnDownload();
@@ -171,7 +171,7 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     rig.Install(patching);
     rig.patches.next[patching.patchcatalog] = "http://127.0.0.1/p.quorpatch";
     GamePanel& pd = Add(patching);
-    pd.OnPatch();  // state 4
+    pd.OnPatch();  // DownloadingPatch
     ManifestEntry checking = rig.Entry("Check", 3);
     checking.installmanifest = "http://127.0.0.1/im.txt";
     rig.Install(checking);
@@ -180,10 +180,10 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     rig.Install(ready);
     rig.store.timesPlayed[4] = 9;
     GamePanel& r = Add(ready);
-    ASSERT_EQ(u.GetState(), 3);
-    ASSERT_EQ(pd.GetState(), 4);
-    ASSERT_EQ(c.GetState(), 13);
-    ASSERT_EQ(r.GetState(), 8);
+    ASSERT_EQ(u.GetState(), PanelState::Downloading);
+    ASSERT_EQ(pd.GetState(), PanelState::DownloadingPatch);
+    ASSERT_EQ(c.GetState(), PanelState::Checking);
+    ASSERT_EQ(r.GetState(), PanelState::Ready);
 
     rig.Forget();
     rig.store.authToken = "newer";
@@ -234,9 +234,9 @@ TEST_F(GamePanelsTest, ReplayOfAPausedDownloadSendsItsPausedProgress) {
     rig.Install(patch);
     rig.patches.next[patch.patchcatalog] = "http://127.0.0.1/p.quorpatch";
     GamePanel& pd = Add(patch);
-    pd.OnPatch();  // state 4, its patch downloading
+    pd.OnPatch();  // DownloadingPatch
     pd.OnPause();
-    ASSERT_EQ(pd.GetState(), 4);
+    ASSERT_EQ(pd.GetState(), PanelState::DownloadingPatch);
     ASSERT_TRUE(pd.IsPaused());
     rig.transfers.progress[paused.url] = {524288, 1048576, 0, "Paused.exe 0 MB of 1 MB"};
     rig.transfers.progress[running.url] = {512, 1024, 30, "x"};
@@ -272,9 +272,9 @@ TEST_F(GamePanelsTest, ReplayStartsTheProgressOfAPatchButNotOfAnInstallerOrGame)
     GamePanel& i = Installing("Installing", 1);
     GamePanel& p = Playing("Playing", 2);
     GamePanel& pa = Patching("Patching", 3);
-    ASSERT_EQ(i.GetState(), 7);
-    ASSERT_EQ(p.GetState(), 9);
-    ASSERT_EQ(pa.GetState(), 11);
+    ASSERT_EQ(i.GetState(), PanelState::Installing);
+    ASSERT_EQ(p.GetState(), PanelState::Playing);
+    ASSERT_EQ(pa.GetState(), PanelState::Patching);
 
     rig.Forget();
     ReplayPanels(rig.page, panels);
@@ -316,10 +316,10 @@ TEST_F(GamePanelsTest, SnapshotsCopyWhatAReportReads) {
     ASSERT_EQ(copies.size(), 2u);
     EXPECT_EQ(copies[0].gameName, "Installed");
     EXPECT_EQ(copies[0].gameId, 1);
-    EXPECT_EQ(copies[0].state, 8);
+    EXPECT_EQ(copies[0].state, PanelState::Ready);
     EXPECT_EQ(copies[0].packageUrl, installed.url);
     EXPECT_EQ(copies[0].installPath, rig.env.Path("games/Installed/Installed"));
-    EXPECT_EQ(copies[1].state, 2);
+    EXPECT_EQ(copies[1].state, PanelState::NotInstalled);
     EXPECT_TRUE(copies[1].installPath.empty());
 }
 

@@ -89,7 +89,7 @@ TEST_F(PanelBoardTest, ADueUpdateGetsTheFirstPanelAndNoCampaign) {
     EXPECT_EQ(rig.page.calls.front(), "clearGamePanels()");
     EXPECT_EQ(rig.page.Of("addGamePanel")[0].rfind("addGamePanel('Quor update', '~autoupdate~'", 0), 0u);
     // Its download starts at once, without a folder dialog; the second refresh leaves it.
-    EXPECT_EQ(board.Panels()[0]->GetState(), GamePanel::Downloading);
+    EXPECT_EQ(board.Panels()[0]->GetState(), PanelState::Downloading);
     EXPECT_EQ(Journaled("StartDownload http://127.0.0.1/QuorSetup.exe quiet"), 1);
     EXPECT_EQ(Journaled("urls http://127.0.0.1/game.html http://127.0.0.1/games.html"), 1);
     EXPECT_EQ(Journaled("CheckAutoUpdate 31700"), 1);
@@ -125,33 +125,33 @@ TEST_F(PanelBoardTest, AnIdleReloadHoldsOnePanelPerEntryOfTheNewList) {
 struct BusyCase {
     const char* what;
     std::function<void(Bench&, GamePanel&)> make;
-    int32_t state;
+    PanelState state;
     Calls progress;  // what the replay sends after the panel's state
 };
 
 std::vector<BusyCase> BusyCases() {
     return {
-        {"transfer manager busy", [](Bench& b, GamePanel&) { b.sources.busy = true; }, 2, {}},
+        {"transfer manager busy", [](Bench& b, GamePanel&) { b.sources.busy = true; }, PanelState::NotInstalled, {}},
         {"downloading",
          [](Bench& b, GamePanel& p) {
              p.OnDownload();
              b.sources.busy = true;  // the transfer it holds
          },
-         3, {"startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)"}},
+         PanelState::Downloading, {"startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)"}},
         {"installing",
          [](Bench& b, GamePanel& p) {
              b.rig.Downloaded(p.GameDownloadUrl(), "alpha.exe");
              p.RefreshState();
              p.OnInstall();
          },
-         7, {}},
+         PanelState::Installing, {}},
         {"playing",
          [](Bench& b, GamePanel& p) {
              b.rig.Install(b.rig.Entry("Alpha", 1));
              p.RefreshState();
              p.OnPlay();
          },
-         9, {}},
+         PanelState::Playing, {}},
         {"patching",
          [](Bench& b, GamePanel& p) {
              ManifestEntry entry = b.rig.Entry("Alpha", 1);
@@ -160,14 +160,14 @@ std::vector<BusyCase> BusyCases() {
              b.rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
              p.OnPatch();
          },
-         11, {"startProgress(1)"}},
+         PanelState::Patching, {"startProgress(1)"}},
         {"checking",
          [](Bench& b, GamePanel& p) {
              b.rig.Install(b.rig.Entry("Alpha", 1));
              b.rig.checkTimes.clock.Advance(8000);
              p.StartInstallCheck(false);
          },
-         13, {"startProgress(1)"}},
+         PanelState::Checking, {"startProgress(1)"}},
     };
 }
 
@@ -196,14 +196,14 @@ TEST(PanelBoard, AReloadWhileBusyKeepsAndReplaysEveryPanel) {
 
         Calls expected = {"clearGamePanels()", "setAuthToken('saved-token')",
                           "addGamePanel('Alpha', 'banner.png', 'http://127.0.0.1/Alpha', 0, 1, 0, 0, 'icon.png')",
-                          "setGamePanelState(1, " + std::to_string(c.state) + ")"};
+                          "setGamePanelState(1, " + std::to_string(ToNumber(c.state)) + ")"};
         expected.insert(expected.end(), c.progress.begin(), c.progress.end());
         Calls rest = {"setAuthToken('saved-token')",
                       "addGamePanel('Beta', 'banner.png', 'http://127.0.0.1/Beta', 0, 2, 0, 0, 'icon.png')",
                       "setGamePanelState(2, 2)"};
         expected.insert(expected.end(), rest.begin(), rest.end());
         // The game being played has counted that play.
-        if (c.state == 9)
+        if (c.state == PanelState::Playing)
             expected[2] = "addGamePanel('Alpha', 'banner.png', 'http://127.0.0.1/Alpha', 0, 1, 0, 1, 'icon.png')";
         EXPECT_EQ(b.rig.page.calls, expected);
         EXPECT_EQ(b.rig.journal, Calls{}) << "no check, download or start";
@@ -242,7 +242,7 @@ TEST(PanelBoard, AReloadDuringADownloadSendsTheCatalogueAddressesAgain) {
 }
 
 // A refreshed list is taken on every tick; it replaces the panels only while
-// nothing runs. A game being played counts as running: its panel stays in 9.
+// nothing runs. A game being played counts as running: its panel stays Playing.
 TEST(PanelBoard, ARefreshedListRebuildsOnlyWhileNothingRuns) {
     for (const BusyCase& c : BusyCases()) {
         SCOPED_TRACE(c.what);
@@ -278,20 +278,20 @@ TEST_F(PanelBoardTest, FinishedDownloadsReachThePanelsButNotRunningWork) {
     rig.Install(playing);
     board.Load({playing, rig.Entry("Idle", 2)});
     board.Find("Playing")->OnPlay();
-    ASSERT_EQ(board.Find("Playing")->GetState(), GamePanel::Playing);
+    ASSERT_EQ(board.Find("Playing")->GetState(), PanelState::Playing);
     rig.Uninstall(playing);  // a refresh now would see it not installed
     rig.transfers.status["http://127.0.0.1/dl/Idle.exe"] = DownloadStatus::Failed;
     sources.results.cancelled = {"http://127.0.0.1/other.exe"};
     sources.results.failed = {"http://127.0.0.1/dl/Idle.exe"};
     rig.store.deleted.clear();
     board.Tick();
-    EXPECT_EQ(board.Find("Playing")->GetState(), GamePanel::Playing);
-    EXPECT_EQ(board.Find("Idle")->GetState(), GamePanel::FailedDownload);
+    EXPECT_EQ(board.Find("Playing")->GetState(), PanelState::Playing);
+    EXPECT_EQ(board.Find("Idle")->GetState(), PanelState::FailedDownload);
     EXPECT_EQ(rig.store.deleted, Calls{"http://127.0.0.1/other.exe"});
 
     rig.programs.EndAll();
     board.Tick();
-    EXPECT_EQ(board.Find("Playing")->GetState(), GamePanel::NotInstalled);
+    EXPECT_EQ(board.Find("Playing")->GetState(), PanelState::NotInstalled);
 }
 
 TEST_F(PanelBoardTest, QueuedDownloadsStartOnTheTickOncePerGame) {
@@ -307,7 +307,7 @@ TEST_F(PanelBoardTest, QueuedDownloadsStartOnTheTickOncePerGame) {
     EXPECT_EQ(board.PendingDownloads(), Calls{});
     EXPECT_EQ(Journaled("StartDownload"), 1);
     EXPECT_EQ(Journaled("StartDownload http://127.0.0.1/dl/Beta.exe ask"), 1);
-    EXPECT_EQ(board.Find("Beta")->GetState(), GamePanel::Downloading);
+    EXPECT_EQ(board.Find("Beta")->GetState(), PanelState::Downloading);
     board.Tick();
     EXPECT_EQ(Journaled("StartDownload"), 1);
 }
@@ -327,9 +327,9 @@ TEST_F(PanelBoardTest, AQueuedDownloadStartsBeforeTheDiscSearch) {
     board.QueueDownload("Disc");
 
     board.Tick();
-    EXPECT_EQ(board.Find("Disc")->GetState(), GamePanel::Downloading);
+    EXPECT_EQ(board.Find("Disc")->GetState(), PanelState::Downloading);
     EXPECT_EQ(Journaled("StartDownload http://127.0.0.1/dl/Disc.exe"), 1);
-    EXPECT_EQ(board.Find("Other")->GetState(), GamePanel::DiscAvailable);
+    EXPECT_EQ(board.Find("Other")->GetState(), PanelState::DiscAvailable);
 }
 
 TEST_F(PanelBoardTest, TheAutoStartGameIsSelectedByNameOrId) {
@@ -354,7 +354,7 @@ TEST_F(PanelBoardTest, PatchingAndCopiesAnswerForThePanels) {
     board.Find("Alpha")->OnPatch();
     EXPECT_TRUE(board.IsAnyGamePatching());
     ASSERT_EQ(board.Snapshots().size(), 1u);
-    EXPECT_EQ(board.Snapshots()[0].state, GamePanel::Patching);
+    EXPECT_EQ(board.Snapshots()[0].state, PanelState::Patching);
 }
 
 }  // namespace

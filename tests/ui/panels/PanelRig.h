@@ -8,6 +8,7 @@
 #include "core/ManifestEntry.h"
 #include "tests/fixtures/FakeClock.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/ui/panels/PanelStatePrinter.h"
 #include "tests/ui/panels/RecordingPageCalls.h"
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/DiscFinder.h"

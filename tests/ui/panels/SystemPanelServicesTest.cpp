@@ -98,15 +98,15 @@ TEST_F(SystemPanelServicesTest, DownloadInstallAndPlay) {
     server.Serve("/dl/setup.exe", installer);
     ManifestEntry entry = Entry();
     GamePanel panel(services.Services(), entry, false);
-    ASSERT_EQ(panel.GetState(), 2);
+    ASSERT_EQ(panel.GetState(), PanelState::NotInstalled);
 
     panel.OnDownload();
-    ASSERT_EQ(panel.GetState(), 3);
+    ASSERT_EQ(panel.GetState(), PanelState::Downloading);
     ASSERT_TRUE(WaitUntil([&] {
         Tick({&panel});
-        return panel.GetState() != 3;
+        return panel.GetState() != PanelState::Downloading;
     }));
-    ASSERT_EQ(panel.GetState(), 5);
+    ASSERT_EQ(panel.GetState(), PanelState::Downloaded);
     std::string downloaded = panel.GetInstallerPath("");
     ASSERT_TRUE(FileExists(downloaded));
     struct stat st;
@@ -114,31 +114,31 @@ TEST_F(SystemPanelServicesTest, DownloadInstallAndPlay) {
     EXPECT_EQ(st.st_mode & S_IXUSR, 0u) << "a download has no execute bit of its own";
 
     panel.OnInstall();
-    ASSERT_EQ(panel.GetState(), 7);
+    ASSERT_EQ(panel.GetState(), PanelState::Installing);
     EXPECT_TRUE(manager->IsInstallerRunning());
     Tick({&panel});
-    EXPECT_EQ(panel.GetState(), 7);
+    EXPECT_EQ(panel.GetState(), PanelState::Installing);
     env.WriteFile("go", "");
     ASSERT_TRUE(WaitUntil([&] {
         Tick({&panel});
-        return panel.GetState() != 7;
+        return panel.GetState() != PanelState::Installing;
     }));
-    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetState(), PanelState::Ready);
     EXPECT_FALSE(manager->IsInstallerRunning());
     EXPECT_FALSE(FileExists(downloaded)) << "the installed game's download is reset";
 
     panel.SetPlayToken("tok");
     panel.OnPlay();
-    ASSERT_EQ(panel.GetState(), 9);
+    ASSERT_EQ(panel.GetState(), PanelState::Playing);
     ASSERT_TRUE(WaitUntil([&] { return FileExists(gameFolder + "args.txt"); }));
     Tick({&panel});
-    EXPECT_EQ(panel.GetState(), 9) << "the game still runs";
+    EXPECT_EQ(panel.GetState(), PanelState::Playing) << "the game still runs";
     env.WriteFile("Games/Game/quit", "");
     ASSERT_TRUE(WaitUntil([&] {
         Tick({&panel});
-        return panel.GetState() != 9;
+        return panel.GetState() != PanelState::Playing;
     }));
-    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetState(), PanelState::Ready);
     EXPECT_EQ(TestEnvironment::ReadFile(gameFolder + "args.txt"), "-w -auth_token=tok\n");
     EXPECT_EQ(Prefs::ReadNumber("TimesPlayed", "7"), 1u);
 }
@@ -149,9 +149,9 @@ TEST_F(SystemPanelServicesTest, FailedDownloadShowsFourteen) {
     panel.OnDownload();
     ASSERT_TRUE(WaitUntil([&] {
         Tick({&panel});
-        return panel.GetState() != 3;
+        return panel.GetState() != PanelState::Downloading;
     }));
-    EXPECT_EQ(panel.GetState(), 14);
+    EXPECT_EQ(panel.GetState(), PanelState::FailedDownload);
     EXPECT_EQ(TransferManager::LoadDownloadState(Entry().url), DownloadStatus::Failed);
 }
 
@@ -174,13 +174,13 @@ TEST_F(SystemPanelServicesTest, CheckAtConstructionRepairsTheGame) {
     entry.installmanifest = server.Url("/im.txt");
     entry.installlocation = server.Url("/files/");
     GamePanel panel(services.Services(), entry, false);
-    ASSERT_EQ(panel.GetState(), 13);
+    ASSERT_EQ(panel.GetState(), PanelState::Checking);
     EXPECT_TRUE(manager->IsRepairRunning());
     ASSERT_TRUE(WaitUntil([&] {
         Tick({&panel});
-        return panel.GetState() != 13;
+        return panel.GetState() != PanelState::Checking;
     }));
-    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetState(), PanelState::Ready);
     EXPECT_FALSE(manager->IsRepairRunning());
     EXPECT_EQ(TestEnvironment::ReadFile(gameFolder + "game"), program);
     EXPECT_EQ(TestEnvironment::ReadFile(gameFolder + "data/level 1.pak"), data);
@@ -191,7 +191,7 @@ TEST_F(SystemPanelServicesTest, CheckAtConstructionRepairsTheGame) {
     EXPECT_EQ(states, (Calls{"setGamePanelState(7, 13)", "setGamePanelState(7, 2)", "setGamePanelState(7, 8)"}));
 
     panel.OnPlay();  // right after the check: the game starts
-    EXPECT_NE(panel.GetState(), 13);
+    EXPECT_NE(panel.GetState(), PanelState::Checking);
 }
 
 TEST_F(SystemPanelServicesTest, ProgramsStartByTheirContent) {
@@ -243,7 +243,7 @@ TEST_F(SystemPanelServicesTest, GameInstalledThroughWineIsInstalledPatchedAndChe
 
     // Not there yet: the panel offers the download.
     GamePanel panel(services.Services(), entry, false);
-    ASSERT_EQ(panel.GetState(), 2);
+    ASSERT_EQ(panel.GetState(), PanelState::NotInstalled);
     EXPECT_FALSE(panel.CheckExternalInstall());
 
     env.WriteFile("home/.wine/system.reg",
@@ -251,7 +251,7 @@ TEST_F(SystemPanelServicesTest, GameInstalledThroughWineIsInstalledPatchedAndChe
                   "\"InstallDir\"=\"C:\\\\Games\\\\Wine Dusk\"\n\"Exe\"=\"dusk.exe\"\n");
     EXPECT_TRUE(panel.CheckExternalInstall()) << "the installer ran outside the launcher";
     panel.RefreshState();
-    EXPECT_EQ(panel.GetState(), 8);
+    EXPECT_EQ(panel.GetState(), PanelState::Ready);
     EXPECT_EQ(panel.GetInstallPath(), folder + "dusk.exe");
 
     SystemGameLocator locator;
@@ -273,7 +273,7 @@ TEST_F(SystemPanelServicesTest, GameInstalledThroughWineIsInstalledPatchedAndChe
     EXPECT_EQ(catalog.NextPatchUrl(server.Url("/catalog.xml")), "http://127.0.0.1/1-2.quorpatch");
     entry.patchcatalog = server.Url("/catalog.xml");
     GamePanel patchable(services.Services(), entry, false);
-    EXPECT_EQ(patchable.GetState(), 10);
+    EXPECT_EQ(patchable.GetState(), PanelState::PatchAvailable);
 }
 
 TEST_F(SystemPanelServicesTest, CatalogueNamesTheNextPatchOfTheInstalledBuild) {
@@ -294,7 +294,7 @@ TEST_F(SystemPanelServicesTest, CatalogueNamesTheNextPatchOfTheInstalledBuild) {
     ManifestEntry entry = Entry();
     entry.patchcatalog = server.Url("/catalog.xml");
     GamePanel panel(services.Services(), entry, false);
-    EXPECT_EQ(panel.GetState(), 10);
+    EXPECT_EQ(panel.GetState(), PanelState::PatchAvailable);
 }
 
 TEST_F(SystemPanelServicesTest, CatalogueThatTakesTooLongCountsAsNoPatch) {
