@@ -15,6 +15,7 @@
 #include "core/diagnostics/Diagnostics.h"
 #include "core/telemetry/EventTask.h"
 #include "core/ExitRequester.h"
+#include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "core/PageCallSink.h"
 #include "core/settings/Prefs.h"
