@@ -16,6 +16,7 @@
 #include "core/telemetry/EventTask.h"
 #include "core/ExitRequester.h"
 #include "core/Log.h"
+#include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "core/PageCallSink.h"
 #include "core/settings/Prefs.h"

@@ -1,22 +1,13 @@
 #include "booster/PmbCalls.h"
 
-#include "booster/PmbHttp.h"
-#include "booster/PmbSettings.h"
+#include "booster/PmbRequest.h"
 #include "booster/PmbTokenCache.h"
-#include "booster/PmbUrl.h"
 #include "core/text/StringUtils.h"
 
 namespace pmbcall {
 
 bool Send(const std::string& method, const PmbParams& params, std::string& body) {
-    std::string url;
-    try {
-        url = BuildPmbUrl(method, params, PmbSettings::Get().Port(), [] { return PmbTokenCache::Get().Current(); });
-    } catch (const std::exception&) {
-        return false;
-    }
-    body = PmbFetch(url);
-    return true;
+    return pmbrequest::Send(method, params, [] { return PmbTokenCache::Get().Current(); }, body);
 }
 
 std::unique_ptr<StatusResp> CallStatus(const std::string& method, const char* root, const PmbParams& params,
@@ -44,17 +35,11 @@ std::unique_ptr<LoginStatusResp> LoginStatus() {
 }
 
 std::unique_ptr<TokenResp> GetToken(const std::wstring& clientId) {
-    PmbParams params;
-    params.ClientID = clientId;
-    pmbreply::Outcome outcome;
-    return Call<TokenResp>("getToken", params, outcome);
+    return pmbrequest::GetToken(clientId);
 }
 
 std::unique_ptr<TokenResp> ValidateDiskToken(const std::wstring& netToken) {
-    PmbParams params;
-    params.netToken = netToken;
-    pmbreply::Outcome outcome;
-    return Call<TokenResp>("validateDiskToken", params, outcome);
+    return pmbrequest::ValidateDiskToken(netToken);
 }
 
 std::unique_ptr<StatusResp> ShutDown() {

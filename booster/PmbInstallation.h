@@ -5,7 +5,7 @@
 #include "booster/PmbRecords.h"
 #include "core/system/ProcessHandle.h"
 
-// Finding, starting and waiting for the booster.
+// Finding and starting the booster (PmbRecovery.h waits for it and restarts it).
 
 // HKEY_CURRENT_USER "Software\Pando Networks\PMB": Quor's own hive first, then
 // the wine prefix's user.reg (where a booster installed through wine writes),
@@ -37,13 +37,3 @@ std::unique_ptr<ProcessHandle> PmbStartProcess(const std::string& path, const st
 bool PmbLaunchBooster(const std::string& folder);
 // One parameter as a Windows program's command-line splitter reads it back whole.
 std::string PmbQuoteParameter(const std::string& text);
-
-// Checks "loginStatus" once, then again after each 5000 ms pause, for up to
-// 60000 ms of pauses: at most 13 checks and 12 pauses.
-bool PmbWaitForLogin();
-
-// Restarts the booster: shutdown when it answers, then start PMB.exe and wait
-// for login. 8 not installed, 7 not started, 11 logged in, 12 the wait ended.
-PDLibCode PmbRestart();
-// What a transfer call's failed code leads to (see the retry rule).
-PDLibCode ErrorHandlerForTransfer(PDLibCode code);

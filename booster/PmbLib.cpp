@@ -5,6 +5,7 @@
 #include "booster/PmbCalls.h"
 #include "booster/PmbInstallState.h"
 #include "booster/PmbInstallation.h"
+#include "booster/PmbRecovery.h"
 #include "booster/PmbSettings.h"
 #include "booster/PmbTokenCache.h"
 #include "core/text/StringUtils.h"

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "booster/PmbCalls.h"
 #include "booster/PmbInstallation.h"
+#include "booster/PmbRequest.h"
 #include "booster/PmbSettings.h"
 #include "core/text/StringUtils.h"
 
@@ -20,7 +20,7 @@ PmbTokenCache& PmbTokenCache::Get() {
 std::wstring PmbTokenCache::Current() {
     std::lock_guard<std::recursive_mutex> guard(lock);
     if (!token)
-        token = pmbcall::GetToken(PmbSettings::kClientId);
+        token = pmbrequest::GetToken(PmbSettings::kClientId);
     if (token) {
         netToken = token->netToken;
         Validate();
@@ -33,7 +33,7 @@ bool PmbTokenCache::Validate() {
     if (!token)
         return false;
     WriteDiskToken();
-    const auto reply = pmbcall::ValidateDiskToken(token->netToken);
+    const auto reply = pmbrequest::ValidateDiskToken(token->netToken);
     if (reply && reply->validated) {
         WriteDiskToken();
         return true;
@@ -44,7 +44,7 @@ bool PmbTokenCache::Validate() {
 
 std::wstring PmbTokenCache::Refresh() {
     std::lock_guard<std::recursive_mutex> guard(lock);
-    token = pmbcall::GetToken(PmbSettings::kClientId);
+    token = pmbrequest::GetToken(PmbSettings::kClientId);
     netToken.clear();
     if (token) {
         netToken = token->netToken;

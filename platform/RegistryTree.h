@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/RegistryStore.h"
+#include "platform/RegistryValue.h"
 
 namespace platform {
 

@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh
+# The includes first: a circle or an include up a layer fails before any build.
+python3 scripts/check-includes.py
 BUILD=${QUOR_BUILD_DIR:-build}
 # The tree stays in the style .clang-format describes.
 bash scripts/check-format.sh

@@ -3,14 +3,12 @@
 #include <cstdlib>
 
 #include "core/Log.h"
-#include "core/settings/Prefs.h"
+#include "core/settings/PrefsStore.h"
 #include "core/system/SystemPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/XdgPaths.h"
 
 namespace {
-
-const char* const kLanguages[] = {"en", "tr", "de", "es", "pt"};
 
 std::string ServiceBaseFromEnvironment() {
     const char* env = std::getenv("QUOR_SERVICE_URL");
@@ -48,15 +46,7 @@ void ConfigManager::SetLastGoodEntries(const std::vector<ManifestEntry>& entries
 
 std::string ConfigManager::GetLanguage() {
     uint32_t n = Prefs::GetNumber("Language");
-    return (n >= 1 && n <= 5) ? kLanguages[n - 1] : "en";
-}
-
-void ConfigManager::SetLanguage(const std::string& code) {
-    uint32_t n = 0;
-    for (uint32_t i = 0; i < 5; ++i)
-        if (code == kLanguages[i])
-            n = i + 1;
-    Prefs::SetNumber("Language", n);
+    return (n >= 1 && n <= 5) ? Prefs::kLanguageCodes[n - 1] : "en";
 }
 
 bool ConfigManager::GetSkin() {

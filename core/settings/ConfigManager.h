@@ -36,9 +36,9 @@ public:
     std::vector<ManifestEntry> GetLastGoodEntries() const;
     void SetLastGoodEntries(const std::vector<ManifestEntry>& entries);
 
-    // "en", "tr", "de", "es" or "pt" from Preferences "Language", read on every call.
+    // "en", "tr", "de", "es" or "pt" from Preferences "Language", read on every call
+    // (Prefs::SetLanguage writes it: a failed write is shown, a layer above this).
     static std::string GetLanguage();
-    static void SetLanguage(const std::string& code);
     // Preferences "Skin" == 2; read once per run.
     bool GetSkin();
 

@@ -2,19 +2,14 @@
 
 #include <cerrno>
 
-#include "core/settings/RegistryReference.h"
+#include "core/text/MessageDisplay.h"
 #include "core/text/StringUtils.h"
-#include "core/system/SystemPaths.h"
 #include "platform/RegistryStore.h"
 
 namespace {
 
 std::string GroupKey(const std::string& group) {
     return std::string(Prefs::kProductKey) + "\\" + group;
-}
-
-std::string GroupReference(const std::string& group) {
-    return "HKEY_CURRENT_USER\\" + GroupKey(group);
 }
 
 std::string UpToZero(const std::string& text) { return text.substr(0, text.find('\0')); }
@@ -38,17 +33,6 @@ void Write(const std::string& group, const std::string& name, platform::Registry
 
 namespace Prefs {
 
-std::string ReadString(const std::string& group, const std::string& name) {
-    return ReadRegistryString(GroupReference(group), name);
-}
-
-uint32_t ReadNumber(const std::string& group, const std::string& name) {
-    return ReadRegistryDword(GroupReference(group), name);
-}
-
-std::string GetString(const std::string& name) { return ReadString("Preferences", name); }
-uint32_t GetNumber(const std::string& name) { return ReadNumber("Preferences", name); }
-
 void WriteString(const std::string& group, const std::string& name, const std::string& text) {
     Write(group, name, platform::RegistryValue::Text(text));
 }
@@ -61,12 +45,12 @@ void SetString(const std::string& name, const std::string& text) { WriteString("
 void SetNumber(const std::string& name, uint32_t number) { WriteNumber("Preferences", name, number); }
 void WriteCampaignUrl(const std::string& address) { WriteNumber("CampaignUrls", address, 1); }
 
-void DeleteValue(const std::string& group, const std::string& name) {
-    platform::RegistryStore::ForHive(platform::Hive::CurrentUser).DeleteValue(GroupKey(group), name);
+void SetLanguage(const std::string& code) {
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < 5; ++i)
+        if (code == kLanguageCodes[i])
+            n = i + 1;
+    SetNumber("Language", n);
 }
 
 }  // namespace Prefs
-
-void DeleteProductValue(const std::string& name) {
-    platform::RegistryStore::ForHive(platform::Hive::CurrentUser).DeleteValue(Prefs::kProductKey, name);
-}

@@ -1,11 +1,8 @@
 #include "core/system/SystemPaths.h"
 
-#include <cerrno>
-#include <cstring>
 #include <limits.h>
 #include <unistd.h>
 
-#include "core/text/Messages.h"
 #include "platform/XdgPaths.h"
 
 std::string GetProgramDirectory() {
@@ -25,17 +22,4 @@ std::string GetLocalAppDataPath() {
     // As the Windows shell does, the folder is created when missing.
     platform::MakeFolders(folder, 0700);
     return folder;
-}
-
-std::string ShowLastError() {
-    return ShowLastError(errno);
-}
-
-std::string ShowLastError(int errorNumber) {
-    if (errorNumber == 0)
-        return {};
-    std::string text = std::strerror(errorNumber);
-    ReportError(text);
-    ShowPageMessage(text);
-    return text;
 }

@@ -6,7 +6,3 @@ std::string GetProgramDirectory();
 // The user's local application-data folder ($XDG_DATA_HOME, else ~/.local/share),
 // created when missing; empty when unknown.
 std::string GetLocalAppDataPath();
-// strerror(errno) of the calling thread's last error, reported and shown in the
-// page; returns the text.
-std::string ShowLastError();
-std::string ShowLastError(int errorNumber);

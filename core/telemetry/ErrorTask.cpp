@@ -3,7 +3,7 @@
 #include "core/settings/ConfigManager.h"
 #include "core/net/HttpRequest.h"
 #include "core/PageCallSink.h"
-#include "core/settings/Prefs.h"
+#include "core/settings/PrefsStore.h"
 #include "core/text/QueryEscape.h"
 
 namespace {

@@ -1,12 +1,8 @@
 #include "core/text/Messages.h"
 
 #include <iterator>
-#include <memory>
 
 #include "core/settings/ConfigManager.h"
-#include "core/telemetry/ErrorTask.h"
-#include "core/PageCallSink.h"
-#include "core/threads/TaskManager.h"
 
 namespace {
 
@@ -264,17 +260,4 @@ std::string GetLocalizedString(int id) {
 
 std::string GetEnglishString(int id) {
     return GetStringForLanguage(id, "en");
-}
-
-void ShowMessage(int id) {
-    ReportError(GetEnglishString(id));
-    ShowPageMessage(GetLocalizedString(id));
-}
-
-void ShowPageMessage(const std::string& text) {
-    PageCallSink::Current().showMessage(text);
-}
-
-void ReportError(const std::string& text) {
-    TaskManager::Queue(std::make_unique<ErrorTask>(text));
 }

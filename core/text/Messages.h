@@ -1,18 +1,11 @@
 #pragma once
 #include <string>
 
-// The message table (ids 0 to 48, five languages) and the showing of messages.
-// Texts are UTF-8 here. Unknown ids give empty text.
+// The message table (ids 0 to 48, five languages): a lookup only; showing a
+// message is MessageDisplay's. Texts are UTF-8 here. Unknown ids give empty text.
 std::string GetLocalizedString(int id);  // in the user's language (Preferences "Language")
 std::string GetEnglishString(int id);
 std::string GetStringForLanguage(int id, const std::string& languageCode);
-
-// Shows the message in the user's language in the page and reports it in English.
-void ShowMessage(int id);
-// Shows a text in the page's message box.
-void ShowPageMessage(const std::string& text);
-// Queues an error report of the text (dropped when the queue is full).
-void ReportError(const std::string& text);
 
 // Message ids the code names.
 namespace Msg {

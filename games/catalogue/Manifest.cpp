@@ -11,7 +11,6 @@
 #include "core/text/StringUtils.h"
 #include "core/threads/TaskManager.h"
 #include "games/catalogue/GameMonitor.h"
-#include "games/catalogue/ManifestManager.h"
 #include "core/text/XmlReading.h"
 
 using xmlread::Attribute;
@@ -179,13 +178,14 @@ ManifestDocument ParseManifestDocument(const std::string& text, const std::strin
     return reader.Finish();
 }
 
-void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& configuration) {
+void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& configuration,
+                           const ManifestVersionStore& storeVersion) {
     if (!document.hasAutoUpdate)
         return;
     TaskManager::Queue(std::make_unique<PageViewTask>(std::string(), document.manifestVersion));
     PageCallSink::Current().setManifestVersion(document.manifestVersion);
-    if (ManifestManager* manager = ManifestManager::Instance())
-        manager->SetManifestVersion(document.manifestVersion);
+    if (storeVersion)
+        storeVersion(document.manifestVersion);
     if (GameMonitor* monitor = GameMonitor::Instance())
         monitor->SetPeriod(document.monitorRefreshTime);
     if (document.hasCampaignUrl)
@@ -193,8 +193,9 @@ void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& conf
 }
 
 std::vector<ManifestEntry> ParseManifest(const std::string& text, const std::string& bannerFolder,
-                                         ConfigManager& configuration) {
+                                         ConfigManager& configuration,
+                                         const ManifestVersionStore& storeVersion) {
     ManifestDocument document = ParseManifestDocument(text, bannerFolder, ConfigManager::GetLanguage());
-    ApplyManifestDocument(document, configuration);
+    ApplyManifestDocument(document, configuration, storeVersion);
     return std::move(document.entries);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,18 @@ std::string AutoUpdateName(const std::string& languageCode);
 ManifestDocument ParseManifestDocument(const std::string& text, const std::string& bannerFolder,
                                        const std::string& languageCode);
 
+// Where the version of a loaded manifest is kept (the manifest manager). Handed
+// in, so that the document does not depend on the manager that loads it.
+using ManifestVersionStore = std::function<void(const std::string& version)>;
+
 // What loading a manifest with an "autoupdate" element does, once per load: the
-// page view of its version is queued, the page told the version, the manifest
-// manager stores it, the game monitor takes its period, and a present
+// page view of its version is queued, the page told the version, storeVersion
+// (when given) keeps it, the game monitor takes its period, and a present
 // "campaignurl" replaces the configuration's campaign address.
-void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& configuration);
+void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& configuration,
+                           const ManifestVersionStore& storeVersion);
 
 // Parse and apply in one: the entries of the text, in document order.
 std::vector<ManifestEntry> ParseManifest(const std::string& text, const std::string& bannerFolder,
-                                         ConfigManager& configuration);
+                                         ConfigManager& configuration,
+                                         const ManifestVersionStore& storeVersion = {});

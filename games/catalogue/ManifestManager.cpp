@@ -213,7 +213,11 @@ ManifestManager::Loaded ManifestManager::Load(ConfigManager& config, bool prefer
     }
     if (!found)
         return {config.GetLastGoodEntries(), false, false};
-    ApplyManifestDocument(document, config);
+    // The manager in place (not necessarily this one) keeps the version.
+    ApplyManifestDocument(document, config, [](const std::string& version) {
+        if (ManifestManager* manager = ManifestManager::Instance())
+            manager->SetManifestVersion(version);
+    });
     config.SetLastGoodEntries(document.entries);
     return {std::move(document.entries), true, false};
 }

@@ -7,6 +7,7 @@
 #include <set>
 #include <utility>
 
+#include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "core/PageCallSink.h"
 #include "core/text/StringUtils.h"

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "core/net/HttpRequest.h"
+#include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "games/catalogue/GameLocation.h"
 #include "games/patching/FileChecksum.h"

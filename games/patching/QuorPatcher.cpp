@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/Log.h"
+#include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "games/patching/BinaryPatch.h"
 #include "games/patching/FileByteSource.h"

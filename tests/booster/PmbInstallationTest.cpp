@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "booster/PmbInstallState.h"
+#include "booster/PmbRecovery.h"
 #include "core/system/ProgramLauncher.h"
 #include "booster/PmbLib.h"
 #include "tests/booster/BoosterRig.h"

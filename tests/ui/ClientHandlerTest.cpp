@@ -5,7 +5,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "core/text/Messages.h"
+#include "core/text/MessageDisplay.h"
 #include "core/PageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/GuiSession.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "core/net/HttpRequest.h"
-#include "core/text/Messages.h"
+#include "core/text/MessageDisplay.h"
 #include "core/system/Shell.h"
 #include "core/threads/TaskManager.h"
 #include "games/catalogue/ManifestManager.h"

@@ -19,9 +19,9 @@ TEST(ConfigManager, LanguageTable) {
         Prefs::SetNumber("Language", c.stored);
         EXPECT_EQ(ConfigManager::GetLanguage(), c.code) << c.stored;
     }
-    ConfigManager::SetLanguage("de");
+    Prefs::SetLanguage("de");
     EXPECT_EQ(Prefs::GetNumber("Language"), 3u);
-    ConfigManager::SetLanguage("fr");
+    Prefs::SetLanguage("fr");
     EXPECT_EQ(Prefs::GetNumber("Language"), 0u);
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/telemetry/ErrorTask.h"
+#include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "core/settings/Prefs.h"
 #include "core/text/StringUtils.h"

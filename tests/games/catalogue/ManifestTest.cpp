@@ -234,7 +234,9 @@ TEST(ParseManifest, AppliesTheAutoUpdateFacts) {
     config.SetCampaignUrl("http://127.0.0.1/old-campaign");
     Prefs::SetNumber("Language", 3);
 
-    std::vector<ManifestEntry> entries = ParseManifest(kFullManifest, kBannerFolder, config);
+    std::vector<ManifestEntry> entries =
+        ParseManifest(kFullManifest, kBannerFolder, config,
+                      [&](const std::string& version) { manager.SetManifestVersion(version); });
     ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].name, "automatisches Update");
     EXPECT_EQ(page.CallsOf("setManifestVersion"),

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/settings/ConfigManager.h"
+#include "core/settings/Prefs.h"
 #include "games/downloads/DownloadLock.h"
 #include "games/downloads/SaveFolder.h"
 #include "tests/fixtures/TestEnvironment.h"
@@ -130,9 +131,9 @@ TEST(SaveFolder, DriveIsTheMountPointHoldingTheFolder) {
 
 TEST(SaveFolder, PromptFollowsTheInterfaceLanguage) {
     TestEnvironment env;
-    ConfigManager::SetLanguage("tr");
+    Prefs::SetLanguage("tr");
     EXPECT_EQ(SaveFolderPrompt(), "Indirilen dosyayi kaydetmek istediginiz klasörü seçin.");
-    ConfigManager::SetLanguage("en");
+    Prefs::SetLanguage("en");
     EXPECT_EQ(SaveFolderPrompt(), "Please select a location to save the download.");
 }
 

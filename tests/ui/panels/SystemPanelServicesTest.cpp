@@ -382,7 +382,7 @@ TEST_F(SystemPanelServicesTest, StoreKeepsPlayCounts) {
     EXPECT_EQ(Prefs::ReadNumber("TimesPlayed", "7"), 3u);
     store.WriteTimesPlayed(-2, 1);
     EXPECT_EQ(Prefs::ReadNumber("TimesPlayed", "-2"), 1u);
-    ConfigManager::SetLanguage("de");
+    Prefs::SetLanguage("de");
     EXPECT_EQ(store.Language(), "de");
     EXPECT_EQ(store.SavedAuthToken(), "");
 }
