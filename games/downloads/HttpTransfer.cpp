@@ -36,13 +36,6 @@ bool IsInstallerName(const std::string& path) {
     return EndsWith(path, ".exe") || EndsWith(path, ".msi") || EndsWith(path, ".quorpatch");
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // A header value without its leading blanks and its line end.
 std::string HeaderValue(const char* data, size_t length) {
     size_t start = 0;
