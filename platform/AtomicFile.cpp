@@ -7,14 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PathParts.h"
+
 namespace platform {
 
-namespace {
-
-int WriteAll(int fd, const std::string& bytes) {
+int WriteDescriptor(int fd, const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -25,22 +26,13 @@ int WriteAll(int fd, const std::string& bytes) {
     return 0;
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
-
 int WriteFileAtomically(const std::string& path, const std::string& bytes, unsigned mode) {
     static std::atomic<unsigned> counter{0};
     std::string temp = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
         return errno;
-    int error = WriteAll(fd, bytes);
+    int error = WriteDescriptor(fd, bytes.data(), bytes.size());
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
@@ -51,7 +43,7 @@ int WriteFileAtomically(const std::string& path, const std::string& bytes, unsig
         ::unlink(temp.c_str());
         return error;
     }
-    int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(FolderOf(path, ".").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -12,5 +13,7 @@ int WriteFileAtomically(const std::string& path, const std::string& bytes, unsig
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 // The rest of an open file, from its current offset; false on a read error.
 bool ReadDescriptor(int fd, std::string& bytes);
+// All of `size` bytes to an open file, again after EINTR; 0 or an errno value.
+int WriteDescriptor(int fd, const void* data, size_t size);
 
 }  // namespace platform

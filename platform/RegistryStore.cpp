@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/PathParts.h"
 #include "platform/RegFileFormat.h"
 #include "platform/RegistryTree.h"
 #include "platform/XdgPaths.h"
@@ -50,13 +51,6 @@ bool ValidKeyPath(const std::string& keyPath) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             return false;
     return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // The exclusive lock of one write, on "<file>.lock": a file of its own that is
@@ -232,7 +226,7 @@ struct RegistryStore::Impl {
     int Modify(const std::string& path, const std::function<Change(RegistryTree&)>& change) {
         if (path.empty())
             return ENOENT;
-        std::string folder = FolderOf(path);
+        std::string folder = FolderOf(path, "");
         if (!folder.empty() && !MakeFolders(folder, folderMode)) {
             int error = errno;  // EEXIST: something that is not a folder is in the way
             return error == 0 || error == EEXIST ? ENOTDIR : error;

@@ -2,7 +2,7 @@
 
 #include "core/text/StringUtils.h"
 #include "ui/BridgeOwner.h"
-#include "ui/GameCommandTarget.h"
+#include "ui/panels/GameCommandTarget.h"
 
 namespace {
 

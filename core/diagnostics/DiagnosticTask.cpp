@@ -10,6 +10,7 @@
 #include "core/net/Ping.h"
 #include "core/settings/RegistryReference.h"
 #include "core/text/StringUtils.h"
+#include "platform/PathParts.h"
 
 namespace {
 
@@ -164,8 +165,7 @@ std::string DiagnosticTask::BuildReport() {
         }
         if (HasDownloadedFiles(game.state)) {
             for (const std::string& part : SplitAtCommas(game.packageUrl)) {
-                size_t slash = part.rfind('/');
-                const std::string name = slash == std::string::npos ? part : part.substr(slash + 1);
+                const std::string name = platform::BaseName(part);
                 const std::string local = game.saveFolder + name;
                 r += "<br>-- Downloaded File --<br>Size: " + SizeForm(OpenedFileSize(local)) + "<br>Path: " +
                      SlashForm(local) + "<br>Encoded Path: " + UrlEncode(local) + "<br>";

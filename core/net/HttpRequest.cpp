@@ -196,14 +196,6 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-std::string Trim(const std::string& text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 }  // namespace
 
 HttpLimits& HttpLimits::Current() {
@@ -224,7 +216,7 @@ ProxySetting GetSystemProxy(const std::string& url) {
 
     std::string bypass;
     for (const std::string& raw : SplitString(Env("no_proxy", "NO_PROXY"), ',')) {
-        std::string entry = Trim(raw);
+        std::string entry = Trim(raw, " \t\r\n");
         // An empty entry would occur in every address and so bypass them all.
         if (entry.empty())
             continue;

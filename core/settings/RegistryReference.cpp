@@ -3,11 +3,8 @@
 #include "core/text/StringUtils.h"
 #include "platform/RegistryStore.h"
 
-namespace {
-
-// Splits "HKEY_CURRENT_USER\A\B" into its hive and the key path below it.
-// The root is matched exactly; empty parts (doubled or trailing "\") are skipped.
-bool OpenReference(const std::string& reference, platform::Hive& hive, std::string& keyPath) {
+bool SplitRegistryReference(const std::string& reference, EmptyKeyParts emptyParts, platform::Hive& hive,
+                            std::string& keyPath) {
     size_t slash = reference.find('\\');
     std::string root = reference.substr(0, slash);
     if (root == "HKEY_CURRENT_USER")
@@ -20,6 +17,10 @@ bool OpenReference(const std::string& reference, platform::Hive& hive, std::stri
     if (slash == std::string::npos)
         return true;
     std::string rest = reference.substr(slash + 1);
+    if (emptyParts == EmptyKeyParts::Keep) {
+        keyPath = rest;
+        return true;
+    }
     size_t start = 0;
     while (start <= rest.size()) {
         size_t end = rest.find('\\', start);
@@ -32,6 +33,15 @@ bool OpenReference(const std::string& reference, platform::Hive& hive, std::stri
         }
         start = end + 1;
     }
+    return true;
+}
+
+namespace {
+
+// The hive and key path of an existing key; empty parts (doubled or trailing "\") are skipped.
+bool OpenReference(const std::string& reference, platform::Hive& hive, std::string& keyPath) {
+    if (!SplitRegistryReference(reference, EmptyKeyParts::Skip, hive, keyPath))
+        return false;
     return keyPath.empty() || platform::RegistryStore::ForHive(hive).KeyExists(keyPath);
 }
 

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <sys/stat.h>
 
+#include "core/settings/RegistryReference.h"
 #include "core/text/StringUtils.h"
 #include "platform/AtomicFile.h"
 #include "platform/HexDigit.h"
@@ -175,19 +176,6 @@ struct CachedHive {
     std::shared_ptr<const platform::RegistryTree> tree;
 };
 
-bool SplitReference(const std::string& reference, platform::Hive& hive, std::string& keyPath) {
-    size_t slash = reference.find('\\');
-    std::string root = reference.substr(0, slash);
-    if (root == "HKEY_LOCAL_MACHINE")
-        hive = platform::Hive::LocalMachine;
-    else if (root == "HKEY_CURRENT_USER")
-        hive = platform::Hive::CurrentUser;
-    else
-        return false;
-    keyPath = slash == std::string::npos ? std::string() : reference.substr(slash + 1);
-    return true;
-}
-
 // The key itself, else its 32-bit view under Software\Wow6432Node.
 const platform::RegistryTree::Key* FindKey(const platform::RegistryTree& tree, const std::string& keyPath) {
     if (const auto* key = tree.Find(keyPath))
@@ -297,7 +285,7 @@ std::optional<platform::RegistryValue> ReadValue(const std::string& prefix, cons
                                                  const std::string& valueName) {
     platform::Hive hive;
     std::string keyPath;
-    if (!SplitReference(reference, hive, keyPath))
+    if (!SplitRegistryReference(reference, EmptyKeyParts::Keep, hive, keyPath))
         return std::nullopt;
     auto tree = LoadHive(prefix, hive);
     const auto* key = tree ? FindKey(*tree, keyPath) : nullptr;
@@ -312,7 +300,7 @@ std::optional<platform::RegistryValue> ReadValue(const std::string& prefix, cons
 bool KeyExists(const std::string& prefix, const std::string& reference) {
     platform::Hive hive;
     std::string keyPath;
-    if (!SplitReference(reference, hive, keyPath))
+    if (!SplitRegistryReference(reference, EmptyKeyParts::Keep, hive, keyPath))
         return false;
     auto tree = LoadHive(prefix, hive);
     return tree && FindKey(*tree, keyPath);

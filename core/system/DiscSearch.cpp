@@ -12,8 +12,10 @@
 #include <sstream>
 
 #include "core/system/FileUtils.h"
+#include "core/text/StringUtils.h"
 #include "platform/HexDigit.h"
 #include "platform/MountWatch.h"
+#include "platform/PathParts.h"
 
 namespace {
 
@@ -58,18 +60,6 @@ std::string UnescapeUdevLabel(const std::string& name) {
     return out;
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-std::string BaseName(const std::string& path) {
-    size_t cut = path.rfind('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 // Optical drives by their first mount, in the order of the mount table.
 std::vector<Disc> MountedDiscs(const std::string& mountsFile) {
     std::vector<Disc> discs;
@@ -89,7 +79,7 @@ std::vector<Disc> MountedDiscs(const std::string& mountsFile) {
             device = resolved;
         if (device.rfind("/dev/sr", 0) != 0)
             continue;
-        std::string name = BaseName(device);
+        std::string name = platform::BaseName(device);
         bool known = false;
         for (const Disc& d : discs)
             known = known || d.device == name;
@@ -138,7 +128,7 @@ std::map<std::string, std::string> VolumeLabels(const std::string& labelFolder) 
         ssize_t n = readlink((labelFolder + "/" + name).c_str(), target, sizeof target - 1);
         if (n <= 0)
             continue;
-        labels[BaseName(std::string(target, static_cast<size_t>(n)))] = UnescapeUdevLabel(name);
+        labels[platform::BaseName(std::string(target, static_cast<size_t>(n)))] = UnescapeUdevLabel(name);
     }
     closedir(dir);
     return labels;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include <cryptopp/sha.h>
@@ -35,24 +36,14 @@ std::optional<std::string> ReadSmallFile(const fs::path& path) {
     return bytes;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\0';
-}
-
-std::string Trim(const std::string& text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
+// Sysfs and firmware values may end in NUL padding as well as white space.
+constexpr std::string_view kBlanks(" \t\n\r\v\f\0", 7);
 
 std::optional<std::string> ReadTrimmed(const fs::path& path) {
     std::optional<std::string> bytes = ReadSmallFile(path);
     if (!bytes)
         return std::nullopt;
-    std::string value = Trim(*bytes);
+    std::string value = Trim(*bytes, kBlanks);
     // Hardware names and serials are not always text; such a value counts as absent.
     if (value.empty() || !IsValidUtf8(value))
         return std::nullopt;
@@ -86,8 +77,8 @@ void CollectCpuInfo(const fs::path& root, std::vector<std::string>& values) {
         const size_t colon = line.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string key = Trim(line.substr(0, colon));
-        const std::string value = Trim(line.substr(colon + 1));
+        const std::string key = Trim(line.substr(0, colon), kBlanks);
+        const std::string value = Trim(line.substr(colon + 1), kBlanks);
         if (!value.empty() && IsValidUtf8(value) && (key == "stepping" || key == "vendor_id" || key == "model name"))
             last[key] = value;
     }
@@ -136,7 +127,7 @@ std::optional<std::string> DiskSerial(const fs::path& disk) {
     if (auto page = ReadSmallFile(disk / "device/vpd_pg80"); page && page->size() > 4 &&
                                                              static_cast<unsigned char>((*page)[1]) == 0x80) {
         const size_t length = (static_cast<unsigned char>((*page)[2]) << 8) | static_cast<unsigned char>((*page)[3]);
-        std::string serial = Trim(page->substr(4, length));
+        std::string serial = Trim(page->substr(4, length), kBlanks);
         if (!serial.empty() && IsValidUtf8(serial))
             return serial;
     }

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include "platform/PathParts.h"
 #include "platform/Pidfd.h"
 #include <unistd.h>
 
@@ -32,11 +33,6 @@ std::string ReadSmallFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-std::string BaseName(const std::string& path, bool backslashToo) {
-    size_t cut = path.find_last_of(backslashToo ? "/\\" : "/");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 // False for processes that are gone, unreadable, zombies or kernel threads.
@@ -83,10 +79,10 @@ bool ReadProcess(pid_t pid, ProcessInfo& info) {
         const std::string deleted = " (deleted)";
         if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
             exe.resize(exe.size() - deleted.size());
-        info.exeName = BaseName(exe, false);
+        info.exeName = platform::BaseName(exe);
     }
     std::string cmdline = ReadSmallFile(dir + "/cmdline");
-    info.argv0Name = BaseName(cmdline.substr(0, cmdline.find('\0')), true);
+    info.argv0Name = platform::BaseName(cmdline.substr(0, cmdline.find('\0')), "/\\");
     info.pid = pid;
     return true;
 }

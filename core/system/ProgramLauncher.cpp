@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/system/SystemPaths.h"
+#include "platform/PathParts.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ bool CanLaunchProgram(const std::string& path, std::string* failure) {
     const std::string program = ResolveProgramPath(path, reason, st);
     if (program.empty())
         return fail(reason);
-    const std::string fileName = program.substr(program.rfind('/') + 1);
+    const std::string fileName = platform::BaseName(program);
     switch (Recognise(program)) {
     case ProgramKind::Native:
         return true;
@@ -198,7 +199,7 @@ std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std:
         return fail(reason);
 
     const std::string folder = program.substr(0, program.rfind('/') + 1);
-    const std::string fileName = program.substr(program.rfind('/') + 1);
+    const std::string fileName = platform::BaseName(program);
     std::vector<std::string> args = SplitWindowsParameters(parameters);
     std::vector<std::string> argv;
     std::string executable;

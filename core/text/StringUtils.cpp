@@ -235,6 +235,20 @@ std::string GetDirectoryPart(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+std::string Trim(const std::string& text, std::string_view blanks) {
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 std::string NumberToString(uint32_t number) {
     char buffer[16];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);

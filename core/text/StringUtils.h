@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Thrown by the strict converters on malformed input; what() is "La falla!".
@@ -30,6 +31,10 @@ std::vector<std::string> SplitString(const std::string& text, char delimiter);
 std::string GetUrlFileName(const std::string& text);    // after the last "/"
 std::string GetDirectoryPart(const std::string& path);  // up to and including the last "/" or "\"
 std::string NumberToString(uint32_t number);
+// Without the leading and trailing bytes found in `blanks` (callers differ in
+// what counts as blank; a string_view may hold "\0").
+std::string Trim(const std::string& text, std::string_view blanks);
+std::string LowerAscii(std::string text);               // A-Z only, no locale
 double StringToDouble(const std::string& text);         // C locale; 0.0 when no number
 
 // atoi as the Windows runtime reads it: leading blanks, optional sign, digits up

@@ -4,18 +4,14 @@
 #include <unistd.h>
 
 #include "core/system/ProgramLauncher.h"
+#include "core/text/StringUtils.h"
+#include "platform/PathParts.h"
 
 namespace DesktopEntry {
 
 namespace {
 
-std::string Trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r");
-    if (begin == std::string::npos)
-        return {};
-    size_t end = text.find_last_not_of(" \t\r");
-    return text.substr(begin, end - begin + 1);
-}
+constexpr std::string_view kBlanks = " \t\r";
 
 std::string UnescapeString(const std::string& raw) {
     std::string out;
@@ -53,11 +49,6 @@ bool IsExecutableFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-std::string BaseName(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 std::string Value(const std::string& fileText, const std::string& key) {
@@ -67,7 +58,7 @@ std::string Value(const std::string& fileText, const std::string& key) {
         size_t end = fileText.find('\n', start);
         if (end == std::string::npos)
             end = fileText.size();
-        std::string line = Trim(fileText.substr(start, end - start));
+        std::string line = Trim(fileText.substr(start, end - start), kBlanks);
         start = end + 1;
         if (line.empty() || line[0] == '#')
             continue;
@@ -78,9 +69,9 @@ std::string Value(const std::string& fileText, const std::string& key) {
         if (!inMainGroup)
             continue;
         size_t equals = line.find('=');
-        if (equals == std::string::npos || Trim(line.substr(0, equals)) != key)
+        if (equals == std::string::npos || Trim(line.substr(0, equals), kBlanks) != key)
             continue;
-        return UnescapeString(Trim(line.substr(equals + 1)));
+        return UnescapeString(Trim(line.substr(equals + 1), kBlanks));
     }
     return {};
 }
@@ -138,7 +129,7 @@ std::vector<std::string> SplitExec(const std::string& exec) {
 std::string ExecProgram(const std::string& exec) {
     std::vector<std::string> arguments = SplitExec(exec);
     size_t i = 0;
-    if (i < arguments.size() && BaseName(arguments[i]) == "env") {
+    if (i < arguments.size() && platform::BaseName(arguments[i]) == "env") {
         ++i;
         while (i < arguments.size() && arguments[i].find('=') != std::string::npos && arguments[i][0] != '=')
             ++i;

@@ -2,16 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-}  // namespace
+#include "core/text/StringUtils.h"
 
 std::string ReplyHeaders::Value(const char* data, size_t length) {
     size_t start = 0;

@@ -17,6 +17,7 @@
 #include "games/patching/FileChecksum.h"
 #include "games/patching/PathResolver.h"
 #include "games/downloads/StaleFetchFiles.h"
+#include "platform/PathParts.h"
 #include "platform/RotationalDisk.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"
@@ -36,8 +37,7 @@ bool IsFolder(const std::string& path) {
 
 void InstallRepair::RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const {
     // What a fetch cut off by a crash left beside the file; never outside.
-    size_t slash = localPath.rfind('/');
-    const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
+    const std::string folder = platform::FolderOf(localPath, "/");
     if (StaysInside(installFolder, folder))
         leftovers.RemoveIn(folder);
 }
@@ -147,8 +147,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     // The line was joined as text; a link in the install folder that leads out
     // of it must not carry a folder, a file or a rename along.
     auto inside = [this](const std::string& folder) { return StaysInside(installFolder, folder); };
-    size_t slash = localPath.rfind('/');
-    const std::string folder = slash != std::string::npos && slash > 0 ? localPath.substr(0, slash) : "/";
+    const std::string folder = platform::FolderOf(localPath, "/");
     if (!inside(folder)) {
         Log::Warning("repair of %s refused: it leads out of the install folder", localPath.c_str());
         return true;

@@ -20,6 +20,7 @@
 #include "games/patching/PatchFile.h"
 #include "games/patching/PathResolver.h"
 #include "games/patching/ReplacementFile.h"
+#include "platform/PathParts.h"
 
 namespace {
 
@@ -48,13 +49,6 @@ private:
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void LogEntry(uint32_t index, const std::string& target, const char* what) {
@@ -195,7 +189,7 @@ bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_
         entry.operation == kPatchWrite || entry.operation == kPatchDelete || entry.operation == kPatchBinaryDiff;
     // The path was checked as text; a link in the install folder that leads out
     // of it must not carry a write or a delete along.
-    if (touchesFiles && !StaysInside(installFolder, FolderOf(target))) {
+    if (touchesFiles && !StaysInside(installFolder, platform::FolderOf(target, "."))) {
         LogEntry(index, target, "leads out of the install folder through a link");
         return false;
     }
@@ -235,7 +229,7 @@ bool QuorPatcher::PrepareFolder(const std::string& folder, bool create) {
             if (!IsDirectory(level)) {
                 if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
                     return false;
-                SyncFolder(FolderOf(level));
+                SyncFolder(platform::FolderOf(level, "."));
             }
             at = next;
         }
@@ -248,7 +242,7 @@ bool QuorPatcher::PrepareFolder(const std::string& folder, bool create) {
 }
 
 bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const std::string& target) {
-    if (!PrepareFolder(FolderOf(target), true))
+    if (!PrepareFolder(platform::FolderOf(target, "."), true))
         return false;
     ReplacementFile replacement(target);
     if (replacement.Open() != 0)
@@ -274,7 +268,7 @@ bool QuorPatcher::DiffEntry(ByteSource& patch, const PatchEntry& entry, const st
     if (!SourceCrc32(old, crc))
         return false;
     if (crc == entry.oldCrc) {
-        if (PrepareFolder(FolderOf(target), false) && NewSizeFits(patch, entry, target)) {
+        if (PrepareFolder(platform::FolderOf(target, "."), false) && NewSizeFits(patch, entry, target)) {
             ReplacementFile replacement(target);
             if (replacement.Open() == 0) {
                 std::string reason;
@@ -297,7 +291,7 @@ bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const 
     BsdiffHeader header;
     if (!ReadBsdiffHeader(patch, entry.dataOffset, entry.dataLength, header))
         return true;  // the patch itself reports what is wrong
-    std::optional<DiskFreeBytes> free = freeSpace ? freeSpace(FolderOf(target)) : GetDiskFreeBytes(FolderOf(target));
+    std::optional<DiskFreeBytes> free = freeSpace ? freeSpace(platform::FolderOf(target, ".")) : GetDiskFreeBytes(platform::FolderOf(target, "."));
     if (free && header.newSize > free->freeForUser) {
         Log::Warning("binary diff of %s: its new size %llu exceeds the free space", target.c_str(),
                      static_cast<unsigned long long>(header.newSize));
@@ -309,6 +303,6 @@ bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const 
 bool QuorPatcher::DeleteEntry(const std::string& target) {
     if (::unlink(target.c_str()) != 0)
         return errno == ENOENT || errno == ENOTDIR;  // already gone
-    SyncFolder(FolderOf(target));
+    SyncFolder(platform::FolderOf(target, "."));
     return true;
 }

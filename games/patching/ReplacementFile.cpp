@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include "games/patching/FileChecksum.h"
+#include "platform/AtomicFile.h"
+#include "platform/PathParts.h"
 
 namespace {
 
@@ -31,28 +33,6 @@ std::string RandomSuffix() {
     return suffix;
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The whole range, or an errno value.
-int WriteRange(int fd, const unsigned char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 }  // namespace
 
 void SyncFolder(const std::string& folder) {
@@ -64,7 +44,7 @@ void SyncFolder(const std::string& folder) {
 }
 
 ReplacementFile::ReplacementFile(std::string targetPath)
-    : target(std::move(targetPath)), folder(FolderOf(target)) {}
+    : target(std::move(targetPath)), folder(platform::FolderOf(target, ".")) {}
 
 ReplacementFile::~ReplacementFile() {
     Discard();
@@ -106,7 +86,7 @@ void ReplacementFile::WriterLoop() {
         const unsigned char* data = pending;
         size_t size = pendingSize;
         guard.unlock();
-        int e = writerError == 0 ? WriteRange(fd, data, size) : 0;
+        int e = writerError == 0 ? platform::WriteDescriptor(fd, data, size) : 0;
         guard.lock();
         if (e != 0)
             writerError = e;
@@ -146,7 +126,7 @@ bool ReplacementFile::Submit() {
             writer = std::thread(&ReplacementFile::WriterLoop, this);
         } catch (const std::exception&) {
             // No second thread: write here.
-            error = WriteRange(fd, buffers[active].get(), buffered);
+            error = platform::WriteDescriptor(fd, buffers[active].get(), buffered);
             buffered = 0;
             return error == 0;
         }
@@ -165,7 +145,7 @@ bool ReplacementFile::Submit() {
 bool ReplacementFile::Flush() {
     Drain();
     if (error == 0 && buffered > 0)
-        error = WriteRange(fd, buffers[active].get(), buffered);
+        error = platform::WriteDescriptor(fd, buffers[active].get(), buffered);
     buffered = 0;
     StopWriter();
     return error == 0;

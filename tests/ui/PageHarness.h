@@ -6,7 +6,7 @@
 #include "platform/browser/Browser.h"
 #include "ui/BridgeOwner.h"
 #include "ui/ClientHandler.h"
-#include "ui/GameCommandTarget.h"
+#include "ui/panels/GameCommandTarget.h"
 
 class wxFrame;
 

@@ -1,21 +1,29 @@
 #include "tools/demo-publisher/PngImage.h"
 
 #include <cmath>
-#include <zlib.h>
+#include <png.h>
 
 namespace {
 
-void PutU32Big(std::string& out, uint32_t v) {
-    for (int i = 3; i >= 0; --i)
-        out += static_cast<char>((v >> (8 * i)) & 0xff);
+void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 
-void Chunk(std::string& png, const char* type, const std::string& data) {
-    PutU32Big(png, static_cast<uint32_t>(data.size()));
-    std::string body = std::string(type, 4) + data;
-    png += body;
-    PutU32Big(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                               static_cast<uInt>(body.size()))));
+void NoFlush(png_structp) {}
+
+// libpng reports errors by longjmp; nothing here but plain values and pointers
+// lives across the setjmp, and the caller owns the output.
+bool WriteRgb(png_structp png, png_infop info, std::string* out, int width, int height, png_bytep* rows) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_write_fn(png, out, AppendBytes, NoFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, 9);
+    png_set_rows(png, info, rows);
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    return true;
 }
 
 uint32_t Mix(uint32_t a, uint32_t b, double t) {
@@ -42,29 +50,17 @@ void PngImage::Set(int x, int y, uint32_t rgb) {
 }
 
 std::string PngImage::Encode() const {
-    std::string raw;
-    raw.reserve(pixels.size() + height);
-    for (int y = 0; y < height; ++y) {
-        raw += '\0';  // no filter
-        raw.append(reinterpret_cast<const char*>(&pixels[static_cast<size_t>(y) * width * 3]),
-                   static_cast<size_t>(width) * 3);
-    }
-    uLongf size = compressBound(raw.size());
-    std::string packed(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
-                  raw.size(), 9) != Z_OK)
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&pixels[static_cast<size_t>(y) * width * 3]);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
         return "";
-    packed.resize(size);
-
-    std::string png = "\x89PNG\r\n\x1a\n";
-    std::string header;
-    PutU32Big(header, static_cast<uint32_t>(width));
-    PutU32Big(header, static_cast<uint32_t>(height));
-    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
-    Chunk(png, "IHDR", header);
-    Chunk(png, "IDAT", packed);
-    Chunk(png, "IEND", "");
-    return png;
+    png_infop info = png_create_info_struct(png);
+    std::string out;
+    bool written = info && WriteRgb(png, info, &out, width, height, rows.data());
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return written ? out : "";
 }
 
 PngImage PngImage::Banner(int width, int height, uint32_t a, uint32_t b, uint32_t seed) {

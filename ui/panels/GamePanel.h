@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/ManifestEntry.h"
-#include "ui/GameCommandTarget.h"
+#include "ui/panels/GameCommandTarget.h"
 #include "ui/panels/PanelServices.h"
 #include "ui/panels/PanelSnapshot.h"
 #include "ui/panels/PanelState.h"

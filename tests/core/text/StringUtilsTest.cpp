@@ -188,6 +188,35 @@ TEST(StringUtils, PathAndUrlParts) {
     EXPECT_EQ(GetUrlFileName("http://host/dir/"), "");
 }
 
+TEST(StringUtils, TrimTakesOffOnlyTheGivenBlanksAtBothEnds) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string text;
+        std::string_view blanks;
+        std::string trimmed;
+    };
+    const std::string_view withNul(" \t\0", 3);
+    const Case cases[] = {
+        {" \t a b \r\n", " \t\r\n", "a b"},
+        {" \t a b \r\n", " \t", "a b \r\n"},
+        {"\r\n", " \t\r\n", ""},
+        {"", " ", ""},
+        {"x", " ", "x"},
+        {"SN123\0\0 "s, withNul, "SN123"},
+        {"\0 SN\0123\0"s, withNul, "SN\0123"s},
+        {"SN123\0"s, " \t", "SN123\0"s},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Trim(c.text, c.blanks), c.trimmed) << "\"" << c.text << "\"";
+}
+
+TEST(StringUtils, LowerAsciiChangesOnlyAsciiCapitals) {
+    EXPECT_EQ(LowerAscii("Content-Length"), "content-length");
+    EXPECT_EQ(LowerAscii("GAME_DISC 1@[Z]"), "game_disc 1@[z]");
+    EXPECT_EQ(LowerAscii("\xC3\x84pfel"), "\xC3\x84pfel");  // UTF-8 stays as it is
+    EXPECT_EQ(LowerAscii(""), "");
+}
+
 TEST(StringUtils, NumberToString) {
     EXPECT_EQ(NumberToString(0), "0");
     EXPECT_EQ(NumberToString(31680), "31680");

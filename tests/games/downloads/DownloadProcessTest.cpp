@@ -34,7 +34,7 @@ TEST(DownloadProcess, KilledAtElevenPointsEachRestartResumesFromTheDisk) {
         int64_t threshold = static_cast<int64_t>(bytes.size()) * k / (kills + 1);
         {
             ChildProcess child({QUOR_DOWNLOAD_CHILD, address});
-            ASSERT_TRUE(WaitUntil([&] { return SizeOf(file) >= threshold; }, 60s)) << "kill " << k;
+            ASSERT_TRUE(WaitUntil([&] { return SizeOf(file) >= threshold; }, 60000)) << "kill " << k;
         }  // SIGKILL, reaped
         onDisk.push_back(SizeOf(file));
         EXPECT_EQ(Prefs::ReadNumber("Downloads", address + "_downloadState"), 202u);

@@ -18,18 +18,10 @@
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
+#include "tests/fixtures/WaitUntil.h"
 
-// Polls a condition (no fixed sleeps); false when it did not hold in time.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
-    auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+// Transfers under a loaded machine take longer than the usual wait.
+inline constexpr int kDownloadWaitMs = 30000;
 
 struct RecordedEvent {
     std::string category, action, label;
@@ -181,7 +173,7 @@ struct ManagerWorld : DownloadWorld {
                 if (a == address)
                     outcome = "failed";
             return outcome != "timeout";
-        }, std::chrono::seconds(60));
+        }, 60000);
         return outcome;
     }
 

@@ -106,7 +106,7 @@ TEST(HttpTransferTest, TheReportsAccessorsDoNotRedirectTheRunningFile) {
     w.server.Serve("/pkg/y.bin", TestBytes(9000, 2));
     std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
     ASSERT_TRUE(w.manager->StartDownload(address, false));
-    ASSERT_TRUE(WaitUntil([&] { return !Gets(w.server, "/pkg/x.exe").empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Gets(w.server, "/pkg/x.exe").empty(); }, kDownloadWaitMs));
     {
         std::lock_guard<std::recursive_mutex> hold(w.manager->Lock());
         for (HttpTransfer* transfer : w.manager->GetTransfers())
@@ -141,7 +141,7 @@ TEST(HttpTransferTest, ProgressTextHasTwoBlanksBeforeTheTotal) {
     fs::create_directories(w.env.Path("save"));
     HttpTransfer transfer(w.server.Url("/x.exe"), w.Settings());
     ASSERT_EQ(transfer.Start(w.env.Path("save") + "/", false), HttpTransfer::kStarted);
-    ASSERT_TRUE(WaitUntil([&] { return transfer.IsFailed(); }));
+    ASSERT_TRUE(WaitUntil([&] { return transfer.IsFailed(); }, kDownloadWaitMs));
     ProgressRecord progress = transfer.GetProgressText();
     EXPECT_EQ(progress.text, "x.exe 3 MB of  5 MB");
     EXPECT_EQ(progress.done, 2.5 * 1024);
@@ -348,7 +348,7 @@ TEST(HttpTransferTest, AFailedDownloadIsCancelledAndFailedInOneStep) {
     w.server.Serve("/g.bin", TestBytes(4000), FaultMode{.dropAfterBytes = 1500});
     std::string address = w.server.Url("/g.bin");
     ASSERT_TRUE(w.manager->StartDownload(address, false));
-    ASSERT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(address)->IsFailed(); }));
+    ASSERT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(address)->IsFailed(); }, kDownloadWaitMs));
     w.manager->Update();
     EXPECT_EQ(w.manager->TakeCancelled(), std::vector<std::string>{address});
     EXPECT_EQ(w.manager->TakeFailed(), std::vector<std::string>{address});
@@ -424,7 +424,7 @@ struct SlowDownload : ManagerWorld {
         address = server.Url("/big.bin");
         EXPECT_TRUE(manager->StartDownload(address, false));
         transfer = manager->FindTransfer(address);
-        EXPECT_TRUE(WaitUntil([&] { return transfer->GetBytesDone() > 100000; }));
+        EXPECT_TRUE(WaitUntil([&] { return transfer->GetBytesDone() > 100000; }, kDownloadWaitMs));
     }
 };
 
@@ -433,7 +433,7 @@ TEST(HttpTransferTest, PauseHoldsTheByteCountStillAndResumeFinishes) {
     auto asked = std::chrono::steady_clock::now();
     d.manager->PauseTransfer(d.address);
     EXPECT_EQ(StoredState(d.address), 204u);
-    ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }));
+    ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }, kDownloadWaitMs));
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
     int64_t held = d.transfer->GetBytesDone();
     // Longer than the stall limit: a paused transfer is not failed by it.
@@ -453,7 +453,7 @@ TEST(HttpTransferTest, PauseHoldsTheByteCountStillAndResumeFinishes) {
 TEST(HttpTransferTest, CancelWhilePausedEndsWithinASecondAndRemovesTheFiles) {
     SlowDownload d;
     d.manager->PauseTransfer(d.address);
-    ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }));
+    ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }, kDownloadWaitMs));
     auto asked = std::chrono::steady_clock::now();
     d.manager->CancelTransfer(d.address, false);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
@@ -484,9 +484,9 @@ TEST(HttpTransferTest, PausedTransferWhoseConnectionWasDroppedResumesFromTheDisk
     std::string address = w.server.Url("/p.bin");
     ASSERT_TRUE(w.manager->StartDownload(address, false));
     HttpTransfer* transfer = w.manager->FindTransfer(address);
-    ASSERT_TRUE(WaitUntil([&] { return transfer->GetBytesDone() > 50000; }));
+    ASSERT_TRUE(WaitUntil([&] { return transfer->GetBytesDone() > 50000; }, kDownloadWaitMs));
     w.manager->PauseTransfer(address);
-    ASSERT_TRUE(WaitUntil([&] { return transfer->IsPaused(); }));
+    ASSERT_TRUE(WaitUntil([&] { return transfer->IsPaused(); }, kDownloadWaitMs));
     // The server gives up on the paused connection meanwhile.
     w.server.Serve("/p.bin", bytes);
     std::this_thread::sleep_for(600ms);

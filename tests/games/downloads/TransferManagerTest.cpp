@@ -215,7 +215,7 @@ TEST(TransferManagerTest, TransferTimeLabelIsSecondsOverAThousand) {
         w.server.Serve("/t.bin", "abc");
         std::string address = w.server.Url("/t.bin");
         ASSERT_TRUE(w.manager->StartDownload(address, false));
-        ASSERT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(address)->IsComplete(); }));
+        ASSERT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(address)->IsComplete(); }, kDownloadWaitMs));
         w.now += seconds;
         w.manager->Update();
         EXPECT_EQ(w.events.OfCategory("DownloadTransferTime"),
@@ -461,7 +461,7 @@ TEST(TransferManagerTest, StopAllPausesAndRecordsEveryTransfer) {
     EXPECT_EQ(StoredState(a), 204u);
     EXPECT_EQ(StoredState(b), 204u);
     EXPECT_EQ(w.manager->GetTransfers().size(), 2u) << "neither stopped nor removed";
-    EXPECT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(a)->IsPaused() && w.manager->FindTransfer(b)->IsPaused(); }));
+    EXPECT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(a)->IsPaused() && w.manager->FindTransfer(b)->IsPaused(); }, kDownloadWaitMs));
     EXPECT_EQ(TransferManager::LoadDownloadState(a), DownloadStatus::Incomplete);
 }
 
@@ -479,7 +479,7 @@ TEST(TransferManagerTest, ManagerThreadStepsOnItsOwn) {
         for (auto& a : manager.TakeCompleted())
             done.push_back(a);
         return !done.empty();
-    }));
+    }, kDownloadWaitMs));
     EXPECT_EQ(done, std::vector<std::string>{address});
     EXPECT_FALSE(manager.HasTransfers());
     EXPECT_EQ(TransferManager::Instance(), &manager);

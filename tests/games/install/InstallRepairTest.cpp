@@ -27,7 +27,7 @@ std::string Line(const std::string& path, const std::string& bytes) {
 
 void RunToEnd(InstallRepair& repair) {
     ASSERT_TRUE(repair.Start());
-    ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() == 1.0f; }));
+    ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() == 1.0f; }, kDownloadWaitMs));
     repair.Stop();
 }
 
@@ -117,7 +117,7 @@ TEST(InstallRepairTest, OneBadFileOfFourIsFetchedAgainAndNothingElse) {
     EXPECT_EQ(repair.GetCurrentFile(), "/data/my file.pak");
     // The stalled reply ends without a body: the file stays as it was.
     g.server.ReleaseStalls();
-    ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() == 1.0f; }));
+    ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() == 1.0f; }, kDownloadWaitMs));
     repair.Stop();
     EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/my file.pak"), "damaged");
 
@@ -336,7 +336,7 @@ TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
         ASSERT_TRUE(WaitUntil([&] {
             seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
             return server.RequestCount() >= 3;
-        }));
+        }, kDownloadWaitMs));
         // The fetch of the 20th file hangs: 19 of 40 are done, that file is current.
         EXPECT_EQ(repair.GetProgress(), 19.0f / 40.0f) << readers;
         EXPECT_EQ(repair.GetCurrentFile(), "/data/f19.pak") << readers;
@@ -344,7 +344,7 @@ TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
         ASSERT_TRUE(WaitUntil([&] {
             seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
             return repair.GetProgress() == 1.0f;
-        }));
+        }, kDownloadWaitMs));
         repair.Stop();
         for (size_t k = 1; k < seen.size(); ++k) {
             EXPECT_LE(seen[k - 1].first, seen[k].first) << readers;

@@ -30,15 +30,6 @@ void Print(const std::string& line) {
 class PrintingPage final : public PageCallSink {
 public:
     void showMessage(const std::string& text) override { Print("message " + text); }
-    void trackEvent(const std::string&, const std::string&, const std::string&, int) override {}
-    void trackPageView(const std::string&, const std::string&) override {}
-    void checkForValidSession() override {}
-    void setManifestVersion(const std::string&) override {}
-    void setSavedLogin(const std::string&, const std::string&) override {}
-    void setAuthToken(const std::string&) override {}
-    void onFileDialogOpen() override {}
-    void onFileDialogClose() override {}
-    void displayDiagnostics(const std::string&) override {}
 };
 
 }  // namespace
