@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "booster/PmbSettings.h"
+#include "core/net/CurlSetup.h"
 #include "core/net/HttpRequest.h"
 
 namespace {

@@ -12,3 +12,8 @@ public:
 
     static void ApplyGet(void* curlHandle, const std::string& url, const char* userAgent);
 };
+
+// The options every handle of ours sets: proxy (explicitly, empty for direct),
+// no environment no_proxy, http/https only (redirects too), no signals.
+// Downloads use it too.
+void ApplyCommonCurlOptions(const std::string& url, void* curlHandle);

@@ -4,13 +4,6 @@
 #include <optional>
 #include <string>
 
-// The proxy for the current user: host:port handed to libcurl unchanged and a
-// ";"-separated bypass list. An empty proxy is a direct connection.
-struct ProxySetting {
-    std::string proxy;
-    std::string bypass;
-};
-
 // What a small request may bring back; each kind has its own body cap.
 enum class BodyKind {
     Document,  // manifest, catalogue, install manifest: 64 MiB
@@ -60,16 +53,3 @@ bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
                        const std::function<bool()>& cancelled = {},
                        const std::function<bool(const std::string& folder)>& mayWriteIn = {});
 
-// From http_proxy / https_proxy / all_proxy and no_proxy; 127.0.0.1 and
-// localhost are always in the bypass list.
-ProxySetting GetSystemProxy(const std::string& url);
-
-// Applies the proxy to a libcurl easy handle (passed as void* so this header
-// needs no curl.h) unless an entry of the bypass list occurs in the address.
-// True when the proxy was set.
-bool SetCurlProxy(const std::string& url, void* curlHandle, const ProxySetting& setting);
-
-// The options every handle of ours sets: proxy (explicitly, empty for direct),
-// no environment no_proxy, http/https only (redirects too), no signals.
-// Downloads use it too.
-void ApplyCommonCurlOptions(const std::string& url, void* curlHandle);

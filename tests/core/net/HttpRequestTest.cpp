@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <future>
 
+#include "core/net/CurlSetup.h"
+#include "core/net/SystemProxy.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
 
