@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/PageCallSink.h"
+#include "core/PanelState.h"
 #include "core/net/Ping.h"
 #include "core/settings/RegistryReference.h"
 #include "core/text/StringUtils.h"
@@ -17,11 +18,13 @@ namespace {
 constexpr const char* kInstallKey = "HKEY_CURRENT_USER\\SOFTWARE\\Brindlemoor\\Quor!";
 constexpr int kPingsPerTarget = 4;
 
-// The panel states the report tells apart (the panels' own numbering).
-enum PanelState : int32_t { Downloaded = 5, DiscAvailable = 6, Installing = 7, Hidden = 12, FailedDownload = 14 };
+bool Is(int32_t number, PanelState state) {
+    return number == ToNumber(state);
+}
 
 bool HasDownloadedFiles(int32_t state) {
-    return state == Downloaded || state == DiscAvailable || state == Installing || state == FailedDownload;
+    return Is(state, PanelState::Downloaded) || Is(state, PanelState::DiscAvailable) ||
+           Is(state, PanelState::Installing) || Is(state, PanelState::FailedDownload);
 }
 
 std::string SlashForm(const std::string& path) {
@@ -153,7 +156,7 @@ std::string DiagnosticTask::BuildReport() {
 
     r += "<br>-== Games ==-<br>";
     for (const DiagnosticSnapshot::Game& game : snapshot.games) {
-        if (game.state == Hidden)
+        if (Is(game.state, PanelState::Hidden))
             continue;
         r += "Game name : " + game.name + "<br>";
         r += "State : " + std::to_string(game.state) + "<br>";

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "ui/panels/PanelState.h"
+#include "core/PanelState.h"
 
 // The page's game commands as a game panel carries them out. The bridge finds
 // the panel by its game name and calls it at once, on the GUI thread.

@@ -8,7 +8,7 @@
 #include "ui/panels/GameCommandTarget.h"
 #include "ui/panels/PanelServices.h"
 #include "ui/panels/PanelSnapshot.h"
-#include "ui/panels/PanelState.h"
+#include "core/PanelState.h"
 #include "ui/panels/ProgressBar.h"
 
 class PatchJob;

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/panels/PanelState.h"
+#include "core/PanelState.h"
 
 // A copy of what a report needs of one panel, taken on the GUI thread so that
 // no worker reads a panel itself.

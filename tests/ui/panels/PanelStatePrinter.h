@@ -2,7 +2,7 @@
 #include <array>
 #include <ostream>
 
-#include "ui/panels/PanelState.h"
+#include "core/PanelState.h"
 
 // Failure messages name the state and give the number the page sees.
 inline const char* PanelStateName(PanelState state) {

@@ -1,9 +1,9 @@
 #pragma once
 #include <cstdint>
 
-// A game panel's state. The page (setGamePanelState) and the diagnostic report
-// see the numbers, so every state keeps its value; convert with ToNumber where
-// a state leaves the panels.
+// A game panel's state. The panels hold it; the page (setGamePanelState) and
+// the diagnostic report see the numbers, so every state keeps its value;
+// convert with ToNumber where a state leaves the panels.
 enum class PanelState : int32_t {
     Created = 0,           // just built, not yet evaluated
     NoDownload = 1,        // the entry has no download address
