@@ -32,6 +32,7 @@
 #include "games/downloads/TransferManager.h"
 #include "platform/browser/Browser.h"
 #include "ui/ActivityLog.h"
+#include "ui/AutoStartRequest.h"
 #include "ui/WindowActivation.h"
 #include "ui/WxFolderDialog.h"
 #include "ui/MainFrame.h"
@@ -83,18 +84,13 @@ Application::Application() : timer(this, kTimerId) {
     // The page calls of core/ and games/, and the ends they may ask for.
     pageCalls = std::make_unique<UiScript>();
     PageCallSink::Install(pageCalls.get());
-    exitRequester = std::make_unique<GuiExitRequester>();
+    exitRequester = std::make_unique<GuiExitRequester>(*this, [](int messageId) {
+        if (Application* app = Application::Get())
+            app->EndWithMessage(messageId);
+    });
     ExitRequester::Install(exitRequester.get());
     folderDialog = std::make_unique<WxFolderDialog>();
-
-    configManager = new ConfigManager();
-    TransferSettings transferSettings;
-    transferSettings.folderDialog = folderDialog.get();
-    transferManager = new TransferManager(transferSettings);  // its thread starts here
-    taskManager = new TaskManager();
-    manifestManager = new ManifestManager();
-    gameMonitor = new GameMonitor();  // its thread starts here
-    credentialManager = new CredentialManager();
+    CreateManagers();
 }
 
 Application::~Application() {
@@ -103,19 +99,41 @@ Application::~Application() {
     // managers: every worker is joined before the first manager goes, the task
     // queue last, since the others queue into it.
     gameMonitor->Stop();
-    manifestManager->Stop();
-    transferManager->Stop();
-    taskManager->Stop();
+    StopThreads();
     instance = nullptr;
     ExitRequester::Install(nullptr);
     PageCallSink::Install(nullptr);
-    delete taskManager;
-    delete transferManager;
-    delete configManager;
-    delete manifestManager;
-    delete gameMonitor;
-    delete credentialManager;
+    DestroyManagers();
     curl_global_cleanup();
+}
+
+void Application::CreateManagers() {
+    configManager = std::make_unique<ConfigManager>();
+    TransferSettings transferSettings;
+    transferSettings.folderDialog = folderDialog.get();
+    transferManager = std::make_unique<TransferManager>(transferSettings);  // its thread starts here
+    taskManager = std::make_unique<TaskManager>();
+    manifestManager = std::make_unique<ManifestManager>();
+    gameMonitor = std::make_unique<GameMonitor>();  // its thread starts here
+    credentialManager = std::make_unique<CredentialManager>();
+}
+
+void Application::StartTaskQueue() {
+    taskManager->Start();
+}
+
+void Application::StartManifestThread() {
+    manifestManager->Start();
+}
+
+void Application::DestroyManagers() {
+    // Not the reverse of their creation: the queue first, the monitor late.
+    taskManager.reset();
+    transferManager.reset();
+    configManager.reset();
+    manifestManager.reset();
+    gameMonitor.reset();
+    credentialManager.reset();
 }
 
 void Application::OnInitCmdLine(wxCmdLineParser& parser) {
@@ -131,7 +149,7 @@ bool Application::OnCmdLineParsed(wxCmdLineParser& parser) {
         return false;  // nothing stored
     }
     if (request.uninstall)
-        _exit(0);
+        ExitProcess(0);
     autoStartGameName = request.hasGame ? request.game : std::string();
     Prefs::SetString("AutoStartGame", autoStartGameName);
     autoStartGameId = request.hasGameId ? request.gameId : 0;
@@ -175,7 +193,7 @@ bool Application::OnInit() {
         }
     }
 
-    mainFrame = new MainFrame(kProductName);
+    mainFrame = new MainFrame(kProductName, this);
     trayIcon = new SystemTrayIcon();
     mainFrame->Bind(wxEVT_CLOSE_WINDOW, &Application::OnMainFrameClose, this);
     trayIcon->Bind(wxEVT_TEXT_COPY, &Application::OnTrayRestore, this);
@@ -230,14 +248,11 @@ void Application::OnTimer(wxTimerEvent&) {
     std::string activation = SingleInstance::ValidStartupToken(showWindowEvent->Text());
     showWindowEvent->Reset();
     RestoreMainWindow(activation);
-    std::string name = Prefs::GetString("AutoStartGame");
-    Prefs::SetString("AutoStartGame", "");
-    int32_t id = static_cast<int32_t>(Prefs::GetNumber("AutoStartGameId"));
-    Prefs::SetNumber("AutoStartGameId", 0);
-    if (!name.empty())
-        mainFrame->StartGameByName(name);
-    else if (id != 0)
-        mainFrame->StartGameById(id);
+    AutoStartRequest request = AutoStartRequest::Take();
+    if (!request.name.empty())
+        mainFrame->StartGameByName(request.name);
+    else if (request.id != 0)
+        mainFrame->StartGameById(request.id);
 }
 
 void Application::HideToTray() {
@@ -323,9 +338,17 @@ void Application::EndProcess(const std::string& why) {
     ExitMainLoop();
     ActivityLog::Append(why);
     std::fflush(nullptr);
+    ExitProcess(0);
+}
+
+void Application::EndProcessNow(int exitCode) {
+    ExitProcess(exitCode);
+}
+
+void Application::ExitProcess(int exitCode) {
     // Worker threads may still run (the game monitor always does): no static
     // destructor may run under them.
-    _exit(0);
+    _exit(exitCode);
 }
 
 void Application::OnMainFrameClose(wxCloseEvent& event) {

@@ -8,6 +8,7 @@
 
 #include "core/diagnostics/DiagnosticSnapshot.h"
 #include "platform/FlagEvent.h"
+#include "ui/FrameOwner.h"
 
 class wxCmdLineParser;
 class ConfigManager;
@@ -28,7 +29,7 @@ class UiScript;
 // hands its request over, answers hand-overs on a 500 ms timer, hides the
 // window to the notification area instead of closing it, and ends the program.
 // Everything here runs on the GUI thread.
-class Application : public wxApp {
+class Application : public wxApp, public FrameOwner {
 public:
     static constexpr int kTimerId = 1;
     static constexpr const char* kProductName = "Brindlemoor Quor!";
@@ -52,13 +53,25 @@ public:
     // the page and in a message box, then the program's own wind-down and exit 0.
     void EndWithMessage(int messageId);
 
+    // FrameOwner: the threads of the first page load, in this order.
+    void StartTaskQueue() override;
+    void StartManifestThread() override;
+    // The one end of the process, for every road (each writes its own log line first).
+    [[noreturn]] void EndProcessNow(int exitCode) override;
+    [[noreturn]] static void ExitProcess(int exitCode);
+
 private:
     void OnMainFrameClose(wxCloseEvent& event);
     void OnTrayRestore(wxCommandEvent& event);
     void OnTrayExit(wxCommandEvent& event);
     void OnTrayDiagnostics(wxCommandEvent& event);
     DiagnosticSnapshot TakeDiagnosticSnapshot();
+    // The transfer manager's and the game monitor's threads start in their
+    // constructors, here; the first page load starts the other two.
+    void CreateManagers();
+    // The wind-down: the threads stop, then the managers go, in this order.
     void StopThreads();
+    void DestroyManagers();
     [[noreturn]] void EndProcess(const std::string& why);
 
     static Application* instance;
@@ -75,10 +88,11 @@ private:
     std::unique_ptr<UiScript> pageCalls;
     std::unique_ptr<GuiExitRequester> exitRequester;
     std::unique_ptr<WxFolderDialog> folderDialog;
-    ConfigManager* configManager = nullptr;
-    TransferManager* transferManager = nullptr;
-    TaskManager* taskManager = nullptr;
-    ManifestManager* manifestManager = nullptr;
-    GameMonitor* gameMonitor = nullptr;
-    CredentialManager* credentialManager = nullptr;
+    // Each one's Instance() is the object here, from its construction to its reset.
+    std::unique_ptr<ConfigManager> configManager;
+    std::unique_ptr<TransferManager> transferManager;
+    std::unique_ptr<TaskManager> taskManager;
+    std::unique_ptr<ManifestManager> manifestManager;
+    std::unique_ptr<GameMonitor> gameMonitor;
+    std::unique_ptr<CredentialManager> credentialManager;
 };

@@ -1,15 +1,16 @@
 #include "app/GuiExitRequester.h"
 
+#include <utility>
+
+#include <wx/event.h>
 #include <wx/thread.h>
 
-#include "app/Application.h"
+GuiExitRequester::GuiExitRequester(wxEvtHandler& gui, std::function<void(int)> end)
+    : gui(gui), end(std::move(end)) {}
 
 void GuiExitRequester::RequestExit(int messageId) {
-    Application* app = Application::Get();
-    if (!app)
-        return;
     if (wxIsMainThread())
-        app->EndWithMessage(messageId);
+        end(messageId);
     else
-        app->CallAfter([app, messageId] { app->EndWithMessage(messageId); });
+        gui.CallAfter([this, messageId] { end(messageId); });
 }

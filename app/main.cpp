@@ -43,5 +43,5 @@ int main(int argc, char** argv) {
     int count = static_cast<int>(args.size()) - 1;
     platform::AugmentDataDirsForToolkit();
     int result = wxEntry(count, args.data());
-    _exit(SingleInstance::HandedOver() ? 0 : result);
+    Application::ExitProcess(SingleInstance::HandedOver() ? 0 : result);
 }

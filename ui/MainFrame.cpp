@@ -2,20 +2,19 @@
 
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 #include "core/settings/ConfigManager.h"
 #include "core/settings/CredentialManager.h"
 #include "core/telemetry/EventTask.h"
 #include "core/ExitRequester.h"
 #include "core/text/Messages.h"
-#include "core/settings/Prefs.h"
 #include "core/system/Shell.h"
 #include "core/system/SystemPaths.h"
 #include "core/threads/TaskManager.h"
 #include "games/catalogue/ConfigDocument.h"
 #include "games/catalogue/ManifestManager.h"
 #include "ui/ActivityLog.h"
+#include "ui/AutoStartRequest.h"
 #include "ui/ClientHandler.h"
 #include "ui/ProgramResources.h"
 #include "ui/StartPageAddress.h"
@@ -23,10 +22,11 @@
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/SystemPanelServices.h"
 
-MainFrame::MainFrame(const wxString& title)
+MainFrame::MainFrame(const wxString& title, FrameOwner* owner)
     : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX, "frame"),
-      refreshTimer(this, kTimerId) {
+      refreshTimer(this, kTimerId),
+      owner(owner) {
     // A fixed size: one pixel narrower than the window at its full height, so no
     // window manager offers to resize it.
     SetSize(kWidth, kHeight);
@@ -94,15 +94,14 @@ void MainFrame::OnManifestReady() {
         UiScript::SetUniqueId(ClientHandler::GetGlobalBindingHandler(),
                               manifest->GetMachineSerial(*config));
 
-    std::string name = Prefs::GetString("AutoStartGame");
-    Prefs::SetString("AutoStartGame", "");
-    int32_t id = static_cast<int32_t>(Prefs::GetNumber("AutoStartGameId"));
-    Prefs::SetNumber("AutoStartGameId", 0);
+    AutoStartRequest request = AutoStartRequest::Take();
+    const std::string& name = request.name;
+    int32_t id = request.id;
 
     if (config && !config->startHidden && id == 0 && name.empty())
         Show();
-    if (!threadsStarted && TaskManager::Instance())
-        TaskManager::Instance()->Start();
+    if (!threadsStarted && owner)
+        owner->StartTaskQueue();
 
     std::vector<ManifestEntry> entries;
     if (config && manifest)
@@ -111,8 +110,8 @@ void MainFrame::OnManifestReady() {
     // page gets the panels as they stand.
     board->Load(entries);
 
-    if (!threadsStarted && manifest)
-        manifest->Start();
+    if (!threadsStarted && owner)
+        owner->StartManifestThread();
     threadsStarted = true;
 
     if (!name.empty())
@@ -206,7 +205,7 @@ void MainFrame::CloseForUpdate() {
 void MainFrame::ExitForUpdate() {
     ActivityLog::Append("exit-update");
     std::fflush(nullptr);
-    // Worker threads may still run (the game monitor always does): no static
-    // destructor may run under them.
-    _exit(0);
+    // A window without an owner (a test's) ends nothing.
+    if (owner)
+        owner->EndProcessNow(0);
 }

@@ -12,6 +12,7 @@
 #include "platform/browser/Browser.h"
 #include "platform/browser/RefPtr.h"
 #include "ui/BridgeOwner.h"
+#include "ui/FrameOwner.h"
 #include "ui/SystemBoardSources.h"
 #include "ui/UiScript.h"
 #include "ui/panels/PanelBoard.h"
@@ -35,7 +36,7 @@ public:
     static constexpr int kWidth = 901;
     static constexpr int kHeight = 601;
 
-    explicit MainFrame(const wxString& title);
+    explicit MainFrame(const wxString& title, FrameOwner* owner = nullptr);
     ~MainFrame() override;
 
     void OnSize(wxSizeEvent& event);
@@ -79,6 +80,7 @@ private:
     browser::RefPtr<browser::Browser> browser;
     wxTimer refreshTimer;
     std::atomic<bool> pageLoaded{false};
+    FrameOwner* owner;  // nullable: a window built by a test has none
     bool threadsStarted = false;
     // A folder dialog or a message box runs a nested event loop, in which the
     // timer fires again: that tick must not run inside the one that opened it.
