@@ -1,6 +1,7 @@
 #include "booster/PmbLib.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "booster/PmbCalls.h"
 #include "booster/PmbInstallState.h"
@@ -120,6 +121,17 @@ PmbParams WithTorrent(const std::wstring& torrentId) {
     PmbParams params;
     params.torrentId = torrentId;
     return params;
+}
+
+// The calls that name only the torrent; a status reply's code comes from its status.
+template <typename Record>
+Record* TorrentTransfer(PDLibCode& code, const char* method, const std::wstring& torrentId) {
+    return GuardedTransfer(code, [&] {
+        if constexpr (std::is_same_v<Record, TransferStatus>)
+            return TransferWithStatus<Record>(code, method, WithTorrent(torrentId));
+        else
+            return PlainTransfer<Record>(code, method, WithTorrent(torrentId));
+    });
 }
 
 // The parameters are copied inside each export's guard: copying may throw.
@@ -298,18 +310,15 @@ TransferStatus* PMB_Lib_StartTransfer(PDLibCode& code, const std::wstring& packa
 }
 
 TransferStatus* PMB_Lib_StatusTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.status", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferStatus>(code, "transfer.status", torrentId);
 }
 
 TransferStatus* PMB_Lib_PauseTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.pause", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferStatus>(code, "transfer.pause", torrentId);
 }
 
 TransferStatus* PMB_Lib_ResumeTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.resume", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferStatus>(code, "transfer.resume", torrentId);
 }
 
 StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentId, bool deleteFiles) {
@@ -339,11 +348,9 @@ StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentI
 }
 
 TransferFiles* PMB_Lib_FilesTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return PlainTransfer<TransferFiles>(code, "transfer.files", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferFiles>(code, "transfer.files", torrentId);
 }
 
 PD_Lib_TransferInfo* PMB_Lib_InfoTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return PlainTransfer<PD_Lib_TransferInfo>(code, "transfer.info", WithTorrent(torrentId)); });
+    return TorrentTransfer<PD_Lib_TransferInfo>(code, "transfer.info", torrentId);
 }
