@@ -71,6 +71,22 @@ bool LaunchInstalled(const PmbInstalled& installed, PDLibCode& code) {
     return true;
 }
 
+// Runs start (false with the code set when it could not start the booster),
+// then waits for the booster to log in; any exception is a failed start.
+template <typename Start>
+bool StartAndWaitForLogin(PDLibCode& code, Start start) {
+    try {
+        if (!start())
+            return false;
+        const bool loggedIn = PmbWaitForLogin();
+        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
+        return loggedIn;
+    } catch (const std::exception&) {
+        code = PD_LIB_START_FAILED;
+        return false;
+    }
+}
+
 // The retry rule of the transfer calls: at most three calls; 7, 8 and 9 from
 // the handler stop at once with the last record.
 template <typename Record, typename CallOnce>
@@ -195,7 +211,7 @@ bool PMB_Lib_CheckPMBIsLoggedIn() {
 }
 
 bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
-    try {
+    return StartAndWaitForLogin(code, [&] {
         if (pmbcall::BoosterAnswers())
             pmbcall::ShutDown();
         const PmbInstalled installed = PmbFindInstalled();
@@ -206,17 +222,12 @@ bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
         if (!LaunchInstalled(installed, code))
             return false;
         PmbSettings::Get().Sleep(5000);
-        const bool loggedIn = PmbWaitForLogin();
-        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
-        return loggedIn;
-    } catch (const std::exception&) {
-        code = PD_LIB_START_FAILED;
-        return false;
-    }
+        return true;
+    });
 }
 
 bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
-    try {
+    return StartAndWaitForLogin(code, [&] {
         const PmbInstalled installed = PmbFindInstalled();
         if (installed.found) {
             if (!LaunchInstalled(installed, code))
@@ -225,13 +236,8 @@ bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
             code = PD_LIB_INSTALL_FAILED;
             return false;
         }
-        const bool loggedIn = PmbWaitForLogin();
-        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
-        return loggedIn;
-    } catch (const std::exception&) {
-        code = PD_LIB_START_FAILED;
-        return false;
-    }
+        return true;
+    });
 }
 
 void PMB_Lib_SetMinimumRequiredVersion(const std::wstring& version) {
