@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib/common.sh
+source scripts/lib/background.sh
 BUILD=${BUILD:-build}
 QUOR="$BUILD/app/Quor"
 BARE="$BUILD/bench/bare-webview/bare-webview"
@@ -23,24 +24,14 @@ IDLE_SECONDS=${IDLE_SECONDS:-120}
 # Both sides sit this long after the catalogue is shown before the idle time
 # counts, so that banners still decoding or painting are not counted as idle.
 IDLE_AFTER=${IDLE_AFTER:-10}
-WORK=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+work_folder WORK
 
 "$PUBLISHER" --port 0 --port-file "$WORK/port" >"$WORK/publisher.out" &
 pids+=($!)
 for _ in $(seq 600); do [ -s "$WORK/port" ] && break; sleep 0.1; done
 [ -s "$WORK/port" ] || { echo "the demo publisher did not start" >&2; exit 1; }
 export QUOR_SERVICE_URL="http://127.0.0.1:$(cat "$WORK/port")"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$WORK/display")"
+start_xvfb
 unset QUOR_PAGE_CALL_LOG QUOR_ACTIVITY_LOG
 
 # fresh_home DIR: empty XDG folders for one run.

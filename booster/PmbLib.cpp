@@ -1,6 +1,7 @@
 #include "booster/PmbLib.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "booster/PmbCalls.h"
 #include "booster/PmbInstallState.h"
@@ -70,6 +71,22 @@ bool LaunchInstalled(const PmbInstalled& installed, PDLibCode& code) {
     return true;
 }
 
+// Runs start (false with the code set when it could not start the booster),
+// then waits for the booster to log in; any exception is a failed start.
+template <typename Start>
+bool StartAndWaitForLogin(PDLibCode& code, Start start) {
+    try {
+        if (!start())
+            return false;
+        const bool loggedIn = PmbWaitForLogin();
+        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
+        return loggedIn;
+    } catch (const std::exception&) {
+        code = PD_LIB_START_FAILED;
+        return false;
+    }
+}
+
 // The retry rule of the transfer calls: at most three calls; 7, 8 and 9 from
 // the handler stop at once with the last record.
 template <typename Record, typename CallOnce>
@@ -120,6 +137,17 @@ PmbParams WithTorrent(const std::wstring& torrentId) {
     PmbParams params;
     params.torrentId = torrentId;
     return params;
+}
+
+// The calls that name only the torrent; a status reply's code comes from its status.
+template <typename Record>
+Record* TorrentTransfer(PDLibCode& code, const char* method, const std::wstring& torrentId) {
+    return GuardedTransfer(code, [&] {
+        if constexpr (std::is_same_v<Record, TransferStatus>)
+            return TransferWithStatus<Record>(code, method, WithTorrent(torrentId));
+        else
+            return PlainTransfer<Record>(code, method, WithTorrent(torrentId));
+    });
 }
 
 // The parameters are copied inside each export's guard: copying may throw.
@@ -183,7 +211,7 @@ bool PMB_Lib_CheckPMBIsLoggedIn() {
 }
 
 bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
-    try {
+    return StartAndWaitForLogin(code, [&] {
         if (pmbcall::BoosterAnswers())
             pmbcall::ShutDown();
         const PmbInstalled installed = PmbFindInstalled();
@@ -194,17 +222,12 @@ bool PMB_Lib_CheckAndReStartPMB(PDLibCode& code) {
         if (!LaunchInstalled(installed, code))
             return false;
         PmbSettings::Get().Sleep(5000);
-        const bool loggedIn = PmbWaitForLogin();
-        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
-        return loggedIn;
-    } catch (const std::exception&) {
-        code = PD_LIB_START_FAILED;
-        return false;
-    }
+        return true;
+    });
 }
 
 bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
-    try {
+    return StartAndWaitForLogin(code, [&] {
         const PmbInstalled installed = PmbFindInstalled();
         if (installed.found) {
             if (!LaunchInstalled(installed, code))
@@ -213,13 +236,8 @@ bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
             code = PD_LIB_INSTALL_FAILED;
             return false;
         }
-        const bool loggedIn = PmbWaitForLogin();
-        code = loggedIn ? PD_LIB_OK : PD_LIB_LOGIN_TIMEOUT;
-        return loggedIn;
-    } catch (const std::exception&) {
-        code = PD_LIB_START_FAILED;
-        return false;
-    }
+        return true;
+    });
 }
 
 void PMB_Lib_SetMinimumRequiredVersion(const std::wstring& version) {
@@ -298,18 +316,15 @@ TransferStatus* PMB_Lib_StartTransfer(PDLibCode& code, const std::wstring& packa
 }
 
 TransferStatus* PMB_Lib_StatusTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.status", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferStatus>(code, "transfer.status", torrentId);
 }
 
 TransferStatus* PMB_Lib_PauseTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.pause", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferStatus>(code, "transfer.pause", torrentId);
 }
 
 TransferStatus* PMB_Lib_ResumeTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return TransferWithStatus<TransferStatus>(code, "transfer.resume", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferStatus>(code, "transfer.resume", torrentId);
 }
 
 StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentId, bool deleteFiles) {
@@ -339,11 +354,9 @@ StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentI
 }
 
 TransferFiles* PMB_Lib_FilesTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return PlainTransfer<TransferFiles>(code, "transfer.files", WithTorrent(torrentId)); });
+    return TorrentTransfer<TransferFiles>(code, "transfer.files", torrentId);
 }
 
 PD_Lib_TransferInfo* PMB_Lib_InfoTransfer(PDLibCode& code, const std::wstring& torrentId) {
-    return GuardedTransfer(
-        code, [&] { return PlainTransfer<PD_Lib_TransferInfo>(code, "transfer.info", WithTorrent(torrentId)); });
+    return TorrentTransfer<PD_Lib_TransferInfo>(code, "transfer.info", torrentId);
 }

@@ -1,8 +1,10 @@
 #include "booster/PmbReplyReader.h"
 
 #include <limits>
+#include <initializer_list>
 #include <stdexcept>
 #include <tinyxml.h>
+#include <variant>
 
 #include "core/text/StringUtils.h"
 #include "core/text/XmlReading.h"
@@ -52,17 +54,17 @@ const char* Text(const TiXmlElement* parent, const char* name) {
     return element ? element->GetText() : nullptr;
 }
 
-void ReadText(const TiXmlElement* parent, const char* name, std::wstring& field) {
+void ReadValue(const TiXmlElement* parent, const char* name, std::wstring& field) {
     if (const char* text = Text(parent, name))
         field = Utf8ToWString(text);  // throws on malformed text: a bad reply
 }
 
-void ReadInt(const TiXmlElement* parent, const char* name, int64_t& field) {
+void ReadValue(const TiXmlElement* parent, const char* name, int64_t& field) {
     if (const char* text = Text(parent, name))
         field = ReadInt64(text);
 }
 
-void ReadInt(const TiXmlElement* parent, const char* name, int32_t& field) {
+void ReadValue(const TiXmlElement* parent, const char* name, int32_t& field) {
     if (const char* text = Text(parent, name)) {
         const int64_t value = ReadInt64(text);
         if (value > std::numeric_limits<int32_t>::max())
@@ -74,16 +76,35 @@ void ReadInt(const TiXmlElement* parent, const char* name, int32_t& field) {
     }
 }
 
-void ReadBool(const TiXmlElement* parent, const char* name, bool& field) {
+void ReadValue(const TiXmlElement* parent, const char* name, bool& field) {
     if (const char* text = Text(parent, name))
         field = std::string(text) == "true";
 }
 
-void ReadStatusBlock(const TiXmlElement* root, StatusResp& status) {
-    const TiXmlElement* block = Child(root, "status");
-    ReadInt(block, "statusId", status.statusId);
-    ReadText(block, "statusLink", status.statusLink);
-    ReadText(block, "statusStr", status.statusStr);
+void ReadValue(const TiXmlElement* parent, const char* name, StatusResp& status) {
+    const TiXmlElement* block = Child(parent, name);
+    ReadValue(block, "statusId", status.statusId);
+    ReadValue(block, "statusLink", status.statusLink);
+    ReadValue(block, "statusStr", status.statusStr);
+}
+
+// One element of a reply and the member of Record it is read into.
+template <typename Record>
+struct Field {
+    const char* name;
+    std::variant<std::wstring Record::*, int64_t Record::*, int32_t Record::*, bool Record::*,
+                 StatusResp Record::*>
+        member;
+};
+
+template <typename Record>
+using Fields = std::initializer_list<Field<Record>>;
+
+// Reads the fields in the table's order; a missing element leaves its member as it was.
+template <typename Record>
+void ReadFields(const TiXmlElement* parent, Record& record, Fields<Record> fields) {
+    for (const Field<Record>& field : fields)
+        std::visit([&](auto member) { ReadValue(parent, field.name, record.*member); }, field.member);
 }
 
 // Parses the body and hands the root to fill, which fills a fresh record; the
@@ -108,52 +129,53 @@ Outcome ReadWith(const std::string& body, const char* rootName, Record& record, 
     return Outcome::Ok;
 }
 
+// A reply that is only a table of fields below its root.
+template <typename Record>
+Outcome ReadFlat(const std::string& body, const char* rootName, Record& record, Fields<Record> fields) {
+    return ReadWith(body, rootName, record,
+                    [fields](const TiXmlElement* root, Record& r) { ReadFields(root, r, fields); });
+}
+
 }  // namespace
 
 Outcome Read(const std::string& body, VersionResp& record) {
-    return ReadWith(body, "VersionResp", record, [](const TiXmlElement* root, VersionResp& r) {
-        ReadText(root, "buildId", r.buildId);
-        ReadText(root, "version", r.version);
-        ReadBool(root, "upgradeAvailable", r.upgradeAvailable);
-        ReadText(root, "exclusivity", r.exclusivity);
-    });
+    return ReadFlat<VersionResp>(body, "VersionResp", record,
+                                 {{"buildId", &VersionResp::buildId},
+                                  {"version", &VersionResp::version},
+                                  {"upgradeAvailable", &VersionResp::upgradeAvailable},
+                                  {"exclusivity", &VersionResp::exclusivity}});
 }
 
 Outcome Read(const std::string& body, LoginStatusResp& record) {
-    return ReadWith(body, "LoginStatus", record, [](const TiXmlElement* root, LoginStatusResp& r) {
-        ReadText(root, "loginStatus", r.loginStatus);
-        ReadInt(root, "subscriptionLevel", r.subscriptionLevel);
-    });
+    return ReadFlat<LoginStatusResp>(body, "LoginStatus", record,
+                                     {{"loginStatus", &LoginStatusResp::loginStatus},
+                                      {"subscriptionLevel", &LoginStatusResp::subscriptionLevel}});
 }
 
 Outcome Read(const std::string& body, TokenResp& record) {
-    return ReadWith(body, "TokenResp", record, [](const TiXmlElement* root, TokenResp& r) {
-        ReadText(root, "diskToken", r.diskToken);
-        ReadText(root, "netToken", r.netToken);
-        ReadText(root, "filePath", r.filePath);
-        ReadBool(root, "validated", r.validated);
-    });
+    return ReadFlat<TokenResp>(body, "TokenResp", record,
+                               {{"diskToken", &TokenResp::diskToken},
+                                {"netToken", &TokenResp::netToken},
+                                {"filePath", &TokenResp::filePath},
+                                {"validated", &TokenResp::validated}});
 }
 
 Outcome Read(const std::string& body, KeyResp& record) {
-    return ReadWith(body, "KeyResp", record, [](const TiXmlElement* root, KeyResp& r) {
-        ReadStatusBlock(root, r.status);
-        ReadText(root, "value", r.value);
-    });
+    return ReadFlat<KeyResp>(body, "KeyResp", record,
+                             {{"status", &KeyResp::status}, {"value", &KeyResp::value}});
 }
 
 Outcome Read(const std::string& body, TransferStatus& record) {
-    return ReadWith(body, "TransferStatus", record, [](const TiXmlElement* root, TransferStatus& r) {
-        ReadStatusBlock(root, r.status);
-        ReadText(root, "torrentId", r.torrentId);
-        ReadText(root, "type", r.type);
-        ReadInt(root, "bytesDownloaded", r.bytesDownloaded);
-        ReadInt(root, "torrentSize", r.torrentSize);
-        ReadInt(root, "bitRate", r.bitRate);
-        ReadInt(root, "bytesFromCDN", r.bytesFromCDN);
-        ReadInt(root, "bytesFromSPs", r.bytesFromSPs);
-        ReadInt(root, "bytesFromPeers", r.bytesFromPeers);
-    });
+    return ReadFlat<TransferStatus>(body, "TransferStatus", record,
+                                    {{"status", &TransferStatus::status},
+                                     {"torrentId", &TransferStatus::torrentId},
+                                     {"type", &TransferStatus::type},
+                                     {"bytesDownloaded", &TransferStatus::bytesDownloaded},
+                                     {"torrentSize", &TransferStatus::torrentSize},
+                                     {"bitRate", &TransferStatus::bitRate},
+                                     {"bytesFromCDN", &TransferStatus::bytesFromCDN},
+                                     {"bytesFromSPs", &TransferStatus::bytesFromSPs},
+                                     {"bytesFromPeers", &TransferStatus::bytesFromPeers}});
 }
 
 Outcome Read(const std::string& body, TransferFiles& record) {
@@ -161,7 +183,7 @@ Outcome Read(const std::string& body, TransferFiles& record) {
         // The booster's own "\" between folder and name is kept; without a
         // folder the names stand alone.
         std::wstring folder;
-        ReadText(root, "DestDir", folder);
+        ReadValue(root, "DestDir", folder);
         if (!folder.empty() && folder.back() != L'\\')
             folder += L'\\';
         // The folder is repeated before every name: a long folder and many
@@ -181,35 +203,37 @@ Outcome Read(const std::string& body, TransferFiles& record) {
 
 Outcome Read(const std::string& body, PD_Lib_TransferInfo& record) {
     return ReadWith(body, "TransferInfo", record, [](const TiXmlElement* root, PD_Lib_TransferInfo& r) {
-        ReadText(root, "packageId", r.packageId);
-        ReadText(root, "key", r.key);
-        ReadText(root, "description", r.description);
-        ReadText(root, "packageURL", r.packageURL);
-        ReadText(root, "packager", r.packager);
-        ReadText(root, "creationDate", r.creationDate);
+        ReadFields<PD_Lib_TransferInfo>(root, r,
+                                        {{"packageId", &PD_Lib_TransferInfo::packageId},
+                                         {"key", &PD_Lib_TransferInfo::key},
+                                         {"description", &PD_Lib_TransferInfo::description},
+                                         {"packageURL", &PD_Lib_TransferInfo::packageURL},
+                                         {"packager", &PD_Lib_TransferInfo::packager},
+                                         {"creationDate", &PD_Lib_TransferInfo::creationDate}});
         if (const TiXmlElement* files = Child(root, "files")) {
             for (const TiXmlElement* file = files->FirstChildElement("file"); file;
                  file = file->NextSiblingElement("file")) {
                 TransferInfoFile entry;
-                ReadText(file, "name", entry.name);
-                ReadInt(file, "size", entry.size);
+                ReadValue(file, "name", entry.name);
+                ReadValue(file, "size", entry.size);
                 r.files.push_back(std::move(entry));
             }
         }
-        ReadInt(root, "packageSize", r.packageSize);
-        ReadBool(root, "Sequential", r.Sequential);
-        ReadInt(root, "targetRate", r.targetRate);
-        ReadInt(root, "idleRate", r.idleRate);
-        ReadBool(root, "httpEncrypted", r.httpEncrypted);
-        ReadBool(root, "LeaveEncrypted", r.LeaveEncrypted);
-        ReadBool(root, "noP2PPermitted", r.noP2PPermitted);
-        ReadInt(root, "DownloadToExpire", r.DownloadToExpire);
-        ReadInt(root, "PlayToExpire", r.PlayToExpire);
+        ReadFields<PD_Lib_TransferInfo>(root, r,
+                                        {{"packageSize", &PD_Lib_TransferInfo::packageSize},
+                                         {"Sequential", &PD_Lib_TransferInfo::Sequential},
+                                         {"targetRate", &PD_Lib_TransferInfo::targetRate},
+                                         {"idleRate", &PD_Lib_TransferInfo::idleRate},
+                                         {"httpEncrypted", &PD_Lib_TransferInfo::httpEncrypted},
+                                         {"LeaveEncrypted", &PD_Lib_TransferInfo::LeaveEncrypted},
+                                         {"noP2PPermitted", &PD_Lib_TransferInfo::noP2PPermitted},
+                                         {"DownloadToExpire", &PD_Lib_TransferInfo::DownloadToExpire},
+                                         {"PlayToExpire", &PD_Lib_TransferInfo::PlayToExpire}});
     });
 }
 
 Outcome ReadStatus(const std::string& body, const char* root, StatusResp& record) {
-    return ReadWith(body, root, record, [](const TiXmlElement* r, StatusResp& s) { ReadStatusBlock(r, s); });
+    return ReadWith(body, root, record, [](const TiXmlElement* r, StatusResp& s) { ReadValue(r, "status", s); });
 }
 
 }  // namespace pmbreply

@@ -7,6 +7,7 @@
 # QUOR_RUN_SKIP_BUILD=1 starts what $QUOR_BUILD_DIR already holds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/background.sh
 BUILD=${QUOR_BUILD_DIR:-build}
 if [ "${QUOR_RUN_SKIP_BUILD:-0}" != 1 ]; then
   bash scripts/setup-deps.sh
@@ -20,14 +21,7 @@ if [ ! -x "$QUOR" ]; then
   exit 0
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+work_folder work
 
 # The build's default service port first, so config.xml's pages are there too;
 # any free port when it is taken.
@@ -55,10 +49,7 @@ if [ -n "${DISPLAY:-}" ]; then
   exit $?
 fi
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb
 # The page-call log tells when the start page has loaded (its first-load calls).
 export QUOR_PAGE_CALL_LOG=${QUOR_PAGE_CALL_LOG:-$work/page-calls.log}
 "$QUOR" "$@" &

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/XorShift.h"
 #include "games/patching/FileChecksum.h"
 #include "games/install/InstallRepair.h"
 #include "platform/AtomicFile.h"
@@ -28,12 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-uint64_t Next(uint64_t& state) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-}
+using bench::Next;
 
 // Sizes spread evenly on a log scale from 4 KiB to 64 MiB, scaled to the total.
 std::vector<uint64_t> Sizes(uint64_t total, int files) {

@@ -19,6 +19,7 @@
 #include <vector>
 #include <zlib.h>
 
+#include "bench/common/XorShift.h"
 #include "games/patching/FileChecksum.h"
 #include "tools/patch-writer/PatchFileWriter.h"
 #include "games/patching/QuorPatcher.h"
@@ -26,12 +27,7 @@
 
 namespace {
 
-uint64_t Next(uint64_t& s) {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return s;
-}
+using bench::Next;
 
 std::string ReadAll(const std::string& path) {
     std::string bytes;

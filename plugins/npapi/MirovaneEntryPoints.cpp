@@ -125,25 +125,23 @@ NPError NPP_SetValue(NPP instance, NPNVariable variable, void* value) {
     return object ? object->SetValue(variable, value) : NPERR_GENERIC_ERROR;
 }
 
+// The plug-in's entries; version 16 is major 0, minor 16. Size and javaClass
+// are the browser's.
+constexpr NPPluginFuncs kEntries{
+    .size = 0, .version = 16, .newp = NPP_New, .destroy = NPP_Destroy, .setwindow = NPP_SetWindow,
+    .newstream = NPP_NewStream, .destroystream = NPP_DestroyStream, .asfile = NPP_StreamAsFile,
+    .writeready = NPP_WriteReady, .write = NPP_Write, .print = NPP_Print, .event = NPP_HandleEvent,
+    .urlnotify = NPP_URLNotify, .javaClass = nullptr, .getvalue = NPP_GetValue, .setvalue = NPP_SetValue};
+
 // Writes the plug-in's entries, only when the browser's table is large enough to
 // hold them; its size and javaClass stay as the browser set them.
 NPError FillPluginTable(NPPluginFuncs* table) {
     if (!table || table->size < sizeof(NPPluginFuncs))
         return NPERR_INVALID_FUNCTABLE_ERROR;
-    table->version = 16;  // major 0, minor 16
-    table->newp = NPP_New;
-    table->destroy = NPP_Destroy;
-    table->setwindow = NPP_SetWindow;
-    table->newstream = NPP_NewStream;
-    table->destroystream = NPP_DestroyStream;
-    table->asfile = NPP_StreamAsFile;
-    table->writeready = NPP_WriteReady;
-    table->write = NPP_Write;
-    table->print = NPP_Print;
-    table->event = NPP_HandleEvent;
-    table->urlnotify = NPP_URLNotify;
-    table->getvalue = NPP_GetValue;
-    table->setvalue = NPP_SetValue;
+    NPPluginFuncs entries = kEntries;
+    entries.size = table->size;
+    entries.javaClass = table->javaClass;
+    *table = entries;
     return NPERR_NO_ERROR;
 }
 
