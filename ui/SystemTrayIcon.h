@@ -9,7 +9,9 @@
 // recorded as a "SystemTrayIcon" telemetry event; the choice goes to the
 // application as a command event posted to the icon's own queue:
 // wxEVT_TEXT_COPY restore, wxEVT_TEXT_CUT exit, wxEVT_TEXT_PASTE restore and
-// diagnostics. The application shows and removes the icon.
+// diagnostics. These event types have nothing to do with the clipboard: they
+// are merely event types the icon never sends otherwise, kept as the program
+// has always used them. The application shows and removes the icon.
 class SystemTrayIcon : public wxTaskBarIcon {
 public:
     enum : int { kOpenId = 1, kExitId = 2, kDiagnosticsId = 3 };

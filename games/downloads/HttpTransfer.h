@@ -56,6 +56,8 @@ public:
     // What the free space must exceed: the total less what is already on disk.
     uint64_t GetRequiredBytes() const { return progress.RequiredBytes(); }
     int64_t GetBytesDone() const { return progress.BytesDone(); }
+    // The whole progress record (bar, counts and text), not only its text; the
+    // name is the one the program has always used.
     ProgressRecord GetProgressText() const;
 
     // Copies for the diagnostic report.
@@ -64,7 +66,8 @@ public:
     std::string GetSaveDirectory() const { return files.SaveFolder(); }
     std::string GetCurrentUrl() const { return files.CurrentUrl(); }
     std::string GetCurrentFileName() const { return files.CurrentFileName(); }
-    // Save folder + the URL's file name; also makes it the current file.
+    // Save folder + the URL's file name; also makes it the current file, so
+    // despite its name it is not a pure getter.
     std::string GetOutputPath(const std::string& url) { return files.OutputPath(url); }
     // Where the files land in a folder.
     std::vector<std::string> OutputPathsIn(const std::string& folder) const { return files.OutputPathsIn(folder); }

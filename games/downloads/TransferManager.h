@@ -60,6 +60,7 @@ public:
     // Deletes a finished or abandoned download's files and the folder's lock.
     static void ResetDownload(const std::string& address);
 
+    // The transfer's whole progress record, not only its text (see HttpTransfer).
     ProgressRecord GetProgressText(const std::string& address);
     // For the diagnostic report; read each through HttpTransfer's accessors
     // while the GUI thread may still remove them, so only under Lock().
