@@ -193,7 +193,13 @@ bool Application::OnInit() {
         }
     }
 
-    mainFrame = new MainFrame(kProductName, this);
+    mainFrame = new MainFrame(kProductName, this,
+                              {.config = configManager.get(),
+                               .transfers = transferManager.get(),
+                               .tasks = taskManager.get(),
+                               .manifest = manifestManager.get(),
+                               .monitor = gameMonitor.get(),
+                               .credentials = credentialManager.get()});
     trayIcon = new SystemTrayIcon();
     mainFrame->Bind(wxEVT_CLOSE_WINDOW, &Application::OnMainFrameClose, this);
     trayIcon->Bind(wxEVT_TEXT_COPY, &Application::OnTrayRestore, this);

@@ -22,11 +22,15 @@
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/SystemPanelServices.h"
 
-MainFrame::MainFrame(const wxString& title, FrameOwner* owner)
+MainFrame::MainFrame(const wxString& title, FrameOwner* owner) : MainFrame(title, owner, Managers{}) {}
+
+MainFrame::MainFrame(const wxString& title, FrameOwner* owner, const Managers& managers)
     : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX, "frame"),
+      SystemPanelHost(managers.manifest, managers.transfers, managers.tasks),
       refreshTimer(this, kTimerId),
-      owner(owner) {
+      owner(owner),
+      boardSources(managers.manifest, managers.transfers, managers.config) {
     // A fixed size: one pixel narrower than the window at its full height, so no
     // window manager offers to resize it.
     SetSize(kWidth, kHeight);
@@ -52,7 +56,8 @@ MainFrame::MainFrame(const wxString& title, FrameOwner* owner)
                                               clientHandler, startPageUrl,
                                               ClientHandler::GetBrowserSettings());
 
-    panelServices = std::make_unique<SystemPanelServices>(pageCalls, *this);
+    panelServices = std::make_unique<SystemPanelServices>(pageCalls, *this, managers.transfers,
+                                                          managers.credentials, managers.monitor);
     board = std::make_unique<PanelBoard>(panelServices->Services(), boardSources, panelServices->Disc());
 
     Bind(wxEVT_TIMER, &MainFrame::OnTimer, this, kTimerId);

@@ -20,8 +20,14 @@
 #include "ui/panels/SystemPanelHost.h"
 
 class ClientHandler;
+class ConfigManager;
+class CredentialManager;
 class GameCommandTarget;
+class GameMonitor;
+class ManifestManager;
 class SystemPanelServices;
+class TaskManager;
+class TransferManager;
 
 // The launcher's one top-level window: fixed size, its whole client area the
 // embedded browser on the start page "brq_interface.html" of the program
@@ -36,7 +42,20 @@ public:
     static constexpr int kWidth = 901;
     static constexpr int kHeight = 601;
 
+    // The managers the panels, the board and the host work on; each nullptr
+    // where there is none (a window built by a test), and each outlives the window.
+    struct Managers {
+        ConfigManager* config = nullptr;
+        TransferManager* transfers = nullptr;
+        TaskManager* tasks = nullptr;
+        ManifestManager* manifest = nullptr;
+        GameMonitor* monitor = nullptr;
+        CredentialManager* credentials = nullptr;
+    };
+
+    // Without managers: as a test builds it.
     explicit MainFrame(const wxString& title, FrameOwner* owner = nullptr);
+    MainFrame(const wxString& title, FrameOwner* owner, const Managers& managers);
     ~MainFrame() override;
 
     void OnSize(wxSizeEvent& event);

@@ -16,27 +16,22 @@ constexpr const char* kCampaignGroup = "CampaignUrls";
 }  // namespace
 
 bool SystemBoardSources::IsListReady() {
-    ManifestManager* manifest = ManifestManager::Instance();
     return manifest && manifest->IsListReady();
 }
 
 std::vector<ManifestEntry> SystemBoardSources::TakeEntries() {
-    ManifestManager* manifest = ManifestManager::Instance();
     return manifest ? manifest->TakeEntries() : std::vector<ManifestEntry>{};
 }
 
 bool SystemBoardSources::CheckAutoUpdate(int32_t offeredVersion) {
-    ManifestManager* manifest = ManifestManager::Instance();
     return manifest && manifest->CheckAutoUpdate(offeredVersion);
 }
 
 bool SystemBoardSources::IsTransferManagerBusy() {
-    TransferManager* transfers = TransferManager::Instance();
     return transfers && transfers->IsBusy();
 }
 
 TransferResults SystemBoardSources::TakeTransferResults() {
-    TransferManager* transfers = TransferManager::Instance();
     if (!transfers)
         return {};
     // One list at a time: the manager's lock is never held across two.
@@ -53,7 +48,6 @@ void SystemBoardSources::SetCatalogueUrls(const std::string& gameUrl, const std:
 }
 
 void SystemBoardSources::OpenCampaign() {
-    ConfigManager* config = ConfigManager::Instance();
     std::string address = config ? config->GetCampaignUrl() : std::string();
     if (address.empty() || Prefs::ReadNumber(kCampaignGroup, address) != 0)
         return;

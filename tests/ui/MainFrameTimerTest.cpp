@@ -83,7 +83,8 @@ protected:
 };
 
 TEST_F(MainFrameTimer, ATickInsideAFolderDialogOfTheTimerDoesNotRun) {
-    frame = new MainFrame("Brindlemoor Quor!");
+    frame = new MainFrame("Brindlemoor Quor!", nullptr,
+                          {.config = config.get(), .transfers = transfers.get(), .manifest = manifest.get()});
     frame->SetPageLoaded();
     ASSERT_TRUE(GuiSession::RunUntil([&] { return frame->GetGamePanels().size() == 2; }));
 

@@ -4,7 +4,7 @@
 #include "games/catalogue/GameMonitor.h"
 
 bool SystemInstallCheckTimes::IsCheckDue(const std::string& game, bool shortInterval) {
-    if (GameMonitor* monitor = GameMonitor::Instance())
+    if (monitor)
         return monitor->IsCheckDue(game, shortInterval);
     auto it = ownTimes.find(game);
     int64_t last = it == ownTimes.end() ? 0 : it->second;
@@ -12,7 +12,7 @@ bool SystemInstallCheckTimes::IsCheckDue(const std::string& game, bool shortInte
 }
 
 void SystemInstallCheckTimes::MarkChecked(const std::string& game) {
-    if (GameMonitor* monitor = GameMonitor::Instance())
+    if (monitor)
         monitor->MarkChecked(game);
     else
         ownTimes[game] = Clock::System().Now();

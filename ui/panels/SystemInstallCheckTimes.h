@@ -4,12 +4,17 @@
 
 #include "ui/panels/InstallCheckTimes.h"
 
-// The game monitor's table of check times; its own while no monitor exists.
+class GameMonitor;
+
+// The given game monitor's table of check times; its own without a monitor.
 class SystemInstallCheckTimes final : public InstallCheckTimes {
 public:
+    explicit SystemInstallCheckTimes(GameMonitor* monitor) : monitor(monitor) {}
+
     bool IsCheckDue(const std::string& game, bool shortInterval) override;
     void MarkChecked(const std::string& game) override;
 
 private:
+    GameMonitor* monitor;  // nullable; outlives this
     std::map<std::string, int64_t> ownTimes;
 };

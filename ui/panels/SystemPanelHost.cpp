@@ -29,11 +29,11 @@ std::string SystemPanelHost::FetchUpdateInstaller(const std::string& address) {
 }
 
 void SystemPanelHost::StopThreadsForUpdate() {
-    if (ManifestManager* manifests = ManifestManager::Instance())
+    if (manifests)
         manifests->Stop();
-    if (TransferManager* transfers = TransferManager::Instance())
+    if (transfers)
         transfers->Stop();
-    if (TaskManager* tasks = TaskManager::Instance())
+    if (tasks)
         tasks->Stop();
 }
 

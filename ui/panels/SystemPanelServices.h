@@ -10,11 +10,13 @@
 #include "ui/panels/SystemPatchCatalog.h"
 #include "ui/panels/SystemProgramStarter.h"
 
-// The real services of the game panels, on the process's managers. The window
-// gives the page calls and the host; all must outlive the panels.
+// The real services of the game panels, on the managers they are given. The
+// window gives the page calls, the host and the managers, each manager nullptr
+// where there is none; all must outlive the panels.
 class SystemPanelServices {
 public:
-    SystemPanelServices(PanelPageCalls& page, PanelHost& host);
+    SystemPanelServices(PanelPageCalls& page, PanelHost& host, TransferManager* transferManager,
+                        CredentialManager* credentials, GameMonitor* monitor);
     SystemPanelServices(const SystemPanelServices&) = delete;
     SystemPanelServices& operator=(const SystemPanelServices&) = delete;
 

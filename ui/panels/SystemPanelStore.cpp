@@ -5,17 +5,14 @@
 #include "core/settings/Prefs.h"
 
 std::string SystemPanelStore::SavedLoginName() {
-    CredentialManager* credentials = CredentialManager::Instance();
     return credentials ? credentials->GetLoginName() : std::string();
 }
 
 std::string SystemPanelStore::SavedLoginSecret() {
-    CredentialManager* credentials = CredentialManager::Instance();
     return credentials ? credentials->GetLoginSecret() : std::string();
 }
 
 std::string SystemPanelStore::SavedAuthToken() {
-    CredentialManager* credentials = CredentialManager::Instance();
     return credentials ? credentials->GetAuthToken() : std::string();
 }
 

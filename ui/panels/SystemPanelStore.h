@@ -1,11 +1,15 @@
 #pragma once
 #include "ui/panels/PanelStore.h"
 
+class CredentialManager;
+
 // The panels' registry values through the preferences, the credential manager
-// and the configuration.
+// it is given (none: no saved login) and the configuration.
 class SystemPanelStore final : public PanelStore {
 public:
     static constexpr const char* kTimesPlayedGroup = "TimesPlayed";
+
+    explicit SystemPanelStore(CredentialManager* credentials) : credentials(credentials) {}
 
     std::string SavedLoginName() override;
     std::string SavedLoginSecret() override;
@@ -14,4 +18,7 @@ public:
     uint32_t ReadTimesPlayed(int32_t gameId) override;
     void WriteTimesPlayed(int32_t gameId, uint32_t count) override;
     void DeleteProductValue(const std::string& name) override;
+
+private:
+    CredentialManager* credentials;  // nullable; outlives this
 };

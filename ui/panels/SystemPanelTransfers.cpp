@@ -5,27 +5,23 @@
 #include "games/downloads/TransferManager.h"
 
 bool SystemPanelTransfers::StartDownload(const std::string& address, bool askUser) {
-    TransferManager* manager = TransferManager::Instance();
     return manager && manager->StartDownload(address, askUser);
 }
 
 bool SystemPanelTransfers::PauseTransfer(const std::string& address) {
-    TransferManager* manager = TransferManager::Instance();
     return manager && manager->PauseTransfer(address);
 }
 
 bool SystemPanelTransfers::ResumeTransfer(const std::string& address) {
-    TransferManager* manager = TransferManager::Instance();
     return manager && manager->ResumeTransfer(address);
 }
 
 void SystemPanelTransfers::CancelTransfer(const std::string& address) {
-    if (TransferManager* manager = TransferManager::Instance())
+    if (manager)
         manager->CancelTransfer(address, false);
 }
 
 bool SystemPanelTransfers::IsHeld(const std::string& address) {
-    TransferManager* manager = TransferManager::Instance();
     if (!manager)
         return false;
     std::lock_guard<std::recursive_mutex> guard(manager->Lock());
@@ -33,12 +29,11 @@ bool SystemPanelTransfers::IsHeld(const std::string& address) {
 }
 
 ProgressRecord SystemPanelTransfers::GetProgress(const std::string& address) {
-    TransferManager* manager = TransferManager::Instance();
     return manager ? manager->GetProgressText(address) : ProgressRecord{};
 }
 
 void SystemPanelTransfers::StopAll() {
-    if (TransferManager* manager = TransferManager::Instance())
+    if (manager)
         manager->StopAll();
 }
 
@@ -77,22 +72,22 @@ bool Count(int& count, bool running) {
 
 void SystemPanelTransfers::SetPatchRunning(bool running) {
     bool any = Count(patchesRunning, running);
-    if (TransferManager* manager = TransferManager::Instance())
+    if (manager)
         manager->SetPatchRunning(any);
 }
 
 void SystemPanelTransfers::SetRepairRunning(bool running) {
     bool any = Count(checksRunning, running);
-    if (TransferManager* manager = TransferManager::Instance())
+    if (manager)
         manager->SetRepairRunning(any);
 }
 
 void SystemPanelTransfers::AddActive() {
-    if (TransferManager* manager = TransferManager::Instance())
+    if (manager)
         manager->AddActive();
 }
 
 void SystemPanelTransfers::ReleaseActive() {
-    if (TransferManager* manager = TransferManager::Instance())
+    if (manager)
         manager->ReleaseActive();
 }

@@ -1,10 +1,14 @@
 #pragma once
 #include "ui/panels/PanelTransfers.h"
 
-// The process's transfer manager; while there is none, nothing starts and
-// nothing is held. The stored records are read and written all the same.
+class TransferManager;
+
+// The transfer manager it is given; while there is none (nullptr), nothing
+// starts and nothing is held. The stored records are read and written all the same.
 class SystemPanelTransfers final : public PanelTransfers {
 public:
+    explicit SystemPanelTransfers(TransferManager* manager) : manager(manager) {}
+
     bool StartDownload(const std::string& address, bool askUser) override;
     bool PauseTransfer(const std::string& address) override;
     bool ResumeTransfer(const std::string& address) override;
@@ -23,6 +27,7 @@ public:
     void ReleaseActive() override;
 
 private:
+    TransferManager* manager;  // nullable; outlives this
     // Panels whose patch or check runs; the manager's flag is set while any does.
     int patchesRunning = 0;
     int checksRunning = 0;

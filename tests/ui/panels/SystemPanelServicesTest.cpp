@@ -38,6 +38,7 @@ RegistryStore& Hkcu() { return RegistryStore::ForHive(platform::Hive::CurrentUse
 // The window's part of the host, recorded.
 class RecordingHost final : public SystemPanelHost {
 public:
+    using SystemPanelHost::SystemPanelHost;
     std::vector<std::string> steps;
     void ShowWindow() override { steps.push_back("ShowWindow"); }
     void CloseForUpdate() override { steps.push_back("Close"); }
@@ -78,8 +79,8 @@ protected:
         return std::make_unique<TransferManager>(settings);
     }();
     RecordingPageCalls page;
-    RecordingHost host;
-    SystemPanelServices services{page, host};
+    RecordingHost host{nullptr, manager.get(), nullptr};
+    SystemPanelServices services{page, host, manager.get(), nullptr, nullptr};
     std::string gameFolder;
 };
 
@@ -328,7 +329,7 @@ TEST_F(SystemPanelServicesTest, PatcherOutcomes) {
 }
 
 TEST_F(SystemPanelServicesTest, TransfersAreHeldWhileTheyRunAndFlagsReachTheManager) {
-    SystemPanelTransfers transfers;
+    SystemPanelTransfers transfers(manager.get());
     server.Serve("/stall.exe", std::string(1000, 'x'), FaultMode{.stallAfterHeaders = true});
     std::string address = server.Url("/stall.exe");
     EXPECT_FALSE(transfers.IsHeld(address));
@@ -355,7 +356,7 @@ TEST_F(SystemPanelServicesTest, TransfersAreHeldWhileTheyRunAndFlagsReachTheMana
 // built; the first to end must not make the launcher look idle, or a manifest
 // refresh would delete panels whose check or patch still runs.
 TEST_F(SystemPanelServicesTest, BusyFlagsStaySetWhileAnyPanelsWorkRuns) {
-    SystemPanelTransfers transfers;
+    SystemPanelTransfers transfers(manager.get());
     transfers.SetRepairRunning(true);
     transfers.SetRepairRunning(true);
     transfers.SetPatchRunning(true);
@@ -376,7 +377,7 @@ TEST_F(SystemPanelServicesTest, BusyFlagsStaySetWhileAnyPanelsWorkRuns) {
 }
 
 TEST_F(SystemPanelServicesTest, StoreKeepsPlayCounts) {
-    SystemPanelStore store;
+    SystemPanelStore store(nullptr);
     EXPECT_EQ(store.ReadTimesPlayed(7), 0u);
     store.WriteTimesPlayed(7, 3);
     EXPECT_EQ(Prefs::ReadNumber("TimesPlayed", "7"), 3u);
