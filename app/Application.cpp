@@ -9,38 +9,38 @@
 #include <wx/msgout.h>
 #include <wx/splash.h>
 
-#include "core/settings/ConfigManager.h"
-#include "core/diagnostics/CrashHandler.h"
-#include "core/settings/CredentialManager.h"
-#include "core/diagnostics/Diagnostics.h"
-#include "core/telemetry/EventTask.h"
-#include "core/ExitRequester.h"
-#include "core/Log.h"
-#include "core/text/MessageDisplay.h"
-#include "core/text/Messages.h"
-#include "core/PageCallSink.h"
-#include "core/settings/Prefs.h"
-#include "core/system/ProcessList.h"
-#include "core/system/SystemPaths.h"
-#include "core/threads/TaskManager.h"
 #include "app/CommandLine.h"
 #include "app/GuiExitRequester.h"
 #include "app/SingleInstance.h"
+#include "core/ExitRequester.h"
+#include "core/Log.h"
+#include "core/PageCallSink.h"
+#include "core/diagnostics/CrashHandler.h"
+#include "core/diagnostics/Diagnostics.h"
+#include "core/settings/ConfigManager.h"
+#include "core/settings/CredentialManager.h"
+#include "core/settings/Prefs.h"
+#include "core/system/ProcessList.h"
+#include "core/system/SystemPaths.h"
+#include "core/telemetry/EventTask.h"
+#include "core/text/MessageDisplay.h"
+#include "core/text/Messages.h"
+#include "core/threads/TaskManager.h"
 #include "games/catalogue/GameMonitor.h"
-#include "games/downloads/HttpTransfer.h"
 #include "games/catalogue/ManifestManager.h"
+#include "games/downloads/HttpTransfer.h"
 #include "games/downloads/TransferManager.h"
 #include "platform/browser/Browser.h"
 #include "ui/ActivityLog.h"
 #include "ui/AutoStartRequest.h"
-#include "ui/WindowActivation.h"
-#include "ui/WxFolderDialog.h"
 #include "ui/MainFrame.h"
 #include "ui/NativeMessageBox.h"
 #include "ui/ProgramResources.h"
 #include "ui/StatusNotifierIcon.h"
 #include "ui/SystemTrayIcon.h"
 #include "ui/UiScript.h"
+#include "ui/WindowActivation.h"
+#include "ui/WxFolderDialog.h"
 
 Application* Application::instance = nullptr;
 
@@ -52,9 +52,9 @@ std::string TrayTooltip() {
 
 // The plain name first, then the one for the interface language.
 wxBitmap LoadSplashBitmap() {
-    for (std::string name : {std::string("IDB_BITMAP_SPLASH_SCREEN"),
-                             "IDB_BITMAP_" + wxString(ConfigManager::GetLanguage()).Upper().utf8_string() +
-                                 "_SPLASH_SCREEN"}) {
+    for (std::string name :
+         {std::string("IDB_BITMAP_SPLASH_SCREEN"),
+          "IDB_BITMAP_" + wxString(ConfigManager::GetLanguage()).Upper().utf8_string() + "_SPLASH_SCREEN"}) {
         if (ResourceExists(name))
             return LoadResourceBitmap(name);
     }
@@ -65,9 +65,9 @@ wxBitmap LoadSplashBitmap() {
 std::vector<StatusNotifierIcon::Entry> BusIconEntries(wxMenu& menu) {
     std::vector<StatusNotifierIcon::Entry> entries;
     for (wxMenuItem* item : menu.GetMenuItems())
-        entries.push_back(item->IsSeparator() ? StatusNotifierIcon::Entry{-1, ""}
-                                              : StatusNotifierIcon::Entry{item->GetId(),
-                                                                          item->GetItemLabelText().utf8_string()});
+        entries.push_back(item->IsSeparator()
+                              ? StatusNotifierIcon::Entry{-1, ""}
+                              : StatusNotifierIcon::Entry{item->GetId(), item->GetItemLabelText().utf8_string()});
     return entries;
 }
 
@@ -186,8 +186,8 @@ bool Application::OnInit() {
     if (!configManager->startHidden) {
         wxBitmap bitmap = LoadSplashBitmap();
         if (bitmap.IsOk()) {
-            splash = new wxSplashScreen(bitmap, wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_NO_TIMEOUT, 50000,
-                                        nullptr, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+            splash = new wxSplashScreen(bitmap, wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_NO_TIMEOUT, 50000, nullptr,
+                                        wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                         wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxSTAY_ON_TOP);
             Yield(true);
         }

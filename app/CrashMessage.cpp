@@ -6,9 +6,9 @@
 #include <wx/init.h>
 #include <wx/msgdlg.h>
 
-#include "core/diagnostics/CrashHandler.h"
-#include "core/Log.h"
 #include "app/Application.h"
+#include "core/Log.h"
+#include "core/diagnostics/CrashHandler.h"
 
 void ShowCrashMessageAndExit(int argc, char** argv, const std::string& dumpPath) {
     const std::string text = CrashHandler::MessageText(dumpPath);

@@ -5,8 +5,7 @@
 #include <wx/event.h>
 #include <wx/thread.h>
 
-GuiExitRequester::GuiExitRequester(wxEvtHandler& gui, std::function<void(int)> end)
-    : gui(gui), end(std::move(end)) {}
+GuiExitRequester::GuiExitRequester(wxEvtHandler& gui, std::function<void(int)> end) : gui(gui), end(std::move(end)) {}
 
 void GuiExitRequester::RequestExit(int messageId) {
     if (wxIsMainThread())

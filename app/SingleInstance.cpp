@@ -35,8 +35,7 @@ void Acquire() {
         }
     }
     if (!Lock())
-        Lock() = std::make_unique<platform::InstanceLock>(platform::XdgRuntimeDir(), kLockName,
-                                                          kStartupWaitMs);
+        Lock() = std::make_unique<platform::InstanceLock>(platform::XdgRuntimeDir(), kLockName, kStartupWaitMs);
 }
 
 bool IsSecond() {

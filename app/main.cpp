@@ -9,11 +9,11 @@
 #include <wx/app.h>
 
 #include "app/Application.h"
-#include "core/diagnostics/CrashHandler.h"
-#include "core/Log.h"
 #include "app/CommandLine.h"
 #include "app/CrashMessage.h"
 #include "app/SingleInstance.h"
+#include "core/Log.h"
+#include "core/diagnostics/CrashHandler.h"
 #include "core/text/StringUtils.h"
 #include "platform/XdgPaths.h"
 

@@ -7,7 +7,8 @@
 namespace pmbcall {
 
 bool Send(const std::string& method, const PmbParams& params, std::string& body) {
-    return pmbrequest::Send(method, params, [] { return PmbTokenCache::Get().Current(); }, body);
+    return pmbrequest::Send(
+        method, params, [] { return PmbTokenCache::Get().Current(); }, body);
 }
 
 std::unique_ptr<StatusResp> CallStatus(const std::string& method, const char* root, const PmbParams& params,

@@ -8,8 +8,8 @@
 #include "booster/PmbHttp.h"
 #include "booster/PmbInstallation.h"
 #include "booster/PmbSettings.h"
-#include "core/text/StringUtils.h"
 #include "core/system/SystemPaths.h"
+#include "core/text/StringUtils.h"
 #include "platform/SafePath.h"
 
 PmbInstallState& PmbInstallState::Get() {
@@ -83,7 +83,8 @@ bool PmbInstallState::Begin(const std::string& partner) {
         return false;
     if (Download(url, *target) < kMinimumInstallerSize)
         return false;
-    std::unique_ptr<ProcessHandle> started = PmbStartProcess(*target, "/S " + PmbQuoteParameter("--partner=" + partner));
+    std::unique_ptr<ProcessHandle> started =
+        PmbStartProcess(*target, "/S " + PmbQuoteParameter("--partner=" + partner));
     if (!started)
         return false;
     process = std::move(started);

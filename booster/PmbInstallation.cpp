@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 
 #include "booster/PmbReplyReader.h"
+#include "core/settings/WineRegistry.h"
 #include "core/system/ProgramLauncher.h"
 #include "core/text/StringUtils.h"
-#include "core/settings/WineRegistry.h"
 #include "platform/RegistryStore.h"
 
 namespace {

@@ -13,12 +13,12 @@
 inline constexpr const char* kPmbKey = "Software\\Pando Networks\\PMB";
 
 struct PmbInstalled {
-    bool keyFound = false;      // the key and its "Program Directory" could be read
-    bool found = false;         // ... the folder is absolute and holds PMB.exe
+    bool keyFound = false;  // the key and its "Program Directory" could be read
+    bool found = false;     // ... the folder is absolute and holds PMB.exe
     bool versionRead = false;
-    std::string version;        // "Version Number"
-    std::string folder;         // "Program Directory", as a path on this machine
-    std::string winePrefix;     // set when the entries came from a wine prefix
+    std::string version;     // "Version Number"
+    std::string folder;      // "Program Directory", as a path on this machine
+    std::string winePrefix;  // set when the entries came from a wine prefix
 };
 PmbInstalled PmbFindInstalled();
 std::string PmbInstalledFolder();  // empty when not found

@@ -48,9 +48,7 @@ PDLibCode ErrorHandlerForTransfer(PDLibCode code) {
     case PD_LIB_TOKEN_REJECTED:
         PmbTokenCache::Get().Refresh();
         return PmbTokenCache::Get().Validate() ? PD_LIB_TOKEN_RENEWED : PD_LIB_TOKEN_NOT_VALIDATED;
-    case PD_LIB_NOT_LOGGED_IN:
-        return PmbWaitForLogin() ? PD_LIB_LOGGED_IN : PD_LIB_LOGIN_TIMEOUT;
-    default:
-        return PD_LIB_OK;
+    case PD_LIB_NOT_LOGGED_IN: return PmbWaitForLogin() ? PD_LIB_LOGGED_IN : PD_LIB_LOGIN_TIMEOUT;
+    default: return PD_LIB_OK;
     }
 }

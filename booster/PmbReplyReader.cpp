@@ -1,7 +1,7 @@
 #include "booster/PmbReplyReader.h"
 
-#include <limits>
 #include <initializer_list>
+#include <limits>
 #include <stdexcept>
 #include <tinyxml.h>
 #include <variant>
@@ -92,8 +92,7 @@ void ReadValue(const TiXmlElement* parent, const char* name, StatusResp& status)
 template <typename Record>
 struct Field {
     const char* name;
-    std::variant<std::wstring Record::*, int64_t Record::*, int32_t Record::*, bool Record::*,
-                 StatusResp Record::*>
+    std::variant<std::wstring Record::*, int64_t Record::*, int32_t Record::*, bool Record::*, StatusResp Record::*>
         member;
 };
 
@@ -147,9 +146,9 @@ Outcome Read(const std::string& body, VersionResp& record) {
 }
 
 Outcome Read(const std::string& body, LoginStatusResp& record) {
-    return ReadFlat<LoginStatusResp>(body, "LoginStatus", record,
-                                     {{"loginStatus", &LoginStatusResp::loginStatus},
-                                      {"subscriptionLevel", &LoginStatusResp::subscriptionLevel}});
+    return ReadFlat<LoginStatusResp>(
+        body, "LoginStatus", record,
+        {{"loginStatus", &LoginStatusResp::loginStatus}, {"subscriptionLevel", &LoginStatusResp::subscriptionLevel}});
 }
 
 Outcome Read(const std::string& body, TokenResp& record) {
@@ -161,8 +160,7 @@ Outcome Read(const std::string& body, TokenResp& record) {
 }
 
 Outcome Read(const std::string& body, KeyResp& record) {
-    return ReadFlat<KeyResp>(body, "KeyResp", record,
-                             {{"status", &KeyResp::status}, {"value", &KeyResp::value}});
+    return ReadFlat<KeyResp>(body, "KeyResp", record, {{"status", &KeyResp::status}, {"value", &KeyResp::value}});
 }
 
 Outcome Read(const std::string& body, TransferStatus& record) {

@@ -24,8 +24,8 @@ std::unique_ptr<TokenResp> TokenCall(const std::string& method, const PmbParams&
 
 }  // namespace
 
-bool Send(const std::string& method, const PmbParams& params,
-          const std::function<std::wstring()>& currentNetToken, std::string& body) {
+bool Send(const std::string& method, const PmbParams& params, const std::function<std::wstring()>& currentNetToken,
+          std::string& body) {
     std::string url;
     try {
         url = BuildPmbUrl(method, params, PmbSettings::Get().Port(), currentNetToken);

@@ -14,8 +14,8 @@ namespace pmbrequest {
 // The URL built (currentNetToken asked only by the methods that send the current
 // token), sent, and its reply body kept; empty for no reply. False (and nothing
 // sent) when a value could not be converted to text.
-bool Send(const std::string& method, const PmbParams& params,
-          const std::function<std::wstring()>& currentNetToken, std::string& body);
+bool Send(const std::string& method, const PmbParams& params, const std::function<std::wstring()>& currentNetToken,
+          std::string& body);
 
 // "getToken" and "validateDiskToken": null unless the reply reads whole.
 std::unique_ptr<TokenResp> GetToken(const std::wstring& clientId);

@@ -25,8 +25,8 @@ public:
 
     // Requests: never through a proxy, never hanging.
     long connectTimeoutSeconds = 5;
-    long stallSeconds = 30;            // given up after this long without a byte
-    uint64_t replyCap = 16ull << 20;   // reply bodies; the installer has none
+    long stallSeconds = 30;           // given up after this long without a byte
+    uint64_t replyCap = 16ull << 20;  // reply bodies; the installer has none
     // The library's 5000 ms steps go through this; tests scale or record them.
     std::function<void(int64_t ms)> sleep;
 

@@ -106,8 +106,8 @@ bool WriteFileInsideFolder(const std::string& folder, const std::string& path, c
             return false;
         dir = next;
     }
-    const int fd = openat(dir, pathParts.back().c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                          0600);
+    const int fd =
+        openat(dir, pathParts.back().c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     close(dir);
     if (fd < 0)
         return false;

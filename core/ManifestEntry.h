@@ -18,11 +18,11 @@ struct ManifestEntry {
     std::string homepage;
     std::string banner;
     std::string patchcatalog;
-    std::string url;               // may list several files separated by ","
+    std::string url;  // may list several files separated by ","
     std::string exename;
     std::string exeparams;
     std::string installmanifest;
-    std::string manifestversion;   // auto-update entry only
+    std::string manifestversion;  // auto-update entry only
     std::string installlocation;
     std::string iconurl;
     std::vector<std::string> installExeKeys;

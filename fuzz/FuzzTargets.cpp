@@ -4,30 +4,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <tinyxml.h>
 
 #include "core/settings/ConfigManager.h"
-#include "games/patching/BinaryPatch.h"
+#include "core/settings/WineRegistry.h"
+#include "core/system/MachineSerial.h"
+#include "core/text/XmlReading.h"
 #include "games/catalogue/ConfigDocument.h"
-#include "games/install/InstallManifest.h"
+#include "games/catalogue/DesktopEntry.h"
+#include "games/catalogue/Manifest.h"
 #include "games/downloads/ReplyHeaders.h"
 #include "games/downloads/ResumeReply.h"
-#include "platform/RegFileFormat.h"
-#include "platform/SafePath.h"
-#include "platform/browser/BridgeMessage.h"
-#include "games/catalogue/DesktopEntry.h"
+#include "games/install/InstallManifest.h"
+#include "games/patching/BinaryPatch.h"
 #include "games/patching/LzmaAloneDecoder.h"
-#include "games/catalogue/Manifest.h"
 #include "games/patching/MemoryByteSource.h"
 #include "games/patching/PatchCatalog.h"
 #include "games/patching/PatchFile.h"
-#include "core/system/MachineSerial.h"
-#include "core/settings/WineRegistry.h"
-#include "core/text/XmlReading.h"
+#include "platform/RegFileFormat.h"
+#include "platform/SafePath.h"
+#include "platform/browser/BridgeMessage.h"
 
 namespace fuzztargets {
 
@@ -228,8 +228,8 @@ int ResumeReply(const uint8_t* data, size_t size) {
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string& line = lines[k];
         if (k == 0) {
-            facts.status = std::strtol(line.substr(line.find(' ') == std::string::npos ? 0 : line.find(' ')).c_str(),
-                                       nullptr, 10);
+            facts.status =
+                std::strtol(line.substr(line.find(' ') == std::string::npos ? 0 : line.find(' ')).c_str(), nullptr, 10);
             continue;
         }
         size_t colon = line.find(':');

@@ -62,8 +62,7 @@ bool FlagEvent::IsSet() const {
     if (removed != 0 && !reportedStray) {
         reportedStray = true;
         // Written directly in the log's form: platform sits below core and its Log.
-        std::fprintf(stderr, "Quor: \"%s\" is not a regular file and cannot be removed; it is ignored\n",
-                     path.c_str());
+        std::fprintf(stderr, "Quor: \"%s\" is not a regular file and cannot be removed; it is ignored\n", path.c_str());
     }
     return false;
 }

@@ -102,8 +102,12 @@ int CreateKey(const std::string& path) {
     return 0;
 }
 
-const auto* Bytes(const std::string& s) { return reinterpret_cast<const CryptoPP::byte*>(s.data()); }
-const auto* Bytes(const char* s) { return reinterpret_cast<const CryptoPP::byte*>(s); }
+const auto* Bytes(const std::string& s) {
+    return reinterpret_cast<const CryptoPP::byte*>(s.data());
+}
+const auto* Bytes(const char* s) {
+    return reinterpret_cast<const CryptoPP::byte*>(s);
+}
 
 }  // namespace
 

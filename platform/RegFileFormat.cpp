@@ -12,7 +12,9 @@ namespace {
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front()))
@@ -22,7 +24,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
@@ -244,9 +248,7 @@ public:
     }
 
 private:
-    void Error(const std::string& what) {
-        result.errors.push_back("line " + std::to_string(index + 1) + ": " + what);
-    }
+    void Error(const std::string& what) { result.errors.push_back("line " + std::to_string(index + 1) + ": " + what); }
 
     void Section(std::string_view line) {
         haveKey = false;
@@ -384,9 +386,7 @@ void AppendValue(std::string& out, const std::string& name, const RegistryValue&
         AppendQuoted(out, name);
     out += '=';
     switch (value.type) {
-    case ValueType::String:
-        AppendQuoted(out, value.data);
-        break;
+    case ValueType::String: AppendQuoted(out, value.data); break;
     case ValueType::ExpandString:
         out += "str(2):";
         AppendQuoted(out, value.data);

@@ -21,7 +21,9 @@ namespace platform {
 
 namespace {
 
-const char* RootName(Hive hive) { return hive == Hive::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE"; }
+const char* RootName(Hive hive) {
+    return hive == Hive::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
 
 // What tells one version of the file from another. While the store holds the
 // file open its inode cannot be reused, so an equal identity means the same file.
@@ -32,9 +34,7 @@ struct FileIdentity {
     timespec modified{};
     timespec changed{};
 
-    static FileIdentity Of(const struct stat& st) {
-        return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-    }
+    static FileIdentity Of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
     bool operator==(const FileIdentity& o) const {
         return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
                modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
@@ -95,13 +95,13 @@ struct RegistryStore::Impl {
     unsigned fileMode;
     unsigned folderMode;
 
-    RegistryTree tree;               // the file as last read or written
-    bool loaded = false;             // tree reflects `identity` (or a missing file)
+    RegistryTree tree;    // the file as last read or written
+    bool loaded = false;  // tree reflects `identity` (or a missing file)
     bool fileExists = false;
     FileIdentity identity;
-    int fd = -1;                     // the file of `identity`, held open
-    bool damaged = false;            // the last file read had errors...
-    std::string damagedBytes;        // ...and these were its bytes
+    int fd = -1;               // the file of `identity`, held open
+    bool damaged = false;      // the last file read had errors...
+    std::string damagedBytes;  // ...and these were its bytes
     int reportedOpenError = 0;
 
     ~Impl() { Forget(); }
@@ -254,7 +254,8 @@ struct RegistryStore::Impl {
     }
 };
 
-RegistryStore::RegistryStore(std::string filePath, Hive hive) : path(std::move(filePath)), impl(std::make_shared<Impl>()) {
+RegistryStore::RegistryStore(std::string filePath, Hive hive)
+    : path(std::move(filePath)), impl(std::make_shared<Impl>()) {
     impl->hive = hive;
     // The machine-wide hive is written by the installer and read by every user.
     impl->fileMode = hive == Hive::CurrentUser ? 0600 : 0644;

@@ -24,7 +24,9 @@ std::vector<std::string> SplitKeyPath(std::string_view keyPath) {
     return parts;
 }
 
-RegistryTree::RegistryTree() { keys[""]; }
+RegistryTree::RegistryTree() {
+    keys[""];
+}
 
 std::string RegistryTree::FoldedPath(std::string_view keyPath) {
     std::string folded;

@@ -24,8 +24,8 @@ bool IsOnRotationalDisk(const std::string& path, const std::string& sysRoot) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
         return false;
-    const std::string device = sysRoot + "/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                               std::to_string(minor(st.st_dev));
+    const std::string device =
+        sysRoot + "/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
     int flag = ReadFlag(device + "/queue/rotational");
     if (flag < 0)  // a partition: the queue is its disk's, the folder above it
         flag = ReadFlag(device + "/../queue/rotational");

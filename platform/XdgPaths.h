@@ -7,9 +7,9 @@ namespace platform {
 // The usual XDG folders, without a trailing "/"; empty when they cannot be had
 // (the variable unset or relative and no $HOME to fall back on).
 std::string HomeFolder();
-std::string XdgDataHome();     // $XDG_DATA_HOME, else ~/.local/share
-std::string XdgConfigHome();   // $XDG_CONFIG_HOME, else ~/.config
-std::string XdgCacheHome();    // $XDG_CACHE_HOME, else ~/.cache
+std::string XdgDataHome();    // $XDG_DATA_HOME, else ~/.local/share
+std::string XdgConfigHome();  // $XDG_CONFIG_HOME, else ~/.config
+std::string XdgCacheHome();   // $XDG_CACHE_HOME, else ~/.cache
 // $XDG_RUNTIME_DIR, else a 0700 folder of ours under XdgCacheHome() (a folder
 // under /tmp could be taken first by another user).
 std::string XdgRuntimeDir();

@@ -24,8 +24,7 @@ public:
     virtual GameCommandTarget* FindGame(const std::string& game) = 0;
     // showBrowser and pop-ups: the user's web browser (http and https only).
     virtual void OpenInBrowser(const std::string& address) = 0;
-    virtual void QueueTrackEvent(const std::string& category, const std::string& action,
-                                 const std::string& label) = 0;
+    virtual void QueueTrackEvent(const std::string& category, const std::string& action, const std::string& label) = 0;
     virtual void SaveLogin(const std::string& loginName, const std::string& password) = 0;
     virtual void ClearLogin() = 0;
     virtual void SaveAuthToken(const std::string& token) = 0;

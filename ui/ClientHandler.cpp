@@ -107,8 +107,7 @@ void ClientHandler::OnBeforeClose(browser::RefPtr<browser::Browser> browser) {
     }
 }
 
-void ClientHandler::OnLoadEnd(browser::RefPtr<browser::Browser> browser,
-                              browser::RefPtr<browser::Frame> frame, int) {
+void ClientHandler::OnLoadEnd(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame, int) {
     if (browser != GetBrowser() || !frame->IsMain())
         return;
     if (owner)
@@ -117,8 +116,8 @@ void ClientHandler::OnLoadEnd(browser::RefPtr<browser::Browser> browser,
     ActivityLog::Append("page-loaded " + browser->GetMainFrame()->GetURL());
 }
 
-bool ClientHandler::OnLoadError(browser::RefPtr<browser::Browser>, browser::RefPtr<browser::Frame> frame,
-                                int, const std::string& failedUrl, std::string& errorText) {
+bool ClientHandler::OnLoadError(browser::RefPtr<browser::Browser>, browser::RefPtr<browser::Frame> frame, int,
+                                const std::string& failedUrl, std::string& errorText) {
     ActivityLog::Append("page-failed " + failedUrl);
     std::string folder;
     {

@@ -45,13 +45,12 @@ public:
     void OnBeforeClose(browser::RefPtr<browser::Browser> browser) override;
     void OnLoadEnd(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame,
                    int httpStatusCode) override;
-    bool OnLoadError(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame,
-                     int errorCode, const std::string& failedUrl, std::string& errorText) override;
-    void OnContextCreated(browser::RefPtr<browser::Browser> browser,
-                          browser::RefPtr<browser::Frame> frame,
+    bool OnLoadError(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame, int errorCode,
+                     const std::string& failedUrl, std::string& errorText) override;
+    void OnContextCreated(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame,
                           browser::RefPtr<browser::Context> context) override;
-    void OnPopupRequested(browser::RefPtr<browser::Browser> browser,
-                          browser::RefPtr<browser::Frame> frame, const std::string& url) override;
+    void OnPopupRequested(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame,
+                          const std::string& url) override;
     void OnRefreshRequested(browser::RefPtr<browser::Browser> browser) override;
 
     // The address the error page is given, so its style sheet resolves in the

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/ExitRequester.h"
 #include "core/settings/ConfigManager.h"
 #include "core/settings/CredentialManager.h"
-#include "core/telemetry/EventTask.h"
-#include "core/ExitRequester.h"
-#include "core/text/Messages.h"
 #include "core/system/Shell.h"
 #include "core/system/SystemPaths.h"
+#include "core/telemetry/EventTask.h"
+#include "core/text/Messages.h"
 #include "core/threads/TaskManager.h"
 #include "games/catalogue/ConfigDocument.h"
 #include "games/catalogue/ManifestManager.h"
@@ -46,18 +46,16 @@ MainFrame::MainFrame(const wxString& title, FrameOwner* owner, const Managers& m
     pageLoaded = false;
 
     ConfigManager* config = ConfigManager::Instance();
-    startPageUrl = StartPageAddress(GetProgramDirectory(), ConfigManager::GetLanguage(),
-                                    config && config->GetSkin());
+    startPageUrl = StartPageAddress(GetProgramDirectory(), ConfigManager::GetLanguage(), config && config->GetSkin());
 
     wxSize client = GetClientSize();
     wxPoint origin = GetClientAreaOrigin();
     clientHandler = browser::RefPtr<ClientHandler>(new ClientHandler(this));
-    browser = browser::Browser::CreateBrowser(this, origin.x, origin.y, client.x - 1, client.y - 1,
-                                              clientHandler, startPageUrl,
-                                              ClientHandler::GetBrowserSettings());
+    browser = browser::Browser::CreateBrowser(this, origin.x, origin.y, client.x - 1, client.y - 1, clientHandler,
+                                              startPageUrl, ClientHandler::GetBrowserSettings());
 
-    panelServices = std::make_unique<SystemPanelServices>(pageCalls, *this, managers.transfers,
-                                                          managers.credentials, managers.monitor);
+    panelServices = std::make_unique<SystemPanelServices>(pageCalls, *this, managers.transfers, managers.credentials,
+                                                          managers.monitor);
     board = std::make_unique<PanelBoard>(panelServices->Services(), boardSources, panelServices->Disc());
 
     Bind(wxEVT_TIMER, &MainFrame::OnTimer, this, kTimerId);
@@ -96,8 +94,7 @@ void MainFrame::OnManifestReady() {
     ConfigManager* config = ConfigManager::Instance();
     ManifestManager* manifest = ManifestManager::Instance();
     if (config && manifest)
-        UiScript::SetUniqueId(ClientHandler::GetGlobalBindingHandler(),
-                              manifest->GetMachineSerial(*config));
+        UiScript::SetUniqueId(ClientHandler::GetGlobalBindingHandler(), manifest->GetMachineSerial(*config));
 
     AutoStartRequest request = AutoStartRequest::Take();
     const std::string& name = request.name;
@@ -163,8 +160,7 @@ void MainFrame::OpenInBrowser(const std::string& address) {
     ::OpenUrl(address);
 }
 
-void MainFrame::QueueTrackEvent(const std::string& category, const std::string& action,
-                                const std::string& label) {
+void MainFrame::QueueTrackEvent(const std::string& category, const std::string& action, const std::string& label) {
     TaskManager::Queue(std::make_unique<EventTask>(category, action, label));
 }
 

@@ -78,8 +78,7 @@ public:
     void QueueDownload(const std::string& game) override;
     GameCommandTarget* FindGame(const std::string& game) override;
     void OpenInBrowser(const std::string& address) override;
-    void QueueTrackEvent(const std::string& category, const std::string& action,
-                         const std::string& label) override;
+    void QueueTrackEvent(const std::string& category, const std::string& action, const std::string& label) override;
     void SaveLogin(const std::string& loginName, const std::string& password) override;
     void ClearLogin() override;
     void SaveAuthToken(const std::string& token) override;

@@ -71,63 +71,81 @@ std::string EscapeJsString(const std::string& text) {
             continue;
         }
         switch (code) {
-            case '\\': out += "\\\\"; break;
-            case '\'': out += "\\'"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F) ||
-                    code == 0x2028 || code == 0x2029)
-                    AppendUnicodeEscape(out, code);
-                else
-                    out.append(text, i, length);
+        case '\\': out += "\\\\"; break;
+        case '\'': out += "\\'"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029)
+                AppendUnicodeEscape(out, code);
+            else
+                out.append(text, i, length);
         }
         i += length;
     }
     return out;
 }
 
-std::string CheckForValidSession() { return Call("checkForValidSession"); }
-std::string ClearGamePanels() { return Call("clearGamePanels"); }
-
-std::string UpdateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total,
-                           int32_t speed, const std::string& record) {
-    return Call("updateProgress", Number(gameId) + ", " + Quoted(status) + ", " + Number(done) +
-                                      ", " + Number(total) + ", " + Number(speed) + ", " +
-                                      Quoted(record));
+std::string CheckForValidSession() {
+    return Call("checkForValidSession");
+}
+std::string ClearGamePanels() {
+    return Call("clearGamePanels");
 }
 
-std::string AddCancelToProgress(int32_t gameId) { return Call("addCancelToProgress", Number(gameId)); }
-std::string AddPauseToProgress(int32_t gameId) { return Call("addPauseToProgress", Number(gameId)); }
-std::string StartProgress(int32_t gameId) { return Call("startProgress", Number(gameId)); }
+std::string UpdateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total, int32_t speed,
+                           const std::string& record) {
+    return Call("updateProgress", Number(gameId) + ", " + Quoted(status) + ", " + Number(done) + ", " + Number(total) +
+                                      ", " + Number(speed) + ", " + Quoted(record));
+}
+
+std::string AddCancelToProgress(int32_t gameId) {
+    return Call("addCancelToProgress", Number(gameId));
+}
+std::string AddPauseToProgress(int32_t gameId) {
+    return Call("addPauseToProgress", Number(gameId));
+}
+std::string StartProgress(int32_t gameId) {
+    return Call("startProgress", Number(gameId));
+}
 
 std::string SetGamePanelState(int32_t gameId, int32_t state) {
     return Call("setGamePanelState", Number(gameId) + ", " + Quoted(Number(state)));
 }
 
-std::string ClickPanel(int32_t gameId) { return Call("clickPanel", Number(gameId)); }
-std::string ClickGameButton(int32_t gameId) { return Call("clickGameButton", Number(gameId)); }
-std::string SetAllGamesUrl(const std::string& address) { return Call("setAllGamesUrl", Quoted(address)); }
-std::string SetGameUrl(const std::string& address) { return Call("setGameUrl", Quoted(address)); }
+std::string ClickPanel(int32_t gameId) {
+    return Call("clickPanel", Number(gameId));
+}
+std::string ClickGameButton(int32_t gameId) {
+    return Call("clickGameButton", Number(gameId));
+}
+std::string SetAllGamesUrl(const std::string& address) {
+    return Call("setAllGamesUrl", Quoted(address));
+}
+std::string SetGameUrl(const std::string& address) {
+    return Call("setGameUrl", Quoted(address));
+}
 
-std::string AddGamePanel(const std::string& name, const std::string& banner,
-                         const std::string& homePage, bool flag, int32_t gameId,
-                         bool loginRequired, int32_t timesPlayed, const std::string& iconUrl) {
+std::string AddGamePanel(const std::string& name, const std::string& banner, const std::string& homePage, bool flag,
+                         int32_t gameId, bool loginRequired, int32_t timesPlayed, const std::string& iconUrl) {
     // No blank after the first and before the last argument: the page has always had it so.
-    return std::string(kPrefix) + "addGamePanel'," + Quoted(name) + ", " + Quoted(banner) + ", " +
-           Quoted(homePage) + ", " + Flag(flag) + ", " + Number(gameId) + ", " +
-           Flag(loginRequired) + ", " + Number(timesPlayed) + "," + Quoted(iconUrl) + ");";
+    return std::string(kPrefix) + "addGamePanel'," + Quoted(name) + ", " + Quoted(banner) + ", " + Quoted(homePage) +
+           ", " + Flag(flag) + ", " + Number(gameId) + ", " + Flag(loginRequired) + ", " + Number(timesPlayed) + "," +
+           Quoted(iconUrl) + ");";
 }
 
-std::string TrackEvent(const std::string& category, const std::string& action,
-                       const std::string& label, int32_t value) {
-    return Call("trackEvent", Quoted(category) + ", " + Quoted(action) + ", " + Quoted(label) +
-                                  ", " + Number(value));
+std::string TrackEvent(const std::string& category, const std::string& action, const std::string& label,
+                       int32_t value) {
+    return Call("trackEvent", Quoted(category) + ", " + Quoted(action) + ", " + Quoted(label) + ", " + Number(value));
 }
 
-std::string SetUniqueId(const std::string& serial) { return Call("setUniqueId", Quoted(serial)); }
-std::string EnableDebugMode() { return Call("enableDebugMode"); }
+std::string SetUniqueId(const std::string& serial) {
+    return Call("setUniqueId", Quoted(serial));
+}
+std::string EnableDebugMode() {
+    return Call("enableDebugMode");
+}
 
 std::string TrackPageView(const std::string& first, const std::string& second) {
     return Call("trackPageView", Quoted(first) + ", " + Quoted(second));
@@ -137,15 +155,23 @@ std::string SetManifestVersion(const std::string& version) {
     return Call("setManifestVersion", Quoted(version));
 }
 
-std::string OnFileDialogClose() { return Call("onFileDialogClose", Quoted("")); }
+std::string OnFileDialogClose() {
+    return Call("onFileDialogClose", Quoted(""));
+}
 
 std::string SetSavedLogin(const std::string& password, const std::string& loginName) {
     return Call("setSavedLogin", Quoted(password) + ", " + Quoted(loginName));
 }
 
-std::string SetAuthToken(const std::string& token) { return Call("setAuthToken", Quoted(token)); }
-std::string OnFileDialogOpen() { return Call("onFileDialogOpen", Quoted("")); }
-std::string ShowMessage(const std::string& text) { return Call("showMessage", Quoted(text) + ", 1"); }
+std::string SetAuthToken(const std::string& token) {
+    return Call("setAuthToken", Quoted(token));
+}
+std::string OnFileDialogOpen() {
+    return Call("onFileDialogOpen", Quoted(""));
+}
+std::string ShowMessage(const std::string& text) {
+    return Call("showMessage", Quoted(text) + ", 1");
+}
 
 std::string DisplayDiagnostics(const std::string& report) {
     return Call("displayDiagnostics", Quoted(report));

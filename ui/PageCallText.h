@@ -16,8 +16,8 @@ std::string EscapeJsString(const std::string& text);
 
 std::string CheckForValidSession();
 std::string ClearGamePanels();
-std::string UpdateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total,
-                           int32_t speed, const std::string& record);
+std::string UpdateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total, int32_t speed,
+                           const std::string& record);
 std::string AddCancelToProgress(int32_t gameId);
 std::string AddPauseToProgress(int32_t gameId);
 std::string StartProgress(int32_t gameId);
@@ -26,11 +26,9 @@ std::string ClickPanel(int32_t gameId);
 std::string ClickGameButton(int32_t gameId);
 std::string SetAllGamesUrl(const std::string& address);
 std::string SetGameUrl(const std::string& address);
-std::string AddGamePanel(const std::string& name, const std::string& banner,
-                         const std::string& homePage, bool flag, int32_t gameId,
-                         bool loginRequired, int32_t timesPlayed, const std::string& iconUrl);
-std::string TrackEvent(const std::string& category, const std::string& action,
-                       const std::string& label, int32_t value);
+std::string AddGamePanel(const std::string& name, const std::string& banner, const std::string& homePage, bool flag,
+                         int32_t gameId, bool loginRequired, int32_t timesPlayed, const std::string& iconUrl);
+std::string TrackEvent(const std::string& category, const std::string& action, const std::string& label, int32_t value);
 std::string SetUniqueId(const std::string& serial);
 std::string EnableDebugMode();
 std::string TrackPageView(const std::string& first, const std::string& second);

@@ -36,8 +36,7 @@ struct StatusNotifierIcon::Native {
     // The library answers no "Activate" and passes a secondary activation only to a
     // menu entry, so both are taken off the bus here, before it sees them. Runs on
     // the bus's own thread: the activation itself is handed to the GUI thread.
-    static GDBusMessage* Filter(GDBusConnection* connection, GDBusMessage* message, gboolean incoming,
-                                gpointer self) {
+    static GDBusMessage* Filter(GDBusConnection* connection, GDBusMessage* message, gboolean incoming, gpointer self) {
         if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL ||
             g_strcmp0(g_dbus_message_get_path(message), kItemPath) != 0 ||
             g_strcmp0(g_dbus_message_get_interface(message), kItemInterface) != 0)
@@ -89,8 +88,7 @@ bool StatusNotifierIcon::WatcherPresent() {
     return owned;
 }
 
-void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::string& iconName,
-                              const std::string& title) {
+void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::string& iconName, const std::string& title) {
     if (!native) {
         // Made on first use: the item lives on the bus from here on and follows
         // a panel that restarts; between hides it is only passive.
@@ -98,8 +96,8 @@ void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::strin
         native->menu = gtk_menu_new();
         g_object_ref_sink(native->menu);
         for (const Entry& entry : entries) {
-            GtkWidget* item = entry.id < 0 ? gtk_separator_menu_item_new()
-                                           : gtk_menu_item_new_with_label(entry.label.c_str());
+            GtkWidget* item =
+                entry.id < 0 ? gtk_separator_menu_item_new() : gtk_menu_item_new_with_label(entry.label.c_str());
             if (entry.id >= 0) {
                 g_object_set_data(G_OBJECT(item), "quor-id", GINT_TO_POINTER(entry.id));
                 g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* chosen, gpointer self) {
@@ -117,9 +115,8 @@ void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::strin
         native->bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
         if (native->bus)
             native->filter = g_dbus_connection_add_filter(native->bus, &Native::Filter, this, nullptr);
-        native->indicator = app_indicator_new_with_path(kItemId, iconName.c_str(),
-                                                        APP_INDICATOR_CATEGORY_APPLICATION_STATUS,
-                                                        iconThemePath.c_str());
+        native->indicator = app_indicator_new_with_path(
+            kItemId, iconName.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS, iconThemePath.c_str());
         app_indicator_set_menu(native->indicator, GTK_MENU(native->menu));
     }
     app_indicator_set_icon_theme_path(native->indicator, iconThemePath.c_str());

@@ -44,19 +44,19 @@ void SystemTrayIcon::OnMaximize(wxTaskBarIconEvent&) {
 
 void SystemTrayIcon::OnMenuClick(wxCommandEvent& event) {
     switch (event.GetId()) {
-        case kOpenId:
-            Record("OnOpenClick");
-            Post(wxEVT_TEXT_COPY);
-            break;
-        case kExitId:
-            Record("OnExitClick");
-            wxMilliSleep(900);
-            Post(wxEVT_TEXT_CUT);
-            break;
-        default:
-            Record("OnDiagnosticsClick");
-            if (event.GetId() == kDiagnosticsId)
-                Post(wxEVT_TEXT_PASTE);
-            break;
+    case kOpenId:
+        Record("OnOpenClick");
+        Post(wxEVT_TEXT_COPY);
+        break;
+    case kExitId:
+        Record("OnExitClick");
+        wxMilliSleep(900);
+        Post(wxEVT_TEXT_CUT);
+        break;
+    default:
+        Record("OnDiagnosticsClick");
+        if (event.GetId() == kDiagnosticsId)
+            Post(wxEVT_TEXT_PASTE);
+        break;
     }
 }

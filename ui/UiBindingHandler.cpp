@@ -9,9 +9,24 @@ namespace {
 enum class TypeTest { None, FirstIsString, FirstTwoAreStrings, OneOfFirstTwoIsString };
 
 enum class Function {
-    Download, Install, Cancel, InstallFromDisc, Play, Patch, Pause, Unpause, Preview,
-    ShowBrowser, TrackEvent, LaunchOptions, SetAuthToken, SaveLogin, ClearLogin,
-    SaveAuthToken, ClearAuthToken, RefreshInterface,
+    Download,
+    Install,
+    Cancel,
+    InstallFromDisc,
+    Play,
+    Patch,
+    Pause,
+    Unpause,
+    Preview,
+    ShowBrowser,
+    TrackEvent,
+    LaunchOptions,
+    SetAuthToken,
+    SaveLogin,
+    ClearLogin,
+    SaveAuthToken,
+    ClearAuthToken,
+    RefreshInterface,
 };
 
 struct Rule {
@@ -46,10 +61,10 @@ const Rule kRules[] = {
 
 bool Passes(TypeTest test, const browser::ValueList& args) {
     switch (test) {
-        case TypeTest::None: return true;
-        case TypeTest::FirstIsString: return args[0]->IsString();
-        case TypeTest::FirstTwoAreStrings: return args[0]->IsString() && args[1]->IsString();
-        case TypeTest::OneOfFirstTwoIsString: return args[0]->IsString() || args[1]->IsString();
+    case TypeTest::None: return true;
+    case TypeTest::FirstIsString: return args[0]->IsString();
+    case TypeTest::FirstTwoAreStrings: return args[0]->IsString() && args[1]->IsString();
+    case TypeTest::OneOfFirstTwoIsString: return args[0]->IsString() || args[1]->IsString();
     }
     return false;
 }
@@ -59,29 +74,34 @@ size_t Utf8LengthUpTo(const std::u16string& text, size_t limit) {
     size_t bytes = 0;
     for (size_t i = 0; i < text.size() && bytes <= limit; ++i) {
         char16_t c = text[i];
-        if (c < 0x80) bytes += 1;
-        else if (c < 0x800) bytes += 2;
-        else if (c >= 0xD800 && c <= 0xDBFF) { bytes += 4; ++i; }
-        else bytes += 3;
+        if (c < 0x80)
+            bytes += 1;
+        else if (c < 0x800)
+            bytes += 2;
+        else if (c >= 0xD800 && c <= 0xDBFF) {
+            bytes += 4;
+            ++i;
+        } else
+            bytes += 3;
     }
     return bytes;
 }
 
 bool GameCommand(Function function, GameCommandTarget& panel) {
     switch (function) {
-        case Function::Install:
-            if (panel.GetState() == PanelState::Downloaded)  // only a finished download can be installed
-                panel.OnInstall();
-            return true;
-        case Function::Cancel: panel.OnCancel(); return true;
-        case Function::InstallFromDisc: panel.OnInstallFromDisc(); return true;
-        case Function::Play: panel.OnPlay(); return true;
-        case Function::Patch: panel.OnPatch(); return true;
-        case Function::Pause: panel.OnPause(); return true;
-        case Function::Unpause: panel.OnUnpause(); return true;
-        case Function::Preview: panel.OnPreview(); return true;
-        case Function::LaunchOptions: panel.LaunchOptions(); return true;
-        default: return false;
+    case Function::Install:
+        if (panel.GetState() == PanelState::Downloaded)  // only a finished download can be installed
+            panel.OnInstall();
+        return true;
+    case Function::Cancel: panel.OnCancel(); return true;
+    case Function::InstallFromDisc: panel.OnInstallFromDisc(); return true;
+    case Function::Play: panel.OnPlay(); return true;
+    case Function::Patch: panel.OnPatch(); return true;
+    case Function::Pause: panel.OnPause(); return true;
+    case Function::Unpause: panel.OnUnpause(); return true;
+    case Function::Preview: panel.OnPreview(); return true;
+    case Function::LaunchOptions: panel.LaunchOptions(); return true;
+    default: return false;
     }
 }
 
@@ -89,10 +109,9 @@ bool GameCommand(Function function, GameCommandTarget& panel) {
 
 const std::vector<std::string>& UiBindingHandler::FunctionNames() {
     static const std::vector<std::string> names = {
-        "download", "install", "cancel", "installFromDisc", "play", "patch",
-        "pause", "unpause", "preview", "showBrowser", "trackEvent", "launchOptions",
-        "setAuthToken", "saveLogin", "clearLogin", "saveAuthToken", "clearAuthToken",
-        "refreshInterface"};
+        "download",     "install",   "cancel",     "installFromDisc", "play",           "patch",
+        "pause",        "unpause",   "preview",    "showBrowser",     "trackEvent",     "launchOptions",
+        "setAuthToken", "saveLogin", "clearLogin", "saveAuthToken",   "clearAuthToken", "refreshInterface"};
     return names;
 }
 
@@ -103,8 +122,7 @@ GameCommandTarget* UiBindingHandler::FindGame(const std::string& name) {
 }
 
 bool UiBindingHandler::Execute(const std::u16string& name, browser::RefPtr<browser::Value> object,
-                               const browser::ValueList& arguments,
-                               browser::RefPtr<browser::Value>&, std::u16string&) {
+                               const browser::ValueList& arguments, browser::RefPtr<browser::Value>&, std::u16string&) {
     object.reset();  // the object the function was called on is not used
     const Rule* rule = nullptr;
     for (const Rule& candidate : kRules)
@@ -128,22 +146,22 @@ bool UiBindingHandler::Execute(const std::u16string& name, browser::RefPtr<brows
     }
 
     switch (rule->function) {
-        case Function::Download: owner->QueueDownload(text[0]); break;
-        case Function::ShowBrowser: owner->OpenInBrowser(text[0]); break;
-        case Function::TrackEvent: owner->QueueTrackEvent(text[0], text[1], text[2]); break;
-        case Function::SetAuthToken:
-            if (GameCommandTarget* panel = FindGame(text[0]))
-                panel->SetPlayToken(text[1]);
-            break;
-        case Function::SaveLogin: owner->SaveLogin(text[0], text[1]); break;
-        case Function::ClearLogin: owner->ClearLogin(); break;
-        case Function::SaveAuthToken: owner->SaveAuthToken(text[0]); break;
-        case Function::ClearAuthToken: owner->ClearAuthToken(); break;
-        case Function::RefreshInterface: owner->RefreshInterface(); break;
-        default:
-            if (GameCommandTarget* panel = FindGame(text[0]))
-                GameCommand(rule->function, *panel);
-            break;
+    case Function::Download: owner->QueueDownload(text[0]); break;
+    case Function::ShowBrowser: owner->OpenInBrowser(text[0]); break;
+    case Function::TrackEvent: owner->QueueTrackEvent(text[0], text[1], text[2]); break;
+    case Function::SetAuthToken:
+        if (GameCommandTarget* panel = FindGame(text[0]))
+            panel->SetPlayToken(text[1]);
+        break;
+    case Function::SaveLogin: owner->SaveLogin(text[0], text[1]); break;
+    case Function::ClearLogin: owner->ClearLogin(); break;
+    case Function::SaveAuthToken: owner->SaveAuthToken(text[0]); break;
+    case Function::ClearAuthToken: owner->ClearAuthToken(); break;
+    case Function::RefreshInterface: owner->RefreshInterface(); break;
+    default:
+        if (GameCommandTarget* panel = FindGame(text[0]))
+            GameCommand(rule->function, *panel);
+        break;
     }
     return true;
 }

@@ -26,8 +26,8 @@ public:
 
     static void CheckForValidSession(const Handler& handler);
     static void ClearGamePanels(const Handler& handler);
-    static void UpdateProgress(const Handler& handler, int32_t gameId, const std::string& status,
-                               int32_t done, int32_t total, int32_t speed, const std::string& record);
+    static void UpdateProgress(const Handler& handler, int32_t gameId, const std::string& status, int32_t done,
+                               int32_t total, int32_t speed, const std::string& record);
     static void AddCancelToProgress(const Handler& handler, int32_t gameId);
     static void AddPauseToProgress(const Handler& handler, int32_t gameId);
     static void StartProgress(const Handler& handler, int32_t gameId);
@@ -36,20 +36,17 @@ public:
     static void ClickGameButton(const Handler& handler, int32_t gameId);
     static void SetAllGamesUrl(const Handler& handler, const std::string& address);
     static void SetGameUrl(const Handler& handler, const std::string& address);
-    static void AddGamePanel(const Handler& handler, const std::string& name,
-                             const std::string& banner, const std::string& homePage, bool flag,
-                             int32_t gameId, bool loginRequired, int32_t timesPlayed,
-                             const std::string& iconUrl);
-    static void TrackEvent(const Handler& handler, const std::string& category,
-                           const std::string& action, const std::string& label, int32_t value);
+    static void AddGamePanel(const Handler& handler, const std::string& name, const std::string& banner,
+                             const std::string& homePage, bool flag, int32_t gameId, bool loginRequired,
+                             int32_t timesPlayed, const std::string& iconUrl);
+    static void TrackEvent(const Handler& handler, const std::string& category, const std::string& action,
+                           const std::string& label, int32_t value);
     static void SetUniqueId(const Handler& handler, const std::string& serial);
     static void EnableDebugMode(const Handler& handler);
-    static void TrackPageView(const Handler& handler, const std::string& first,
-                              const std::string& second);
+    static void TrackPageView(const Handler& handler, const std::string& first, const std::string& second);
     static void SetManifestVersion(const Handler& handler, const std::string& version);
     static void OnFileDialogClose(const Handler& handler);
-    static void SetSavedLogin(const Handler& handler, const std::string& password,
-                              const std::string& loginName);
+    static void SetSavedLogin(const Handler& handler, const std::string& password, const std::string& loginName);
     static void SetAuthToken(const Handler& handler, const std::string& token);
     static void OnFileDialogOpen(const Handler& handler);
     static void ShowMessage(const Handler& handler, const std::string& text);
@@ -57,8 +54,8 @@ public:
 
     // PageCallSink (setSavedLogin and setAuthToken serve PanelPageCalls too)
     void showMessage(const std::string& text) override;
-    void trackEvent(const std::string& category, const std::string& action,
-                    const std::string& label, int value) override;
+    void trackEvent(const std::string& category, const std::string& action, const std::string& label,
+                    int value) override;
     void trackPageView(const std::string& first, const std::string& second) override;
     void checkForValidSession() override;
     void setManifestVersion(const std::string& version) override;
@@ -70,15 +67,14 @@ public:
 
     // PanelPageCalls
     void clearGamePanels() override;
-    void addGamePanel(const std::string& name, const std::string& banner,
-                      const std::string& homePage, bool flag, int32_t gameId, bool loginRequired,
-                      int32_t timesPlayed, const std::string& iconUrl) override;
+    void addGamePanel(const std::string& name, const std::string& banner, const std::string& homePage, bool flag,
+                      int32_t gameId, bool loginRequired, int32_t timesPlayed, const std::string& iconUrl) override;
     void setGamePanelState(int32_t gameId, int32_t state) override;
     void startProgress(int32_t gameId) override;
     void addPauseToProgress(int32_t gameId) override;
     void addCancelToProgress(int32_t gameId) override;
-    void updateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total,
-                        int32_t speed, const std::string& recordText) override;
+    void updateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total, int32_t speed,
+                        const std::string& recordText) override;
     void clickPanel(int32_t gameId) override;
     void clickGameButton(int32_t gameId) override;
 };

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "bench/common/XorShift.h"
-#include "games/patching/FileChecksum.h"
 #include "games/install/InstallRepair.h"
+#include "games/patching/FileChecksum.h"
 #include "platform/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -100,8 +100,7 @@ public:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener, 16) != 0 ||
-            ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ::listen(listener, 16) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             std::exit(1);
         port = ntohs(address.sin_port);
         thread = std::thread([this] { Serve(); });
@@ -133,8 +132,8 @@ private:
                 ++others;
             std::string body = isManifest ? manifest : std::string();
             std::string reply = std::string(isManifest ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
-                                "\r\nContent-Length: " + std::to_string(body.size()) +
-                                "\r\nConnection: close\r\n\r\n" + body;
+                                "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                                body;
             for (size_t sent = 0; sent < reply.size();) {
                 ssize_t n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
                 if (n <= 0)

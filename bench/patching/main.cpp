@@ -21,9 +21,9 @@
 
 #include "bench/common/XorShift.h"
 #include "games/patching/FileChecksum.h"
-#include "tools/patch-writer/PatchFileWriter.h"
 #include "games/patching/QuorPatcher.h"
 #include "platform/AtomicFile.h"
+#include "tools/patch-writer/PatchFileWriter.h"
 
 namespace {
 
@@ -78,9 +78,7 @@ int MakeData(const char* path, size_t mib, uint64_t seed) {
             out.append(words[(r >> 8) % 8]);
             out += std::to_string((r >> 16) % 1000);
             break;
-        case 1:
-            out.append(static_cast<size_t>(4 + (r >> 8) % 28), '\0');
-            break;
+        case 1: out.append(static_cast<size_t>(4 + (r >> 8) % 28), '\0'); break;
         case 2:
             for (int i = 0; i < 4; ++i)
                 out += static_cast<char>((r >> (8 * i + 8)) & 0x3F);

@@ -78,14 +78,20 @@ const char* CodeName(int number, int code) {
     if (number == SIGSEGV)
         return code == SEGV_MAPERR ? "SEGV_MAPERR" : code == SEGV_ACCERR ? "SEGV_ACCERR" : "";
     if (number == SIGBUS)
-        return code == BUS_ADRALN ? "BUS_ADRALN" : code == BUS_ADRERR ? "BUS_ADRERR"
-                                               : code == BUS_OBJERR ? "BUS_OBJERR" : "";
+        return code == BUS_ADRALN   ? "BUS_ADRALN"
+               : code == BUS_ADRERR ? "BUS_ADRERR"
+               : code == BUS_OBJERR ? "BUS_OBJERR"
+                                    : "";
     if (number == SIGFPE)
-        return code == FPE_INTDIV ? "FPE_INTDIV" : code == FPE_INTOVF ? "FPE_INTOVF"
-                                               : code == FPE_FLTDIV ? "FPE_FLTDIV" : "";
+        return code == FPE_INTDIV   ? "FPE_INTDIV"
+               : code == FPE_INTOVF ? "FPE_INTOVF"
+               : code == FPE_FLTDIV ? "FPE_FLTDIV"
+                                    : "";
     if (number == SIGILL)
-        return code == ILL_ILLOPC ? "ILL_ILLOPC" : code == ILL_ILLOPN ? "ILL_ILLOPN"
-                                               : code == ILL_PRVOPC ? "ILL_PRVOPC" : "";
+        return code == ILL_ILLOPC   ? "ILL_ILLOPC"
+               : code == ILL_ILLOPN ? "ILL_ILLOPN"
+               : code == ILL_PRVOPC ? "ILL_PRVOPC"
+                                    : "";
     return "";
 }
 
@@ -157,8 +163,7 @@ void ForEachMapping(Visit visit) {
 }
 
 // "start-end perms offset dev inode path": executable mappings only.
-bool ParseExecutableMapping(const char* line, uintptr_t& start, uintptr_t& end, uintptr_t& offset,
-                            const char*& path) {
+bool ParseExecutableMapping(const char* line, uintptr_t& start, uintptr_t& end, uintptr_t& offset, const char*& path) {
     const char* p = line;
     start = ParseHex(p);
     if (*p++ != '-')
@@ -220,11 +225,11 @@ void WriteRegisters(SignalSafeText& out, void* context) {
     static const struct {
         const char* name;
         int index;
-    } kRegisters[] = {{"rax", REG_RAX}, {"rbx", REG_RBX}, {"rcx", REG_RCX}, {"rdx", REG_RDX}, {"rsi", REG_RSI},
-                      {"rdi", REG_RDI}, {"rbp", REG_RBP}, {"rsp", REG_RSP}, {"r8", REG_R8},   {"r9", REG_R9},
-                      {"r10", REG_R10}, {"r11", REG_R11}, {"r12", REG_R12}, {"r13", REG_R13}, {"r14", REG_R14},
-                      {"r15", REG_R15}, {"rip", REG_RIP}, {"eflags", REG_EFL}, {"err", REG_ERR},
-                      {"trapno", REG_TRAPNO}, {"cr2", REG_CR2}};
+    } kRegisters[] = {{"rax", REG_RAX}, {"rbx", REG_RBX}, {"rcx", REG_RCX},    {"rdx", REG_RDX}, {"rsi", REG_RSI},
+                      {"rdi", REG_RDI}, {"rbp", REG_RBP}, {"rsp", REG_RSP},    {"r8", REG_R8},   {"r9", REG_R9},
+                      {"r10", REG_R10}, {"r11", REG_R11}, {"r12", REG_R12},    {"r13", REG_R13}, {"r14", REG_R14},
+                      {"r15", REG_R15}, {"rip", REG_RIP}, {"eflags", REG_EFL}, {"err", REG_ERR}, {"trapno", REG_TRAPNO},
+                      {"cr2", REG_CR2}};
     const greg_t* gregs = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
     for (const auto& reg : kRegisters)
         out.Text("  ").Text(reg.name).Text(" ").Hex(static_cast<uint64_t>(gregs[reg.index])).Text("\n");

@@ -170,8 +170,8 @@ std::string DiagnosticTask::BuildReport() {
             for (const std::string& part : SplitAtCommas(game.packageUrl)) {
                 const std::string name = platform::BaseName(part);
                 const std::string local = game.saveFolder + name;
-                r += "<br>-- Downloaded File --<br>Size: " + SizeForm(OpenedFileSize(local)) + "<br>Path: " +
-                     SlashForm(local) + "<br>Encoded Path: " + UrlEncode(local) + "<br>";
+                r += "<br>-- Downloaded File --<br>Size: " + SizeForm(OpenedFileSize(local)) +
+                     "<br>Path: " + SlashForm(local) + "<br>Encoded Path: " + UrlEncode(local) + "<br>";
             }
         }
         r += "<br>";

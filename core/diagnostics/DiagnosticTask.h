@@ -2,8 +2,8 @@
 #include <functional>
 #include <string>
 
-#include "core/system/Clock.h"
 #include "core/diagnostics/DiagnosticSnapshot.h"
+#include "core/system/Clock.h"
 #include "core/threads/Task.h"
 
 // The diagnostic report: build, manifest, install folder, round-trip times to

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "core/diagnostics/DiagnosticTask.h"
 #include "core/PageCallSink.h"
+#include "core/diagnostics/DiagnosticTask.h"
 #include "core/threads/TaskManager.h"
 
 void ShowDiagnostics(DiagnosticSnapshot snapshot) {

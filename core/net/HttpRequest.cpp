@@ -115,14 +115,10 @@ int CheckCancelled(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 uint64_t CapFor(BodyKind kind, const HttpLimits& limits) {
     switch (kind) {
-    case BodyKind::Report:
-        return limits.reportCap;
-    case BodyKind::Program:
-        return limits.programCap;
-    case BodyKind::GameFile:
-        return UINT64_MAX;
-    case BodyKind::Document:
-        break;
+    case BodyKind::Report: return limits.reportCap;
+    case BodyKind::Program: return limits.programCap;
+    case BodyKind::GameFile: return UINT64_MAX;
+    case BodyKind::Document: break;
     }
     return limits.documentCap;
 }
@@ -167,8 +163,7 @@ bool PerformGet(const std::string& url, long connectTimeoutSeconds, BodyKind kin
     CURLcode result = curl_easy_perform(handle);
     long status = 0;
     bool ok = result == CURLE_OK && !sink.refused &&
-              curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 &&
-              status <= 299;
+              curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 && status <= 299;
     curl_easy_cleanup(handle);
     return ok;
 }
@@ -185,8 +180,8 @@ void InitHttp() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind,
-                            long totalTimeoutSeconds, const std::function<bool()>& cancelled) {
+std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind, long totalTimeoutSeconds,
+                            const std::function<bool()>& cancelled) {
     std::string body;
     BodySink sink;
     sink.buffer = &body;
@@ -195,8 +190,8 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, 
     return body;
 }
 
-bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds,
-                       BodyKind kind, const std::function<bool()>& cancelled,
+bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds, BodyKind kind,
+                       const std::function<bool()>& cancelled,
                        const std::function<bool(const std::string& folder)>& mayWriteIn) {
     const std::string targetFolder = GetDirectoryPart(targetPath);
     auto allowed = [&] { return !mayWriteIn || mayWriteIn(targetFolder); };

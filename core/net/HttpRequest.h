@@ -37,9 +37,8 @@ void InitHttp();
 // made on the GUI thread passes a whole-request limit (0: none). A worker passes
 // its stop test as cancelled: it is asked about once a second, and true ends the
 // request at once with nothing.
-std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
-                            BodyKind kind = BodyKind::Document, long totalTimeoutSeconds = 0,
-                            const std::function<bool()>& cancelled = {});
+std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind = BodyKind::Document,
+                            long totalTimeoutSeconds = 0, const std::function<bool()>& cancelled = {});
 
 // Fetches one file with the same request rules: the target's missing folders
 // are created, the body goes to a temporary name beside the target and is
@@ -48,8 +47,6 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds,
 // When given, mayWriteIn is asked about the target's folder before its folders
 // are created, before the temporary file is made and before the rename; false
 // ends the fetch with nothing written there.
-bool DownloadUrlToFile(const std::string& url, const std::string& targetPath,
-                       long connectTimeoutSeconds = 30, BodyKind kind = BodyKind::Program,
-                       const std::function<bool()>& cancelled = {},
+bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds = 30,
+                       BodyKind kind = BodyKind::Program, const std::function<bool()>& cancelled = {},
                        const std::function<bool(const std::string& folder)>& mayWriteIn = {});
-

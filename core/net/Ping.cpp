@@ -62,7 +62,10 @@ uint16_t ReadBe16(const unsigned char* p) {
 
 // An echo request: type 8, code 0, checksum, id, sequence, payload.
 std::string EchoRequest(uint16_t id, uint16_t sequence) {
-    unsigned char packet[8 + kPayloadSize] = {8, 0, 0, 0,
+    unsigned char packet[8 + kPayloadSize] = {8,
+                                              0,
+                                              0,
+                                              0,
                                               static_cast<unsigned char>(id >> 8),
                                               static_cast<unsigned char>(id),
                                               static_cast<unsigned char>(sequence >> 8),
@@ -95,13 +98,12 @@ std::string Exchange(int fd, const sockaddr_in& target, uint16_t id,
                      const std::function<std::optional<std::string>(short events, Clock::time_point sent)>& decide) {
     const std::string packet = EchoRequest(id, kSequence);
     const Clock::time_point sent = Clock::now();
-    if (sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&target),
-               sizeof target) < 0)
+    if (sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0)
         return errno == ENETUNREACH ? kNetUnreachable : errno == EHOSTUNREACH ? kHostUnreachable : "";
     const Clock::time_point deadline = sent + std::chrono::milliseconds(kTimeoutMs);
     for (;;) {
-        int left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        int left =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
         if (left <= 0)
             return kTimedOut;
         pollfd p{fd, POLLIN, 0};

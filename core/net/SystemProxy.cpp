@@ -35,7 +35,8 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
 
 ProxySetting GetSystemProxy(const std::string& url) {
     ProxySetting setting;
-    setting.proxy = StartsWithNoCase(url, "https:") ? Env("https_proxy", "HTTPS_PROXY") : Env("http_proxy", "HTTP_PROXY");
+    setting.proxy =
+        StartsWithNoCase(url, "https:") ? Env("https_proxy", "HTTPS_PROXY") : Env("http_proxy", "HTTP_PROXY");
     if (setting.proxy.empty())
         setting.proxy = Env("all_proxy", "ALL_PROXY");
 

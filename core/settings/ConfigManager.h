@@ -20,9 +20,9 @@ public:
     std::string homeUrl;
     std::string helpUrl;
     std::string registerUrl;
-    std::string machineSerial;       // computed once per run
-    bool startHidden = false;        // "silent"; cleared when the window is restored
-    std::string manifestParam;       // appended as "&manifest_param=" when not empty
+    std::string machineSerial;  // computed once per run
+    bool startHidden = false;   // "silent"; cleared when the window is restored
+    std::string manifestParam;  // appended as "&manifest_param=" when not empty
 
     // The publisher's service: QUOR_SERVICE_URL, else the build's default (no trailing "/").
     std::string ServiceBaseUrl() const { return serviceBase; }

@@ -12,7 +12,9 @@ std::string GroupKey(const std::string& group) {
     return std::string(Prefs::kProductKey) + "\\" + group;
 }
 
-std::string UpToZero(const std::string& text) { return text.substr(0, text.find('\0')); }
+std::string UpToZero(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
 
 void Write(const std::string& group, const std::string& name, platform::RegistryValue value) {
     // Names and texts are stored as wide strings: they end at their first zero,
@@ -41,9 +43,15 @@ void WriteNumber(const std::string& group, const std::string& name, uint32_t num
     Write(group, name, platform::RegistryValue::Number(number));
 }
 
-void SetString(const std::string& name, const std::string& text) { WriteString("Preferences", name, text); }
-void SetNumber(const std::string& name, uint32_t number) { WriteNumber("Preferences", name, number); }
-void WriteCampaignUrl(const std::string& address) { WriteNumber("CampaignUrls", address, 1); }
+void SetString(const std::string& name, const std::string& text) {
+    WriteString("Preferences", name, text);
+}
+void SetNumber(const std::string& name, uint32_t number) {
+    WriteNumber("Preferences", name, number);
+}
+void WriteCampaignUrl(const std::string& address) {
+    WriteNumber("CampaignUrls", address, 1);
+}
 
 void SetLanguage(const std::string& code) {
     uint32_t n = 0;

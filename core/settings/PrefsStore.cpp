@@ -25,8 +25,12 @@ uint32_t ReadNumber(const std::string& group, const std::string& name) {
     return ReadRegistryDword(GroupReference(group), name);
 }
 
-std::string GetString(const std::string& name) { return ReadString("Preferences", name); }
-uint32_t GetNumber(const std::string& name) { return ReadNumber("Preferences", name); }
+std::string GetString(const std::string& name) {
+    return ReadString("Preferences", name);
+}
+uint32_t GetNumber(const std::string& name) {
+    return ReadNumber("Preferences", name);
+}
 
 void DeleteValue(const std::string& group, const std::string& name) {
     platform::RegistryStore::ForHive(platform::Hive::CurrentUser).DeleteValue(GroupKey(group), name);

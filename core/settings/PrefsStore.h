@@ -17,7 +17,7 @@ inline constexpr const char* kLanguageCodes[] = {"en", "tr", "de", "es", "pt"};
 
 std::string ReadString(const std::string& group, const std::string& name);
 uint32_t ReadNumber(const std::string& group, const std::string& name);
-std::string GetString(const std::string& name);   // group "Preferences"
+std::string GetString(const std::string& name);  // group "Preferences"
 uint32_t GetNumber(const std::string& name);
 
 // Removes a value of a group (the transfer manager's bookkeeping); nothing is reported.

@@ -153,8 +153,8 @@ std::optional<platform::RegistryValue> ReadData(std::string_view data) {
         auto text = bytes ? Utf16LeText(*bytes) : std::nullopt;
         if (!text)
             return std::nullopt;
-        return RegistryValue{data[4] == '1' ? platform::ValueType::String : platform::ValueType::ExpandString,
-                             *text, 0};
+        return RegistryValue{data[4] == '1' ? platform::ValueType::String : platform::ValueType::ExpandString, *text,
+                             0};
     }
     return std::nullopt;  // other types play no part in finding a game
 }
@@ -269,8 +269,8 @@ std::shared_ptr<const platform::RegistryTree> LoadHive(const std::string& prefix
         return nullptr;
     std::lock_guard<std::mutex> guard(lock);
     CachedHive& cached = cache[path];
-    if (cached.size == info.st_size && cached.inode == info.st_ino &&
-        cached.modified.tv_sec == info.st_mtim.tv_sec && cached.modified.tv_nsec == info.st_mtim.tv_nsec)
+    if (cached.size == info.st_size && cached.inode == info.st_ino && cached.modified.tv_sec == info.st_mtim.tv_sec &&
+        cached.modified.tv_nsec == info.st_mtim.tv_nsec)
         return cached.tree;
     std::string text;
     std::shared_ptr<const platform::RegistryTree> tree;

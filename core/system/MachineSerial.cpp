@@ -124,8 +124,8 @@ std::optional<std::string> DiskSerial(const fs::path& disk) {
     if (auto serial = ReadTrimmed(disk / "serial"))
         return serial;
     // VPD page 0x80: byte 1 the page code, bytes 2-3 the length, then the serial.
-    if (auto page = ReadSmallFile(disk / "device/vpd_pg80"); page && page->size() > 4 &&
-                                                             static_cast<unsigned char>((*page)[1]) == 0x80) {
+    if (auto page = ReadSmallFile(disk / "device/vpd_pg80");
+        page && page->size() > 4 && static_cast<unsigned char>((*page)[1]) == 0x80) {
         const size_t length = (static_cast<unsigned char>((*page)[2]) << 8) | static_cast<unsigned char>((*page)[3]);
         std::string serial = Trim(page->substr(4, length), kBlanks);
         if (!serial.empty() && IsValidUtf8(serial))

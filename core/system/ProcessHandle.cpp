@@ -6,11 +6,11 @@
 #include <cstring>
 #include <poll.h>
 #include <spawn.h>
-#include "platform/Pidfd.h"
-#include "platform/XdgPaths.h"
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include "platform/Pidfd.h"
+#include "platform/XdgPaths.h"
 
 #include "core/system/ChildReaper.h"
 
@@ -36,10 +36,8 @@ std::string ErrorText(const char* what, int error) {
 
 }  // namespace
 
-std::unique_ptr<ProcessHandle> ProcessHandle::Spawn(const std::string& program,
-                                                    const std::vector<std::string>& argv,
-                                                    const std::string& workingFolder,
-                                                    std::string* error) {
+std::unique_ptr<ProcessHandle> ProcessHandle::Spawn(const std::string& program, const std::vector<std::string>& argv,
+                                                    const std::string& workingFolder, std::string* error) {
     auto fail = [&](const std::string& text) -> std::unique_ptr<ProcessHandle> {
         if (error)
             *error = text;
@@ -62,8 +60,7 @@ std::unique_ptr<ProcessHandle> ProcessHandle::Spawn(const std::string& program,
     // Its own session (and so its own process group): a Ctrl-C or hang-up meant
     // for the launcher does not reach the game, and the launcher's update
     // installer outlives the launcher that started it.
-    posix_spawnattr_setflags(&s.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
-                                          POSIX_SPAWN_SETSID);
+    posix_spawnattr_setflags(&s.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
     if (!workingFolder.empty())
         posix_spawn_file_actions_addchdir_np(&s.actions, workingFolder.c_str());
     // Lock files and sockets of the launcher stay with the launcher.
@@ -142,9 +139,8 @@ bool ProcessHandle::WaitFor(int64_t ms) {
     for (;;) {
         if (HasEnded())
             return true;
-        int64_t left = forever ? -1
-                               : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     deadline - Clock::now()).count();
+        int64_t left =
+            forever ? -1 : std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (!forever && left <= 0)
             return HasEnded();
         if (usePidfd) {

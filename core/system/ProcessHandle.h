@@ -17,10 +17,8 @@ public:
     // empty signal mask, its own session and process group and none of Quor's descriptors
     // above 2. Null when it could not be started; *error then says why, and no
     // child is left behind.
-    static std::unique_ptr<ProcessHandle> Spawn(const std::string& program,
-                                                const std::vector<std::string>& argv,
-                                                const std::string& workingFolder,
-                                                std::string* error = nullptr);
+    static std::unique_ptr<ProcessHandle> Spawn(const std::string& program, const std::vector<std::string>& argv,
+                                                const std::string& workingFolder, std::string* error = nullptr);
 
     ~ProcessHandle();
     ProcessHandle(const ProcessHandle&) = delete;

@@ -11,8 +11,7 @@ public:
     virtual ~ProcessLauncher() = default;
 
     // As LaunchProgram: null when nothing could be started, without a message.
-    virtual std::unique_ptr<ProcessHandle> Launch(const std::string& path,
-                                                  const std::string& parameters,
+    virtual std::unique_ptr<ProcessHandle> Launch(const std::string& path, const std::string& parameters,
                                                   bool plainOpen) = 0;
 
     // The launcher that really starts programs (LaunchProgram).

@@ -6,9 +6,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <unistd.h>
 #include "platform/PathParts.h"
 #include "platform/Pidfd.h"
-#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -21,8 +21,8 @@ constexpr unsigned long kKernelThreadFlag = 0x00200000;  // PF_KTHREAD
 struct ProcessInfo {
     pid_t pid = 0;
     uid_t realUid = 0;
-    std::string exeName;   // base name of /proc/PID/exe; empty when unreadable
-    std::string argv0Name; // base name of argv[0]
+    std::string exeName;    // base name of /proc/PID/exe; empty when unreadable
+    std::string argv0Name;  // base name of argv[0]
     std::string comm;
 };
 

@@ -38,7 +38,10 @@ ProgramKind Recognise(const std::string& path) {
         n = read(fd, head, sizeof head);
     while (n < 0 && errno == EINTR);
     close(fd);
-    if (n >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0)
+    if (n >= 4 && std::memcmp(head,
+                              "\x7f"
+                              "ELF",
+                              4) == 0)
         return ProgramKind::Native;
     if (n >= 2 && head[0] == '#' && head[1] == '!')
         return ProgramKind::Native;
@@ -127,8 +130,7 @@ std::string FindOnPath(const std::string& name) {
             continue;
         std::string candidate = folder + (folder.back() == '/' ? "" : "/") + name;
         struct stat st;
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0)
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
             return candidate;
     }
     return {};
@@ -172,21 +174,18 @@ bool CanLaunchProgram(const std::string& path, std::string* failure) {
         return fail(reason);
     const std::string fileName = platform::BaseName(program);
     switch (Recognise(program)) {
-    case ProgramKind::Native:
-        return true;
+    case ProgramKind::Native: return true;
     case ProgramKind::WindowsProgram:
         return !FindOnPath("wine").empty() || fail(fileName + " is a Windows program, and wine is not installed");
     case ProgramKind::WindowsInstaller:
-        return !FindOnPath("wine").empty() ||
-               fail(fileName + " is a Windows installer, and wine is not installed");
-    case ProgramKind::Unknown:
-        break;
+        return !FindOnPath("wine").empty() || fail(fileName + " is a Windows installer, and wine is not installed");
+    case ProgramKind::Unknown: break;
     }
     return fail(fileName + " is not a program that can be started here");
 }
 
-std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std::string& parameters,
-                                             bool /*plainOpen*/, std::string* failure) {
+std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std::string& parameters, bool /*plainOpen*/,
+                                             std::string* failure) {
     auto fail = [&](const std::string& text) -> std::unique_ptr<ProcessHandle> {
         if (failure)
             *failure = text;
@@ -225,8 +224,7 @@ std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std:
         // relative to the working folder.
         argv = {executable, "msiexec", "/i", fileName};
         break;
-    case ProgramKind::Unknown:
-        return fail(fileName + " is not a program that can be started here");
+    case ProgramKind::Unknown: return fail(fileName + " is not a program that can be started here");
     }
     argv.insert(argv.end(), args.begin(), args.end());
     return ProcessHandle::Spawn(executable, argv, folder, failure);

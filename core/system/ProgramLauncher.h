@@ -16,8 +16,8 @@
 // through "wine msiexec /i", when wine is on PATH. Elevation is never asked for,
 // so plainOpen changes nothing here. Null when nothing could be started (no
 // message: callers show their own); *failure then says why.
-std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std::string& parameters,
-                                             bool plainOpen, std::string* failure = nullptr);
+std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std::string& parameters, bool plainOpen,
+                                             std::string* failure = nullptr);
 
 // Whether LaunchProgram could start the program at all (the file is there and
 // is an ELF binary or a "#!" script, or a ".exe" or ".msi" with wine on PATH),

@@ -1,9 +1,9 @@
 #include "core/system/Shell.h"
 
-#include "core/text/MessageDisplay.h"
-#include "core/text/Messages.h"
 #include "core/system/ProcessHandle.h"
 #include "core/system/ProgramLauncher.h"
+#include "core/text/MessageDisplay.h"
+#include "core/text/Messages.h"
 
 #include <memory>
 #include <thread>

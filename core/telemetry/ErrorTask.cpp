@@ -1,8 +1,8 @@
 #include "core/telemetry/ErrorTask.h"
 
-#include "core/settings/ConfigManager.h"
-#include "core/net/HttpRequest.h"
 #include "core/PageCallSink.h"
+#include "core/net/HttpRequest.h"
+#include "core/settings/ConfigManager.h"
 #include "core/settings/PrefsStore.h"
 #include "core/text/QueryEscape.h"
 

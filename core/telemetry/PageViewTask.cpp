@@ -5,4 +5,6 @@
 PageViewTask::PageViewTask(std::string first, std::string second)
     : first(std::move(first)), second(std::move(second)) {}
 
-void PageViewTask::Run() { PageCallSink::Current().trackPageView(first, second); }
+void PageViewTask::Run() {
+    PageCallSink::Current().trackPageView(first, second);
+}

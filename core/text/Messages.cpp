@@ -85,17 +85,15 @@ const Row kUserMessages[] = {
       "No se pudo iniciar el temporizador.", "Falha ao iniciar o temporizador."}},
     // 11
     {{"Specified autostart game not found.", "Otomatik başlatılacak oyun bulunamadı.",
-      "Das angegebene Autostart-Spiel wurde nicht gefunden.",
-      "No se encontró el juego de inicio automático indicado.",
+      "Das angegebene Autostart-Spiel wurde nicht gefunden.", "No se encontró el juego de inicio automático indicado.",
       "O jogo de início automático especificado não foi encontrado."}},
     // 12
-    {{"Failed to delete temp file.", "Geçici dosya silinemedi.",
-      "Die temporäre Datei konnte nicht gelöscht werden.", "No se pudo eliminar el archivo temporal.",
-      "Falha ao excluir o arquivo temporário."}},
+    {{"Failed to delete temp file.", "Geçici dosya silinemedi.", "Die temporäre Datei konnte nicht gelöscht werden.",
+      "No se pudo eliminar el archivo temporal.", "Falha ao excluir o arquivo temporário."}},
     // 13
     {{"Failed to delete installation file.", "Kurulum dosyası silinemedi.",
-      "Die Installationsdatei konnte nicht gelöscht werden.",
-      "No se pudo eliminar el archivo de instalación.", "Falha ao excluir o arquivo de instalação."}},
+      "Die Installationsdatei konnte nicht gelöscht werden.", "No se pudo eliminar el archivo de instalación.",
+      "Falha ao excluir o arquivo de instalação."}},
     // 14
     {{"Unable to download. Please check your internet connection and firewall settings and try again.",
       "İndirme yapılamıyor. Lütfen internet bağlantınızı ve güvenlik duvarı ayarlarınızı kontrol edip "
@@ -117,18 +115,15 @@ const Row kUserMessages[] = {
     {{"Failed to start transfer", "Aktarım başlatılamadı", "Die Übertragung konnte nicht gestartet werden",
       "No se pudo iniciar la transferencia", "Falha ao iniciar a transferência"}},
     // 17
-    {{"You do not have enough disk space.", "Yeterli disk alanınız yok.",
-      "Du hast nicht genügend Speicherplatz.", "No tiene suficiente espacio en disco.",
-      "Você não tem espaço em disco suficiente."}},
+    {{"You do not have enough disk space.", "Yeterli disk alanınız yok.", "Du hast nicht genügend Speicherplatz.",
+      "No tiene suficiente espacio en disco.", "Você não tem espaço em disco suficiente."}},
     // 18
-    {{"A file with the same name already exists in that folder.",
-      "Bu klasörde aynı ada sahip bir dosya zaten var.",
+    {{"A file with the same name already exists in that folder.", "Bu klasörde aynı ada sahip bir dosya zaten var.",
       "In diesem Ordner gibt es bereits eine Datei mit demselben Namen.",
       "Ya existe un archivo con el mismo nombre en esa carpeta.",
       "Já existe um arquivo com o mesmo nome nessa pasta."}},
     // 19
-    {{"%d%%  (Paused)", "%d%%  (Durdu)", "%d%%  (angehalten)", "%d%%  (Pausado)",
-      "%d%%\u00A0 (Pausado)"}},
+    {{"%d%%  (Paused)", "%d%%  (Durdu)", "%d%%  (angehalten)", "%d%%  (Pausado)", "%d%%\u00A0 (Pausado)"}},
     // 20
     {{kProgressSpeed, kProgressSpeed, kProgressSpeed, kProgressSpeed, kProgressSpeed}},
     // 21
@@ -156,8 +151,7 @@ const Row kUserMessages[] = {
       "No se pudo iniciar la descarga porque no se pudo crear el archivo de destino.",
       "Falha ao iniciar o download, porque o arquivo de destino não pôde ser criado."}},
     // 26: the prompt of the save-folder dialog
-    {{"Please select a location to save the download.",
-      "Indirilen dosyayi kaydetmek istediginiz klasörü seçin.",
+    {{"Please select a location to save the download.", "Indirilen dosyayi kaydetmek istediginiz klasörü seçin.",
       "Bitte wähle einen Speicherplatz für den Download.",
       "Por favor seleccione una localización para salvar la transferencia directa.",
       "Por favor selecione um local para salvar o download."}},
@@ -165,8 +159,7 @@ const Row kUserMessages[] = {
     {{"Error saving to that directory. Please choose another location.",
       "Bu klasöre kaydedilirken hata oluştu. Lütfen başka bir konum seçin.",
       "Fehler beim Speichern in diesem Ordner. Bitte wähle einen anderen Speicherort.",
-      "Error al guardar en esa carpeta. Elija otra ubicación.",
-      "Erro ao salvar nessa pasta. Escolha outro local."}},
+      "Error al guardar en esa carpeta. Elija otra ubicación.", "Erro ao salvar nessa pasta. Escolha outro local."}},
     // 28
     {{"Failed to launch the default web browser.", "Varsayilan web tarayicisi baslatilamadi.",
       "Start des Standard-Browsers ist fehlgeschlagen.", "No podido lanzar el web browser defecto.",
@@ -178,8 +171,7 @@ const Row kUserMessages[] = {
       "Você não pode sair enquanto um jogo estiver atualizando."}},
     // 30
     {{"Failed to open patch file for reading.", "Yama dosyası okunmak üzere açılamadı.",
-      "Die Patch-Datei konnte nicht zum Lesen geöffnet werden.",
-      "No se pudo abrir el archivo de remiendo para leerlo.",
+      "Die Patch-Datei konnte nicht zum Lesen geöffnet werden.", "No se pudo abrir el archivo de remiendo para leerlo.",
       "Falha ao abrir o arquivo de atualização para leitura."}},
     // 31
     {{"Patch file is corrupt.", "Yama dosyası hatalı bilgi içeriyor.", "Die Patch-Datei ist beschädigt.",
@@ -190,8 +182,8 @@ const Row kUserMessages[] = {
       "Ocorreu um erro durante a atualização."}},
     // 33
     {{"Failed to download the patch catalog.", "Yama kataloğu indirilemedi.",
-      "Der Patch-Katalog konnte nicht heruntergeladen werden.",
-      "No se pudo descargar el catálogo de remiendos.", "Falha ao baixar o catálogo de atualizações."}},
+      "Der Patch-Katalog konnte nicht heruntergeladen werden.", "No se pudo descargar el catálogo de remiendos.",
+      "Falha ao baixar o catálogo de atualizações."}},
     // 34
     {{"Failed to calculate the checksum for the shibboleth file.",
       "Shibboleth dosyasının sağlama toplamı hesaplanamadı.",
@@ -212,8 +204,8 @@ const Row kUserMessages[] = {
       "A soma de verificação shibboleth não corresponde a nenhuma versão conhecida."}},
     // 37
     {{"Failed to begin the patch download.", "Yama indirmesi başlatılamadı.",
-      "Der Patch-Download konnte nicht gestartet werden.",
-      "No se pudo iniciar la transferencia del remiendo.", "Falha ao iniciar o download da atualização."}},
+      "Der Patch-Download konnte nicht gestartet werden.", "No se pudo iniciar la transferencia del remiendo.",
+      "Falha ao iniciar o download da atualização."}},
     // 38: Turkish and German show the English text
     {{kNoPatchPath, kNoPatchPath, kNoPatchPath,
       "No tiene la última versión. No se encontró ningún camino de remiendos hasta la última versión.",
@@ -222,9 +214,8 @@ const Row kUserMessages[] = {
     // 39
     {{kPatching, "Yama: %d%%", kPatching, "Remendar: %d%%", "Atualizando: %d%%"}},
     // 40
-    {{"Downloading Patch: %d%%  (%d KB/s)", "Yama Yüklemesi: %d%%  (%d KB/s)",
-      "Patch Download: %d%%  (%d KB/s)", "Transferencia del Remiendo: %d%%  (%d KB/s)",
-      "Download de Atualizações: %d%%\u00A0 (%d KB/s)"}},
+    {{"Downloading Patch: %d%%  (%d KB/s)", "Yama Yüklemesi: %d%%  (%d KB/s)", "Patch Download: %d%%  (%d KB/s)",
+      "Transferencia del Remiendo: %d%%  (%d KB/s)", "Download de Atualizações: %d%%\u00A0 (%d KB/s)"}},
 };
 
 #undef SUPPORT_URL

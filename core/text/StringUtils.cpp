@@ -184,8 +184,7 @@ std::string UrlEncode(const std::string& bytes) {
     out.reserve(bytes.size() * 3);
     for (char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
-        if (IsAsciiAlnum(c) || c == '\'' || c == '(' || c == ')' || c == '*' || c == '-' || c == '_' ||
-            c == '.') {
+        if (IsAsciiAlnum(c) || c == '\'' || c == '(' || c == ')' || c == '*' || c == '-' || c == '_' || c == '.') {
             out.push_back(ch);
         } else {
             out.push_back('%');

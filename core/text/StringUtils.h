@@ -34,8 +34,8 @@ std::string NumberToString(uint32_t number);
 // Without the leading and trailing bytes found in `blanks` (callers differ in
 // what counts as blank; a string_view may hold "\0").
 std::string Trim(const std::string& text, std::string_view blanks);
-std::string LowerAscii(std::string text);               // A-Z only, no locale
-double StringToDouble(const std::string& text);         // C locale; 0.0 when no number
+std::string LowerAscii(std::string text);        // A-Z only, no locale
+double StringToDouble(const std::string& text);  // C locale; 0.0 when no number
 
 // atoi as the Windows runtime reads it: leading blanks, optional sign, digits up
 // to the first other character, saturating at the 32-bit limits; 0 without digits.

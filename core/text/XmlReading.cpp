@@ -7,8 +7,8 @@
 #include <exception>
 #include <system_error>
 #include <thread>
-#include <vector>
 #include <tinyxml.h>
+#include <vector>
 
 namespace xmlread {
 

@@ -2,11 +2,11 @@
 
 #include <tinyxml.h>
 
-#include "core/settings/ConfigManager.h"
 #include "core/ExitRequester.h"
+#include "core/settings/ConfigManager.h"
 #include "core/text/Messages.h"
-#include "games/catalogue/ManifestManager.h"
 #include "core/text/XmlReading.h"
+#include "games/catalogue/ManifestManager.h"
 #include "platform/AtomicFile.h"
 
 namespace ConfigDocument {

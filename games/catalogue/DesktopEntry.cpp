@@ -28,7 +28,10 @@ std::string UnescapeString(const std::string& raw) {
         case 't': out += '\t'; break;
         case 'r': out += '\r'; break;
         case '\\': out += '\\'; break;
-        default: out += '\\'; out += c; break;  // left for the Exec rules
+        default:
+            out += '\\';
+            out += c;
+            break;  // left for the Exec rules
         }
     }
     return out;
@@ -36,11 +39,20 @@ std::string UnescapeString(const std::string& raw) {
 
 bool IsFieldCode(char c) {
     switch (c) {
-    case 'f': case 'F': case 'u': case 'U': case 'd': case 'D': case 'n': case 'N':
-    case 'i': case 'c': case 'k': case 'v': case 'm':
-        return true;
-    default:
-        return false;
+    case 'f':
+    case 'F':
+    case 'u':
+    case 'U':
+    case 'd':
+    case 'D':
+    case 'n':
+    case 'N':
+    case 'i':
+    case 'c':
+    case 'k':
+    case 'v':
+    case 'm': return true;
+    default: return false;
     }
 }
 

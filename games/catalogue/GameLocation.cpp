@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 
 #include "core/settings/RegistryReference.h"
+#include "core/settings/WineRegistry.h"
 #include "core/text/StringUtils.h"
 #include "games/catalogue/DesktopEntry.h"
-#include "core/settings/WineRegistry.h"
 #include "platform/AtomicFile.h"
 #include "platform/SafePath.h"
 #include "platform/XdgPaths.h"
@@ -17,8 +17,7 @@ namespace {
 // our registry, or, for a game that wine installed, in the wine prefix's.
 class LocationReader {
 public:
-    explicit LocationReader(const std::string& installkey)
-        : installkey(installkey), ours(KeyExists(installkey)) {
+    explicit LocationReader(const std::string& installkey) : installkey(installkey), ours(KeyExists(installkey)) {
         if (!ours) {
             std::string candidate = WineRegistry::DefaultPrefix();
             if (!candidate.empty() && WineRegistry::KeyExists(candidate, installkey))

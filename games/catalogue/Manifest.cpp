@@ -5,13 +5,13 @@
 #include <mutex>
 #include <tinyxml.h>
 
-#include "core/settings/ConfigManager.h"
 #include "core/PageCallSink.h"
+#include "core/settings/ConfigManager.h"
 #include "core/telemetry/PageViewTask.h"
 #include "core/text/StringUtils.h"
+#include "core/text/XmlReading.h"
 #include "core/threads/TaskManager.h"
 #include "games/catalogue/GameMonitor.h"
-#include "core/text/XmlReading.h"
 
 using xmlread::Attribute;
 using xmlread::AttributeText;
@@ -47,8 +47,7 @@ std::string BannerAddress(const std::string& value, const std::string& bannerFol
     return bannerFolder + value;
 }
 
-ManifestEntry ReadAutoUpdate(const TiXmlElement* element, const std::string& languageCode,
-                             ManifestDocument& document) {
+ManifestEntry ReadAutoUpdate(const TiXmlElement* element, const std::string& languageCode, ManifestDocument& document) {
     ManifestEntry entry;
     entry.name = AutoUpdateName(languageCode);
     entry.url = AttributeText(element, "httpurl");
@@ -96,8 +95,7 @@ ManifestEntry ReadGame(const TiXmlElement* element, const std::string& bannerFol
     AppendChildTexts(element->FirstChildElement("volume_names"), entry.volumeNames);
     for (const TiXmlElement* location = element->FirstChildElement("location"); location;
          location = location->NextSiblingElement("location")) {
-        entry.locations.push_back({AttributeText(location, "installkey"),
-                                   AttributeText(location, "launchpathsubkey"),
+        entry.locations.push_back({AttributeText(location, "installkey"), AttributeText(location, "launchpathsubkey"),
                                    AttributeText(location, "launchfilesubkey")});
     }
     return entry;
@@ -193,8 +191,7 @@ void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& conf
 }
 
 std::vector<ManifestEntry> ParseManifest(const std::string& text, const std::string& bannerFolder,
-                                         ConfigManager& configuration,
-                                         const ManifestVersionStore& storeVersion) {
+                                         ConfigManager& configuration, const ManifestVersionStore& storeVersion) {
     ManifestDocument document = ParseManifestDocument(text, bannerFolder, ConfigManager::GetLanguage());
     ApplyManifestDocument(document, configuration, storeVersion);
     return std::move(document.entries);

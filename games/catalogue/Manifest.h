@@ -15,9 +15,9 @@ struct ManifestDocument {
 
     // The facts of the "autoupdate" element, which loading a manifest applies.
     bool hasAutoUpdate = false;
-    std::string manifestVersion;          // "" when absent
-    int32_t monitorRefreshTime = 0;       // 600000 when the element omits it
-    bool hasCampaignUrl = false;          // the attribute was present (maybe empty)
+    std::string manifestVersion;     // "" when absent
+    int32_t monitorRefreshTime = 0;  // 600000 when the element omits it
+    bool hasCampaignUrl = false;     // the attribute was present (maybe empty)
     std::string campaignUrl;
 };
 
@@ -48,5 +48,4 @@ void ApplyManifestDocument(const ManifestDocument& document, ConfigManager& conf
 
 // Parse and apply in one: the entries of the text, in document order.
 std::vector<ManifestEntry> ParseManifest(const std::string& text, const std::string& bannerFolder,
-                                         ConfigManager& configuration,
-                                         const ManifestVersionStore& storeVersion = {});
+                                         ConfigManager& configuration, const ManifestVersionStore& storeVersion = {});

@@ -5,16 +5,16 @@
 #include <fnmatch.h>
 #include <sys/stat.h>
 
-#include "core/system/Clock.h"
-#include "core/settings/ConfigManager.h"
 #include "core/ExitRequester.h"
 #include "core/Log.h"
 #include "core/net/HttpRequest.h"
-#include "core/system/MachineSerial.h"
-#include "core/text/Messages.h"
+#include "core/settings/ConfigManager.h"
 #include "core/settings/Prefs.h"
-#include "core/text/StringUtils.h"
+#include "core/system/Clock.h"
+#include "core/system/MachineSerial.h"
 #include "core/system/SystemPaths.h"
+#include "core/text/Messages.h"
+#include "core/text/StringUtils.h"
 #include "games/catalogue/Manifest.h"
 #include "games/downloads/TransferActivity.h"
 #include "games/downloads/TransferManager.h"
@@ -121,8 +121,8 @@ std::string ManifestManager::FetchBody(ConfigManager& config, ManifestDocument* 
         address += "&manifest_param=" + UrlEncode(config.manifestParam);
 
     // Stop ends a fetch under way, so that the shutdown never waits on the network.
-    std::string body = HttpGetToString(address, kFetchConnectTimeoutSeconds, BodyKind::Document,
-                                       fetchTimeLimitSeconds, [this] { return IsStopRequested(); });
+    std::string body = HttpGetToString(address, kFetchConnectTimeoutSeconds, BodyKind::Document, fetchTimeLimitSeconds,
+                                       [this] { return IsStopRequested(); });
     if (body.empty())
         return body;
     // A captive portal's page or an error body must never replace a good copy.

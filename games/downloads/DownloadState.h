@@ -37,14 +37,10 @@ inline DownloadStatus StatusFromStoredCode(uint32_t code) {
         return DownloadStatus::None;
     switch (*state) {
     case DownloadState::Downloading:
-    case DownloadState::Paused:
-        return DownloadStatus::Incomplete;
-    case DownloadState::Completed:
-        return DownloadStatus::Complete;
-    case DownloadState::Failed:
-        return DownloadStatus::Failed;
-    case DownloadState::None:
-        break;
+    case DownloadState::Paused: return DownloadStatus::Incomplete;
+    case DownloadState::Completed: return DownloadStatus::Complete;
+    case DownloadState::Failed: return DownloadStatus::Failed;
+    case DownloadState::None: break;
     }
     return DownloadStatus::None;
 }

@@ -39,18 +39,18 @@ struct HttpTransfer::Fetch {
     HttpTransfer* transfer = nullptr;
     size_t index = 0;
     int fd = -1;
-    int64_t offset = 0;      // where the body goes: the file's size when the request began
+    int64_t offset = 0;         // where the body goes: the file's size when the request began
     int64_t writebackFrom = 0;  // the first byte not yet handed to the disk
-    std::string storedMark;  // the file's validator when it is resumed
-    int64_t probedLength = 0;  // 0 when the probe gave none
+    std::string storedMark;     // the file's validator when it is resumed
+    int64_t probedLength = 0;   // 0 when the probe gave none
     CURL* easy = nullptr;
 
     ReplyHeaders headers;  // of the response being received (a redirect chain has several)
     bool judged = false;
     ReplyVerdict verdict = ReplyVerdict::Refuse;
-    int64_t total = -1;          // the file's size when the body is whole; -1 when nothing says
-    bool overran = false;        // the body ran on past the total
-    int64_t spaceCheckedAt = -1; // received when the free space was last tested
+    int64_t total = -1;           // the file's size when the body is whole; -1 when nothing says
+    bool overran = false;         // the body ran on past the total
+    int64_t spaceCheckedAt = -1;  // received when the free space was last tested
     int writeErrno = 0;
     int64_t received = 0;
     bool pausedDuringRequest = false;
@@ -106,14 +106,11 @@ struct HttpTransfer::Fetch {
         if (!fetch->judged)
             fetch->Judge();
         switch (fetch->verdict) {
-        case ReplyVerdict::AlreadyComplete:
-            return length;  // the error page of a satisfied range
+        case ReplyVerdict::AlreadyComplete: return length;  // the error page of a satisfied range
         case ReplyVerdict::Restart:
-        case ReplyVerdict::Refuse:
-            return 0;
+        case ReplyVerdict::Refuse: return 0;
         case ReplyVerdict::Write:
-        case ReplyVerdict::WriteFromStart:
-            break;
+        case ReplyVerdict::WriteFromStart: break;
         }
         if (fetch->writeErrno)
             return 0;
@@ -324,9 +321,8 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
             continue;
         }
         // A server that dropped a paused connection: take it up from the disk again.
-        if (result != CURLE_OK && fetch.pausedDuringRequest && !AbortRequested() &&
-            result != CURLE_WRITE_ERROR && result != CURLE_HTTP_RETURNED_ERROR &&
-            ++resumesAfterPause <= kMaxResumesAfterPause) {
+        if (result != CURLE_OK && fetch.pausedDuringRequest && !AbortRequested() && result != CURLE_WRITE_ERROR &&
+            result != CURLE_HTTP_RETURNED_ERROR && ++resumesAfterPause <= kMaxResumesAfterPause) {
             progress.AddDone(-(fetch.offset + fetch.received));
             resumable = files.IsWritten(index);
             continue;
@@ -432,12 +428,9 @@ int HttpTransfer::Perform(Fetch& fetch) {
         return CURLE_PARTIAL_FILE;
     if (fetch.judged && (result == CURLE_OK || result == CURLE_WRITE_ERROR)) {
         switch (fetch.verdict) {
-        case ReplyVerdict::Restart:
-            return kRestartFromZero;
-        case ReplyVerdict::Refuse:
-            return CURLE_HTTP_RETURNED_ERROR;
-        case ReplyVerdict::AlreadyComplete:
-            return CURLE_OK;
+        case ReplyVerdict::Restart: return kRestartFromZero;
+        case ReplyVerdict::Refuse: return CURLE_HTTP_RETURNED_ERROR;
+        case ReplyVerdict::AlreadyComplete: return CURLE_OK;
         case ReplyVerdict::Write:
         case ReplyVerdict::WriteFromStart:
             // A file is whole only at the length its reply announced.

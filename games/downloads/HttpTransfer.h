@@ -98,6 +98,6 @@ private:
     std::atomic<bool> failed{false};
     std::atomic<int> failureCode{0};
 
-    std::mutex wakeLock;       // guards multi for the wake-ups of other threads
-    void* multi = nullptr;     // the thread's libcurl multi handle while it runs
+    std::mutex wakeLock;    // guards multi for the wake-ups of other threads
+    void* multi = nullptr;  // the thread's libcurl multi handle while it runs
 };

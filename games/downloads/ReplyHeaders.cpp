@@ -9,8 +9,8 @@ std::string ReplyHeaders::Value(const char* data, size_t length) {
     while (start < length && (data[start] == ' ' || data[start] == '\t'))
         ++start;
     size_t end = length;
-    while (end > start && (data[end - 1] == '\r' || data[end - 1] == '\n' || data[end - 1] == ' ' ||
-                           data[end - 1] == '\t'))
+    while (end > start &&
+           (data[end - 1] == '\r' || data[end - 1] == '\n' || data[end - 1] == ' ' || data[end - 1] == '\t'))
         --end;
     return std::string(data + start, end - start);
 }

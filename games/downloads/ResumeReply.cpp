@@ -104,15 +104,14 @@ ReplyVerdict JudgeReply(const ReplyFacts& reply, int64_t offset, const std::stri
     if (offset <= 0)
         return reply.status == 200 ? ReplyVerdict::Write : ReplyVerdict::Refuse;
     switch (reply.status) {
-    case 200:
-        return ReplyVerdict::WriteFromStart;
+    case 200: return ReplyVerdict::WriteFromStart;
     case 206: {
         // A part that starts elsewhere, or stops short of the end, does not finish the file.
         if (ContentRangeStart(reply.contentRange) != offset || !ContentRangeReachesTheEnd(reply.contentRange))
             return ReplyVerdict::Restart;
         // A server that ignores If-Range still gives itself away by a new validator.
-        bool sameKind = storedMark.size() > 2 && reply.validator.size() > 2 &&
-                        storedMark.compare(0, 2, reply.validator, 0, 2) == 0;
+        bool sameKind =
+            storedMark.size() > 2 && reply.validator.size() > 2 && storedMark.compare(0, 2, reply.validator, 0, 2) == 0;
         if (sameKind && storedMark != reply.validator)
             return ReplyVerdict::Restart;
         return ReplyVerdict::Write;
@@ -123,7 +122,6 @@ ReplyVerdict JudgeReply(const ReplyFacts& reply, int64_t offset, const std::stri
                      (reply.probedLength <= 0 || reply.probedLength == offset);
         return whole ? ReplyVerdict::AlreadyComplete : ReplyVerdict::Restart;
     }
-    default:
-        return ReplyVerdict::Refuse;
+    default: return ReplyVerdict::Refuse;
     }
 }

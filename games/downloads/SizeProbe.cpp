@@ -15,8 +15,8 @@ size_t ProbeHeader(char* data, size_t size, size_t count, void* user) {
 
 }  // namespace
 
-int SizeProbe::Query(const std::string& url, const char* userAgent, long connectTimeoutSeconds,
-                     long timeoutSeconds, int64_t& length) {
+int SizeProbe::Query(const std::string& url, const char* userAgent, long connectTimeoutSeconds, long timeoutSeconds,
+                     int64_t& length) {
     length = 0;
     CURL* easy = curl_easy_init();
     if (!easy)

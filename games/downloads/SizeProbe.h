@@ -8,6 +8,6 @@ class SizeProbe {
 public:
     // A CURLcode; length is 0 when the probe gave none (an error page's
     // length is not the file's).
-    static int Query(const std::string& url, const char* userAgent, long connectTimeoutSeconds,
-                     long timeoutSeconds, int64_t& length);
+    static int Query(const std::string& url, const char* userAgent, long connectTimeoutSeconds, long timeoutSeconds,
+                     int64_t& length);
 };

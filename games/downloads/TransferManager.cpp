@@ -7,9 +7,9 @@
 #include <set>
 #include <utility>
 
+#include "core/PageCallSink.h"
 #include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
-#include "core/PageCallSink.h"
 #include "core/text/StringUtils.h"
 #include "games/downloads/DownloadLock.h"
 #include "games/downloads/DownloadRecord.h"
@@ -126,8 +126,7 @@ bool TransferManager::StartDownload(const std::string& address, bool askUser) {
 bool TransferManager::StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Begin first) {
     const std::string address = transfer->GetAddress();
     DownloadRecord record(address);
-    std::string folder =
-        ChooseSaveDirectory(true, true, first == Begin::OtherUser ? kOtherUserPrompt : "");
+    std::string folder = ChooseSaveDirectory(true, true, first == Begin::OtherUser ? kOtherUserPrompt : "");
     if (folder.empty()) {
         settings.QueueEvent("DownloadNotStarted", "SaveDirectoryEmpty", address);
         StoreFailedStart(record);
@@ -149,8 +148,8 @@ bool TransferManager::StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Be
     if (r == Begin::NotEnoughSpace) {
         uint64_t megabytes = (transfer->GetRequiredBytes() + 1048575) / 1048576;
         std::string text = "Could not download to drive " + DriveOfFolder(folder) +
-                           ". Please choose a new download location with at least " +
-                           std::to_string(megabytes) + " MB free";
+                           ". Please choose a new download location with at least " + std::to_string(megabytes) +
+                           " MB free";
         ReportError(text);
         ShowPageMessage(text);
         settings.QueueEvent("DownloadNotStarted", "NotEnoughDiskSpace", address);
@@ -164,8 +163,7 @@ bool TransferManager::StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Be
     return false;
 }
 
-TransferManager::Begin TransferManager::BeginTransfer(HttpTransfer& transfer, const std::string& folder,
-                                                      bool resume) {
+TransferManager::Begin TransferManager::BeginTransfer(HttpTransfer& transfer, const std::string& folder, bool resume) {
     if (PathsInUse(transfer, folder))
         return Begin::PathInUse;
     int r = transfer.Prepare(folder, resume);
@@ -245,8 +243,8 @@ bool TransferManager::ResumeTransfer(const std::string& address) {
 
 void TransferManager::CancelTransfer(const std::string& address, bool keepFiles) {
     Guard guard(lock);
-    auto it = std::find_if(transfers.begin(), transfers.end(),
-                           [&](const auto& t) { return t->GetAddress() == address; });
+    auto it =
+        std::find_if(transfers.begin(), transfers.end(), [&](const auto& t) { return t->GetAddress() == address; });
     if (it == transfers.end())
         return;
     (*it)->Cancel();
@@ -277,8 +275,7 @@ void TransferManager::Update() {
             completed.push_back(address);
             done.push_back(transfer.get());
             int64_t started = static_cast<uint32_t>(LoadDownloadStartTime(address));
-            settings.QueueEvent("DownloadTransferTime", address,
-                                std::to_string((settings.Now() - started) / 1000));
+            settings.QueueEvent("DownloadTransferTime", address, std::to_string((settings.Now() - started) / 1000));
         } else if (transfer->IsFailed()) {
             settings.QueueEvent("DownloadFailed", address, "");
             failedNow.push_back(address);
@@ -383,8 +380,7 @@ HttpTransfer* TransferManager::FindTransfer(const std::string& address) {
 
 void TransferManager::RemoveTransfer(HttpTransfer* transfer) {
     Guard guard(lock);
-    auto it = std::find_if(transfers.begin(), transfers.end(),
-                           [&](const auto& t) { return t.get() == transfer; });
+    auto it = std::find_if(transfers.begin(), transfers.end(), [&](const auto& t) { return t.get() == transfer; });
     if (it != transfers.end())
         transfers.erase(it);  // the destructor stops and joins its thread
 }

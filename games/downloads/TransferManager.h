@@ -7,8 +7,8 @@
 
 #include "core/threads/Singleton.h"
 #include "core/threads/Thread.h"
-#include "games/downloads/DownloadState.h"
 #include "games/ProgressRecord.h"
+#include "games/downloads/DownloadState.h"
 #include "games/downloads/TransferActivity.h"
 #include "games/downloads/TransferSettings.h"
 

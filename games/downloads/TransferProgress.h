@@ -28,5 +28,5 @@ private:
     std::atomic<int64_t> totalBytes{0};
     std::atomic<int64_t> bytesOnDisk{0};  // at Prepare, of the files that will be resumed
     std::atomic<int64_t> bytesDone{0};
-    std::atomic<int64_t> speed{0};        // bytes per second of the current request
+    std::atomic<int64_t> speed{0};  // bytes per second of the current request
 };

@@ -11,20 +11,19 @@ class FolderDialog;
 // What the transfers take from their surroundings, so that tests can control it.
 // Empty functions mean the real thing.
 struct TransferSettings {
-    FreeSpaceQuery freeSpace;                 // statvfs
-    std::function<int64_t()> clock;           // seconds since 1970
+    FreeSpaceQuery freeSpace;        // statvfs
+    std::function<int64_t()> clock;  // seconds since 1970
     // Queues a telemetry event (an EventTask on the task queue).
-    std::function<void(const std::string& category, const std::string& action,
-                       const std::string& label)> queueEvent;
-    FolderDialog* folderDialog = nullptr;     // none: a start that needs the dialog fails
+    std::function<void(const std::string& category, const std::string& action, const std::string& label)> queueEvent;
+    FolderDialog* folderDialog = nullptr;  // none: a start that needs the dialog fails
     // Makes what was written to an open file or folder durable (fdatasync, or
     // fsync for a folder); false on failure. A download counts as complete only
     // after it succeeded for each file and the save folder.
     std::function<bool(int fd)> syncFile;
 
-    bool startManagerThread = true;           // the 500 ms step; tests may drive Update themselves
+    bool startManagerThread = true;  // the 500 ms step; tests may drive Update themselves
     int64_t updateIntervalMs = 500;
-    int64_t stallSeconds = 60;                // under 1 byte/s this long fails a transfer
+    int64_t stallSeconds = 60;  // under 1 byte/s this long fails a transfer
     long probeConnectTimeoutSeconds = 2;
     long probeTimeoutSeconds = 5;
     long connectTimeoutSeconds = 5;

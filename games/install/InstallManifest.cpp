@@ -33,8 +33,8 @@ std::vector<InstallManifestLine> ParseInstallManifest(const std::string& text) {
         } else {
             line.path = raw.substr(0, comma);
             size_t second = raw.find(',', comma + 1);
-            std::string checksum = raw.substr(comma + 1, second == std::string::npos ? std::string::npos
-                                                                                      : second - comma - 1);
+            std::string checksum =
+                raw.substr(comma + 1, second == std::string::npos ? std::string::npos : second - comma - 1);
             line.checksum = ParseManifestChecksum(checksum, &line.hasChecksum);
         }
         lines.push_back(std::move(line));

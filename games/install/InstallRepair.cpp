@@ -13,10 +13,10 @@
 #include "core/Log.h"
 #include "core/net/HttpRequest.h"
 #include "core/text/StringUtils.h"
+#include "games/downloads/StaleFetchFiles.h"
 #include "games/install/ChecksumReaders.h"
 #include "games/patching/FileChecksum.h"
 #include "games/patching/PathResolver.h"
-#include "games/downloads/StaleFetchFiles.h"
 #include "platform/PathParts.h"
 #include "platform/RotationalDisk.h"
 #include "platform/SafePath.h"
@@ -154,8 +154,7 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     }
     platform::MakeFolders(folder, 0755);
     static std::atomic<unsigned> counter{0};
-    std::string temporary =
-        localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    std::string temporary = localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::GameFile, Stopping(), inside)) {
         unlink(temporary.c_str());
         return true;

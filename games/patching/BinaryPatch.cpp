@@ -135,11 +135,10 @@ bool ReadBsdiffHeader(ByteSource& source, uint64_t offset, uint64_t length, Bsdi
     return true;
 }
 
-BsdiffResult ApplyBsdiff(ByteSource& old, ByteSource& patch, uint64_t offset, uint64_t length,
-                         ByteSink& out, std::string* reason) {
+BsdiffResult ApplyBsdiff(ByteSource& old, ByteSource& patch, uint64_t offset, uint64_t length, ByteSink& out,
+                         std::string* reason) {
     BsdiffHeader header;
-    if (offset > patch.Size() || length > patch.Size() - offset ||
-        !ReadBsdiffHeader(patch, offset, length, header))
+    if (offset > patch.Size() || length > patch.Size() - offset || !ReadBsdiffHeader(patch, offset, length, header))
         return Fail(BsdiffResult::Corrupt, reason, "Corrupt patch: header");
 
     const uint64_t controlStart = offset + kBsdiffHeaderSize;

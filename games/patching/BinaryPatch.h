@@ -31,5 +31,5 @@ enum class BsdiffResult { Ok, Corrupt, ReadFailed, WriteFailed };
 // patch, streaming it into out; nothing outside that range is read. The old file
 // is read through a bounded window, the new one never held whole. On failure
 // reason (when given) names what went wrong; out may have taken part of the file.
-BsdiffResult ApplyBsdiff(ByteSource& old, ByteSource& patch, uint64_t offset, uint64_t length,
-                         ByteSink& out, std::string* reason = nullptr);
+BsdiffResult ApplyBsdiff(ByteSource& old, ByteSource& patch, uint64_t offset, uint64_t length, ByteSink& out,
+                         std::string* reason = nullptr);

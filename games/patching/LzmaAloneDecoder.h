@@ -25,5 +25,4 @@ enum class LzmaResult {
 // the same) and the limit set from that; without one the limit is unknownSizeLimit.
 // No limit exceeds ceiling (for callers with a budget of their own).
 LzmaResult DecodeLzmaAlone(ByteSource& source, uint64_t offset, uint64_t length, ByteSink& out,
-                           uint64_t unknownSizeLimit = kLzmaUnknownSizeMemoryLimit,
-                           uint64_t ceiling = UINT64_MAX);
+                           uint64_t unknownSizeLimit = kLzmaUnknownSizeMemoryLimit, uint64_t ceiling = UINT64_MAX);

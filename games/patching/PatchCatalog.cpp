@@ -8,10 +8,10 @@
 #include "core/net/HttpRequest.h"
 #include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
+#include "core/text/XmlReading.h"
 #include "games/catalogue/GameLocation.h"
 #include "games/patching/FileChecksum.h"
 #include "games/patching/PathResolver.h"
-#include "core/text/XmlReading.h"
 #include "platform/HexDigit.h"
 
 uint32_t ParseCatalogChecksum(const std::string& text) {
@@ -21,8 +21,8 @@ uint32_t ParseCatalogChecksum(const std::string& text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        i + 2 < text.size() && platform::HexDigitValue(text[i + 2]) >= 0)
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') && i + 2 < text.size() &&
+        platform::HexDigitValue(text[i + 2]) >= 0)
         i += 2;
     uint64_t value = 0;
     bool overflow = false;

@@ -15,7 +15,9 @@ uint32_t ReadU32(const unsigned char* bytes) {
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 }  // namespace
 
@@ -46,7 +48,8 @@ bool PatchFile::NextEntry(PatchEntry& entry) {
     // Everything up to the data: operation, two texts of at most kMaxTextLength
     // bytes and their zero bytes, and the fixed fields. A first small read holds
     // all of it for any ordinary entry; the longest case gets a second one.
-    const size_t most = static_cast<size_t>(std::min<uint64_t>(1 + 2 * (kMaxTextLength + 1) + kFixedFields, size - position));
+    const size_t most =
+        static_cast<size_t>(std::min<uint64_t>(1 + 2 * (kMaxTextLength + 1) + kFixedFields, size - position));
     std::vector<unsigned char> bytes;
     size_t at = 0;
     for (size_t want : {std::min<size_t>(512, most), most}) {

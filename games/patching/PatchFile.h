@@ -24,7 +24,7 @@ struct PatchEntry {
     uint32_t newCrc = 0;
     uint64_t dataOffset = 0;  // in the patch file
     uint32_t dataLength = 0;
-    BsdiffHeader bsdiff;      // binary-diff entries
+    BsdiffHeader bsdiff;  // binary-diff entries
 };
 
 // Reads a patch file entry by entry; nothing is read past the file's end and

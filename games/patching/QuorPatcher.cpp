@@ -28,8 +28,7 @@ namespace {
 // so that progress moves inside a large entry too.
 class CountingSource : public ByteSource {
 public:
-    CountingSource(ByteSource& inner, std::function<void(uint64_t)> onRead)
-        : inner(inner), onRead(std::move(onRead)) {}
+    CountingSource(ByteSource& inner, std::function<void(uint64_t)> onRead) : inner(inner), onRead(std::move(onRead)) {}
     uint64_t Size() const override { return inner.Size(); }
     bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
         if (!inner.ReadAt(offset, buffer, size))
@@ -195,17 +194,10 @@ bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_
     }
     bool ok = true;
     switch (entry.operation) {
-    case kPatchWrite:
-        ok = WriteEntry(patch, entry, target);
-        break;
-    case kPatchDelete:
-        ok = DeleteEntry(target);
-        break;
-    case kPatchBinaryDiff:
-        ok = DiffEntry(patch, entry, target);
-        break;
-    default:
-        break;  // an operation of a later format: its data is skipped
+    case kPatchWrite: ok = WriteEntry(patch, entry, target); break;
+    case kPatchDelete: ok = DeleteEntry(target); break;
+    case kPatchBinaryDiff: ok = DiffEntry(patch, entry, target); break;
+    default: break;  // an operation of a later format: its data is skipped
     }
     if (!ok)
         LogEntry(index, target, "failed");
@@ -247,8 +239,8 @@ bool QuorPatcher::WriteEntry(ByteSource& patch, const PatchEntry& entry, const s
     ReplacementFile replacement(target);
     if (replacement.Open() != 0)
         return false;
-    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement,
-                                   kLzmaUnknownSizeMemoryLimit, kPatchLzmaMemoryCeiling);
+    LzmaResult r = DecodeLzmaAlone(patch, entry.dataOffset, entry.dataLength, replacement, kLzmaUnknownSizeMemoryLimit,
+                                   kPatchLzmaMemoryCeiling);
     // A stream the decoder calls malformed is still judged by its checksum, as
     // the format intends; running out of memory or disk never is.
     if ((r != LzmaResult::Ok && r != LzmaResult::Corrupt) || replacement.Error() != 0)
@@ -291,7 +283,8 @@ bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const 
     BsdiffHeader header;
     if (!ReadBsdiffHeader(patch, entry.dataOffset, entry.dataLength, header))
         return true;  // the patch itself reports what is wrong
-    std::optional<DiskFreeBytes> free = freeSpace ? freeSpace(platform::FolderOf(target, ".")) : GetDiskFreeBytes(platform::FolderOf(target, "."));
+    std::optional<DiskFreeBytes> free =
+        freeSpace ? freeSpace(platform::FolderOf(target, ".")) : GetDiskFreeBytes(platform::FolderOf(target, "."));
     if (free && header.newSize > free->freeForUser) {
         Log::Warning("binary diff of %s: its new size %llu exceeds the free space", target.c_str(),
                      static_cast<unsigned long long>(header.newSize));

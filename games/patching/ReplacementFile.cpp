@@ -24,9 +24,9 @@ constexpr const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRS
 
 std::string RandomSuffix() {
     static std::atomic<uint64_t> counter{0};
-    thread_local std::mt19937_64 generator(std::random_device{}() ^
-                                           static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                                           (counter.fetch_add(1) << 32));
+    thread_local std::mt19937_64 generator(
+        std::random_device{}() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (counter.fetch_add(1) << 32));
     std::string suffix(kSuffixLength, 'a');
     for (char& c : suffix)
         c = kLetters[generator() % (sizeof kLetters - 1)];

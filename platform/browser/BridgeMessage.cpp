@@ -68,30 +68,29 @@ private:
                     return false;
                 char e = s[pos++];
                 switch (e) {
-                    case '"': out += u'"'; break;
-                    case '\\': out += u'\\'; break;
-                    case '/': out += u'/'; break;
-                    case 'b': out += u'\b'; break;
-                    case 'f': out += u'\f'; break;
-                    case 'n': out += u'\n'; break;
-                    case 'r': out += u'\r'; break;
-                    case 't': out += u'\t'; break;
-                    case 'u': {
-                        if (pos + 4 > s.size())
-                            return false;
-                        unsigned unit = 0;
-                        for (int i = 0; i < 4; ++i) {
-                            int h = platform::HexDigitValue(s[pos + i]);
-                            if (h < 0)
-                                return false;
-                            unit = unit * 16 + static_cast<unsigned>(h);
-                        }
-                        pos += 4;
-                        out += static_cast<char16_t>(unit);
-                        break;
-                    }
-                    default:
+                case '"': out += u'"'; break;
+                case '\\': out += u'\\'; break;
+                case '/': out += u'/'; break;
+                case 'b': out += u'\b'; break;
+                case 'f': out += u'\f'; break;
+                case 'n': out += u'\n'; break;
+                case 'r': out += u'\r'; break;
+                case 't': out += u'\t'; break;
+                case 'u': {
+                    if (pos + 4 > s.size())
                         return false;
+                    unsigned unit = 0;
+                    for (int i = 0; i < 4; ++i) {
+                        int h = platform::HexDigitValue(s[pos + i]);
+                        if (h < 0)
+                            return false;
+                        unit = unit * 16 + static_cast<unsigned>(h);
+                    }
+                    pos += 4;
+                    out += static_cast<char16_t>(unit);
+                    break;
+                }
+                default: return false;
                 }
                 continue;
             }
@@ -154,8 +153,7 @@ std::string Utf16ToUtf8Lenient(const std::u16string& text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
             ++i;
         } else if (code >= 0xD800 && code <= 0xDFFF) {

@@ -29,17 +29,13 @@ std::string Utf8(const wxString& text) {
 
 // The WebKit signals the layer takes directly.
 struct BrowserNative {
-    static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
-                               gpointer self) {
+    static gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
         bool cancelled =
             g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-            g_error_matches(error, WEBKIT_POLICY_ERROR,
-                            WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
+            g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
             g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
-        return static_cast<Browser*>(self)->OnLoadFailed(uri ? uri : "", error ? error->code : 0,
-                                                         cancelled)
-                   ? TRUE
-                   : FALSE;
+        return static_cast<Browser*>(self)->OnLoadFailed(uri ? uri : "", error ? error->code : 0, cancelled) ? TRUE
+                                                                                                             : FALSE;
     }
 
     // The launcher's pages never save anything: every download is cancelled
@@ -59,9 +55,8 @@ Browser::Browser(RefPtr<Client> client) : client(std::move(client)) {}
 
 Browser::~Browser() = default;
 
-RefPtr<Browser> Browser::CreateBrowser(wxWindow* parent, int x, int y, int width, int height,
-                                       RefPtr<Client> client, const std::string& url,
-                                       const BrowserSettings& settings) {
+RefPtr<Browser> Browser::CreateBrowser(wxWindow* parent, int x, int y, int width, int height, RefPtr<Client> client,
+                                       const std::string& url, const BrowserSettings& settings) {
     RefPtr<Browser> browser(new Browser(std::move(client)));
     wxWebView* view = wxWebView::New();
     if (!view->Create(parent, wxID_ANY, wxString(), wxPoint(x, y), wxSize(width, height))) {
@@ -83,11 +78,10 @@ void Browser::Attach(wxWebView* webView, const BrowserSettings& settings) {
 
     auto* native = static_cast<WebKitWebView*>(view->GetNativeBackend());
     std::string script = BuildBridgeScript(kChannel, settings.scriptObjects);
-    WebKitUserScript* userScript = webkit_user_script_new(
-        script.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-    webkit_user_content_manager_add_script(webkit_web_view_get_user_content_manager(native),
-                                           userScript);
+    WebKitUserScript* userScript =
+        webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(webkit_web_view_get_user_content_manager(native), userScript);
     webkit_user_script_unref(userScript);
     // A page restored from the page cache would keep a bridge the program has
     // already let go of.
@@ -140,11 +134,10 @@ void Browser::RunScript(const std::string& code) {
     // text in an eval of its own and hands the result to its window even after
     // that window is gone. The result is not wanted.
     webkit_web_view_evaluate_javascript(
-        static_cast<WebKitWebView*>(view->GetNativeBackend()), code.data(),
-        static_cast<gssize>(code.size()), nullptr, nullptr, nullptr,
+        static_cast<WebKitWebView*>(view->GetNativeBackend()), code.data(), static_cast<gssize>(code.size()), nullptr,
+        nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer) {
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
-                                                                         result, nullptr);
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
             if (value)
                 g_object_unref(value);
         },
@@ -161,14 +154,12 @@ void Browser::LoadHtml(const std::string& html, const std::string& url) {
         replacementBase = url;
         return;
     }
-    webkit_web_view_load_html(static_cast<WebKitWebView*>(view->GetNativeBackend()), html.c_str(),
-                              url.c_str());
+    webkit_web_view_load_html(static_cast<WebKitWebView*>(view->GetNativeBackend()), html.c_str(), url.c_str());
 }
 
 void Browser::LoadUrl(const std::string& url) {
     if (view)
-        webkit_web_view_load_uri(static_cast<WebKitWebView*>(view->GetNativeBackend()),
-                                 url.c_str());
+        webkit_web_view_load_uri(static_cast<WebKitWebView*>(view->GetNativeBackend()), url.c_str());
 }
 
 std::string Browser::CurrentUrl() const {
@@ -219,8 +210,7 @@ bool Browser::OnLoadFailed(const std::string& failedUrl, int errorCode, bool can
         return true;
     }
     if (!errorText.empty()) {
-        webkit_web_view_load_alternate_html(native, errorText.c_str(), failingUrl.c_str(),
-                                            failingUrl.c_str());
+        webkit_web_view_load_alternate_html(native, errorText.c_str(), failingUrl.c_str(), failingUrl.c_str());
         return true;
     }
     return false;
@@ -281,8 +271,7 @@ void Browser::DispatchMessage(const std::vector<std::u16string>& items) {
                                                  : Value::CreateOther(items[i + 1]));
         RefPtr<Value> result;
         std::u16string exception;
-        handler->Execute(items[4], Value::CreateOther(u"[object Object]"), arguments, result,
-                         exception);
+        handler->Execute(items[4], Value::CreateOther(u"[object Object]"), arguments, result, exception);
     } else if (kind == "popup" && items.size() > 3) {
         if (client)
             client->OnPopupRequested(self, context->GetFrame(), Utf16ToUtf8Lenient(items[3]));

@@ -28,9 +28,8 @@ class Browser : public RefCounted {
 public:
     // Creates the web view at (x, y) with the given size, tells the client
     // (OnAfterCreated) and starts loading the address.
-    static RefPtr<Browser> CreateBrowser(wxWindow* parent, int x, int y, int width, int height,
-                                         RefPtr<Client> client, const std::string& url,
-                                         const BrowserSettings& settings);
+    static RefPtr<Browser> CreateBrowser(wxWindow* parent, int x, int y, int width, int height, RefPtr<Client> client,
+                                         const std::string& url, const BrowserSettings& settings);
     // Closes every browser of the process (the program's exit).
     static void Shutdown();
 

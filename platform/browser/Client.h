@@ -27,8 +27,8 @@ public:
     // A load of the main frame failed (cancelled loads are not failures). The
     // client may call frame->LoadString to put its own page in place, or fill
     // errorText with HTML to be shown; otherwise WebKit shows its own page.
-    virtual bool OnLoadError(RefPtr<Browser>, RefPtr<Frame>, int /*errorCode*/,
-                             const std::string& /*failedUrl*/, std::string& /*errorText*/) {
+    virtual bool OnLoadError(RefPtr<Browser>, RefPtr<Frame>, int /*errorCode*/, const std::string& /*failedUrl*/,
+                             std::string& /*errorText*/) {
         return false;
     }
 

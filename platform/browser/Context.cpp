@@ -16,8 +16,7 @@ void Context::BindObject(const std::string& objectName, const std::vector<std::s
         bound[objectName + "." + function] = handler;
 }
 
-RefPtr<Handler> Context::FindHandler(const std::string& objectName,
-                                     const std::string& function) const {
+RefPtr<Handler> Context::FindHandler(const std::string& objectName, const std::string& function) const {
     auto it = bound.find(objectName + "." + function);
     return it == bound.end() ? RefPtr<Handler>() : it->second;
 }

@@ -23,8 +23,7 @@ public:
 
     // A call of one of `functions` on `objectName` reaches `handler`. Names the
     // browser's settings did not declare stay without effect.
-    void BindObject(const std::string& objectName, const std::vector<std::string>& functions,
-                    RefPtr<Handler> handler);
+    void BindObject(const std::string& objectName, const std::vector<std::string>& functions, RefPtr<Handler> handler);
     // The handler bound to the function, or empty.
     RefPtr<Handler> FindHandler(const std::string& objectName, const std::string& function) const;
 

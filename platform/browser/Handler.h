@@ -12,9 +12,8 @@ namespace browser {
 // the shape of the call; the page never receives a value back.
 class Handler : public RefCounted {
 public:
-    virtual bool Execute(const std::u16string& name, RefPtr<Value> object,
-                         const ValueList& arguments, RefPtr<Value>& result,
-                         std::u16string& exception) = 0;
+    virtual bool Execute(const std::u16string& name, RefPtr<Value> object, const ValueList& arguments,
+                         RefPtr<Value>& result, std::u16string& exception) = 0;
 };
 
 }  // namespace browser

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "plugins/common/BstrText.h"
 #include "plugins/activex/ModuleLock.h"
+#include "plugins/common/BstrText.h"
 #include "plugins/common/LaunchCommand.h"
 #include "plugins/common/MainProgramLauncher.h"
 

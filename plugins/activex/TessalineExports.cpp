@@ -1,8 +1,8 @@
 // Tessaline's library exports. COM hosting by a browser does not exist on Linux:
 // a harness or a host of its own loads the library and calls these.
-#include <dlfcn.h>
 #include <climits>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <string>
 
 #include "plugins/activex/ComTypes.h"

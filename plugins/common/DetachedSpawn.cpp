@@ -1,14 +1,14 @@
 #include "plugins/common/DetachedSpawn.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 
 namespace {
 

@@ -127,11 +127,22 @@ NPError NPP_SetValue(NPP instance, NPNVariable variable, void* value) {
 
 // The plug-in's entries; version 16 is major 0, minor 16. Size and javaClass
 // are the browser's.
-constexpr NPPluginFuncs kEntries{
-    .size = 0, .version = 16, .newp = NPP_New, .destroy = NPP_Destroy, .setwindow = NPP_SetWindow,
-    .newstream = NPP_NewStream, .destroystream = NPP_DestroyStream, .asfile = NPP_StreamAsFile,
-    .writeready = NPP_WriteReady, .write = NPP_Write, .print = NPP_Print, .event = NPP_HandleEvent,
-    .urlnotify = NPP_URLNotify, .javaClass = nullptr, .getvalue = NPP_GetValue, .setvalue = NPP_SetValue};
+constexpr NPPluginFuncs kEntries{.size = 0,
+                                 .version = 16,
+                                 .newp = NPP_New,
+                                 .destroy = NPP_Destroy,
+                                 .setwindow = NPP_SetWindow,
+                                 .newstream = NPP_NewStream,
+                                 .destroystream = NPP_DestroyStream,
+                                 .asfile = NPP_StreamAsFile,
+                                 .writeready = NPP_WriteReady,
+                                 .write = NPP_Write,
+                                 .print = NPP_Print,
+                                 .event = NPP_HandleEvent,
+                                 .urlnotify = NPP_URLNotify,
+                                 .javaClass = nullptr,
+                                 .getvalue = NPP_GetValue,
+                                 .setvalue = NPP_SetValue};
 
 // Writes the plug-in's entries, only when the browser's table is large enough to
 // hold them; its size and javaClass stay as the browser set them.
@@ -180,13 +191,8 @@ MIROVANE_EXPORT NPError NP_GetValue(void*, NPPVariable variable, void* value) {
     if (!value)
         return NPERR_INVALID_PARAM;
     switch (variable) {
-        case NPPVpluginNameString:
-            *static_cast<const char**>(value) = kName;
-            return NPERR_NO_ERROR;
-        case NPPVpluginDescriptionString:
-            *static_cast<const char**>(value) = kDescription;
-            return NPERR_NO_ERROR;
-        default:
-            return NPERR_INVALID_PARAM;
+    case NPPVpluginNameString: *static_cast<const char**>(value) = kName; return NPERR_NO_ERROR;
+    case NPPVpluginDescriptionString: *static_cast<const char**>(value) = kDescription; return NPERR_NO_ERROR;
+    default: return NPERR_INVALID_PARAM;
     }
 }

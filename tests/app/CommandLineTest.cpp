@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/settings/Prefs.h"
 #include "app/CommandLine.h"
+#include "core/settings/Prefs.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/GuiSession.h"
 #include "tests/ui/QuorProcess.h"
@@ -11,8 +11,8 @@ namespace {
 struct CommandLineCase {
     std::vector<std::string> arguments;  // as the program receives them, one per argv entry
     bool accepted;
-    std::string game;                    // "-" when absent
-    int32_t gameId;                      // 0 when absent
+    std::string game;  // "-" when absent
+    int32_t gameId;    // 0 when absent
     bool silent;
     bool uninstall;
 };
@@ -80,9 +80,9 @@ TEST(CommandLine, UninstallAndRejectionsStoreNothing) {
     EXPECT_EQ(uninstall.WaitForExit(), 0) << uninstall.Output();
     EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile()), before);
 
-    for (std::vector<std::string> arguments :
-         {std::vector<std::string>{"/game:Other", "/gameId:x"}, {"/game:Other", "/nonsense"},
-          {"/gameId:99999999999"}}) {
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"/game:Other", "/gameId:x"},
+                                               {"/game:Other", "/nonsense"},
+                                               {"/gameId:99999999999"}}) {
         QuorProcess rejected(arguments);
         EXPECT_NE(rejected.WaitForExit(), -1);
         EXPECT_NE(rejected.Output().find("Usage:"), std::string::npos) << rejected.Output();

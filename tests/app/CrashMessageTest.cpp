@@ -99,7 +99,7 @@ TEST(CrashMessage, ACrashedProgramWritesItsDumpThenTellsTheUserThenDiesByItsSign
     EXPECT_NE(text.find("Signal: 11 SIGSEGV, code 0 SI_USER\n"), std::string::npos);
     EXPECT_NE(text.find("Modules:\n"), std::string::npos);
     EXPECT_NE(text.find("/Quor\n"), std::string::npos);  // the program's own mapping
-    EXPECT_TRUE(program->IsRunning());  // it waits for the user
+    EXPECT_TRUE(program->IsRunning());                   // it waits for the user
     for (const std::string& id : CaptionWindows()) {
         if (std::find(before.begin(), before.end(), id) != before.end())
             continue;

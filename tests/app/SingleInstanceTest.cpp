@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "tests/fixtures/TestEnvironment.h"
-#include "tests/fixtures/WaitUntil.h"
 #include "app/SingleInstance.h"
 #include "platform/FlagEvent.h"
 #include "platform/InstanceLock.h"
+#include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 #include "tests/ui/ProgramRig.h"
 
 namespace {
@@ -74,8 +74,7 @@ TEST(SingleInstance, ASecondStartDuringTheFirstsStartUpKeepsItsRequest) {
     ProgramRig rig(env);
     auto first = rig.Start({});
     auto second = rig.Start({"/game:\"\"\"Race Game\"\"\""});
-    ASSERT_TRUE(rig.WaitForActivity("start-game-by-name Race Game", 0, 30000))
-        << first->Output() << second->Output();
+    ASSERT_TRUE(rig.WaitForActivity("start-game-by-name Race Game", 0, 30000)) << first->Output() << second->Output();
     // Exactly one of them runs on.
     EXPECT_TRUE(WaitUntil([&] { return first->IsRunning() != second->IsRunning(); }, 20000));
 }
@@ -118,7 +117,10 @@ TEST(SingleInstance, ASecondStartHandsOverItsActivation) {
     show.Create();
     first.MarkReady();
 
-    struct Case { std::vector<std::string> environment; std::string text; } cases[] = {
+    struct Case {
+        std::vector<std::string> environment;
+        std::string text;
+    } cases[] = {
         {{"DESKTOP_STARTUP_ID=desk-4711-host_TIME1234"}, "desk-4711-host_TIME1234"},
         {{"DESKTOP_STARTUP_ID=desk-1_TIME1", "XDG_ACTIVATION_TOKEN=wayland-token-0f3c"}, "wayland-token-0f3c"},
         {{"DESKTOP_STARTUP_ID=two words"}, ""},

@@ -2,11 +2,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <thread>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "booster/PmbInstallation.h"
@@ -69,7 +69,8 @@ struct BoosterRig {
 
     // A PMB.exe that only notes that it was started (in <folder>/started).
     std::string RegisterRecordingBooster(const std::string& version = "2.3.0.0") {
-        const std::string script = env.WriteFile("recording-pmb", "#!/bin/sh\necho started >> \"$(dirname \"$0\")/started\"\n");
+        const std::string script =
+            env.WriteFile("recording-pmb", "#!/bin/sh\necho started >> \"$(dirname \"$0\")/started\"\n");
         return Register(version, script);
     }
 

@@ -29,7 +29,8 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
 }  // namespace
 
 TEST(ExportList, TheLibraryExportsExactlyThe27Functions) {
-    const std::string w = "std::__cxx11::basic_string<wchar_t, std::char_traits<wchar_t>, std::allocator<wchar_t> > const&";
+    const std::string w =
+        "std::__cxx11::basic_string<wchar_t, std::char_traits<wchar_t>, std::allocator<wchar_t> > const&";
     const std::set<std::string> expected = {
         "PMB_Lib_CheckIsPMBPresent(wchar_t**, wchar_t**)",
         "PMB_Lib_InstallPMB(" + w + ")",
@@ -64,7 +65,8 @@ TEST(ExportList, TheLibraryExportsExactlyThe27Functions) {
 }
 
 TEST(ExportList, TheLibraryLoadsOnItsOwnAndAnswers) {
-    void* library = dlopen((std::string(QUOR_BINARY_DIR) + "/booster/libquorbooster.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library =
+        dlopen((std::string(QUOR_BINARY_DIR) + "/booster/libquorbooster.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     auto setPort = reinterpret_cast<void (*)(int)>(dlsym(library, "_Z18PMB_Lib_SetPMBPorti"));
     auto getPort = reinterpret_cast<int (*)()>(dlsym(library, "_Z18PMB_Lib_GetPMBPortv"));

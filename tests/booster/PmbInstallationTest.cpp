@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "booster/PmbInstallState.h"
+#include "booster/PmbLib.h"
 #include "booster/PmbRecovery.h"
 #include "core/system/ProgramLauncher.h"
-#include "booster/PmbLib.h"
 #include "tests/booster/BoosterRig.h"
 #include "tests/fixtures/TestHttpServer.h"
 #include "tests/fixtures/WaitUntil.h"
@@ -28,7 +28,8 @@ TEST(PmbInstallation, VersionsCompareByNumberAsFarAsTheShorterReaches) {
         {L"", L"2.3.0.0", false},         {L"1.99", L"2", true},          {L"2.3.0.0", L"", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(PmbVersionBelow(c.installed, c.minimum), c.below) << std::string(c.installed, c.installed + wcslen(c.installed));
+        EXPECT_EQ(PmbVersionBelow(c.installed, c.minimum), c.below)
+            << std::string(c.installed, c.installed + wcslen(c.installed));
 }
 
 TEST(PmbInstallation, TheLoginWaitChecksThirteenTimesAndPausesTwelve) {
@@ -167,8 +168,10 @@ std::string Installer(const std::string& folder, size_t size, bool waitForGo) {
     const std::string key = "'Software\\Pando Networks\\PMB'";
     std::string script = "#!/bin/sh\nmkdir -p '" + folder + "'\nprintf '%s\\n' \"$@\" > '" + folder + "/args'\n";
     if (waitForGo)
-        script += "n=0; while [ ! -e '" + folder + "/go' ] && [ $n -lt 3000 ]; do sleep 0.02; n=$((n+1)); done\n"
-                  "[ -e '" + folder + "/go' ] || exit 1\n";
+        script += "n=0; while [ ! -e '" + folder +
+                  "/go' ] && [ $n -lt 3000 ]; do sleep 0.02; n=$((n+1)); done\n"
+                  "[ -e '" +
+                  folder + "/go' ] || exit 1\n";
     script += "cp '" + BoosterRig::StandInProgram() + "' '" + folder + "/PMB.exe'\n";
     script += "'" + reg + "' set-string " + key + " 'Version Number' 2.3.0.0\n";
     script += "'" + reg + "' set-string " + key + " 'Program Directory' '" + folder + "'\nexit 0\n#";
@@ -196,7 +199,8 @@ TEST(PmbInstallation, AnInstallerBelowOneMebibyteIsNotRun) {
     EXPECT_EQ(PmbInstallState::Get().Poll(), 0);
     const std::string downloaded = rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe");
     EXPECT_EQ(fs::file_size(downloaded), 1048575u);
-    EXPECT_EQ(fs::status(rig.env.Path("home/.local/share/Pando_Temp")).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(rig.env.Path("home/.local/share/Pando_Temp")).permissions() & fs::perms::all,
+              fs::perms::owner_all);
 }
 
 TEST(PmbInstallation, AnInstallerOfOneMebibyteRunsWithThePartner) {
@@ -257,7 +261,8 @@ TEST(PmbInstallation, TheStartRuleKeepsThePathWholeAndGivesMsiNoParameters) {
         const char* args;
     };
     // Only a name ending exactly in "msi" loses its parameters.
-    const Case cases[] = {{"setup.msi.sh", "/S\n--partner=X\n"}, {"setup.msi", "\n"}, {"setup.MSI", "/S\n--partner=X\n"}};
+    const Case cases[] = {
+        {"setup.msi.sh", "/S\n--partner=X\n"}, {"setup.msi", "\n"}, {"setup.MSI", "/S\n--partner=X\n"}};
     for (const Case& c : cases) {
         const std::string script = rig.env.WriteFile(std::string("dir with blank/") + c.name,
                                                      "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n");
@@ -277,7 +282,8 @@ TEST(PmbInstallation, AnInstallerThatRunsOnIsWaitedForSixtySeconds) {
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
     rig.env.WriteFile("Pando/PMB/go", "");
     // A later install finds it finished, downloads nothing more, and succeeds.
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/PMB.exe") && PMB_Lib_CheckIsPMBPresent(nullptr, nullptr); }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return fs::exists(rig.folder + "/PMB.exe") && PMB_Lib_CheckIsPMBPresent(nullptr, nullptr); }));
     EXPECT_TRUE(WaitUntil([&] { return PMB_Lib_InstallPMB(L"Acme"); }));
     EXPECT_EQ(rig.server.RequestCount(), 1u);
 }

@@ -1,8 +1,8 @@
 #include "booster/PmbLib.h"
 
 #include <chrono>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -95,9 +95,10 @@ TEST(PmbLib, StartWithoutAFolderFetchesNoToken) {
     ASSERT_TRUE(status);
     EXPECT_EQ(code, PD_LIB_OK);
     EXPECT_EQ(status->torrentId, L"torrent-1");
-    EXPECT_EQ(rig.booster.Requests(),
-              std::vector<std::string>{
-                  "/rest/transfer.start?format=xml&packageUrl=http%3a%2f%2fcdn.example%2fg%3fa%3d1%26b%3d2&setP2P=off"});
+    EXPECT_EQ(
+        rig.booster.Requests(),
+        std::vector<std::string>{
+            "/rest/transfer.start?format=xml&packageUrl=http%3a%2f%2fcdn.example%2fg%3fa%3d1%26b%3d2&setP2P=off"});
 }
 
 TEST(PmbLib, TransferRecordsComeBackWhole) {

@@ -104,17 +104,17 @@ TEST(PmbReplyReader, AFileListThatWouldOutgrowItsLimitIsABadReply) {
         names += "<File/>";
     TransferFiles files;
     files.files.push_back(L"kept");
-    EXPECT_EQ(pmbreply::Read("<TransferFiles><DestDir>" + std::string(20000, 'd') + "</DestDir>" + names +
-                                 "</TransferFiles>",
-                             files),
-              Outcome::BadReply);
+    EXPECT_EQ(
+        pmbreply::Read("<TransferFiles><DestDir>" + std::string(20000, 'd') + "</DestDir>" + names + "</TransferFiles>",
+                       files),
+        Outcome::BadReply);
     EXPECT_EQ(files.files, std::vector<std::wstring>{L"kept"});
     // Up to the limit it is read.
     TransferFiles within;
-    EXPECT_EQ(pmbreply::Read("<TransferFiles><DestDir>" + std::string(2000, 'd') + "</DestDir>" + names +
-                                 "</TransferFiles>",
-                             within),
-              Outcome::Ok);
+    EXPECT_EQ(
+        pmbreply::Read("<TransferFiles><DestDir>" + std::string(2000, 'd') + "</DestDir>" + names + "</TransferFiles>",
+                       within),
+        Outcome::Ok);
     EXPECT_EQ(within.files.size(), 1000u);
 }
 
@@ -171,10 +171,11 @@ TEST(PmbReplyReader, TokenAndKeyReplies) {
     EXPECT_EQ(token.diskToken + token.netToken + token.filePath, L"dn/p/t");
     EXPECT_TRUE(token.validated);
     KeyResp key;
-    ASSERT_EQ(pmbreply::Read("<KeyResp><status><statusId>1</statusId></status><value>caf\xC3\xA9 \xF0\x9F\x8E\xAE</value>"
-                             "</KeyResp>",
-                             key),
-              Outcome::Ok);
+    ASSERT_EQ(
+        pmbreply::Read("<KeyResp><status><statusId>1</statusId></status><value>caf\xC3\xA9 \xF0\x9F\x8E\xAE</value>"
+                       "</KeyResp>",
+                       key),
+        Outcome::Ok);
     EXPECT_EQ(key.value, L"caf\u00e9 \U0001F3AE");
     EXPECT_EQ(key.status.statusId, 1);
 }

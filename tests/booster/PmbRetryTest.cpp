@@ -51,13 +51,11 @@ TEST(PmbRetry, ARejectedTokenIsRenewedTwiceThenTheCodeStands) {
     ASSERT_TRUE(status);
     EXPECT_EQ(status->status.statusId, 902);
     EXPECT_EQ(rig.booster.Requests(),
-              (std::vector<std::string>{"/rest/transfer.pause?format=xml&torrentId=t1",
-                                        "/rest/getToken?format=xml&ClientID=PMB_Client",
-                                        "/rest/validateDiskToken?format=xml&netToken=net-1",
-                                        "/rest/transfer.pause?format=xml&torrentId=t1",
-                                        "/rest/getToken?format=xml&ClientID=PMB_Client",
-                                        "/rest/validateDiskToken?format=xml&netToken=net-2",
-                                        "/rest/transfer.pause?format=xml&torrentId=t1"}));
+              (std::vector<std::string>{
+                  "/rest/transfer.pause?format=xml&torrentId=t1", "/rest/getToken?format=xml&ClientID=PMB_Client",
+                  "/rest/validateDiskToken?format=xml&netToken=net-1", "/rest/transfer.pause?format=xml&torrentId=t1",
+                  "/rest/getToken?format=xml&ClientID=PMB_Client", "/rest/validateDiskToken?format=xml&netToken=net-2",
+                  "/rest/transfer.pause?format=xml&torrentId=t1"}));
 }
 
 TEST(PmbRetry, NotLoggedInWaitsTwiceAndEndsWithTheCode) {

@@ -14,8 +14,7 @@ TEST(PmbTokenCache, TheFirstTokenIsFetchedWrittenAndValidatedBeforeUse) {
     PmbTokenCache& cache = PmbTokenCache::Get();
     EXPECT_EQ(cache.Current(), L"net-1");
     EXPECT_EQ(cache.Current(), L"net-1");  // held: validated again, not fetched again
-    EXPECT_EQ(rig.booster.Methods(),
-              (std::vector<std::string>{"getToken", "validateDiskToken", "validateDiskToken"}));
+    EXPECT_EQ(rig.booster.Methods(), (std::vector<std::string>{"getToken", "validateDiskToken", "validateDiskToken"}));
     // Written before each validation (and again after it).
     EXPECT_EQ(rig.booster.TokenFileAtValidation(), (std::vector<std::string>{"disk-1", "disk-1"}));
     EXPECT_EQ(TestEnvironment::ReadFile(file), "disk-1");

@@ -95,8 +95,14 @@ TEST(PmbUrl, TextThatCannotBeConvertedIsRefusedBeforeAnyTokenIsAsked) {
     PmbParams keys;
     keys.category = std::wstring(1, static_cast<wchar_t>(0xD800));
     int asks = 0;
-    EXPECT_THROW(BuildPmbUrl("getKeyValue", keys, 1, [&] { ++asks; return std::wstring(); }), ConversionError);
-    EXPECT_EQ(asks, 0);
-    EXPECT_THROW(BuildPmbUrl("transfer.status", Torrent(std::wstring(1, static_cast<wchar_t>(0x110000)).c_str()), 1, {}),
+    EXPECT_THROW(BuildPmbUrl("getKeyValue", keys, 1,
+                             [&] {
+                                 ++asks;
+                                 return std::wstring();
+                             }),
                  ConversionError);
+    EXPECT_EQ(asks, 0);
+    EXPECT_THROW(
+        BuildPmbUrl("transfer.status", Torrent(std::wstring(1, static_cast<wchar_t>(0x110000)).c_str()), 1, {}),
+        ConversionError);
 }

@@ -97,7 +97,9 @@ struct RangeCase {
     std::string body;
 };
 
-void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TestHttpServerRange : public ::testing::TestWithParam<RangeCase> {};
 
@@ -122,12 +124,19 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"HonourSuffix", {}, "bytes=-3", 206, "bytes 17-19/20", "hij"},
         RangeCase{"HonourStartAtEnd", {}, "bytes=20-", 416, "bytes */20", ""},
         RangeCase{"Ignore", {.range = RangeMode::Ignore}, "bytes=15-", 200, "<absent>", kBody},
-        RangeCase{"WrongStart", {.range = RangeMode::WrongStart, .wrongStartBy = -5}, "bytes=15-", 206,
-                  "bytes 10-19/20", "abcdefghij"},
-        RangeCase{"UnsatisfiableRightLength", {.range = RangeMode::Unsatisfiable}, "bytes=20-", 416,
-                  "bytes */20", ""},
-        RangeCase{"UnsatisfiableWrongLength", {.range = RangeMode::Unsatisfiable, .statedLength = 7},
-                  "bytes=20-", 416, "bytes */7", ""}),
+        RangeCase{"WrongStart",
+                  {.range = RangeMode::WrongStart, .wrongStartBy = -5},
+                  "bytes=15-",
+                  206,
+                  "bytes 10-19/20",
+                  "abcdefghij"},
+        RangeCase{"UnsatisfiableRightLength", {.range = RangeMode::Unsatisfiable}, "bytes=20-", 416, "bytes */20", ""},
+        RangeCase{"UnsatisfiableWrongLength",
+                  {.range = RangeMode::Unsatisfiable, .statedLength = 7},
+                  "bytes=20-",
+                  416,
+                  "bytes */7",
+                  ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TestHttpServer, IfRangeDecidesBetweenPartAndWholeBody) {
@@ -298,11 +307,13 @@ TEST(TestHttpServer, ChunkedReplyHasNoLength) {
 TEST(TestHttpServer, LogsPostBodiesAndUnservedMethods) {
     TestHttpServer server;
     server.Serve("/post", "ok");
-    RawReply r = Parse(RawHttpExchange(server.Port(), "POST /post HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                                      "Connection: close\r\nContent-Length: 5\r\n\r\nhello"));
+    RawReply r = Parse(RawHttpExchange(server.Port(),
+                                       "POST /post HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                       "Connection: close\r\nContent-Length: 5\r\n\r\nhello"));
     EXPECT_EQ(r.body, "ok");
-    RawHttpExchange(server.Port(), "CONNECT quor.invalid:443 HTTP/1.1\r\nHost: quor.invalid:443\r\n"
-                                   "Connection: close\r\n\r\n");
+    RawHttpExchange(server.Port(),
+                    "CONNECT quor.invalid:443 HTTP/1.1\r\nHost: quor.invalid:443\r\n"
+                    "Connection: close\r\n\r\n");
     auto log = server.Requests();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].method, "POST");

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/text/Messages.h"
 #include "core/settings/Prefs.h"
+#include "core/text/Messages.h"
 #include "games/downloads/DownloadRecord.h"
 #include "games/downloads/TransferManager.h"
 #include "tests/e2e/RoadRig.h"
@@ -82,18 +82,20 @@ TEST(MainRoad, FirstLoadAddsEveryGameNotInstalled) {
     for (const DemoGame& game : DemoGame::All())
         ASSERT_TRUE(rig.WaitForStates(game.id, {2})) << game.name << "\n" << Text(rig.Calls()) << quor->Output();
 
-    Lines calls = Only(rig.Calls(), {"setUniqueId", "clearGamePanels", "setGameUrl", "setAllGamesUrl",
-                                     "addGamePanel", "setGamePanelState"});
+    Lines calls = Only(rig.Calls(), {"setUniqueId", "clearGamePanels", "setGameUrl", "setAllGamesUrl", "addGamePanel",
+                                     "setGamePanelState"});
     ASSERT_GE(calls.size(), 1u);
     // The serial the manifest was asked with is the one the page gets.
     std::string serial = calls[0].substr(std::string(kPage + "setUniqueId', '").size());
     serial = serial.substr(0, serial.find('\''));
     EXPECT_FALSE(serial.empty());
-    EXPECT_EQ(Count(rig.Requests(), "GET /quor/manifest.php?us=" + serial + "&"), Count(rig.Requests(), "GET /quor/manifest.php"));
+    EXPECT_EQ(Count(rig.Requests(), "GET /quor/manifest.php?us=" + serial + "&"),
+              Count(rig.Requests(), "GET /quor/manifest.php"));
 
     std::string q = rig.publisher.Base() + "/quor/";
     Lines expected = {kPage + "setUniqueId', '" + serial + "');", kPage + "clearGamePanels');",
-                      kPage + "setGameUrl', '" + q + "game.html');", kPage + "setAllGamesUrl', '" + q + "games.html');"};
+                      kPage + "setGameUrl', '" + q + "game.html');",
+                      kPage + "setAllGamesUrl', '" + q + "games.html');"};
     for (const DemoGame& game : DemoGame::All()) {
         expected.push_back(AddGamePanelText(rig, game));
         expected.push_back(StateText(game.id, 2));
@@ -125,7 +127,8 @@ TEST(MainRoad, DownloadFetchesTheInstallerIntoTheDefaultFolder) {
     std::string folder = TransferManager::DefaultSaveDirectory();
     std::string installer = folder + game.setupName;
     ASSERT_TRUE(std::filesystem::exists(installer)) << installer;
-    EXPECT_EQ(TestEnvironment::ReadFile(installer), rig.publisher.Get("/quor/games/starcourier/" + game.setupName).body);
+    EXPECT_EQ(TestEnvironment::ReadFile(installer),
+              rig.publisher.Get("/quor/games/starcourier/" + game.setupName).body);
     EXPECT_TRUE(std::filesystem::exists(folder + "download.lock"));
 
     DownloadRecord record(DownloadUrl(rig, game));
@@ -164,8 +167,9 @@ TEST(MainRoad, PlayStartsTheGameWithItsParametersAndToken) {
     const DemoGame& moss = RoadRig::Game("Moss Garden");
     rig.InstallOutside(lantern);
     rig.InstallOutside(moss);
-    rig.SetScript(On(lantern.id, 8, "quor.call('setAuthToken', 'Lantern Keep', 'tok-103'); " +
-                                        Call("play", lantern.name) + " " + Call("preview", lantern.name)) +
+    rig.SetScript(On(lantern.id, 8,
+                     "quor.call('setAuthToken', 'Lantern Keep', 'tok-103'); " + Call("play", lantern.name) + " " +
+                         Call("preview", lantern.name)) +
                   On(moss.id, 8, "quor.call('setAuthToken', 'Moss Garden', 'tok-102'); " + Call("play", moss.name)));
     auto quor = rig.Start();
     for (const DemoGame* game : {&lantern, &moss}) {
@@ -197,8 +201,9 @@ TEST(MainRoad, PatchRunsTheChainToTheLatestBuild) {
     const DemoGame& game = RoadRig::Game("Star Courier");
     rig.InstallOutside(game);
     // Ready: the page asks for refreshes until the catalogue names a patch, then patches once.
-    rig.SetScript(On(game.id, 8, "quor.until(['setGamePanelState', 101, 10], 1000, function () { "
-                                 "quor.call('refreshInterface'); });") +
+    rig.SetScript(On(game.id, 8,
+                     "quor.until(['setGamePanelState', 101, 10], 1000, function () { "
+                     "quor.call('refreshInterface'); });") +
                   On(game.id, 10, Call("patch", game.name)));
     auto quor = rig.Start();
     ASSERT_TRUE(rig.WaitForStates(game.id, {8})) << Text(rig.Calls()) << quor->Output();
@@ -207,8 +212,10 @@ TEST(MainRoad, PatchRunsTheChainToTheLatestBuild) {
 
     EXPECT_TRUE(SameFiles(rig.GameFolder(game), rig.BuildFolder(game, 3)));
     Lines requests = rig.Requests();
-    EXPECT_EQ(Count(requests, "GET /quor/games/starcourier/patches/starcourier-1-2.quorpatch 20"), 1u) << Text(requests);
-    EXPECT_EQ(Count(requests, "GET /quor/games/starcourier/patches/starcourier-2-3.quorpatch 20"), 1u) << Text(requests);
+    EXPECT_EQ(Count(requests, "GET /quor/games/starcourier/patches/starcourier-1-2.quorpatch 20"), 1u)
+        << Text(requests);
+    EXPECT_EQ(Count(requests, "GET /quor/games/starcourier/patches/starcourier-2-3.quorpatch 20"), 1u)
+        << Text(requests);
     EXPECT_TRUE(quor->IsRunning());
 }
 
@@ -260,8 +267,7 @@ TEST(MainRoad, ANewerLauncherIsDownloadedAndItsInstallerTakesOver) {
         << TestEnvironment::ReadFile(log);
     std::string start = FileLines(log)[0];
     std::string pid = start.substr(13, start.find(' ', 13) - 13);
-    EXPECT_NE(start.find(" ppid=" + std::to_string(quorPid) + " sid=" + pid + " [silent]"), std::string::npos)
-        << start;
+    EXPECT_NE(start.find(" ppid=" + std::to_string(quorPid) + " sid=" + pid + " [silent]"), std::string::npos) << start;
 }
 
 // 8. A download the server answers with 404: message 14 in the page, state 14,
@@ -277,8 +283,9 @@ TEST(MainRoad, AFailedDownloadShowsMessageFourteen) {
     for (char c : text)
         escaped += c == '\n' ? std::string("\\n") : std::string(1, c);
     EXPECT_GE(rig.WaitForCall(kPage + "showMessage', '" + escaped + "', 1);"), 0) << Text(rig.Calls());
-    EXPECT_EQ(Prefs::ReadNumber(DownloadRecord::kGroup, DownloadRecord(DownloadUrl(rig, game)).ValueName("_downloadState")),
-              208u);
+    EXPECT_EQ(
+        Prefs::ReadNumber(DownloadRecord::kGroup, DownloadRecord(DownloadUrl(rig, game)).ValueName("_downloadState")),
+        208u);
     EXPECT_TRUE(quor->IsRunning());
 }
 

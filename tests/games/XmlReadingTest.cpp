@@ -5,14 +5,17 @@
 #include <tinyxml.h>
 
 #include "core/text/XmlReading.h"
+#include "fuzz/FuzzTargets.h"
 #include "games/catalogue/Manifest.h"
 #include "games/patching/PatchCatalog.h"
-#include "fuzz/FuzzTargets.h"
 
 namespace {
 
 TEST(XmlReading, NestingDepthFollowsTheTagRules) {
-    struct Case { std::string text; int depth; } cases[] = {
+    struct Case {
+        std::string text;
+        int depth;
+    } cases[] = {
         {"<a><b><c/></b></a>", 2},
         {"<a x='<b>' y=\"</a><c>\"><b/></a>", 1},
         {"<a><!-- <b><c><d> --><![CDATA[<e><f>]]><?pi <g>?><!DOCTYPE <h>></a>", 1},
@@ -58,8 +61,8 @@ TEST(XmlReading, DeepManifestAndCatalogueAreRefusedWithoutACrash) {
     std::string levels;
     for (int i = 0; i < 100000; ++i)
         levels += "<\x7F>";
-    ManifestDocument manifest = ParseManifestDocument(
-        "<manifest><download name=\"a\"/>" + levels + "</manifest>", kBannerFolder, "en");
+    ManifestDocument manifest =
+        ParseManifestDocument("<manifest><download name=\"a\"/>" + levels + "</manifest>", kBannerFolder, "en");
     EXPECT_TRUE(manifest.entries.empty());
     PatchCatalog catalog;
     EXPECT_FALSE(catalog.ParseText("<catalog><shibboleth installkey=\"k\" installpathsubkey=\"s\" file=\"f\"/>" +
@@ -80,15 +83,17 @@ TEST(XmlReading, DeepManifestAndCatalogueAreRefusedWithoutACrash) {
 }
 
 TEST(XmlReading, ValidUtf8KeepsGoodSequencesAndReadsOtherBytesAsLatin1) {
-    struct Case { std::string in, out; } cases[] = {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
         {"plain", "plain"},
         {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
         {"caf\xE9", "caf\xC3\xA9"},
         {"\xC3\xA9\xFF", "\xC3\xA9\xC3\xBF"},
-        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},          // overlong
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},              // overlong
         {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // a surrogate
         {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-        {"\xE2\x82", "\xC3\xA2\xC2\x82"},          // cut short
+        {"\xE2\x82", "\xC3\xA2\xC2\x82"},  // cut short
     };
     for (const auto& c : cases)
         EXPECT_EQ(xmlread::ValidUtf8(c.in), c.out);
@@ -119,13 +124,15 @@ public:
 };
 
 TEST(XmlReading, ChildByChildAgreesWithTheWholeParse) {
-    const std::string children = "<autoupdate version=\"1\"/>\n  <download name=\"a &amp; b\" x='>'>"
-                                 "<location k=\"1\"/><!-- <download name='no'/> --><keys><k>v</k></keys>"
-                                 "<![CDATA[<raw>]]></download>\n<download name=\"&#233;\xC3\xA9\"/>";
+    const std::string children =
+        "<autoupdate version=\"1\"/>\n  <download name=\"a &amp; b\" x='>'>"
+        "<location k=\"1\"/><!-- <download name='no'/> --><keys><k>v</k></keys>"
+        "<![CDATA[<raw>]]></download>\n<download name=\"&#233;\xC3\xA9\"/>";
     const std::string cases[] = {
         "<manifest>" + children + "</manifest>",
         "\xEF\xBB\xBF<manifest>" + children + "</manifest>",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c --><manifest a=\"1\">" + children + "</manifest >\n<!-- end -->\n",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c --><manifest a=\"1\">" + children +
+            "</manifest >\n<!-- end -->\n",
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><manifest>" + children + "</manifest>",
         "<?xml version=\"1.0\"?><manifest>" + children + "</manifest>",
         "<?xml version=\"1.0\" encoding=\"utf8\"?><manifest><!-- a --> <!-- b -->" + children + "</manifest>",

@@ -11,14 +11,8 @@ TEST(PathParts, FolderOfGivesTheCallersWordForABareName) {
         std::string path, bare, folder;
     };
     const Case cases[] = {
-        {"/a/b/c.txt", ".", "/a/b"},
-        {"a/b", ".", "a"},
-        {"/top", ".", "/"},
-        {"/", ".", "/"},
-        {"name", ".", "."},
-        {"name", "", ""},
-        {"", ".", "."},
-        {"a/b/", "", "a/b"},
+        {"/a/b/c.txt", ".", "/a/b"}, {"a/b", ".", "a"}, {"/top", ".", "/"}, {"/", ".", "/"},
+        {"name", ".", "."},          {"name", "", ""},  {"", ".", "."},     {"a/b/", "", "a/b"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(platform::FolderOf(c.path, c.bare), c.folder) << c.path << " bare \"" << c.bare << "\"";

@@ -34,8 +34,8 @@ TEST_F(ProtectedStoreTest, RoundTrips) {
     std::string allBytes;
     for (int i = 0; i < 256; ++i)
         allBytes += static_cast<char>(i);
-    for (const std::string& plain : {""s, "p"s, "correct horse battery staple"s, "nul\0inside"s, allBytes,
-                                      std::string(100000, 'z')}) {
+    for (const std::string& plain :
+         {""s, "p"s, "correct horse battery staple"s, "nul\0inside"s, allBytes, std::string(100000, 'z')}) {
         std::string blob = Protected(plain);
         EXPECT_EQ(store.Unprotect(blob), plain);
         // Short texts may turn up in random ciphertext by chance; longer ones never.

@@ -57,9 +57,13 @@ TEST(QuorRegTool, SetsGetsAndDeletesValuesOfBothHives) {
     EXPECT_EQ(QuorReg({"delete", kKey, "Install_Dir"}).exitCode, 1);
 
     // Wrong use changes nothing.
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{}, {"get", kKey}, {"set-dword", kKey, "N", "-1"}, {"set-dword", kKey, "N", "4294967296"},
-          {"set-dword", kKey, "N", "12abc"}, {"set-string", kKey, "N", "\xff"}, {"frobnicate", kKey, "N"}}) {
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{},
+                                                  {"get", kKey},
+                                                  {"set-dword", kKey, "N", "-1"},
+                                                  {"set-dword", kKey, "N", "4294967296"},
+                                                  {"set-dword", kKey, "N", "12abc"},
+                                                  {"set-string", kKey, "N", "\xff"},
+                                                  {"frobnicate", kKey, "N"}}) {
         EXPECT_EQ(QuorReg(wrong).exitCode, 2) << (wrong.empty() ? "" : wrong[0]);
     }
     EXPECT_FALSE(hkcu.ReadValue(kKey, "N"));

@@ -41,12 +41,32 @@ std::string Text(RegistryStore& store, const std::string& key, const std::string
 }
 
 TEST_F(RegistryStoreTest, ValueNamesOfAnyCharactersRoundTripThroughTheFile) {
-    const std::vector<std::string> names = {
-        "http://cdn.example.com/games/setup.exe?x=1&y=2,http://mirror/b",
-        "a/b", "c:d", "what?", "this&that", "one,two", "say \"hi\"", "back\\slash", "trailing\\",
-        "a=b", "[section]", "]", "[", "line\nbreak", "cr\rlf", "tab\there", "\x01\x7f control",
-        "Ölçü \xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80", "@x", "x@", " spaced ", ";comment", "\"", "\\\"",
-        "nul\0inside"s, "-"};
+    const std::vector<std::string> names = {"http://cdn.example.com/games/setup.exe?x=1&y=2,http://mirror/b",
+                                            "a/b",
+                                            "c:d",
+                                            "what?",
+                                            "this&that",
+                                            "one,two",
+                                            "say \"hi\"",
+                                            "back\\slash",
+                                            "trailing\\",
+                                            "a=b",
+                                            "[section]",
+                                            "]",
+                                            "[",
+                                            "line\nbreak",
+                                            "cr\rlf",
+                                            "tab\there",
+                                            "\x01\x7f control",
+                                            "Ölçü \xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80",
+                                            "@x",
+                                            "x@",
+                                            " spaced ",
+                                            ";comment",
+                                            "\"",
+                                            "\\\"",
+                                            "nul\0inside"s,
+                                            "-"};
     for (size_t i = 0; i < names.size(); ++i)
         ASSERT_EQ(Hkcu().WriteValue(kKey, names[i], RegistryValue::Text("v" + std::to_string(i))), 0) << names[i];
 
@@ -122,7 +142,8 @@ TEST_F(RegistryStoreTest, NamesDifferingInAsciiCaseAreOneAndKeepTheirFirstCase) 
     EXPECT_EQ(fresh.SubkeyNames("software"), std::vector<std::string>{"Maker"});
     EXPECT_EQ(fresh.ValueNames("software\\MAKER"), std::vector<std::string>{"Install_Dir"});
     EXPECT_EQ(Text(fresh, "sOfTwArE\\mAkEr", "install_dir"), "two");
-    EXPECT_NE(TestEnvironment::ReadFile(env.HkcuFile()).find("[HKEY_CURRENT_USER\\Software\\Maker]"), std::string::npos);
+    EXPECT_NE(TestEnvironment::ReadFile(env.HkcuFile()).find("[HKEY_CURRENT_USER\\Software\\Maker]"),
+              std::string::npos);
 }
 
 TEST_F(RegistryStoreTest, FoldingIsAsciiOnlyWhateverTheLocale) {
@@ -130,10 +151,10 @@ TEST_F(RegistryStoreTest, FoldingIsAsciiOnlyWhateverTheLocale) {
     if (!std::setlocale(LC_ALL, "tr_TR.UTF-8"))
         std::setlocale(LC_ALL, "de_DE.UTF-8");  // a locale of other rules, where Turkish is not installed
     ASSERT_EQ(Hkcu().WriteValue(kKey, "TITLE", RegistryValue::Text("ascii")), 0);
-    ASSERT_EQ(Hkcu().WriteValue(kKey, "t\xc4\xb1tle", RegistryValue::Text("dotless")), 0);   // tıtle
-    ASSERT_EQ(Hkcu().WriteValue(kKey, "T\xc4\xb0TLE", RegistryValue::Text("dotted")), 0);    // TİTLE
-    ASSERT_EQ(Hkcu().WriteValue(kKey, "\xc3\x84pfel", RegistryValue::Text("upper")), 0);      // Äpfel
-    ASSERT_EQ(Hkcu().WriteValue(kKey, "\xc3\xa4pfel", RegistryValue::Text("lower")), 0);      // äpfel
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "t\xc4\xb1tle", RegistryValue::Text("dotless")), 0);  // tıtle
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "T\xc4\xb0TLE", RegistryValue::Text("dotted")), 0);   // TİTLE
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "\xc3\x84pfel", RegistryValue::Text("upper")), 0);    // Äpfel
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "\xc3\xa4pfel", RegistryValue::Text("lower")), 0);    // äpfel
     EXPECT_EQ(Text(Hkcu(), kKey, "title"), "ascii");
     EXPECT_EQ(Text(Hkcu(), kKey, "t\xc4\xb1tle"), "dotless");
     EXPECT_EQ(Text(Hkcu(), kKey, "T\xc4\xb0TLE"), "dotted");
@@ -151,7 +172,7 @@ TEST_F(RegistryStoreTest, KeysAreCreatedListedAndDeleted) {
     ASSERT_EQ(Hkcu().WriteValue("Software\\a0", "z", RegistryValue::Number(3)), 0);
     RegistryStore fresh = Fresh();
     EXPECT_TRUE(fresh.KeyExists("Software\\a\\deep"));  // empty keys are kept
-    EXPECT_TRUE(fresh.KeyExists("\\Software\\\\a\\"));   // empty parts are skipped
+    EXPECT_TRUE(fresh.KeyExists("\\Software\\\\a\\"));  // empty parts are skipped
     EXPECT_EQ(fresh.SubkeyNames("Software"), (std::vector<std::string>{"a", "a b", "a0"}));
 
     EXPECT_EQ(fresh.DeleteKey("software\\A"), 0);

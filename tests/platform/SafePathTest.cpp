@@ -32,57 +32,39 @@ TEST_P(SafeJoinTable, JoinsOrRefuses) {
 
 const std::optional<std::string> kRefused;
 
-INSTANTIATE_TEST_SUITE_P(Cases, SafeJoinTable, testing::Values(
-    // One leading separator stands for the base itself.
-    JoinCase{"/g", "\\bin", "/g/bin"},
-    JoinCase{"/g", "/bin", "/g/bin"},
-    JoinCase{"/g", "bin", "/g/bin"},
-    JoinCase{"/g", "\\", "/g"},
-    JoinCase{"/g", "/", "/g"},
-    // Both separators, mixed, doubled and trailing.
-    JoinCase{"/g", "a\\b/c", "/g/a/b/c"},
-    JoinCase{"/g", "\\a\\b\\c.dat", "/g/a/b/c.dat"},
-    JoinCase{"/g", "a//b\\\\c", "/g/a/b/c"},
-    JoinCase{"/g", "a\\b\\", "/g/a/b"},
-    JoinCase{"/g", "a/b/", "/g/a/b"},
-    // "." parts are no-ops.
-    JoinCase{"/g", "./a/./b/.", "/g/a/b"},
-    JoinCase{"/g", ".", "/g"},
-    // Empty relative is the base.
-    JoinCase{"/g", "", "/g"},
-    // Base with or without trailing "/".
-    JoinCase{"/g/", "bin", "/g/bin"},
-    JoinCase{"/g//", "\\bin", "/g/bin"},
-    JoinCase{"/g/", "", "/g"},
-    JoinCase{"/", "bin", "/bin"},
-    // Names that only look special stay names.
-    JoinCase{"/g", "...", "/g/..."},
-    JoinCase{"/g", "..a/b..", "/g/..a/b.."},
-    JoinCase{"/g", "ab:c", "/g/ab:c"},
-    JoinCase{"/g", "a/C:x", "/g/a/C:x"},
-    JoinCase{"/g", "1:x", "/g/1:x"},
-    JoinCase{"/g", "Spiel \xc3\xbc.exe", "/g/Spiel \xc3\xbc.exe"},
-    // ".." parts are refused wherever they are.
-    JoinCase{"/g", "..", kRefused},
-    JoinCase{"/g", "\\..", kRefused},
-    JoinCase{"/g", "a/../b", kRefused},
-    JoinCase{"/g", "a\\..\\..\\etc", kRefused},
-    JoinCase{"/g", "a/..", kRefused},
-    // Drive prefixes.
-    JoinCase{"/g", "C:x", kRefused},
-    JoinCase{"/g", "c:\\x", kRefused},
-    JoinCase{"/g", "C:", kRefused},
-    JoinCase{"/g", "\\C:\\x", kRefused},
-    // Absolute after the one stripped separator (UNC, "//etc").
-    JoinCase{"/g", "\\\\server\\share", kRefused},
-    JoinCase{"/g", "//etc/passwd", kRefused},
-    JoinCase{"/g", "/\\x", kRefused},
-    // NUL bytes anywhere.
-    JoinCase{"/g", "a\0b"s, kRefused},
-    JoinCase{"/g", "\0"s, kRefused},
-    JoinCase{"/g", "bin\0"s, kRefused},
-    JoinCase{"/g\0x"s, "bin", kRefused},
-    // No base, no join.
-    JoinCase{"", "bin", kRefused}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SafeJoinTable,
+    testing::Values(
+        // One leading separator stands for the base itself.
+        JoinCase{"/g", "\\bin", "/g/bin"}, JoinCase{"/g", "/bin", "/g/bin"}, JoinCase{"/g", "bin", "/g/bin"},
+        JoinCase{"/g", "\\", "/g"}, JoinCase{"/g", "/", "/g"},
+        // Both separators, mixed, doubled and trailing.
+        JoinCase{"/g", "a\\b/c", "/g/a/b/c"}, JoinCase{"/g", "\\a\\b\\c.dat", "/g/a/b/c.dat"},
+        JoinCase{"/g", "a//b\\\\c", "/g/a/b/c"}, JoinCase{"/g", "a\\b\\", "/g/a/b"}, JoinCase{"/g", "a/b/", "/g/a/b"},
+        // "." parts are no-ops.
+        JoinCase{"/g", "./a/./b/.", "/g/a/b"}, JoinCase{"/g", ".", "/g"},
+        // Empty relative is the base.
+        JoinCase{"/g", "", "/g"},
+        // Base with or without trailing "/".
+        JoinCase{"/g/", "bin", "/g/bin"}, JoinCase{"/g//", "\\bin", "/g/bin"}, JoinCase{"/g/", "", "/g"},
+        JoinCase{"/", "bin", "/bin"},
+        // Names that only look special stay names.
+        JoinCase{"/g", "...", "/g/..."}, JoinCase{"/g", "..a/b..", "/g/..a/b.."}, JoinCase{"/g", "ab:c", "/g/ab:c"},
+        JoinCase{"/g", "a/C:x", "/g/a/C:x"}, JoinCase{"/g", "1:x", "/g/1:x"},
+        JoinCase{"/g", "Spiel \xc3\xbc.exe", "/g/Spiel \xc3\xbc.exe"},
+        // ".." parts are refused wherever they are.
+        JoinCase{"/g", "..", kRefused}, JoinCase{"/g", "\\..", kRefused}, JoinCase{"/g", "a/../b", kRefused},
+        JoinCase{"/g", "a\\..\\..\\etc", kRefused}, JoinCase{"/g", "a/..", kRefused},
+        // Drive prefixes.
+        JoinCase{"/g", "C:x", kRefused}, JoinCase{"/g", "c:\\x", kRefused}, JoinCase{"/g", "C:", kRefused},
+        JoinCase{"/g", "\\C:\\x", kRefused},
+        // Absolute after the one stripped separator (UNC, "//etc").
+        JoinCase{"/g", "\\\\server\\share", kRefused}, JoinCase{"/g", "//etc/passwd", kRefused},
+        JoinCase{"/g", "/\\x", kRefused},
+        // NUL bytes anywhere.
+        JoinCase{"/g", "a\0b"s, kRefused}, JoinCase{"/g", "\0"s, kRefused}, JoinCase{"/g", "bin\0"s, kRefused},
+        JoinCase{"/g\0x"s, "bin", kRefused},
+        // No base, no join.
+        JoinCase{"", "bin", kRefused}));
 
 }  // namespace

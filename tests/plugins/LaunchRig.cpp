@@ -1,9 +1,9 @@
 #include "tests/plugins/LaunchRig.h"
 
-#include <sys/stat.h>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/RegistryStore.h"

@@ -19,11 +19,16 @@ std::string Decode(const std::string& text) {
         }
         size_t end = text.find(';', i);
         std::string entity = end == std::string::npos ? "" : text.substr(i + 1, end - i - 1);
-        if (entity == "lt") out += '<';
-        else if (entity == "gt") out += '>';
-        else if (entity == "amp") out += '&';
-        else if (entity == "quot") out += '"';
-        else if (entity == "nbsp") out += "\xc2\xa0";
+        if (entity == "lt")
+            out += '<';
+        else if (entity == "gt")
+            out += '>';
+        else if (entity == "amp")
+            out += '&';
+        else if (entity == "quot")
+            out += '"';
+        else if (entity == "nbsp")
+            out += "\xc2\xa0";
         else {
             out += '&';
             continue;
@@ -54,12 +59,11 @@ std::string HeadlessBrowser::DumpDocument(const std::string& address, int width,
         extraHeight = inner > 0 && inner <= height ? height - inner : 0;
     }
     // timeout(1) keeps a browser that hangs from hanging the test.
-    ChildProcess::Result r = ChildProcess::Run({"/usr/bin/timeout", "-k", "5", "90", kChromium,
-        "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-        "--disable-background-networking", "--disable-component-update", "--disable-sync",
-        "--disable-extensions", "--user-data-dir=" + profile,
-        "--window-size=" + std::to_string(width) + "," + std::to_string(height + extraHeight),
-        "--dump-dom", address});
+    ChildProcess::Result r = ChildProcess::Run(
+        {"/usr/bin/timeout", "-k", "5", "90", kChromium, "--headless", "--no-sandbox", "--disable-gpu",
+         "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--disable-extensions", "--user-data-dir=" + profile,
+         "--window-size=" + std::to_string(width) + "," + std::to_string(height + extraHeight), "--dump-dom", address});
     return r.exitCode == 0 ? r.out : std::string();
 }
 

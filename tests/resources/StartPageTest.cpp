@@ -82,35 +82,29 @@ TEST_P(StartPageTest, Scenario) {
     EXPECT_GT(passed, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Page, StartPageTest, ::testing::Values(
-    Scenario{"methods", ""},
-    Scenario{"panels", "?lang=en&skin=0&brqVersion=31680"},
-    Scenario{"update", ""},
-    Scenario{"clickGameButton", ""},
-    Scenario{"progress", ""},
-    Scenario{"message", ""},
-    Scenario{"folderDialog", ""},
-    Scenario{"login", ""},
-    Scenario{"diagnostics", ""},
-    Scenario{"tracking", ""},
-    Scenario{"links", ""},
-    Scenario{"bridge", ""},
-    Scenario{"escaping", ""},
-    Scenario{"layout", "?lang=pt&skin=0&brqVersion=31680"},
-    Scenario{"languages", "?lang=en&skin=0&brqVersion=31680"},
-    Scenario{"languages", "?lang=de&skin=1&brqVersion=31680"},
-    Scenario{"languages", "?lang=tr&skin=0&brqVersion=31680"},
-    Scenario{"languages", "?lang=es&skin=0&brqVersion=31680"},
-    Scenario{"languages", "?lang=pt&skin=1&brqVersion=31680"}),
-    [](const ::testing::TestParamInfo<Scenario>& info) {
-        std::string name = info.param.name;
-        size_t lang = info.param.query.find("lang=");
-        if (lang != std::string::npos)
-            name += "_" + info.param.query.substr(lang + 5, 2);
-        if (info.param.query.find("skin=1") != std::string::npos)
-            name += "_skin";
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Page, StartPageTest,
+                         ::testing::Values(Scenario{"methods", ""},
+                                           Scenario{"panels", "?lang=en&skin=0&brqVersion=31680"},
+                                           Scenario{"update", ""}, Scenario{"clickGameButton", ""},
+                                           Scenario{"progress", ""}, Scenario{"message", ""},
+                                           Scenario{"folderDialog", ""}, Scenario{"login", ""},
+                                           Scenario{"diagnostics", ""}, Scenario{"tracking", ""}, Scenario{"links", ""},
+                                           Scenario{"bridge", ""}, Scenario{"escaping", ""},
+                                           Scenario{"layout", "?lang=pt&skin=0&brqVersion=31680"},
+                                           Scenario{"languages", "?lang=en&skin=0&brqVersion=31680"},
+                                           Scenario{"languages", "?lang=de&skin=1&brqVersion=31680"},
+                                           Scenario{"languages", "?lang=tr&skin=0&brqVersion=31680"},
+                                           Scenario{"languages", "?lang=es&skin=0&brqVersion=31680"},
+                                           Scenario{"languages", "?lang=pt&skin=1&brqVersion=31680"}),
+                         [](const ::testing::TestParamInfo<Scenario>& info) {
+                             std::string name = info.param.name;
+                             size_t lang = info.param.query.find("lang=");
+                             if (lang != std::string::npos)
+                                 name += "_" + info.param.query.substr(lang + 5, 2);
+                             if (info.param.query.find("skin=1") != std::string::npos)
+                                 name += "_skin";
+                             return name;
+                         });
 
 // The error page that the launcher generates, with the shipped style sheet: its
 // only element, the refresh link, must say what happened and be clickable.

@@ -54,7 +54,8 @@ TEST_F(DemoInstallerTest, InstallsBuildOneAndWritesTheRegistry) {
     ASSERT_TRUE(PatchBuilder::ListFiles(buildFolder, build));
     EXPECT_EQ(installed, build);
     for (const std::string& f : build)
-        EXPECT_EQ(TestEnvironment::ReadFile(GameFolder() + "/" + f), TestEnvironment::ReadFile(buildFolder + "/" + f)) << f;
+        EXPECT_EQ(TestEnvironment::ReadFile(GameFolder() + "/" + f), TestEnvironment::ReadFile(buildFolder + "/" + f))
+            << f;
 
     EXPECT_EQ(ReadRegistryString(kKey, "InstallPath"), GameFolder() + "/");
     EXPECT_EQ(ReadRegistryString(kKey, "Program"), "starcourier.exe");
@@ -76,7 +77,8 @@ TEST_F(DemoInstallerTest, RepairCheckFetchesExactlyWhatIsDamagedOrMissing) {
     std::filesystem::remove(GameFolder() + "/starcourier.exe");
     size_t logged = publisher->LogLines().size();
 
-    InstallRepair repair(ReadRegistryString(kKey, "InstallPath"), publisher->Base() + "/quor/games/starcourier/install.txt",
+    InstallRepair repair(ReadRegistryString(kKey, "InstallPath"),
+                         publisher->Base() + "/quor/games/starcourier/install.txt",
                          publisher->Base() + "/quor/games/starcourier/files/");
     ASSERT_TRUE(repair.Start());
     ASSERT_TRUE(WaitUntil([&] { return repair.GetProgress() >= 1.0f; }, 60000));
@@ -87,7 +89,8 @@ TEST_F(DemoInstallerTest, RepairCheckFetchesExactlyWhatIsDamagedOrMissing) {
     ASSERT_TRUE(PatchBuilder::ListFiles(buildFolder, build));
     EXPECT_EQ(installed, build);
     for (const std::string& f : build)
-        EXPECT_EQ(TestEnvironment::ReadFile(GameFolder() + "/" + f), TestEnvironment::ReadFile(buildFolder + "/" + f)) << f;
+        EXPECT_EQ(TestEnvironment::ReadFile(GameFolder() + "/" + f), TestEnvironment::ReadFile(buildFolder + "/" + f))
+            << f;
     ASSERT_TRUE(WaitUntil([&] { return publisher->LogLines().size() >= logged + 3; }));
     std::vector<std::string> lines = publisher->LogLines();
     std::vector<std::string> requests(lines.begin() + static_cast<long>(logged), lines.end());

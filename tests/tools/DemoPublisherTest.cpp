@@ -65,8 +65,8 @@ TEST_F(DemoPublisherTest, ManifestNamesItsOwnAddressAndParses) {
         SCOPED_TRACE(e.name);
         EXPECT_EQ(e.name, kGames[i]);
         EXPECT_GT(e.id, 0);
-        for (const std::string* address : {&e.homepage, &e.banner, &e.iconurl, &e.url, &e.patchcatalog,
-                                           &e.installmanifest, &e.installlocation})
+        for (const std::string* address :
+             {&e.homepage, &e.banner, &e.iconurl, &e.url, &e.patchcatalog, &e.installmanifest, &e.installlocation})
             EXPECT_EQ(address->rfind(base, 0), 0u) << *address;
         EXPECT_EQ(e.url.substr(e.url.size() - 4), ".exe");
         ASSERT_EQ(e.locations.size(), 1u);
@@ -75,13 +75,16 @@ TEST_F(DemoPublisherTest, ManifestNamesItsOwnAddressAndParses) {
         EXPECT_EQ(e.locations[0].launchfilesubkey, "Program");
         EXPECT_FALSE(e.exename.empty());
         // What the manifest names is there.
-        for (const std::string* address : {&e.homepage, &e.banner, &e.iconurl, &e.url, &e.patchcatalog, &e.installmanifest})
+        for (const std::string* address :
+             {&e.homepage, &e.banner, &e.iconurl, &e.url, &e.patchcatalog, &e.installmanifest})
             EXPECT_EQ(publisher->Get(address->substr(publisher->Base().size())).status, 200) << *address;
         EXPECT_EQ(publisher->Get(e.banner.substr(publisher->Base().size())).body.substr(0, 8), "\x89PNG\r\n\x1a\n");
     }
     // One game plays without parameters, one needs a login: the launcher's other roads.
-    EXPECT_TRUE(std::any_of(doc.entries.begin() + 1, doc.entries.end(), [](const ManifestEntry& e) { return e.exeparams.empty(); }));
-    EXPECT_TRUE(std::any_of(doc.entries.begin() + 1, doc.entries.end(), [](const ManifestEntry& e) { return e.requireLogin; }));
+    EXPECT_TRUE(std::any_of(doc.entries.begin() + 1, doc.entries.end(),
+                            [](const ManifestEntry& e) { return e.exeparams.empty(); }));
+    EXPECT_TRUE(
+        std::any_of(doc.entries.begin() + 1, doc.entries.end(), [](const ManifestEntry& e) { return e.requireLogin; }));
 }
 
 TEST_F(DemoPublisherTest, LogsEveryRequestOneLineEach) {
@@ -95,7 +98,8 @@ TEST_F(DemoPublisherTest, LogsEveryRequestOneLineEach) {
     // A line is written once its reply has gone out.
     EXPECT_TRUE(WaitUntil([&] { return publisher->LogLines().size() >= 6; }));
     EXPECT_TRUE(Logged("GET /quor/manifest.php?us=42&prev=7 200"));
-    EXPECT_TRUE(Logged("GET /quor/t.php?serialNumber=42&category=GamePanel&action=OnDownloadClick&label=Star%20Courier 200"));
+    EXPECT_TRUE(
+        Logged("GET /quor/t.php?serialNumber=42&category=GamePanel&action=OnDownloadClick&label=Star%20Courier 200"));
     EXPECT_TRUE(Logged("GET /quor/error.php?serialNumber=42&errorMessage=Patch%20file%20is%20corrupt%2E 200"));
     EXPECT_TRUE(Logged("GET /quor/nothing-here 404"));
     EXPECT_TRUE(Logged("GET /quor/games/starcourier/StarCourierSetup.exe 206 range=bytes=10-19"));
@@ -110,7 +114,8 @@ TEST_F(DemoPublisherTest, InstallerResumesWithRanges) {
     PublisherProcess::Reply part = publisher->Get("/quor/games/mossgarden/MossGardenSetup.exe", "bytes=1000-");
     EXPECT_EQ(part.status, 206);
     EXPECT_EQ(part.body, whole.body.substr(1000));
-    EXPECT_EQ(part.contentRange, "bytes 1000-" + std::to_string(whole.body.size() - 1) + "/" + std::to_string(whole.body.size()));
+    EXPECT_EQ(part.contentRange,
+              "bytes 1000-" + std::to_string(whole.body.size() - 1) + "/" + std::to_string(whole.body.size()));
 }
 
 // A slowed download still gives the same bytes, whole or from an offset; its
@@ -134,7 +139,8 @@ TEST_F(DemoPublisherTest, CatalogueOffersBuildOneUntilTold) {
     for (const char* slug : {"starcourier", "mossgarden", "lanternkeep"}) {
         SCOPED_TRACE(slug);
         PatchCatalog catalogue;
-        ASSERT_TRUE(catalogue.ParseText(publisher->Get("/quor/games/" + std::string(slug) + "/patches/catalog.xml").body));
+        ASSERT_TRUE(
+            catalogue.ParseText(publisher->Get("/quor/games/" + std::string(slug) + "/patches/catalog.xml").body));
         ASSERT_EQ(catalogue.Builds().size(), 1u);
         EXPECT_TRUE(catalogue.Builds()[0]->latest);
         EXPECT_TRUE(catalogue.Patches().empty());
@@ -162,7 +168,8 @@ TEST_F(DemoPublisherTest, CatalogueOffersBuildOneUntilTold) {
     EXPECT_EQ(catalogue.Builds()[0]->outgoing[0]->endBuild, catalogue.Builds()[1].get());
     for (const auto& patch : catalogue.Patches()) {
         // Saved under its address's file name: unique among all games' patches.
-        EXPECT_EQ(patch->url.substr(patch->url.rfind('/') + 1), "lanternkeep-" + patch->start + "-" + patch->end + ".quorpatch");
+        EXPECT_EQ(patch->url.substr(patch->url.rfind('/') + 1),
+                  "lanternkeep-" + patch->start + "-" + patch->end + ".quorpatch");
         PublisherProcess::Reply file = publisher->Get(patch->url.substr(publisher->Base().size()));
         EXPECT_EQ(file.status, 200);
         EXPECT_EQ(file.body.substr(0, 8), "QUORPATC");

@@ -95,12 +95,9 @@ class PatchBuilderTest : public ::testing::Test {
 protected:
     TestEnvironment env;
     const Files oldFiles = {
-        {"game.exe", "#!/bin/sh\necho game\n"},
-        {"build.id", "build 1"},
-        {"data/big.pak", Bytes(80000, 1)},
-        {"data/gone.txt", "this goes"},
-        {"data/same.txt", "unchanged"},
-        {"old folder/only here.txt", "a whole folder goes"},
+        {"game.exe", "#!/bin/sh\necho game\n"}, {"build.id", "build 1"},
+        {"data/big.pak", Bytes(80000, 1)},      {"data/gone.txt", "this goes"},
+        {"data/same.txt", "unchanged"},         {"old folder/only here.txt", "a whole folder goes"},
     };
     Files NewFiles() const {
         Files f = oldFiles;
@@ -156,7 +153,10 @@ TEST_F(PatchBuilderTest, EntriesOfEachKindInTheFormat) {
     EXPECT_EQ(diff.data.substr(0, 8), "BSDIFF40");
     EXPECT_LT(diff.data.size(), 20000u);
     env.WriteFile("big.diff", diff.data);
-    ASSERT_EQ(ChildProcess::Run({"/usr/bin/bspatch", env.Path("old/data/big.pak"), env.Path("big.new"), env.Path("big.diff")}).exitCode, 0);
+    ASSERT_EQ(
+        ChildProcess::Run({"/usr/bin/bspatch", env.Path("old/data/big.pak"), env.Path("big.new"), env.Path("big.diff")})
+            .exitCode,
+        0);
     EXPECT_EQ(TestEnvironment::ReadFile(env.Path("big.new")), NewFiles().at("data/big.pak"));
 
     ASSERT_EQ(builder.Entries().size(), entries.size());
@@ -238,9 +238,12 @@ TEST_F(PatchBuilderTest, PublishersChainReachesEachBuild) {
         fs::create_directories(game);
         fs::copy(builds + "1", game, fs::copy_options::recursive);
         for (int from = 1; from <= 2; ++from) {
-            std::string patch = env.WriteFile("dl/" + slug + std::to_string(from),
-                publisher.Get("/quor/games/" + slug + "/patches/" + slug + "-" + std::to_string(from) + "-" +
-                              std::to_string(from + 1) + ".quorpatch").body);
+            std::string patch =
+                env.WriteFile("dl/" + slug + std::to_string(from),
+                              publisher
+                                  .Get("/quor/games/" + slug + "/patches/" + slug + "-" + std::to_string(from) + "-" +
+                                       std::to_string(from + 1) + ".quorpatch")
+                                  .body);
             std::vector<RawEntry> entries = ReadEntries(TestEnvironment::ReadFile(patch));
             std::set<int> kinds;
             for (const RawEntry& e : entries)

@@ -1,6 +1,6 @@
-#include <thread>
-#include <chrono>
 #include "tests/tools/PublisherProcess.h"
+#include <chrono>
+#include <thread>
 
 #include <csignal>
 #include <cstdlib>
@@ -16,14 +16,18 @@
 
 extern char** environ;
 
-std::string PublisherProcess::Program() { return QUOR_BINARY_DIR "/tools/demo-publisher/demo-publisher"; }
-std::string PublisherProcess::QuorReg() { return QUOR_BINARY_DIR "/tools/quor-reg/quor-reg"; }
+std::string PublisherProcess::Program() {
+    return QUOR_BINARY_DIR "/tools/demo-publisher/demo-publisher";
+}
+std::string PublisherProcess::QuorReg() {
+    return QUOR_BINARY_DIR "/tools/quor-reg/quor-reg";
+}
 
 PublisherProcess::PublisherProcess(const std::string& folderPath, const std::vector<std::string>& options)
     : folder(folderPath) {
-    std::vector<std::string> argv = {Program(), "--port", "0", "--port-file", folder + "/port",
-                                     "--data", DataFolder(), "--log", LogFile(), "--quor-reg", QuorReg(),
-                                     "--play-seconds", "1"};
+    std::vector<std::string> argv = {Program(), "--port",         "0",     "--port-file", folder + "/port",
+                                     "--data",  DataFolder(),     "--log", LogFile(),     "--quor-reg",
+                                     QuorReg(), "--play-seconds", "1"};
     argv.insert(argv.end(), options.begin(), options.end());
     std::vector<char*> args;
     for (std::string& a : argv)
@@ -39,16 +43,18 @@ PublisherProcess::PublisherProcess(const std::string& folderPath, const std::vec
     if (pid < 0)
         return;
     // Making the builds and patches takes a moment on a loaded machine.
-    WaitUntil([&] {
-        port = std::atoi(TestEnvironment::ReadFile(folder + "/port").c_str());
-        int status = 0;
-        if (port <= 0 && waitpid(pid, &status, WNOHANG) == pid) {
-            exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            pid = -1;
-            return true;
-        }
-        return port > 0;
-    }, 60000);
+    WaitUntil(
+        [&] {
+            port = std::atoi(TestEnvironment::ReadFile(folder + "/port").c_str());
+            int status = 0;
+            if (port <= 0 && waitpid(pid, &status, WNOHANG) == pid) {
+                exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                pid = -1;
+                return true;
+            }
+            return port > 0;
+        },
+        60000);
 }
 
 PublisherProcess::~PublisherProcess() {

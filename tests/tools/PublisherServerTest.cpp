@@ -62,10 +62,12 @@ TEST_F(PublisherServerTest, StopWhileServingEnds) {
     ASSERT_GT(port, 0);
     RunExpectingEnd(server, [&] {
         httplib::Client client("127.0.0.1", port);
-        EXPECT_TRUE(WaitUntil([&] {
-            auto r = client.Get("/quor/");
-            return r && r->status == 200;
-        }, 30000));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                auto r = client.Get("/quor/");
+                return r && r->status == 200;
+            },
+            30000));
         server.Stop();
     });
 }

@@ -5,8 +5,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "core/text/MessageDisplay.h"
 #include "core/PageCallSink.h"
+#include "core/text/MessageDisplay.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/GuiSession.h"
 #include "tests/ui/PageHarness.h"
@@ -82,8 +82,9 @@ protected:
     // What the page shows, read back through its bridge.
     std::string Describe() {
         size_t calls = harness->answers.size();
-        harness->Run("brq_interface.trackEvent(document.title, document.documentElement.outerHTML,"
-                     " getComputedStyle(document.body).backgroundColor)");
+        harness->Run(
+            "brq_interface.trackEvent(document.title, document.documentElement.outerHTML,"
+            " getComputedStyle(document.body).backgroundColor)");
         EXPECT_TRUE(harness->WaitForCalls(calls + 1));
         return harness->owner.log.empty() ? std::string() : harness->owner.log.back();
     }
@@ -186,8 +187,8 @@ TEST_F(ClientHandlerTest, CallsFromWorkersArriveInTheOrderTheyWereMade) {
             int t = line[line.find("'w") + 2] - '0';
             int n = std::stoi(line.substr(line.rfind(", ") + 2));
             EXPECT_EQ(n, next[t]++) << "thread " << t;
-            expectedPage.push_back("trackEvent|page|#main-content|trackEvent|w" + std::to_string(t) +
-                                   "|it's\n" + std::to_string(n) + "||" + std::to_string(n) + "|");
+            expectedPage.push_back("trackEvent|page|#main-content|trackEvent|w" + std::to_string(t) + "|it's\n" +
+                                   std::to_string(n) + "||" + std::to_string(n) + "|");
         }
     }
     EXPECT_EQ(harness->LogFrom(0), expectedPage);
@@ -225,11 +226,11 @@ TEST_F(ClientHandlerTest, TheProgramsMessagesReachThePageWithTheirLineBreaks) {
     PageCallSink::Current().trackEvent("Error", "it's \\ 'quoted'", "\xe2\x80\xa8", -1);
     PageCallSink::Install(nullptr);
     ASSERT_TRUE(harness->WaitForCalls(2));
-    EXPECT_EQ(harness->LogFrom(0),
-              (std::vector<std::string>{
-                  "trackEvent|page|#main-content|showMessage|Failed to open configuration file.\n\n"
-                  "Program cannot continue.|1|",
-                  "trackEvent|page|#main-content|trackEvent|Error|it's \\ 'quoted'|\xe2\x80\xa8|-1|"}));
+    EXPECT_EQ(
+        harness->LogFrom(0),
+        (std::vector<std::string>{"trackEvent|page|#main-content|showMessage|Failed to open configuration file.\n\n"
+                                  "Program cannot continue.|1|",
+                                  "trackEvent|page|#main-content|trackEvent|Error|it's \\ 'quoted'|\xe2\x80\xa8|-1|"}));
 }
 
 }  // namespace

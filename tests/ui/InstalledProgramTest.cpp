@@ -103,7 +103,8 @@ TEST_F(InstalledProgram, NoManifestAnywhereEndsAfterMessage7) {
         << program->Output();
     bool shown = false;
     for (const std::string& call : rig->PageCalls())
-        shown |= call.rfind("delivered $('#main-content').brq('showMessage', 'Brindlemoor Quor! cannot download", 0) == 0;
+        shown |=
+            call.rfind("delivered $('#main-content').brq('showMessage', 'Brindlemoor Quor! cannot download", 0) == 0;
     EXPECT_TRUE(shown);
     CloseMessageBox();
     EXPECT_EQ(program->WaitForExit(), 0) << program->Output();

@@ -2,12 +2,12 @@
 
 #include <wx/app.h>
 
+#include "core/system/SystemPaths.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/GuiSession.h"
 #include "ui/ClientHandler.h"
 #include "ui/MainFrame.h"
 #include "ui/StartPageAddress.h"
-#include "core/system/SystemPaths.h"
 
 namespace {
 
@@ -43,8 +43,7 @@ TEST(MainFrame, FixedSizeAndTheBrowserCoversTheClientArea) {
     wxRect rect = view->GetRect();
     EXPECT_EQ(rect.GetPosition(), frame->GetClientAreaOrigin());
     EXPECT_EQ(rect.GetSize(), client);
-    EXPECT_EQ(frame->StartPageUrl(),
-              StartPageAddress(GetProgramDirectory(), "en", false));
+    EXPECT_EQ(frame->StartPageUrl(), StartPageAddress(GetProgramDirectory(), "en", false));
 }
 
 TEST(MainFrame, DownloadsWaitForTheTimerOncePerGame) {

@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "core/settings/ConfigManager.h"
-#include "games/downloads/FolderDialog.h"
 #include "games/catalogue/ManifestManager.h"
+#include "games/downloads/FolderDialog.h"
 #include "games/downloads/TransferManager.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
@@ -45,10 +45,10 @@ protected:
         server.Serve("/beta.exe", std::string(4096, 'b'));
         std::string folder = env.Path("program/");
         env.WriteFile("program/config.xml", "<config><homeUrl>http://127.0.0.1/</homeUrl></config>");
-        env.WriteFile("program/manifest-test.xml",
-                      "<manifest><download name=\"Alpha\" id=\"1\" url=\"" + server.BaseUrl() +
-                          "/alpha.exe\"/><download name=\"Beta\" id=\"2\" url=\"" + server.BaseUrl() +
-                          "/beta.exe\"/></manifest>");
+        env.WriteFile("program/manifest-test.xml", "<manifest><download name=\"Alpha\" id=\"1\" url=\"" +
+                                                       server.BaseUrl() +
+                                                       "/alpha.exe\"/><download name=\"Beta\" id=\"2\" url=\"" +
+                                                       server.BaseUrl() + "/beta.exe\"/></manifest>");
         config = std::make_unique<ConfigManager>();
         ManifestManager::Services services;
         services.configuration = config.get();
@@ -100,8 +100,7 @@ TEST_F(MainFrameTimer, ATickInsideAFolderDialogOfTheTimerDoesNotRun) {
         frame->OnTimer(tick);
     };
     frame->QueueDownload("Alpha");
-    ASSERT_TRUE(GuiSession::RunUntil([&] { return dialog.shown == 2 && dialog.depth == 0; }, 30000))
-        << dialog.shown;
+    ASSERT_TRUE(GuiSession::RunUntil([&] { return dialog.shown == 2 && dialog.depth == 0; }, 30000)) << dialog.shown;
     EXPECT_EQ(dialog.deepest, 1) << "the second dialog opened inside the first";
     EXPECT_TRUE(frame->PendingDownloads().empty());
     for (const PanelSnapshot& panel : frame->GetGamePanels())

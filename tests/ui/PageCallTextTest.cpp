@@ -29,7 +29,8 @@ TEST(PageCallText, TheTwentyThreeMethods) {
          "$('#main-content').brq('setAllGamesUrl', 'http://127.0.0.1:8731/games');"},
         {"setGameUrl", SetGameUrl("http://127.0.0.1:8731/game?id=3&x=1"),
          "$('#main-content').brq('setGameUrl', 'http://127.0.0.1:8731/game?id=3&x=1');"},
-        {"addGamePanel with an empty banner", AddGamePanel("Space Game", "", "http://h/sg", false, 5, true, 17, "http://h/i.png"),
+        {"addGamePanel with an empty banner",
+         AddGamePanel("Space Game", "", "http://h/sg", false, 5, true, 17, "http://h/i.png"),
          "$('#main-content').brq('addGamePanel','Space Game', '', 'http://h/sg', 0, 5, 1, 17,'http://h/i.png');"},
         {"addGamePanel flags the other way", AddGamePanel("G", "b.png", "", true, 0, false, 0, ""),
          "$('#main-content').brq('addGamePanel','G', 'b.png', '', 1, 0, 0, 0,'');"},
@@ -65,17 +66,27 @@ struct EscapeCase {
 
 TEST(PageCallText, StringsAreJavaScriptLiterals) {
     const EscapeCase cases[] = {
-        {"plain ASCII is unchanged", "Space Game 2: \"Return\" <b>&amp;</b> % $ /", "Space Game 2: \"Return\" <b>&amp;</b> % $ /"},
+        {"plain ASCII is unchanged", "Space Game 2: \"Return\" <b>&amp;</b> % $ /",
+         "Space Game 2: \"Return\" <b>&amp;</b> % $ /"},
         {"UTF-8 text is unchanged", "Öffnen Aç Português 游戏 🎮", "Öffnen Aç Português 游戏 🎮"},
         {"single quote", "it's", "it\\'s"},
         {"backslash", "C:\\Games\\", "C:\\\\Games\\\\"},
         {"backslash before a quote", "\\'", "\\\\\\'"},
         {"line breaks", "a\nb\r\nc", "a\\nb\\r\\nc"},
         {"tab", "a\tb", "a\\tb"},
-        {"other control characters", std::string("a\x01" "b\x1f" "c\x7f", 6), "a\\u0001b\\u001fc\\u007f"},
+        {"other control characters",
+         std::string("a\x01"
+                     "b\x1f"
+                     "c\x7f",
+                     6),
+         "a\\u0001b\\u001fc\\u007f"},
         {"NUL", std::string("a\0b", 3), "a\\u0000b"},
         {"C1 control", "a\xc2\x85z", "a\\u0085z"},
-        {"line and paragraph separators", "a\xe2\x80\xa8" "b\xe2\x80\xa9" "c", "a\\u2028b\\u2029c"},
+        {"line and paragraph separators",
+         "a\xe2\x80\xa8"
+         "b\xe2\x80\xa9"
+         "c",
+         "a\\u2028b\\u2029c"},
         {"a lone continuation byte", "a\x80z", "a\xef\xbf\xbdz"},
         {"a truncated sequence at the end", "ab\xe6\xb8", "ab\xef\xbf\xbd\xef\xbf\xbd"},
         {"an overlong slash", "\xc0\xaf", "\xef\xbf\xbd\xef\xbf\xbd"},

@@ -80,8 +80,8 @@ PageHarness::~PageHarness() {
 void PageHarness::Open(const std::string& url, const std::string& programFolder) {
     if (!programFolder.empty())
         owner.client->SetProgramFolder(programFolder);
-    browser = browser::Browser::CreateBrowser(window, 0, 0, 640, 480, owner.client, url,
-                                              ClientHandler::GetBrowserSettings());
+    browser =
+        browser::Browser::CreateBrowser(window, 0, 0, 640, 480, owner.client, url, ClientHandler::GetBrowserSettings());
 }
 
 bool PageHarness::WaitForPageLoads(int count, int timeoutMs) {

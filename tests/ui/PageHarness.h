@@ -84,7 +84,7 @@ public:
 
     RecordingOwner owner;
     browser::RefPtr<browser::Browser> browser;
-    std::vector<std::string> answers;      // "name=true" per call, in order
-    std::vector<std::string> errorTexts;   // what the client put in place of failed pages
+    std::vector<std::string> answers;     // "name=true" per call, in order
+    std::vector<std::string> errorTexts;  // what the client put in place of failed pages
     wxFrame* window = nullptr;
 };

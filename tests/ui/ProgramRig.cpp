@@ -81,8 +81,8 @@ bool ProgramRig::WaitForActivity(const std::string& line, size_t from, int timeo
     return WaitUntil(
         [&] {
             std::vector<std::string> lines = Activity();
-            return lines.size() > from && std::find(lines.begin() + static_cast<long>(from),
-                                                    lines.end(), line) != lines.end();
+            return lines.size() > from &&
+                   std::find(lines.begin() + static_cast<long>(from), lines.end(), line) != lines.end();
         },
         timeoutMs);
 }
@@ -119,5 +119,8 @@ uint32_t ProgramRig::PrefNumber(const std::string& name) const {
 }
 
 void ProgramRig::SetPrefNumber(const std::string& name, uint32_t value) const {
-    WithHive(hive, [&] { Prefs::SetNumber(name, value); return 0; });
+    WithHive(hive, [&] {
+        Prefs::SetNumber(name, value);
+        return 0;
+    });
 }

@@ -19,8 +19,8 @@ std::string QuorProcess::ProgramPath() {
     return std::string(QUOR_BINARY_DIR) + "/app/Quor";
 }
 
-QuorProcess::QuorProcess(const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& extraEnvironment, std::string program) {
+QuorProcess::QuorProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
+                         std::string program) {
     static int counter = 0;
     outputPath = "/tmp/quor-process-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".out";
     std::vector<std::string> argv{program};

@@ -12,8 +12,7 @@ public:
     static std::string ProgramPath();  // the built Quor
 
     explicit QuorProcess(const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& extraEnvironment = {},
-                         std::string program = ProgramPath());
+                         const std::vector<std::string>& extraEnvironment = {}, std::string program = ProgramPath());
     ~QuorProcess();
     QuorProcess(const QuorProcess&) = delete;
     QuorProcess& operator=(const QuorProcess&) = delete;

@@ -12,13 +12,13 @@ namespace {
 
 // "r,g,b" of one pixel of a PNG file.
 std::string Pixel(const std::string& png, int x, int y) {
-    std::string out = ChildProcess::Run({"/usr/bin/convert", png, "-format",
-                                         "%[fx:int(255*p{" + std::to_string(x) + "," + std::to_string(y) +
-                                             "}.r)],%[fx:int(255*p{" + std::to_string(x) + "," +
-                                             std::to_string(y) + "}.g)],%[fx:int(255*p{" +
-                                             std::to_string(x) + "," + std::to_string(y) + "}.b)]",
-                                         "info:"})
-                          .out;
+    std::string out =
+        ChildProcess::Run({"/usr/bin/convert", png, "-format",
+                           "%[fx:int(255*p{" + std::to_string(x) + "," + std::to_string(y) + "}.r)],%[fx:int(255*p{" +
+                               std::to_string(x) + "," + std::to_string(y) + "}.g)],%[fx:int(255*p{" +
+                               std::to_string(x) + "," + std::to_string(y) + "}.b)]",
+                           "info:"})
+            .out;
     return out;
 }
 
@@ -50,7 +50,7 @@ TEST(RunScript, WithoutADisplayItWritesAScreenshotOfTheStartPage) {
     EXPECT_TRUE(delivered("clearGamePanels"));
 
     // 1280 x 800 screen, the 901 x 601 window centred on it.
-    EXPECT_EQ(Pixel(shot, 20, 20), "0,0,0");               // the bare screen
+    EXPECT_EQ(Pixel(shot, 20, 20), "0,0,0");  // the bare screen
     for (auto [x, y] : {std::pair{640, 400}, {195, 105}, {1080, 690}}) {
         std::string colour = Pixel(shot, x, y);
         EXPECT_NE(colour, "0,0,0") << x << "," << y;        // the window is there

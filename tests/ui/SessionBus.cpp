@@ -91,8 +91,8 @@ bool SessionBus::Call(const std::string& object, const std::string& method,
     Item item = LastItem();
     if (item.name.empty())
         return false;
-    std::vector<std::string> argv{"/usr/bin/env", Variable(), "/usr/bin/gdbus", "call", "--session",
-                                  "--dest", item.name, "--object-path", object, "--method", method};
+    std::vector<std::string> argv{"/usr/bin/env", Variable(),      "/usr/bin/gdbus", "call",     "--session", "--dest",
+                                  item.name,      "--object-path", object,           "--method", method};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return ChildProcess::Run(argv).exitCode == 0;
 }

@@ -22,9 +22,9 @@ void RequestClose() {
     std::string windows =
         ChildProcess::Run({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Brindlemoor Quor!$"}).out;
     ASSERT_FALSE(windows.empty());
-    ChildProcess::Result sent = ChildProcess::Run(
-        {"/usr/bin/python3", std::string(QUOR_SOURCE_DIR) + "/tests/ui/SendCloseRequest.py",
-         windows.substr(0, windows.find('\n'))});
+    ChildProcess::Result sent =
+        ChildProcess::Run({"/usr/bin/python3", std::string(QUOR_SOURCE_DIR) + "/tests/ui/SendCloseRequest.py",
+                           windows.substr(0, windows.find('\n'))});
     ASSERT_EQ(sent.exitCode, 0) << sent.err;
 }
 
@@ -111,7 +111,8 @@ TEST_F(BusIconTest, ExitEndsTheProgramNoSoonerThan900Milliseconds) {
 
 // A click on the icon reaches the item as one of the activations, by panel.
 TEST_F(BusIconTest, ActivationRestoresTheWindowAsAClickOnTheIcon) {
-    const std::string maximize = "delivered $('#main-content').brq('trackEvent', 'SystemTrayIcon', 'OnMaximize', '', -1);";
+    const std::string maximize =
+        "delivered $('#main-content').brq('trackEvent', 'SystemTrayIcon', 'OnMaximize', '', -1);";
     int clicks = 0;
     for (const char* method : {"Activate", "SecondaryActivate", "XAyatanaSecondaryActivate"}) {
         size_t seen = rig->Activity().size();
@@ -139,10 +140,8 @@ TEST_F(BusIconTest, ActivationRestoresTheWindowAsAClickOnTheIcon) {
 
 TEST(BusIcon, MenuInTheUsersLanguage) {
     const std::pair<uint32_t, std::vector<std::string>> cases[] = {
-        {1, {"Open", "Diagnostics", "---", "Exit"}},
-        {2, {"Aç", "Diagnostics", "---", "Kapat"}},
-        {3, {"Öffnen", "Diagnostics", "---", "Beenden"}},
-        {4, {"Abrir", "Diagnostics", "---", "Salir"}},
+        {1, {"Open", "Diagnostics", "---", "Exit"}},      {2, {"Aç", "Diagnostics", "---", "Kapat"}},
+        {3, {"Öffnen", "Diagnostics", "---", "Beenden"}}, {4, {"Abrir", "Diagnostics", "---", "Salir"}},
         {5, {"Abrir", "Diagnostics", "---", "Sair"}},
     };
     for (const auto& [language, labels] : cases) {
@@ -198,11 +197,14 @@ TEST(BusIcon, WithOnlyAnXEmbedTrayTheXEmbedIconIsUsed) {
     SessionBus bus(env, false);
     ProgramRig rig(env);
     rig.extra.push_back(bus.Variable());
-    QuorProcess trayer({"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "200", "--height",
-                        "32"},
-                       {}, "/usr/bin/trayer");
+    QuorProcess trayer(
+        {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "200", "--height", "32"}, {},
+        "/usr/bin/trayer");
     ASSERT_TRUE(WaitUntil(
-        [] { return !ChildProcess::Run({"/usr/bin/xdotool", "search", "--name", "^panel$"}).out.empty(); }, 20000));
+        [] {
+            return !ChildProcess::Run({"/usr/bin/xdotool", "search", "--name", "^panel$"}).out.empty();
+        },
+        20000));
     auto program = rig.StartFirst({"/silent"});
     ASSERT_TRUE(program->IsRunning()) << program->Output();
     ASSERT_TRUE(rig.WaitForActivity("hide"));

@@ -16,8 +16,8 @@ namespace {
 std::vector<std::string> Labels(wxMenu& menu) {
     std::vector<std::string> labels;
     for (wxMenuItem* item : menu.GetMenuItems())
-        labels.push_back(item->IsSeparator() ? "---" : item->GetItemLabelText().utf8_string() + "#" +
-                                                           std::to_string(item->GetId()));
+        labels.push_back(
+            item->IsSeparator() ? "---" : item->GetItemLabelText().utf8_string() + "#" + std::to_string(item->GetId()));
     return labels;
 }
 
@@ -25,12 +25,9 @@ TEST(SystemTrayIcon, MenuLabelsInTheUsersLanguage) {
     TestEnvironment env;
     GuiSession::Ensure();
     const std::pair<uint32_t, std::vector<std::string>> cases[] = {
-        {3, {"Öffnen#1", "Diagnostics#3", "---", "Beenden#2"}},
-        {2, {"Aç#1", "Diagnostics#3", "---", "Kapat#2"}},
-        {4, {"Abrir#1", "Diagnostics#3", "---", "Salir#2"}},
-        {5, {"Abrir#1", "Diagnostics#3", "---", "Sair#2"}},
-        {1, {"Open#1", "Diagnostics#3", "---", "Exit#2"}},
-        {9, {"Open#1", "Diagnostics#3", "---", "Exit#2"}},
+        {3, {"Öffnen#1", "Diagnostics#3", "---", "Beenden#2"}}, {2, {"Aç#1", "Diagnostics#3", "---", "Kapat#2"}},
+        {4, {"Abrir#1", "Diagnostics#3", "---", "Salir#2"}},    {5, {"Abrir#1", "Diagnostics#3", "---", "Sair#2"}},
+        {1, {"Open#1", "Diagnostics#3", "---", "Exit#2"}},      {9, {"Open#1", "Diagnostics#3", "---", "Exit#2"}},
     };
     for (const auto& [language, labels] : cases) {
         Prefs::SetNumber("Language", language);
@@ -63,8 +60,8 @@ protected:
     void SetUp() override {
         rig = std::make_unique<ProgramRig>(env);
         trayer = std::make_unique<QuorProcess>(
-            std::vector<std::string>{"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-                                     "--width", "200", "--height", "32"},
+            std::vector<std::string>{"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "200",
+                                     "--height", "32"},
             std::vector<std::string>{}, "/usr/bin/trayer");
         ASSERT_TRUE(WaitUntil([] { return !Xdotool({"search", "--name", "^panel$"}).empty(); }, 20000));
         program = rig->StartFirst({"/silent"});
@@ -74,7 +71,8 @@ protected:
         // The panel's right end holds the only icon.
         std::string panel = Xdotool({"search", "--name", "^panel$"});
         std::string geometry = Xdotool({"getwindowgeometry", "--shell", panel.substr(0, panel.find('\n'))});
-        int x = Field(geometry, "X"), y = Field(geometry, "Y"), w = Field(geometry, "WIDTH"), h = Field(geometry, "HEIGHT");
+        int x = Field(geometry, "X"), y = Field(geometry, "Y"), w = Field(geometry, "WIDTH"),
+            h = Field(geometry, "HEIGHT");
         iconX = std::to_string(x + w - 16);
         iconY = std::to_string(y + h / 2);
     }
@@ -119,15 +117,15 @@ TEST_F(TrayTest, DiagnosticsRestoresTheWindowThenOpensTheReport) {
     EXPECT_TRUE(PageCallSeen("$('#main-content').brq('trackEvent', 'SystemTrayIcon', 'OnDiagnosticsClick', '', -1);"));
     // The report follows from the task queue, after the empty call that opened the view.
     const std::string empty = "delivered $('#main-content').brq('displayDiagnostics', '');";
-    const std::string report = "delivered $('#main-content').brq('displayDiagnostics', 'Quor! Diagnostic Information <br>";
+    const std::string report =
+        "delivered $('#main-content').brq('displayDiagnostics', 'Quor! Diagnostic Information <br>";
     std::string delivered;
     EXPECT_TRUE(WaitUntil(
         [&] {
             std::vector<std::string> calls = rig->PageCalls();
             auto opened = std::find(calls.begin(), calls.end(), empty);
-            auto found = std::find_if(opened, calls.end(), [&](const std::string& call) {
-                return call.rfind(report, 0) == 0;
-            });
+            auto found =
+                std::find_if(opened, calls.end(), [&](const std::string& call) { return call.rfind(report, 0) == 0; });
             if (opened == calls.end() || found == calls.end())
                 return false;
             delivered = *found;

@@ -91,7 +91,8 @@ TEST_F(UiBindingHandlerTest, TrackEventAndTheStringValueOfOtherTypes) {
         {"brq_interface.trackEvent('c', {}, [1, 2])", true, {"trackEvent|c|[object Object]|1,2"}},
         {"brq_interface.trackEvent('c', -0, 1e21)", true, {"trackEvent|c|0|1e+21"}},
         {"brq_interface.trackEvent('c', NaN, {toString: function () { throw 1; }})", true, {"trackEvent|c|NaN|"}},
-        {"brq_interface.trackEvent('Ünï', '游戏 🎮', 'it\\'s \"q\" \\\\ \\n')", true,
+        {"brq_interface.trackEvent('Ünï', '游戏 🎮', 'it\\'s \"q\" \\\\ \\n')",
+         true,
          {"trackEvent|Ünï|游戏 🎮|it's \"q\" \\ \n"}},
     });
 }

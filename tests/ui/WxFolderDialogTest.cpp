@@ -1,5 +1,5 @@
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <filesystem>
 #include <functional>

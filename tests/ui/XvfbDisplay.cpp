@@ -17,8 +17,8 @@ XvfbDisplay::XvfbDisplay() {
     if (pipe(fds) != 0)
         throw std::runtime_error("pipe failed");
     std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> argv = {"/usr/bin/Xvfb", "-displayfd", fd, "-screen", "0",
-                                     "1280x1024x24", "-nolisten", "tcp", "-noreset"};
+    std::vector<std::string> argv = {"/usr/bin/Xvfb", "-displayfd", fd,    "-screen", "0",
+                                     "1280x1024x24",  "-nolisten",  "tcp", "-noreset"};
     std::vector<char*> args;
     for (std::string& a : argv)
         args.push_back(a.data());

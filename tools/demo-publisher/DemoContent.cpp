@@ -19,8 +19,10 @@ std::string Base64(const std::string& bytes) {
     size_t line = 0;
     for (size_t i = 0; i < bytes.size(); i += 3) {
         uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+        if (i + 1 < bytes.size())
+            n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size())
+            n |= static_cast<uint8_t>(bytes[i + 2]);
         out += kDigits[(n >> 18) & 63];
         out += kDigits[(n >> 12) & 63];
         out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
@@ -90,19 +92,31 @@ std::string DemoContent::BuildFolder(const DemoGame& game, int build) const {
 std::string DemoContent::InstallerScript(const DemoGame& game, const std::map<std::string, std::string>& files) const {
     std::string s =
         "#!/bin/sh\n"
-        "# Installer of " + game.name + " (build 1) from Brindlemoor Demo: installs the game into\n"
-        "# ~/Games/" + game.name + "/ and records its folder and program in the registry.\n"
+        "# Installer of " +
+        game.name +
+        " (build 1) from Brindlemoor Demo: installs the game into\n"
+        "# ~/Games/" +
+        game.name +
+        "/ and records its folder and program in the registry.\n"
         "set -e\n"
-        "game=" + ShellQuote(game.name) + "\n"
-        "record_dir=${QUOR_DEMO_RECORD_DIR:-" + ShellQuote(options.recordFolder) + "}\n"
+        "game=" +
+        ShellQuote(game.name) +
+        "\n"
+        "record_dir=${QUOR_DEMO_RECORD_DIR:-" +
+        ShellQuote(options.recordFolder) +
+        "}\n"
         "# The registry tool: the one named here, else beside the installer, else on PATH.\n"
-        "quor_reg=${QUOR_REG:-" + ShellQuote(options.quorReg) + "}\n"
+        "quor_reg=${QUOR_REG:-" +
+        ShellQuote(options.quorReg) +
+        "}\n"
         "here=$(cd \"$(dirname \"$0\")\" && pwd)\n"
         "if [ ! -x \"$quor_reg\" ]; then\n"
         "  if [ -x \"$here/quor-reg\" ]; then quor_reg=\"$here/quor-reg\"; else quor_reg=quor-reg; fi\n"
         "fi\n"
         "mkdir -p \"$record_dir\"\n"
-        "log=\"$record_dir/" + game.slug + "-installs.log\"\n"
+        "log=\"$record_dir/" +
+        game.slug +
+        "-installs.log\"\n"
         "printf 'install start %s [%s]\\n' \"$$\" \"$*\" >> \"$log\"\n"
         "dest=\"$HOME/Games/$game\"\n"
         "unpack() {\n"
@@ -112,10 +126,14 @@ std::string DemoContent::InstallerScript(const DemoGame& game, const std::map<st
         "}\n";
     for (const auto& [path, bytes] : files)
         s += "unpack " + ShellQuote(path) + " <<'QUOR_DEMO_DATA'\n" + Base64(bytes) + "QUOR_DEMO_DATA\n";
-    s += "chmod +x \"$dest/" + game.exeName + "\"\n"
-         "\"$quor_reg\" set-string " + ShellQuote(game.RegistryKey()) + " " + DemoGame::kInstallPathValue + " \"$dest/\"\n"
-         "\"$quor_reg\" set-string " + ShellQuote(game.RegistryKey()) + " " + DemoGame::kProgramValue + " " +
-         ShellQuote(game.exeName) + "\n"
+    s += "chmod +x \"$dest/" + game.exeName +
+         "\"\n"
+         "\"$quor_reg\" set-string " +
+         ShellQuote(game.RegistryKey()) + " " + DemoGame::kInstallPathValue +
+         " \"$dest/\"\n"
+         "\"$quor_reg\" set-string " +
+         ShellQuote(game.RegistryKey()) + " " + DemoGame::kProgramValue + " " + ShellQuote(game.exeName) +
+         "\n"
          "printf 'install done %s\\n' \"$$\" >> \"$log\"\n";
     return s;
 }
@@ -151,16 +169,24 @@ bool DemoContent::Generate(const Options& opts, std::string& error) {
         content.installer = InstallerScript(game, content.builds[1]);
         content.brokenInstaller =
             "#!/bin/sh\n"
-            "# A broken installer of " + game.name + ": it gives up without installing anything.\n"
-            "record_dir=${QUOR_DEMO_RECORD_DIR:-" + ShellQuote(options.recordFolder) + "}\n"
+            "# A broken installer of " +
+            game.name +
+            ": it gives up without installing anything.\n"
+            "record_dir=${QUOR_DEMO_RECORD_DIR:-" +
+            ShellQuote(options.recordFolder) +
+            "}\n"
             "mkdir -p \"$record_dir\"\n"
-            "printf 'install broken %s\\n' \"$$\" >> \"$record_dir/" + game.slug + "-installs.log\"\n"
+            "printf 'install broken %s\\n' \"$$\" >> \"$record_dir/" +
+            game.slug +
+            "-installs.log\"\n"
             "exit 1\n";
-        content.banner = PngImage::Banner(560, 200, game.colourA, game.colourB, static_cast<uint32_t>(game.id)).Encode();
+        content.banner =
+            PngImage::Banner(560, 200, game.colourA, game.colourB, static_cast<uint32_t>(game.id)).Encode();
         content.icon = PngImage::Icon(32, game.colourB, game.colourA).Encode();
         std::string base = options.dataFolder + "/";
         if (!WriteFile(base + "installers/" + game.slug + "/" + game.setupName, content.installer, true, error) ||
-            !WriteFile(base + "installers/" + game.slug + "/broken/" + game.setupName, content.brokenInstaller, true, error) ||
+            !WriteFile(base + "installers/" + game.slug + "/broken/" + game.setupName, content.brokenInstaller, true,
+                       error) ||
             !WriteFile(base + "banners/" + game.slug + ".png", content.banner, false, error) ||
             !WriteFile(base + "icons/" + game.slug + ".png", content.icon, false, error))
             return false;
@@ -170,7 +196,9 @@ bool DemoContent::Generate(const Options& opts, std::string& error) {
         "# The launcher's update installer from the demo publisher: notes that it ran, with\n"
         "# its parameters and its session, keeps going a moment after the launcher has\n"
         "# ended, and ends.\n"
-        "record_dir=${QUOR_DEMO_RECORD_DIR:-" + ShellQuote(options.recordFolder) + "}\n"
+        "record_dir=${QUOR_DEMO_RECORD_DIR:-" +
+        ShellQuote(options.recordFolder) +
+        "}\n"
         "mkdir -p \"$record_dir\"\n"
         "log=\"$record_dir/update-installer.log\"\n"
         "args=\"$*\"\n"
@@ -186,7 +214,8 @@ std::string DemoContent::Manifest(const std::string& base, const PublisherSettin
     std::string m =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<manifest>\n"
-        "  <autoupdate version=\"" + std::to_string(settings.updateVersion) + "\" httpurl=\"" +
+        "  <autoupdate version=\"" +
+        std::to_string(settings.updateVersion) + "\" httpurl=\"" +
         Xml(base + UpdateInstallerPath(settings.updateVersion)) + "\" manifestversion=\"demo-" +
         std::to_string(settings.generation) + "\" gameurl=\"" + Xml(q + "/game.html") + "\" allgamesurl=\"" +
         Xml(q + "/games.html") + "\" manifestrefreshtime=\"" + std::to_string(settings.manifestRefreshTime) +
@@ -200,8 +229,10 @@ std::string DemoContent::Manifest(const std::string& base, const PublisherSettin
              Xml(gq + "/patches/catalog.xml") + "\" installmanifest=\"" + Xml(gq + "/install.txt") +
              "\" installlocation=\"" + Xml(gq + "/files/") + "\" requirelogin=\"" + (g.requireLogin ? "1" : "0") +
              "\">\n"
-             "    <location installkey=\"" + Xml("HKEY_CURRENT_USER\\" + g.RegistryKey()) + "\" launchpathsubkey=\"" +
-             DemoGame::kInstallPathValue + "\" launchfilesubkey=\"" + DemoGame::kProgramValue + "\"/>\n"
+             "    <location installkey=\"" +
+             Xml("HKEY_CURRENT_USER\\" + g.RegistryKey()) + "\" launchpathsubkey=\"" + DemoGame::kInstallPathValue +
+             "\" launchfilesubkey=\"" + DemoGame::kProgramValue +
+             "\"/>\n"
              "  </download>\n";
     }
     return m + "</manifest>\n";
@@ -214,10 +245,11 @@ uint32_t DemoContent::ShibbolethCrc(const DemoGame& game, int build) const {
 std::string DemoContent::PatchCatalogue(const DemoGame& game, const std::string& base,
                                         const PublisherSettings& settings) const {
     int latest = std::clamp(settings.catalogueLatest, 1, DemoGame::kBuilds);
-    std::string c = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalog>\n"
-                    "  <shibboleth installkey=\"" + Xml("HKEY_CURRENT_USER\\" + game.RegistryKey()) +
-                    "\" installpathsubkey=\"" + DemoGame::kInstallPathValue + "\" file=\"" + DemoGame::kShibboleth +
-                    "\"/>\n";
+    std::string c =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalog>\n"
+        "  <shibboleth installkey=\"" +
+        Xml("HKEY_CURRENT_USER\\" + game.RegistryKey()) + "\" installpathsubkey=\"" + DemoGame::kInstallPathValue +
+        "\" file=\"" + DemoGame::kShibboleth + "\"/>\n";
     for (int b = 1; b <= latest; ++b)
         c += "  <build version=\"" + std::to_string(b) + "\" checksum=\"" + Hex(ShibbolethCrc(game, b)) + "\"" +
              (b == latest ? " latest=\"true\"" : "") + "/>\n";
@@ -259,5 +291,9 @@ const std::string& DemoContent::Patch(const DemoGame& game, int from) const {
     return Of(game).patches.at(from);
 }
 
-const std::string& DemoContent::Banner(const DemoGame& game) const { return Of(game).banner; }
-const std::string& DemoContent::Icon(const DemoGame& game) const { return Of(game).icon; }
+const std::string& DemoContent::Banner(const DemoGame& game) const {
+    return Of(game).banner;
+}
+const std::string& DemoContent::Icon(const DemoGame& game) const {
+    return Of(game).icon;
+}

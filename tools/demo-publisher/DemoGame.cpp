@@ -38,9 +38,11 @@ std::string DemoGame::RegistryKey() const {
 
 const std::vector<DemoGame>& DemoGame::All() {
     static const std::vector<DemoGame> games = {
-        {101, "Star Courier", "starcourier", "StarCourierSetup.exe", "starcourier.exe", "-w", false, 0x1d3b6a, 0xd9773a},
+        {101, "Star Courier", "starcourier", "StarCourierSetup.exe", "starcourier.exe", "-w", false, 0x1d3b6a,
+         0xd9773a},
         {102, "Moss Garden", "mossgarden", "MossGardenSetup.exe", "mossgarden.exe", "", true, 0x2f6b4c, 0xc9d86b},
-        {103, "Lantern Keep", "lanternkeep", "LanternKeepSetup.exe", "lanternkeep.exe", "-windowed -lang en", false, 0x3a2350, 0xf0b84a},
+        {103, "Lantern Keep", "lanternkeep", "LanternKeepSetup.exe", "lanternkeep.exe", "-windowed -lang en", false,
+         0x3a2350, 0xf0b84a},
     };
     return games;
 }
@@ -55,15 +57,23 @@ const DemoGame* DemoGame::Find(const std::string& name) {
 
 std::string DemoGame::GameScript(const std::string& recordFolder, int playSeconds) const {
     return "#!/bin/sh\n"
-           "# " + name + ", a demo game of Brindlemoor Demo: notes how it was started,\n"
+           "# " +
+           name +
+           ", a demo game of Brindlemoor Demo: notes how it was started,\n"
            "# plays for a moment and ends.\n"
-           "record_dir=${QUOR_DEMO_RECORD_DIR:-" + ShellQuote(recordFolder) + "}\n"
+           "record_dir=${QUOR_DEMO_RECORD_DIR:-" +
+           ShellQuote(recordFolder) +
+           "}\n"
            "mkdir -p \"$record_dir\"\n"
-           "log=\"$record_dir/" + slug + "-runs.log\"\n"
+           "log=\"$record_dir/" +
+           slug +
+           "-runs.log\"\n"
            "line=\"start $$ cwd=[$(pwd)]\"\n"
            "for a in \"$@\"; do line=\"$line [$a]\"; done\n"
            "printf '%s\\n' \"$line\" >> \"$log\"\n"
-           "sleep " + std::to_string(playSeconds) + "\n"
+           "sleep " +
+           std::to_string(playSeconds) +
+           "\n"
            "printf 'exit %s\\n' \"$$\" >> \"$log\"\n";
 }
 

@@ -7,11 +7,11 @@
 // One game of the demo publisher and the files of each of its three builds.
 struct DemoGame {
     int32_t id = 0;
-    std::string name;        // "Star Courier": the registry key, the install folder ~/Games/<name>/
-    std::string slug;        // "starcourier": its addresses
-    std::string setupName;   // "StarCourierSetup.exe"
-    std::string exeName;     // "starcourier.exe", a "#!/bin/sh" script
-    std::string exeParams;   // what the manifest gives the game on its command line
+    std::string name;       // "Star Courier": the registry key, the install folder ~/Games/<name>/
+    std::string slug;       // "starcourier": its addresses
+    std::string setupName;  // "StarCourierSetup.exe"
+    std::string exeName;    // "starcourier.exe", a "#!/bin/sh" script
+    std::string exeParams;  // what the manifest gives the game on its command line
     bool requireLogin = false;
     uint32_t colourA = 0, colourB = 0;  // banner colours, 0xRRGGBB
 

@@ -17,8 +17,8 @@ bool WriteRgb(png_structp png, png_infop info, std::string* out, int width, int 
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_write_fn(png, out, AppendBytes, NoFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(png, 9);
     png_set_rows(png, info, rows);
@@ -79,8 +79,7 @@ PngImage PngImage::Banner(int width, int height, uint32_t a, uint32_t b, uint32_
         uint32_t shade = Mix(a, 0x0b0f14, 0.45 + 0.2 * layer);
         double phase = seed % 17 + layer * 1.7;
         for (int x = 0; x < width; ++x) {
-            double top = height * (0.55 + 0.12 * layer) +
-                         height * 0.08 * std::sin(phase + x * (0.011 + 0.004 * layer));
+            double top = height * (0.55 + 0.12 * layer) + height * 0.08 * std::sin(phase + x * (0.011 + 0.004 * layer));
             for (int y = static_cast<int>(top); y < height; ++y)
                 image.Set(x, y, shade);
         }

@@ -10,8 +10,8 @@ const char* const kHtml = "text/html; charset=utf-8";
 const char* const kBinary = "application/octet-stream";
 
 std::string Page(const std::string& title, const std::string& body) {
-    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body><h1>" +
-           title + "</h1>" + body + "</body></html>\n";
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body><h1>" + title +
+           "</h1>" + body + "</body></html>\n";
 }
 
 bool ParseInt(const std::string& text, long low, long high, long& value) {
@@ -43,7 +43,8 @@ bool PublisherServer::OpenLog(const std::string& path) {
 }
 
 int PublisherServer::Bind(int wanted) {
-    port = wanted == 0 ? server->bind_to_any_port("127.0.0.1") : (server->bind_to_port("127.0.0.1", wanted) ? wanted : -1);
+    port =
+        wanted == 0 ? server->bind_to_any_port("127.0.0.1") : (server->bind_to_port("127.0.0.1", wanted) ? wanted : -1);
     return port;
 }
 
@@ -173,34 +174,37 @@ void PublisherServer::Routes() {
         if (const DemoGame* g = game(req, res))
             res.set_content(content.Icon(*g), "image/png");
     });
-    s.Get(R"(/quor/games/([a-z]+)/([A-Za-z]+Setup\.exe))", [this, game](const httplib::Request& req, httplib::Response& res) {
-        const DemoGame* g = game(req, res);
-        if (!g)
-            return;
-        PublisherSettings now = Settings();
-        if (req.matches[2] != g->setupName || now.failDownload.count(g->name)) {
-            res.status = 404;
-            res.set_content(Page("Not found", "<p>This installer is not here.</p>"), kHtml);
-            return;
-        }
-        Send(res, content.Installer(*g, now.brokenInstaller.count(g->name) > 0), kBinary, true);
-    });
-    s.Get(R"(/quor/games/([a-z]+)/patches/catalog\.xml)", [this, game](const httplib::Request& req, httplib::Response& res) {
-        if (const DemoGame* g = game(req, res))
-            res.set_content(content.PatchCatalogue(*g, Base(), Settings()), "text/xml; charset=utf-8");
-    });
-    s.Get(R"(/quor/games/([a-z]+)/patches/([a-z]+-(\d)-\d\.quorpatch))", [this, game](const httplib::Request& req, httplib::Response& res) {
-        const DemoGame* g = game(req, res);
-        if (!g)
-            return;
-        int from = std::stoi(req.matches[3]);
-        const std::string& patch = content.Patch(*g, from);
-        if (req.matches[2] != DemoContent::PatchFileName(*g, from) || patch.empty()) {
-            res.status = 404;
-            return;
-        }
-        Send(res, patch, kBinary, true);
-    });
+    s.Get(R"(/quor/games/([a-z]+)/([A-Za-z]+Setup\.exe))",
+          [this, game](const httplib::Request& req, httplib::Response& res) {
+              const DemoGame* g = game(req, res);
+              if (!g)
+                  return;
+              PublisherSettings now = Settings();
+              if (req.matches[2] != g->setupName || now.failDownload.count(g->name)) {
+                  res.status = 404;
+                  res.set_content(Page("Not found", "<p>This installer is not here.</p>"), kHtml);
+                  return;
+              }
+              Send(res, content.Installer(*g, now.brokenInstaller.count(g->name) > 0), kBinary, true);
+          });
+    s.Get(R"(/quor/games/([a-z]+)/patches/catalog\.xml)",
+          [this, game](const httplib::Request& req, httplib::Response& res) {
+              if (const DemoGame* g = game(req, res))
+                  res.set_content(content.PatchCatalogue(*g, Base(), Settings()), "text/xml; charset=utf-8");
+          });
+    s.Get(R"(/quor/games/([a-z]+)/patches/([a-z]+-(\d)-\d\.quorpatch))",
+          [this, game](const httplib::Request& req, httplib::Response& res) {
+              const DemoGame* g = game(req, res);
+              if (!g)
+                  return;
+              int from = std::stoi(req.matches[3]);
+              const std::string& patch = content.Patch(*g, from);
+              if (req.matches[2] != DemoContent::PatchFileName(*g, from) || patch.empty()) {
+                  res.status = 404;
+                  return;
+              }
+              Send(res, patch, kBinary, true);
+          });
     s.Get(R"(/quor/games/([a-z]+)/install\.txt)", [this, game](const httplib::Request& req, httplib::Response& res) {
         if (const DemoGame* g = game(req, res))
             res.set_content(content.InstallManifest(*g, Settings()), "text/plain; charset=utf-8");
@@ -233,7 +237,9 @@ void PublisherServer::Routes() {
             res.set_content(Page(g->name, "<p>A demo game of Brindlemoor Demo. Play it from Quor.</p>"), kHtml);
     });
     auto page = [](const std::string& title, const std::string& body) {
-        return [title, body](const httplib::Request&, httplib::Response& res) { res.set_content(Page(title, body), kHtml); };
+        return [title, body](const httplib::Request&, httplib::Response& res) {
+            res.set_content(Page(title, body), kHtml);
+        };
     };
     s.Get("/quor/", page("Brindlemoor Demo", "<p>The demo publisher of Quor.</p>"));
     s.Get("/quor/games.html", page("All games", "<p>Star Courier, Moss Garden, Lantern Keep.</p>"));
@@ -241,16 +247,16 @@ void PublisherServer::Routes() {
     s.Get("/quor/help.html", page("Help", "<p>Quor downloads, installs, updates and starts the games.</p>"));
     s.Get("/quor/register.html", page("Register", "<p>The demo needs no account: any login name works.</p>"));
 
-    s.Post(R"(/control/([a-z-]+))", [this](const httplib::Request& req, httplib::Response& res) {
-        Control(req, res, req.matches[1]);
-    });
+    s.Post(R"(/control/([a-z-]+))",
+           [this](const httplib::Request& req, httplib::Response& res) { Control(req, res, req.matches[1]); });
     s.Get("/control/state", [this](const httplib::Request&, httplib::Response& res) {
         PublisherSettings now = Settings();
-        std::string text = "catalogue-latest=" + std::to_string(now.catalogueLatest) + "\ninstall-manifest-build=" +
-                           std::to_string(now.installManifestBuild) + "\nupdate-version=" +
-                           std::to_string(now.updateVersion) + "\nmanifest-refresh=" +
-                           std::to_string(now.manifestRefreshTime) + "\nrate=" + std::to_string(now.rateKbps) +
-                           "\ngeneration=" + std::to_string(now.generation) + "\n";
+        std::string text = "catalogue-latest=" + std::to_string(now.catalogueLatest) +
+                           "\ninstall-manifest-build=" + std::to_string(now.installManifestBuild) +
+                           "\nupdate-version=" + std::to_string(now.updateVersion) +
+                           "\nmanifest-refresh=" + std::to_string(now.manifestRefreshTime) +
+                           "\nrate=" + std::to_string(now.rateKbps) + "\ngeneration=" + std::to_string(now.generation) +
+                           "\n";
         for (const std::string& g : now.failDownload)
             text += "fail-download=" + g + "\n";
         for (const std::string& g : now.brokenInstaller)

@@ -33,12 +33,13 @@ namespace {
 int Usage(const char* why) {
     if (why)
         std::fprintf(stderr, "demo-publisher: %s\n", why);
-    std::fputs("usage: demo-publisher [--port N] [--port-file FILE] [--log FILE] [--data DIR]\n"
-               "         [--record-dir DIR] [--quor-reg PROGRAM] [--bsdiff PROGRAM] [--play-seconds N]\n"
-               "         [--catalogue-latest 1|2|3] [--install-manifest-build 0|1|2|3] [--update-version N]\n"
-               "         [--manifest-refresh SECONDS]\n"
-               "         [--rate KBPS] [--fail-download GAME]... [--broken-installer GAME]...\n",
-               stderr);
+    std::fputs(
+        "usage: demo-publisher [--port N] [--port-file FILE] [--log FILE] [--data DIR]\n"
+        "         [--record-dir DIR] [--quor-reg PROGRAM] [--bsdiff PROGRAM] [--play-seconds N]\n"
+        "         [--catalogue-latest 1|2|3] [--install-manifest-build 0|1|2|3] [--update-version N]\n"
+        "         [--manifest-refresh SECONDS]\n"
+        "         [--rate KBPS] [--fail-download GAME]... [--broken-installer GAME]...\n",
+        stderr);
     return 2;
 }
 
@@ -89,19 +90,32 @@ int main(int argc, char** argv) {
             return Usage(("missing value for " + a).c_str());
         const char* v = argv[++i];
         long n = 0;
-        if (a == "--port" && Number(v, 0, 65535, n)) port = n;
-        else if (a == "--port-file") portFile = v;
-        else if (a == "--log") logFile = v;
-        else if (a == "--data") dataFolder = v;
-        else if (a == "--record-dir") recordFolder = v;
-        else if (a == "--quor-reg") quorReg = v;
-        else if (a == "--bsdiff") bsdiff = v;
-        else if (a == "--play-seconds" && Number(v, 0, 3600, n)) playSeconds = n;
-        else if (a == "--catalogue-latest" && Number(v, 1, DemoGame::kBuilds, n)) settings.catalogueLatest = static_cast<int>(n);
-        else if (a == "--install-manifest-build" && Number(v, 0, DemoGame::kBuilds, n)) settings.installManifestBuild = static_cast<int>(n);
-        else if (a == "--update-version" && Number(v, 0, INT32_MAX, n)) settings.updateVersion = static_cast<int32_t>(n);
-        else if (a == "--manifest-refresh" && Number(v, 0, INT32_MAX, n)) settings.manifestRefreshTime = static_cast<int32_t>(n);
-        else if (a == "--rate" && Number(v, 0, 1 << 20, n)) settings.rateKbps = static_cast<int>(n);
+        if (a == "--port" && Number(v, 0, 65535, n))
+            port = n;
+        else if (a == "--port-file")
+            portFile = v;
+        else if (a == "--log")
+            logFile = v;
+        else if (a == "--data")
+            dataFolder = v;
+        else if (a == "--record-dir")
+            recordFolder = v;
+        else if (a == "--quor-reg")
+            quorReg = v;
+        else if (a == "--bsdiff")
+            bsdiff = v;
+        else if (a == "--play-seconds" && Number(v, 0, 3600, n))
+            playSeconds = n;
+        else if (a == "--catalogue-latest" && Number(v, 1, DemoGame::kBuilds, n))
+            settings.catalogueLatest = static_cast<int>(n);
+        else if (a == "--install-manifest-build" && Number(v, 0, DemoGame::kBuilds, n))
+            settings.installManifestBuild = static_cast<int>(n);
+        else if (a == "--update-version" && Number(v, 0, INT32_MAX, n))
+            settings.updateVersion = static_cast<int32_t>(n);
+        else if (a == "--manifest-refresh" && Number(v, 0, INT32_MAX, n))
+            settings.manifestRefreshTime = static_cast<int32_t>(n);
+        else if (a == "--rate" && Number(v, 0, 1 << 20, n))
+            settings.rateKbps = static_cast<int>(n);
         else if ((a == "--fail-download" || a == "--broken-installer") && DemoGame::Find(v))
             (a == "--fail-download" ? settings.failDownload : settings.brokenInstaller).insert(DemoGame::Find(v)->name);
         else

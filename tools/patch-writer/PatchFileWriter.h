@@ -10,8 +10,7 @@ public:
     void AddEntry(uint8_t operation, const std::string& folder, const std::string& fileName, uint32_t oldCrc,
                   uint32_t newCrc, const std::string& data);
     // A whole new file: its LZMA-alone stream (CompressLzmaAlone) and checksum.
-    void AddWrite(const std::string& folder, const std::string& fileName, const std::string& lzmaData,
-                  uint32_t newCrc);
+    void AddWrite(const std::string& folder, const std::string& fileName, const std::string& lzmaData, uint32_t newCrc);
     void AddDelete(const std::string& folder, const std::string& fileName);
     // A bsdiff 4.0 patch from the file with oldCrc to the one with newCrc.
     void AddBinaryDiff(const std::string& folder, const std::string& fileName, const std::string& bsdiffData,

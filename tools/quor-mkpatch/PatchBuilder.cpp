@@ -96,8 +96,8 @@ bool PatchBuilder::Fail(const std::string& why) {
     return false;
 }
 
-bool PatchBuilder::MakeDiff(const std::string& oldPath, const std::string& newPath,
-                            const std::string& scratch, std::string& diff) {
+bool PatchBuilder::MakeDiff(const std::string& oldPath, const std::string& newPath, const std::string& scratch,
+                            std::string& diff) {
     int status = RunProgram({bsdiff, oldPath, newPath, scratch});
     bool ok = status == 0 && ReadFile(scratch, diff);
     std::remove(scratch.c_str());
@@ -108,8 +108,7 @@ bool PatchBuilder::MakeDiff(const std::string& oldPath, const std::string& newPa
     return true;
 }
 
-bool PatchBuilder::Build(const std::string& oldFolder, const std::string& newFolder,
-                         const std::string& patchFile) {
+bool PatchBuilder::Build(const std::string& oldFolder, const std::string& newFolder, const std::string& patchFile) {
     entries.clear();
     error.clear();
     std::vector<std::string> oldFiles, newFiles;
@@ -120,8 +119,7 @@ bool PatchBuilder::Build(const std::string& oldFolder, const std::string& newFol
 
     std::string scratch = patchFile + ".diff.tmp";
     std::string body;
-    auto add = [&](Operation op, const std::string& path, uint32_t oldCrc, uint32_t newCrc,
-                   const std::string& data) {
+    auto add = [&](Operation op, const std::string& path, uint32_t oldCrc, uint32_t newCrc, const std::string& data) {
         std::string folder, name;
         SplitForEntry(path, folder, name);
         body += static_cast<char>(op);

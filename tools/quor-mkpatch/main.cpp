@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
             paths.push_back(a);
     }
     if (wrongUse || paths.size() != 3) {
-        std::fputs("usage: quor-mkpatch [--bsdiff PROGRAM] [--diff | --whole] OLD_FOLDER NEW_FOLDER PATCH_FILE\n", stderr);
+        std::fputs("usage: quor-mkpatch [--bsdiff PROGRAM] [--diff | --whole] OLD_FOLDER NEW_FOLDER PATCH_FILE\n",
+                   stderr);
         return 2;
     }
     PatchBuilder builder(bsdiff);
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
     }
     static const char* const kNames[] = {"write", "delete", "diff"};
     for (const PatchBuilder::Entry& e : builder.Entries())
-        std::printf("%-6s %08x %08x %8u %s\n", kNames[static_cast<int>(e.operation)], e.oldCrc, e.newCrc,
-                    e.dataSize, e.path.c_str());
+        std::printf("%-6s %08x %08x %8u %s\n", kNames[static_cast<int>(e.operation)], e.oldCrc, e.newCrc, e.dataSize,
+                    e.path.c_str());
     return 0;
 }

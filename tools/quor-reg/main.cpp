@@ -25,11 +25,12 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: quor-reg [--hklm] set-string KEY NAME TEXT\n"
-               "       quor-reg [--hklm] set-dword KEY NAME N\n"
-               "       quor-reg [--hklm] get KEY NAME\n"
-               "       quor-reg [--hklm] delete KEY NAME\n",
-               stderr);
+    std::fputs(
+        "usage: quor-reg [--hklm] set-string KEY NAME TEXT\n"
+        "       quor-reg [--hklm] set-dword KEY NAME N\n"
+        "       quor-reg [--hklm] get KEY NAME\n"
+        "       quor-reg [--hklm] delete KEY NAME\n",
+        stderr);
     return 2;
 }
 
@@ -51,12 +52,8 @@ bool ParseNumber(std::string_view text, uint32_t& number) {
 void PrintValue(const platform::RegistryValue& value) {
     switch (value.type) {
     case platform::ValueType::String:
-    case platform::ValueType::ExpandString:
-        std::fwrite(value.data.data(), 1, value.data.size(), stdout);
-        break;
-    case platform::ValueType::Dword:
-        std::printf("%u", value.dword);
-        break;
+    case platform::ValueType::ExpandString: std::fwrite(value.data.data(), 1, value.data.size(), stdout); break;
+    case platform::ValueType::Dword: std::printf("%u", value.dword); break;
     default:  // bytes as the file writes them
         for (size_t i = 0; i < value.data.size(); ++i)
             std::printf(i ? ",%02x" : "%02x", static_cast<unsigned char>(value.data[i]));

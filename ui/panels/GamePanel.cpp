@@ -95,8 +95,7 @@ void GamePanel::SendPanelToPage() {
         services.page->setSavedLogin(secret, name);
     if (!savedAuthToken.empty())
         services.page->setAuthToken(savedAuthToken);
-    services.page->addGamePanel(gameName, banner, homepage, false, gameId, requireLogin,
-                                GetTimesPlayed(), iconUrl);
+    services.page->addGamePanel(gameName, banner, homepage, false, gameId, requireLogin, GetTimesPlayed(), iconUrl);
 }
 
 void GamePanel::QueuePanelEvent(const std::string& action) {
@@ -140,34 +139,26 @@ void GamePanel::SetState(PanelState newState) {
         page.startProgress(gameId);
         services.transfers->SetRepairRunning(true);
         break;
-    default:
-        break;
+    default: break;
     }
     PollWork({});
 }
 
 bool GamePanel::RefreshHeld() {
     switch (state) {
-    case PanelState::Installing:
-        return installerProcess != nullptr;
-    case PanelState::Playing:
-        return gameProcess != nullptr;
-    case PanelState::Patching:
-        return patcher != nullptr;
-    case PanelState::Checking:
-        return true;
+    case PanelState::Installing: return installerProcess != nullptr;
+    case PanelState::Playing: return gameProcess != nullptr;
+    case PanelState::Patching: return patcher != nullptr;
+    case PanelState::Checking: return true;
     case PanelState::Downloading:
-    case PanelState::DownloadingPatch:
-        return services.transfers->IsHeld(downloadUrl);
-    default:
-        return false;
+    case PanelState::DownloadingPatch: return services.transfers->IsHeld(downloadUrl);
+    default: return false;
     }
 }
 
 bool GamePanel::IsBusy() const {
-    return state == PanelState::Installing || state == PanelState::Playing ||
-           state == PanelState::Patching || state == PanelState::Checking ||
-           installerProcess || gameProcess || patcher || repair;
+    return state == PanelState::Installing || state == PanelState::Playing || state == PanelState::Patching ||
+           state == PanelState::Checking || installerProcess || gameProcess || patcher || repair;
 }
 
 void GamePanel::RefreshState() {
@@ -191,8 +182,7 @@ void GamePanel::RefreshState() {
         SetState(PanelState::Hidden);
         return;
     }
-    if (!installExeKeys.empty() &&
-        !services.disc->FindDiscInstall(installExeKeys, volumeNames).empty()) {
+    if (!installExeKeys.empty() && !services.disc->FindDiscInstall(installExeKeys, volumeNames).empty()) {
         SetState(PanelState::DiscAvailable);
         return;
     }
@@ -205,8 +195,7 @@ void GamePanel::RefreshState() {
             else
                 SetState(PanelState::Downloaded);
         } else {
-            services.events->QueueEvent("DownloadFailed",
-                                        "GetInstallFilePath did not find instaler exe ", gameName);
+            services.events->QueueEvent("DownloadFailed", "GetInstallFilePath did not find instaler exe ", gameName);
             services.transfers->SaveState(downloadUrl, DownloadState::None);
             SetState(PanelState::NotInstalled);
         }
@@ -223,9 +212,7 @@ void GamePanel::RefreshState() {
                 OnDownload();
         }
         break;
-    case DownloadStatus::Failed:
-        SetState(PanelState::FailedDownload);
-        break;
+    case DownloadStatus::Failed: SetState(PanelState::FailedDownload); break;
     case DownloadStatus::None:
         // A download that is no longer held and has no record is gone, whatever
         // the panel showed: it must not stay on a progress bar that never moves.
@@ -271,9 +258,7 @@ void GamePanel::ActivateOnPage() {
         page.clickPanel(gameId);
         page.clickGameButton(gameId);
         break;
-    default:
-        services.host->ShowWindow();
-        break;
+    default: services.host->ShowWindow(); break;
     }
 }
 
@@ -439,8 +424,7 @@ void GamePanel::OnPlay() {
         if (!IsAbsolute(program))
             continue;
         std::string reason;
-        std::unique_ptr<RunningProgram> process =
-            services.programs->Start(program, parameters, &reason);
+        std::unique_ptr<RunningProgram> process = services.programs->Start(program, parameters, &reason);
         if (process) {
             gameProcess = std::move(process);
             SetState(PanelState::Playing);
@@ -465,8 +449,8 @@ void GamePanel::OnPatch() {
 bool GamePanel::MayPatch() {
     // A download, installer, game, patch or check of this game runs.
     return state != PanelState::Downloading && state != PanelState::DownloadingPatch &&
-           state != PanelState::Installing && state != PanelState::Playing &&
-           state != PanelState::Patching && state != PanelState::Checking;
+           state != PanelState::Installing && state != PanelState::Playing && state != PanelState::Patching &&
+           state != PanelState::Checking;
 }
 
 void GamePanel::PatchTo(const std::string& next) {
@@ -529,8 +513,7 @@ void GamePanel::StartInstallCheck(bool shortInterval) {
     std::string folder = InstallFolder();
     if (!IsFolder(folder))
         return;
-    std::unique_ptr<RepairJob> job =
-        services.workers->StartRepair(folder, installManifestUrl, installLocation);
+    std::unique_ptr<RepairJob> job = services.workers->StartRepair(folder, installManifestUrl, installLocation);
     if (!job)
         return;
     repair = std::move(job);
@@ -545,8 +528,7 @@ void GamePanel::OnPreview() {
     AddTimesPlayed();
     std::string address = homepage;
     if (!playToken.empty())
-        address += (homepage.find('?') != std::string::npos ? "&auth_token=" : "?auth_token=") +
-                   playToken;
+        address += (homepage.find('?') != std::string::npos ? "&auth_token=" : "?auth_token=") + playToken;
     services.host->OpenUrl(address);
 }
 
@@ -606,8 +588,7 @@ void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
         if (IsInstalled()) {
             services.transfers->ResetDownload(downloadUrl);
         } else {
-            services.events->QueueEvent("InstallFailed", gameName,
-                                        "Installer exited without the game being installed");
+            services.events->QueueEvent("InstallFailed", gameName, "Installer exited without the game being installed");
         }
         RefreshState();
         break;
@@ -635,8 +616,7 @@ void GamePanel::PollWork(const std::vector<std::string>& completedKeys) {
             EndCheck();
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -659,8 +639,7 @@ void GamePanel::EndPatch() {
     // After a failure the panel stays in PatchAvailable: the user decides whether to try
     // again. The chain goes on without the user only after a success, and not
     // when the catalogue still names the patch just applied.
-    if (state != PanelState::PatchAvailable || outcome != PatchJob::Outcome::Succeeded ||
-        nextPatch == applied)
+    if (state != PanelState::PatchAvailable || outcome != PatchJob::Outcome::Succeeded || nextPatch == applied)
         return;
     std::string next = nextPatch;
     QueuePanelEvent("OnPatchClick");
@@ -682,8 +661,7 @@ void GamePanel::ReturnToGameAddress() {
     progress.ClearPatch();
 }
 
-void GamePanel::NoteEndedTransfers(const std::vector<std::string>& cancelled,
-                                   const std::vector<std::string>& failed) {
+void GamePanel::NoteEndedTransfers(const std::vector<std::string>& cancelled, const std::vector<std::string>& failed) {
     if (state != PanelState::DownloadingPatch || downloadUrl == gameDownloadUrl)
         return;
     if (Contains(cancelled, downloadUrl) || Contains(failed, downloadUrl))
@@ -700,8 +678,8 @@ void GamePanel::ReplayOnPage() {
     SendPanelToPage();
     PanelPageCalls& page = *services.page;
     page.setGamePanelState(gameId, ToNumber(state));
-    if (state == PanelState::Downloading || state == PanelState::DownloadingPatch ||
-        state == PanelState::Patching || state == PanelState::Checking)
+    if (state == PanelState::Downloading || state == PanelState::DownloadingPatch || state == PanelState::Patching ||
+        state == PanelState::Checking)
         page.startProgress(gameId);
     if ((state == PanelState::Downloading || state == PanelState::DownloadingPatch) && !isSelfUpdate) {
         page.addPauseToProgress(gameId);

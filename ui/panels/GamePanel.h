@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "core/ManifestEntry.h"
+#include "core/PanelState.h"
 #include "ui/panels/GameCommandTarget.h"
 #include "ui/panels/PanelServices.h"
 #include "ui/panels/PanelSnapshot.h"
-#include "core/PanelState.h"
 #include "ui/panels/ProgressBar.h"
 
 class PatchJob;
@@ -75,8 +75,7 @@ public:
     // The transfer manager's cancelled and failed downloads of this tick: a
     // patch download that ended so hands the panel back to the game's own
     // address, before any refresh.
-    void NoteEndedTransfers(const std::vector<std::string>& cancelled,
-                            const std::vector<std::string>& failed);
+    void NoteEndedTransfers(const std::vector<std::string>& cancelled, const std::vector<std::string>& failed);
     // The panel's work runs (an installer, the game, a patch, a check, or its
     // transfer is still held): no refresh may move it.
     bool RefreshHeld();

@@ -4,8 +4,7 @@
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/PanelPageCalls.h"
 
-std::vector<std::string> PollPanels(const std::vector<GamePanel*>& panels,
-                                    const TransferResults& results) {
+std::vector<std::string> PollPanels(const std::vector<GamePanel*>& panels, const TransferResults& results) {
     std::vector<std::string> volumeNames;
     for (GamePanel* panel : panels) {
         panel->PollWork(results.completed);
@@ -20,8 +19,8 @@ std::vector<std::string> PollPanels(const std::vector<GamePanel*>& panels,
     return volumeNames;
 }
 
-void RefreshForDisc(const std::vector<GamePanel*>& panels,
-                    const std::vector<std::string>& volumeNames, DiscFinder& disc) {
+void RefreshForDisc(const std::vector<GamePanel*>& panels, const std::vector<std::string>& volumeNames,
+                    DiscFinder& disc) {
     if (disc.FindDisc(volumeNames).empty())
         return;
     for (GamePanel* panel : panels)

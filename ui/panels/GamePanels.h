@@ -23,14 +23,13 @@ struct TransferResults {
 // For each panel: its per-tick step, the downloads that ended, the refresh a
 // change asks for and the refresh an outside installation asks for (both held
 // off while the panel's own work runs). Answers the disc volume names of all panels.
-std::vector<std::string> PollPanels(const std::vector<GamePanel*>& panels,
-                                    const TransferResults& results);
+std::vector<std::string> PollPanels(const std::vector<GamePanel*>& panels, const TransferResults& results);
 
 // When a disc of one of the volume names is in a drive, every panel that is not
 // installed looks at its state again. Runs after the queued downloads have
 // started, so a game whose download was asked for stays with its download.
-void RefreshForDisc(const std::vector<GamePanel*>& panels,
-                    const std::vector<std::string>& volumeNames, DiscFinder& disc);
+void RefreshForDisc(const std::vector<GamePanel*>& panels, const std::vector<std::string>& volumeNames,
+                    DiscFinder& disc);
 
 // An installer, a game, a patch or a check of some panel runs.
 bool AnyPanelBusy(const std::vector<GamePanel*>& panels);

@@ -7,7 +7,6 @@
 class PanelEvents {
 public:
     virtual ~PanelEvents() = default;
-    virtual void QueueEvent(const std::string& category, const std::string& action,
-                            const std::string& label) = 0;
+    virtual void QueueEvent(const std::string& category, const std::string& action, const std::string& label) = 0;
     virtual void QueueDownloadPopup(int32_t delaySeconds, const std::string& address) = 0;
 };

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "games/downloads/DownloadState.h"
 #include "games/ProgressRecord.h"
+#include "games/downloads/DownloadState.h"
 
 // The transfer manager as a game panel drives it, keyed by download address.
 class PanelTransfers {

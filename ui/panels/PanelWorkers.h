@@ -9,8 +9,7 @@
 class PanelWorkers {
 public:
     virtual ~PanelWorkers() = default;
-    virtual std::unique_ptr<PatchJob> StartPatcher(const std::string& installFolder,
-                                                   const std::string& patchFile) = 0;
+    virtual std::unique_ptr<PatchJob> StartPatcher(const std::string& installFolder, const std::string& patchFile) = 0;
     virtual std::unique_ptr<RepairJob> StartRepair(const std::string& installFolder,
                                                    const std::string& installManifestUrl,
                                                    const std::string& fileBaseUrl) = 0;

@@ -14,8 +14,8 @@ enum class Work { Patching, DownloadingPatch, Paused, Checking, Downloading };
 // after the percent sign, the first is a no-break space.
 const char* const kLanguages[] = {"en", "tr", "de", "es", "pt"};
 
-const char* const kPatching[] = {"Patching: %d%%", "Yama: %d%%", "Patching: %d%%",
-                                 "Remendar: %d%%", "Atualizando: %d%%"};
+const char* const kPatching[] = {"Patching: %d%%", "Yama: %d%%", "Patching: %d%%", "Remendar: %d%%",
+                                 "Atualizando: %d%%"};
 const char* const kDownloadingPatch[] = {
     "Downloading Patch: %d%%  (%d KB/s)",
     "Yama Y\u00fcklemesi: %d%%  (%d KB/s)",
@@ -23,8 +23,8 @@ const char* const kDownloadingPatch[] = {
     "Transferencia del Remiendo: %d%%  (%d KB/s)",
     "Download de Atualiza\u00e7\u00f5es: %d%%\u00a0 (%d KB/s)",
 };
-const char* const kPaused[] = {"%d%%  (Paused)", "%d%%  (Durdu)", "%d%%  (angehalten)",
-                               "%d%%  (Pausado)", "%d%%\u00a0 (Pausado)"};
+const char* const kPaused[] = {"%d%%  (Paused)", "%d%%  (Durdu)", "%d%%  (angehalten)", "%d%%  (Pausado)",
+                               "%d%%\u00a0 (Pausado)"};
 const char* const kChecking = "Checking Install: %d%%";
 const char* const kDownloading = "%d%%  (%d KB/s)";
 
@@ -48,8 +48,7 @@ int32_t WholePart(double value) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::string gameName, int32_t gameId)
-    : gameName(std::move(gameName)), gameId(gameId) {}
+ProgressBar::ProgressBar(std::string gameName, int32_t gameId) : gameName(std::move(gameName)), gameId(gameId) {}
 
 float ProgressBar::FractionOf(const ProgressRecord& record) {
     if (record.total == 0)
@@ -81,21 +80,11 @@ std::string ProgressBar::TextFor(const std::string& language, bool forcePaused) 
     int column = LanguageIndex(language);
     const char* format = nullptr;
     switch (work) {
-    case Work::Patching:
-        format = column < 0 ? nullptr : kPatching[column];
-        break;
-    case Work::DownloadingPatch:
-        format = column < 0 ? nullptr : kDownloadingPatch[column];
-        break;
-    case Work::Paused:
-        format = column < 0 ? nullptr : kPaused[column];
-        break;
-    case Work::Checking:
-        format = kChecking;
-        break;
-    case Work::Downloading:
-        format = column < 0 ? nullptr : kDownloading;
-        break;
+    case Work::Patching: format = column < 0 ? nullptr : kPatching[column]; break;
+    case Work::DownloadingPatch: format = column < 0 ? nullptr : kDownloadingPatch[column]; break;
+    case Work::Paused: format = column < 0 ? nullptr : kPaused[column]; break;
+    case Work::Checking: format = kChecking; break;
+    case Work::Downloading: format = column < 0 ? nullptr : kDownloading; break;
     }
     if (!format)
         return {};
@@ -106,20 +95,18 @@ std::string ProgressBar::TextFor(const std::string& language, bool forcePaused) 
     return std::string(buffer, static_cast<size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
 }
 
-void ProgressBar::Show(const ProgressRecord& record, const std::string& language,
-                       PanelPageCalls& page) {
+void ProgressBar::Show(const ProgressRecord& record, const std::string& language, PanelPageCalls& page) {
     fraction = FractionOf(record);
     speed = record.speed;
-    page.updateProgress(gameId, StatusText(language), WholePart(record.done),
-                        WholePart(record.total), record.speed, record.text);
+    page.updateProgress(gameId, StatusText(language), WholePart(record.done), WholePart(record.total), record.speed,
+                        record.text);
 }
 
-void ProgressBar::ShowPaused(const ProgressRecord& record, const std::string& language,
-                             PanelPageCalls& page) {
+void ProgressBar::ShowPaused(const ProgressRecord& record, const std::string& language, PanelPageCalls& page) {
     fraction = FractionOf(record);
     speed = record.speed;
-    page.updateProgress(gameId, TextFor(language, true), WholePart(record.done),
-                        WholePart(record.total), record.speed, record.text);
+    page.updateProgress(gameId, TextFor(language, true), WholePart(record.done), WholePart(record.total), record.speed,
+                        record.text);
 }
 
 void ProgressBar::SetDownloadingPatch() {

@@ -6,8 +6,7 @@
 #include "core/telemetry/EventTask.h"
 #include "core/threads/TaskManager.h"
 
-void SystemPanelEvents::QueueEvent(const std::string& category, const std::string& action,
-                                   const std::string& label) {
+void SystemPanelEvents::QueueEvent(const std::string& category, const std::string& action, const std::string& label) {
     TaskManager::Queue(std::make_unique<EventTask>(category, action, label));
 }
 

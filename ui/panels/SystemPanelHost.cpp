@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "core/net/HttpRequest.h"
-#include "core/text/MessageDisplay.h"
 #include "core/system/Shell.h"
+#include "core/text/MessageDisplay.h"
 #include "core/threads/TaskManager.h"
 #include "games/catalogue/ManifestManager.h"
 #include "games/downloads/TransferManager.h"

@@ -1,8 +1,7 @@
 #include "ui/panels/SystemPanelServices.h"
 
-SystemPanelServices::SystemPanelServices(PanelPageCalls& page, PanelHost& host,
-                                         TransferManager* transferManager, CredentialManager* credentials,
-                                         GameMonitor* monitor)
+SystemPanelServices::SystemPanelServices(PanelPageCalls& page, PanelHost& host, TransferManager* transferManager,
+                                         CredentialManager* credentials, GameMonitor* monitor)
     : store(credentials), transfers(transferManager), checkTimes(monitor) {
     services.page = &page;
     services.events = &events;

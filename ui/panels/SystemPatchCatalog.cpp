@@ -4,8 +4,7 @@
 #include "games/patching/PatchCatalog.h"
 
 std::string SystemPatchCatalog::NextPatchUrl(const std::string& catalogUrl) {
-    std::string body =
-        HttpGetToString(catalogUrl, kConnectTimeoutSeconds, BodyKind::Document, timeLimitSeconds);
+    std::string body = HttpGetToString(catalogUrl, kConnectTimeoutSeconds, BodyKind::Document, timeLimitSeconds);
     if (body.empty())
         return {};
     PatchCatalog catalog;

@@ -17,8 +17,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RunningProgram> SystemProgramStarter::Start(const std::string& path,
-                                                            const std::string& parameters,
+std::unique_ptr<RunningProgram> SystemProgramStarter::Start(const std::string& path, const std::string& parameters,
                                                             std::string* failure) {
     std::unique_ptr<ProcessHandle> handle;
     ProcessLauncher& launcher = ProcessLauncher::Current();

@@ -7,10 +7,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <regex>
 #include <string>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -99,7 +99,8 @@ TEST_F(CrashHandlerTest, NullWriteOnAWorkerLeavesADumpAndDiesBySigsegv) {
     EXPECT_TRUE(std::regex_search(crash.dump, std::regex("\n  rip 0x[0-9a-f]+\n")));
     EXPECT_EQ(FirstFrameFunction(crash.dump), "CrashThroughNull");
     // The module list holds the program's executable mapping.
-    EXPECT_TRUE(std::regex_search(crash.dump, std::regex("Modules:\n(.*\n)*  [0-9a-f]+-[0-9a-f]+ r-xp .*quor_crash_child\n")));
+    EXPECT_TRUE(
+        std::regex_search(crash.dump, std::regex("Modules:\n(.*\n)*  [0-9a-f]+-[0-9a-f]+ r-xp .*quor_crash_child\n")));
     // Told from outside, after the dump, with a clean signal mask.
     EXPECT_EQ(crash.record, "message " + dumpPath + " mask=empty\n");
 }

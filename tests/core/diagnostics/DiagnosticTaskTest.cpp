@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
-#include <string>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -123,9 +123,7 @@ TEST_P(ReportTail, IsExactlyAsBuilt) {
     const ReportCase& c = GetParam();
     for (const auto& [name, size] : c.files)
         env.WriteFile("dl/" + name, std::string(size, 'x'));
-    auto expand = [this](std::string text) {
-        return Replaced(Replaced(text, "{dir}", dir), "{enc}", UrlEncode(dir));
-    };
+    auto expand = [this](std::string text) { return Replaced(Replaced(text, "{dir}", dir), "{enc}", UrlEncode(dir)); };
     DiagnosticSnapshot s = Snapshot();
     for (Transfer t : c.transfers) {
         t.saveFolder = expand(t.saveFolder);
@@ -148,16 +146,17 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    {{"Hidden Game", 12, "http://h/hidden.exe", "", 0, ""}},
                    kNoTransfers + "<br>-== Games ==-<br>"},
-        ReportCase{"DownloadingPanelHasNoFileBlock",
-                   {{"sc.exe", 10}},
-                   {},
-                   {{"Star Courier", 3, "http://h/sc.exe", "", 1, "{dir}"},
-                    {"Iron Vale", 3, "http://h/iv.exe", "/opt/iv/iv.bin", 1, "{dir}"}},
-                   kNoTransfers +
-                       "<br>-== Games ==-<br>"
-                       "Game name : Star Courier<br>State : 3<br>PackageUrl : http://h/sc.exe<br>TransferState : 1<br><br>"
-                       "Game name : Iron Vale<br>State : 3<br>PackageUrl : http://h/iv.exe<br>TransferState : 1<br>"
-                       "InstalledExe : /opt/iv/iv.bin<br>InstalledExe Encoded : %2fopt%2fiv%2fiv.bin<br><br>"},
+        ReportCase{
+            "DownloadingPanelHasNoFileBlock",
+            {{"sc.exe", 10}},
+            {},
+            {{"Star Courier", 3, "http://h/sc.exe", "", 1, "{dir}"},
+             {"Iron Vale", 3, "http://h/iv.exe", "/opt/iv/iv.bin", 1, "{dir}"}},
+            kNoTransfers +
+                "<br>-== Games ==-<br>"
+                "Game name : Star Courier<br>State : 3<br>PackageUrl : http://h/sc.exe<br>TransferState : 1<br><br>"
+                "Game name : Iron Vale<br>State : 3<br>PackageUrl : http://h/iv.exe<br>TransferState : 1<br>"
+                "InstalledExe : /opt/iv/iv.bin<br>InstalledExe Encoded : %2fopt%2fiv%2fiv.bin<br><br>"},
         ReportCase{"TwoAddressesGiveTwoBlocksAndAMissingFileIsMinusOne",
                    {{"a.bin", 1048577}},
                    {},
@@ -182,17 +181,18 @@ INSTANTIATE_TEST_SUITE_P(
                        "<br>-- Downloaded File --<br>Size: 0<br>Path: {dir}f.exe<br>Encoded Path: {enc}f.exe<br><br>"
                        "Game name : I<br>State : 7<br>PackageUrl : http://h/f.exe<br>TransferState : 2<br>"
                        "<br>-- Downloaded File --<br>Size: 0<br>Path: {dir}f.exe<br>Encoded Path: {enc}f.exe<br><br>"},
-        ReportCase{"DriveLetterPathsKeepTheirBackslashesOnlyWhereEncodedAsResolved",
-                   {},
-                   {},
-                   {{"Star Courier", 5, "http://h/sc.exe", "C:\\Games\\Star Courier\\sc.exe", 2, "D:\\Dl\\"}},
-                   kNoTransfers +
-                       "<br>-== Games ==-<br>"
-                       "Game name : Star Courier<br>State : 5<br>PackageUrl : http://h/sc.exe<br>TransferState : 2<br>"
-                       "InstalledExe : C:/Games/Star Courier/sc.exe<br>"
-                       "InstalledExe Encoded : C%3a%5cGames%5cStar%20Courier%5csc.exe<br>"
-                       "<br>-- Downloaded File --<br>Size: -1<br>Path: D:/Dl/sc.exe<br>Encoded Path: D%3a%5cDl%5csc.exe<br>"
-                       "<br>"},
+        ReportCase{
+            "DriveLetterPathsKeepTheirBackslashesOnlyWhereEncodedAsResolved",
+            {},
+            {},
+            {{"Star Courier", 5, "http://h/sc.exe", "C:\\Games\\Star Courier\\sc.exe", 2, "D:\\Dl\\"}},
+            kNoTransfers +
+                "<br>-== Games ==-<br>"
+                "Game name : Star Courier<br>State : 5<br>PackageUrl : http://h/sc.exe<br>TransferState : 2<br>"
+                "InstalledExe : C:/Games/Star Courier/sc.exe<br>"
+                "InstalledExe Encoded : C%3a%5cGames%5cStar%20Courier%5csc.exe<br>"
+                "<br>-- Downloaded File --<br>Size: -1<br>Path: D:/Dl/sc.exe<br>Encoded Path: D%3a%5cDl%5csc.exe<br>"
+                "<br>"},
         ReportCase{"TransferSizesRoundUpToWholeMegabytes",
                    {{"one.bin", 1}, {"mb.bin", 1048576}, {"more.bin", 1048577}},
                    {{"http://h/one.bin,,http://h/mb.bin,http://h/gone.bin,http://h/more.bin",
@@ -216,8 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "<br>-== Games ==-<br>"},
         ReportCase{"TransferWithoutFilesOnDisk",
                    {},
-                   {{"http://h/a.exe", "{dir}", "a.exe", {"http://h/a.exe"}},
-                    {"http://h/b.exe", "{dir}", "", {}}},
+                   {{"http://h/a.exe", "{dir}", "a.exe", {"http://h/a.exe"}}, {"http://h/b.exe", "{dir}", "", {}}},
                    {},
                    "<br>-== Active Transfers ==-<br><br>"
                    "http://h/a.exe<br>Active download path: {dir}a.exe<br>Active encoded path: {enc}a.exe<br>"
@@ -270,10 +269,12 @@ TEST_F(DiagnosticReportTest, AFifoInPlaceOfAFileIsNoFileAndDoesNotHoldTheReport)
 }
 
 TEST(DiagnosticHost, IsTheServiceAddressHost) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"http://127.0.0.1:8080/svc", "127.0.0.1"}, {"https://api.example.test", "api.example.test"},
-        {"https://user:pw@example.test:443/x?y", "example.test"}, {"http://[::1]:80/", "::1"},
-        {"example.test/path", "example.test"}, {"", ""}};
+    const std::pair<const char*, const char*> cases[] = {{"http://127.0.0.1:8080/svc", "127.0.0.1"},
+                                                         {"https://api.example.test", "api.example.test"},
+                                                         {"https://user:pw@example.test:443/x?y", "example.test"},
+                                                         {"http://[::1]:80/", "::1"},
+                                                         {"example.test/path", "example.test"},
+                                                         {"", ""}};
     for (const auto& [address, host] : cases)
         EXPECT_EQ(DiagnosticTask::HostOf(address), host) << address;
 }

@@ -12,9 +12,12 @@
 namespace {
 
 TEST(SignalSafeText, FormatsNumbersWithoutTheLibrary) {
-    const std::pair<int64_t, const char*> decimals[] = {
-        {0, "0"}, {7, "7"}, {-1, "-1"}, {31680, "31680"}, {INT64_MAX, "9223372036854775807"},
-        {INT64_MIN, "-9223372036854775808"}};
+    const std::pair<int64_t, const char*> decimals[] = {{0, "0"},
+                                                        {7, "7"},
+                                                        {-1, "-1"},
+                                                        {31680, "31680"},
+                                                        {INT64_MAX, "9223372036854775807"},
+                                                        {INT64_MIN, "-9223372036854775808"}};
     for (const auto& [number, text] : decimals) {
         char out[24];
         size_t n = SignalSafeText::FormatDec(number, out);

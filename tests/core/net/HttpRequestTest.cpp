@@ -45,7 +45,9 @@ struct StatusCase {
     int status;
     bool bodyReturned;
 };
-void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.status; }
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.status;
+}
 
 class HttpRequestStatus : public HttpRequestTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -57,8 +59,7 @@ TEST_P(HttpRequestStatus, OnlyA2xxReplyGivesItsBody) {
 
 INSTANTIATE_TEST_SUITE_P(Statuses, HttpRequestStatus,
                          ::testing::Values(StatusCase{200, true}, StatusCase{203, true}, StatusCase{299, true},
-                                           StatusCase{404, false}, StatusCase{500, false},
-                                           StatusCase{300, false}),
+                                           StatusCase{404, false}, StatusCase{500, false}, StatusCase{300, false}),
                          [](const auto& info) { return std::to_string(info.param.status); });
 
 TEST_F(HttpRequestTest, UnknownAddressAndRefusedConnectionGiveEmpty) {
@@ -86,7 +87,9 @@ struct RedirectCase {
     int hops;
     bool followed;
 };
-void PrintTo(const RedirectCase& c, std::ostream* os) { *os << c.hops; }
+void PrintTo(const RedirectCase& c, std::ostream* os) {
+    *os << c.hops;
+}
 
 class HttpRequestRedirects : public HttpRequestTest, public ::testing::WithParamInterface<RedirectCase> {};
 
@@ -142,7 +145,6 @@ TEST_F(HttpRequestTest, WholeRequestLimitEndsASteadyButLongReply) {
     EXPECT_EQ(HttpGetToString(server.Url("/short"), 5, BodyKind::Document, 30), body);
 }
 
-
 // A worker's stop ends its request while the server stalls, long before the
 // speed rule would; a request never cancelled arrives whole.
 TEST_F(HttpRequestTest, CancelledRequestEndsAtOnce) {
@@ -186,7 +188,9 @@ struct CapCase {
     BodyKind kind;
     bool chunked;  // no declared length: only our own counting can refuse it
 };
-void PrintTo(const CapCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CapCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HttpRequestCaps : public HttpRequestTest, public ::testing::WithParamInterface<CapCase> {};
 
@@ -238,7 +242,9 @@ struct ProxyEnvCase {
     const char* proxy;
     const char* bypass;
 };
-void PrintTo(const ProxyEnvCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ProxyEnvCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SystemProxy : public ::testing::TestWithParam<ProxyEnvCase> {};
 
@@ -255,25 +261,45 @@ INSTANTIATE_TEST_SUITE_P(
     Variables, SystemProxy,
     ::testing::Values(
         ProxyEnvCase{"None", {}, "http://a.example/", "", "127.0.0.1;localhost"},
-        ProxyEnvCase{"HttpForHttp", {{"http_proxy", "p:1"}, {"https_proxy", "s:2"}}, "http://a/", "p:1",
-                     "127.0.0.1;localhost"},
-        ProxyEnvCase{"HttpsForHttps", {{"http_proxy", "p:1"}, {"https_proxy", "s:2"}}, "https://a/", "s:2",
+        ProxyEnvCase{
+            "HttpForHttp", {{"http_proxy", "p:1"}, {"https_proxy", "s:2"}}, "http://a/", "p:1", "127.0.0.1;localhost"},
+        ProxyEnvCase{"HttpsForHttps",
+                     {{"http_proxy", "p:1"}, {"https_proxy", "s:2"}},
+                     "https://a/",
+                     "s:2",
                      "127.0.0.1;localhost"},
         ProxyEnvCase{"NoHttpProxyForHttps", {{"http_proxy", "p:1"}}, "https://a/", "", "127.0.0.1;localhost"},
-        ProxyEnvCase{"UpperCase", {{"HTTP_PROXY", "P:1"}, {"NO_PROXY", "x.org"}}, "http://a/", "P:1",
+        ProxyEnvCase{"UpperCase",
+                     {{"HTTP_PROXY", "P:1"}, {"NO_PROXY", "x.org"}},
+                     "http://a/",
+                     "P:1",
                      "x.org;127.0.0.1;localhost"},
-        ProxyEnvCase{"LowerCaseFirst", {{"http_proxy", "p:1"}, {"HTTP_PROXY", "P:1"}}, "http://a/", "p:1",
+        ProxyEnvCase{"LowerCaseFirst",
+                     {{"http_proxy", "p:1"}, {"HTTP_PROXY", "P:1"}},
+                     "http://a/",
+                     "p:1",
                      "127.0.0.1;localhost"},
         ProxyEnvCase{"AllProxyAfter", {{"all_proxy", "all:3"}}, "https://a/", "all:3", "127.0.0.1;localhost"},
         ProxyEnvCase{"AllProxyUpper", {{"ALL_PROXY", "ALL:3"}}, "http://a/", "ALL:3", "127.0.0.1;localhost"},
-        ProxyEnvCase{"SchemeProxyBeatsAll", {{"all_proxy", "all:3"}, {"http_proxy", "p:1"}}, "http://a/", "p:1",
+        ProxyEnvCase{"SchemeProxyBeatsAll",
+                     {{"all_proxy", "all:3"}, {"http_proxy", "p:1"}},
+                     "http://a/",
+                     "p:1",
                      "127.0.0.1;localhost"},
-        ProxyEnvCase{"ProxyKeptAsWritten", {{"http_proxy", "http://user:pw@proxy.lan:3128/"}}, "http://a/",
-                     "http://user:pw@proxy.lan:3128/", "127.0.0.1;localhost"},
+        ProxyEnvCase{"ProxyKeptAsWritten",
+                     {{"http_proxy", "http://user:pw@proxy.lan:3128/"}},
+                     "http://a/",
+                     "http://user:pw@proxy.lan:3128/",
+                     "127.0.0.1;localhost"},
         ProxyEnvCase{"NoProxyCommasBecomeSemicolons",
                      {{"http_proxy", "p:1"}, {"no_proxy", "a.org, .b.net,,c:8080 "}},
-                     "http://a/", "p:1", "a.org;.b.net;c:8080;127.0.0.1;localhost"},
-        ProxyEnvCase{"NoProxyStarMeansDirect", {{"http_proxy", "p:1"}, {"no_proxy", "*"}}, "http://a/", "",
+                     "http://a/",
+                     "p:1",
+                     "a.org;.b.net;c:8080;127.0.0.1;localhost"},
+        ProxyEnvCase{"NoProxyStarMeansDirect",
+                     {{"http_proxy", "p:1"}, {"no_proxy", "*"}},
+                     "http://a/",
+                     "",
                      "*;127.0.0.1;localhost"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -330,7 +356,9 @@ struct BypassCase {
     const char* noProxy;  // nullptr: unset
     bool viaProxy;
 };
-void PrintTo(const BypassCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BypassCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HttpProxyBypass : public HttpProxyTest, public ::testing::WithParamInterface<BypassCase> {};
 
@@ -348,15 +376,12 @@ TEST_P(HttpProxyBypass, EntriesMatchAsPlainSubstringsOfTheAddress) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, HttpProxyBypass,
-    ::testing::Values(BypassCase{"NoList", nullptr, true},
-                      BypassCase{"OtherHost", "example.org", true},
+    ::testing::Values(BypassCase{"NoList", nullptr, true}, BypassCase{"OtherHost", "example.org", true},
                       BypassCase{"HostEntry", "example.org,LOCALHOST", false},
                       BypassCase{"EntryWithBlanks", " example.org , LOCALHOST ", false},
-                      BypassCase{"PathPartMatches", "/game/", false},
-                      BypassCase{"CaseSensitive", "Localhost", true},
+                      BypassCase{"PathPartMatches", "/game/", false}, BypassCase{"CaseSensitive", "Localhost", true},
                       BypassCase{"WildcardIsLiteral", "*.LOCALHOST", true},
-                      BypassCase{"EmptyEntriesMatchNothing", ",,", true},
-                      BypassCase{"StarAlone", "*", false}),
+                      BypassCase{"EmptyEntriesMatchNothing", ",,", true}, BypassCase{"StarAlone", "*", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- single files ------------------------------------------------------------
@@ -459,7 +484,9 @@ struct BadFileCase {
     const char* name;
     FaultMode mode;
 };
-void PrintTo(const BadFileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadFileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DownloadToFileFailure : public DownloadToFileTest, public ::testing::WithParamInterface<BadFileCase> {};
 

@@ -72,8 +72,7 @@ int ShowMessage(const char* path) {
         if (sigismember(&mask, s))
             empty = false;
     if (const char* record = std::getenv("QUOR_CRASH_RECORD")) {
-        std::ofstream(record, std::ios::app) << "message " << path << " mask=" << (empty ? "empty" : "blocked")
-                                             << "\n";
+        std::ofstream(record, std::ios::app) << "message " << path << " mask=" << (empty ? "empty" : "blocked") << "\n";
     }
     if (const char* delay = std::getenv("QUOR_CRASH_MESSAGE_DELAY_MS"))
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(delay)));

@@ -13,8 +13,10 @@ namespace {
 
 TEST(ConfigManager, LanguageTable) {
     TestEnvironment env;
-    struct Case { uint32_t stored; const char* code; } cases[] = {
-        {0, "en"}, {1, "en"}, {2, "tr"}, {3, "de"}, {4, "es"}, {5, "pt"}, {6, "en"}, {9, "en"}};
+    struct Case {
+        uint32_t stored;
+        const char* code;
+    } cases[] = {{0, "en"}, {1, "en"}, {2, "tr"}, {3, "de"}, {4, "es"}, {5, "pt"}, {6, "en"}, {9, "en"}};
     for (const auto& c : cases) {
         Prefs::SetNumber("Language", c.stored);
         EXPECT_EQ(ConfigManager::GetLanguage(), c.code) << c.stored;

@@ -104,7 +104,8 @@ TEST_F(PrefsTest, GroupsAndNamesIgnoreAsciiCase) {
     EXPECT_EQ(Prefs::ReadNumber("TIMESPLAYED", "1234"), 5u);
     Prefs::SetString("autostartgame", "x");
     EXPECT_EQ(Prefs::GetString("AutoStartGame"), "x");
-    EXPECT_EQ(Hkcu().SubkeyNames("Software\\Brindlemoor\\Quor!"), (std::vector<std::string>{"Preferences", "TimesPlayed"}));
+    EXPECT_EQ(Hkcu().SubkeyNames("Software\\Brindlemoor\\Quor!"),
+              (std::vector<std::string>{"Preferences", "TimesPlayed"}));
 }
 
 TEST_F(PrefsTest, DeleteProductValueRemovesOnlyTheValueDirectlyUnderTheProductKey) {

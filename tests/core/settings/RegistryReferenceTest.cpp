@@ -25,7 +25,8 @@ protected:
         hkcu.WriteValue("Software\\Ironvale", "Blob", RegistryValue::Bytes("abc"));
         hkcu.WriteValue("Software\\Ironvale", "Long", RegistryValue::Text(std::string(100000, 'L')));
         hkcu.WriteValue("Software\\Ironvale", "Latin1", RegistryValue::Text("caf\xe9"));
-        RegistryStore::ForHive(Hive::LocalMachine).WriteValue("SOFTWARE\\Duskmarch", "Install_Dir", RegistryValue::Text("/opt/dm"));
+        RegistryStore::ForHive(Hive::LocalMachine)
+            .WriteValue("SOFTWARE\\Duskmarch", "Install_Dir", RegistryValue::Text("/opt/dm"));
     }
     TestEnvironment env;
 };

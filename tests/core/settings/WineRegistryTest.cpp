@@ -57,8 +57,9 @@ TEST(WineRegistry, ParsesWinesOwnFormat) {
     EXPECT_FALSE(WineRegistry::Parse("REGEDIT4\n[x]\n").has_value());
     EXPECT_FALSE(WineRegistry::Parse("").has_value());
     // Damaged lines are passed over; the rest stands.
-    auto damaged = WineRegistry::Parse("WINE REGISTRY Version 2\n[A] 1\n\"x\"=\"unterminated\n\"y\"=dword:zz\n"
-                                       "\"z\"=\"ok\"\n[B\n\"w\"=\"lost\"\n");
+    auto damaged = WineRegistry::Parse(
+        "WINE REGISTRY Version 2\n[A] 1\n\"x\"=\"unterminated\n\"y\"=dword:zz\n"
+        "\"z\"=\"ok\"\n[B\n\"w\"=\"lost\"\n");
     ASSERT_TRUE(damaged.has_value());
     ASSERT_NE(damaged->Find("A"), nullptr);
     EXPECT_EQ(damaged->Find("A")->values.size(), 1u);

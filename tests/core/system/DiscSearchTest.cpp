@@ -24,9 +24,10 @@ protected:
 };
 
 TEST_F(DiscSearchTest, OpticalDiscWithTheLabelInAnyCaseIsTheGameDisc) {
-    Mounts("/dev/sda1 / ext4 rw,relatime 0 0\n"
-           "/dev/sr0 /media/user/BRINDLEMOOR_1 iso9660 ro,nosuid 0 0\n"
-           "/dev/sdb1 /media/user/usb vfat rw 0 0\n");
+    Mounts(
+        "/dev/sda1 / ext4 rw,relatime 0 0\n"
+        "/dev/sr0 /media/user/BRINDLEMOOR_1 iso9660 ro,nosuid 0 0\n"
+        "/dev/sdb1 /media/user/usb vfat rw 0 0\n");
     Label("BRINDLEMOOR_1", "sr0");
     Label("root", "sda1");
     EXPECT_EQ(FindGameDisc({}, sources), "/media/user/BRINDLEMOOR_1/");
@@ -34,8 +35,9 @@ TEST_F(DiscSearchTest, OpticalDiscWithTheLabelInAnyCaseIsTheGameDisc) {
 }
 
 TEST_F(DiscSearchTest, HardDiskWithTheLabelDoesNotCount) {
-    Mounts("/dev/sda2 /mnt/image udf rw 0 0\n"
-           "/dev/sdb1 /media/user/Brindlemoor vfat rw 0 0\n");
+    Mounts(
+        "/dev/sda2 /mnt/image udf rw 0 0\n"
+        "/dev/sdb1 /media/user/Brindlemoor vfat rw 0 0\n");
     Label("brindlemoor", "sda2");
     Label("Brindlemoor", "sdb1");
     EXPECT_EQ(FindGameDisc({"brindlemoor"}, sources), "");
@@ -43,10 +45,11 @@ TEST_F(DiscSearchTest, HardDiskWithTheLabelDoesNotCount) {
 
 TEST_F(DiscSearchTest, LongerLabelContainingTheWantedOneMatchesAndTheLastDiscWins) {
     // udev writes the blanks of a label as \x20; the mount table as \040.
-    Mounts("/dev/sr0 /media/user/BRINDLEMOOR iso9660 ro 0 0\n"
-           "/dev/sr1 /media/user/Space\\040Game udf ro 0 0\n"
-           "/dev/sr1 /mnt/again udf ro 0 0\n"
-           "/dev/sr2 /media/user/other iso9660 ro 0 0\n");
+    Mounts(
+        "/dev/sr0 /media/user/BRINDLEMOOR iso9660 ro 0 0\n"
+        "/dev/sr1 /media/user/Space\\040Game udf ro 0 0\n"
+        "/dev/sr1 /mnt/again udf ro 0 0\n"
+        "/dev/sr2 /media/user/other iso9660 ro 0 0\n");
     Label("BRINDLEMOOR", "sr0");
     Label("SPACE\\x20GAME\\x20DISC\\x202", "sr1");
     Label("OTHER", "sr2");
@@ -56,8 +59,9 @@ TEST_F(DiscSearchTest, LongerLabelContainingTheWantedOneMatchesAndTheLastDiscWin
 }
 
 TEST_F(DiscSearchTest, DiscWithoutLabelOrEmptyWantedLabelDoesNotCount) {
-    Mounts("/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
-           "/dev/sr1 /media/user/DATA iso9660 ro 0 0\n");
+    Mounts(
+        "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
+        "/dev/sr1 /media/user/DATA iso9660 ro 0 0\n");
     Label("DATA", "sr1");
     EXPECT_EQ(FindGameDisc({""}, sources), "");
     EXPECT_EQ(FindGameDisc({"", "data"}, sources), "/media/user/DATA/");

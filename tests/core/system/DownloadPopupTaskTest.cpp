@@ -4,9 +4,9 @@
 #include <climits>
 #include <string>
 
+#include "core/settings/Prefs.h"
 #include "core/system/DownloadPopupTask.h"
 #include "core/text/Messages.h"
-#include "core/settings/Prefs.h"
 #include "core/threads/TaskManager.h"
 #include "tests/core/system/ProcessTestHelpers.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
@@ -32,10 +32,9 @@ protected:
     std::string record = env.Path("opened");
 
     void SetUp() override {
-        WriteWithMode(env, "fake-bin/xdg-open",
-                      "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + ".tmp'\nmv '" + record + ".tmp' '" +
-                          record + "'\n",
-                      0755);
+        WriteWithMode(
+            env, "fake-bin/xdg-open",
+            "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + ".tmp'\nmv '" + record + ".tmp' '" + record + "'\n", 0755);
         path = std::make_unique<ScopedPath>(ScopedPath::WithFirst(env.Path("fake-bin")));
     }
     bool Opened() { return !TestEnvironment::ReadFile(record).empty(); }

@@ -26,7 +26,7 @@ TEST(MatchesWildcard, StarsQuestionMarksAndCase) {
         {"*a*b", "xaxxb", true},
         {"*a*b", "xaxxbc", false},
         {"a*b*c", "abbbc", true},
-        {"?", "\xc3\xa4", true},        // one character of two bytes
+        {"?", "\xc3\xa4", true},  // one character of two bytes
         {"??", "\xc3\xa4", false},
         {"?rger.dat", "\xc3\xa4rger.dat", true},
         {"\xc3\xa4*", "\xc3\x84rger", false},  // only ASCII letters fold
@@ -42,8 +42,8 @@ TEST(MatchesWildcard, StarsQuestionMarksAndCase) {
 
 TEST(FindFileInFolder, FirstVisiblePlainFileInByteOrder) {
     TestEnvironment env;
-    for (const char* name : {"manifest.xml", "Manifest_2.XML", "manifest-old.txt", ".manifest-hidden.xml",
-                             "a.b.c", "\xc3\xa4rger.dat"})
+    for (const char* name :
+         {"manifest.xml", "Manifest_2.XML", "manifest-old.txt", ".manifest-hidden.xml", "a.b.c", "\xc3\xa4rger.dat"})
         env.WriteFile(std::string("f/") + name, "x");
     fs::create_directories(env.Path("f/manifest-dir.xml"));
     fs::create_directory_symlink(env.Path("f/manifest-dir.xml"), env.Path("f/linked-dir.xml"));
@@ -56,8 +56,8 @@ TEST(FindFileInFolder, FirstVisiblePlainFileInByteOrder) {
         {"manifest*.xml", "Manifest_2.XML"},  // "M" sorts before "m"
         {"MANIFEST.XML", "manifest.xml"},
         {"*.txt", "manifest-old.txt"},
-        {"*hidden*", ""},                     // names starting with "." are hidden
-        {"manifest-dir.xml", ""},             // a folder is no file
+        {"*hidden*", ""},          // names starting with "." are hidden
+        {"manifest-dir.xml", ""},  // a folder is no file
         {"linked-dir.xml", ""},
         {"linked-*.xml", "linked-file.xml"},  // a link to a file is a file
         {"?rger.dat", "\xc3\xa4rger.dat"},

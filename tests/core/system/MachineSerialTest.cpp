@@ -38,21 +38,21 @@ public:
     SerialSources() : root(env.Path("root")) {
         Write("proc/cpuinfo", CpuInfo("3400.000", "1600.000"));
 
-        Disk("loop0", "", "0", false);                               // no hardware behind it
+        Disk("loop0", "", "0", false);  // no hardware behind it
         Disk("nvme0n1", "nvme0", "0", true);
         Write("sys/devices/nvme0/serial", "S4EWNX0R123456      \n");
         Disk("sda", "ata1", "0", true);
         Write("sys/devices/ata1/vpd_pg80", UnitSerialPage("     WD-WCC4E1234567"));
-        Disk("sdb", "usb1", "1", true);                              // a stick: removable
+        Disk("sdb", "usb1", "1", true);  // a stick: removable
         Write("sys/devices/usb1/serial", "USBSTICK0001\n");
-        Disk("sr0", "ata2", "1", true);                              // an optical drive
+        Disk("sr0", "ata2", "1", true);  // an optical drive
 
         Nic("eth0", true, "00:1a:2b:3c:4d:5e", "1", "0");
         Nic("wlan0", true, "f0:de:f1:12:34:56", "1", "0");
-        Nic("wlan1", true, "fe:11:22:33:44:55", "1", "1");           // random address
-        Nic("enp3s0", true, "fa:00:00:00:00:01", "1", "3");          // address set at run time
+        Nic("wlan1", true, "fe:11:22:33:44:55", "1", "1");   // random address
+        Nic("enp3s0", true, "fa:00:00:00:00:01", "1", "3");  // address set at run time
         Nic("ib0", true, "ff:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00", "32", "0");
-        Nic("docker0", false, "ff:42:ac:11:00:01", "1", "3");        // no hardware behind it
+        Nic("docker0", false, "ff:42:ac:11:00:01", "1", "3");  // no hardware behind it
         Nic("lo", false, "00:00:00:00:00:00", "772", "0");
     }
 
@@ -93,13 +93,13 @@ private:
 };
 
 const std::vector<std::string> kFixtureValues = {
-    "BFEBFBFF000306A9",                          // CPUID leaf 1: EDX, then EAX
-    "9",                                         // stepping
-    "GenuineIntel",                              // vendor
-    "Intel(R) Core(TM) i7-3770 CPU @ 3.40GHz",   // model name
-    "WD-WCC4E1234567",                           // serial of the last fixed disk
-    "sda",                                       // its name
-    "F0:DE:F1:12:34:56",                         // the greatest permanent Ethernet address
+    "BFEBFBFF000306A9",                         // CPUID leaf 1: EDX, then EAX
+    "9",                                        // stepping
+    "GenuineIntel",                             // vendor
+    "Intel(R) Core(TM) i7-3770 CPU @ 3.40GHz",  // model name
+    "WD-WCC4E1234567",                          // serial of the last fixed disk
+    "sda",                                      // its name
+    "F0:DE:F1:12:34:56",                        // the greatest permanent Ethernet address
 };
 
 // SHA-512 of a file as the system's own tool computes it (lower-case hex).
@@ -158,10 +158,10 @@ TEST(MachineSerial, DigestWordsGiveTheDecimalText) {
         const char* serial;
     };
     const Case cases[] = {
-        {"010000000a000000", "101"},                    // b = 10, then a = 1
+        {"010000000a000000", "101"},  // b = 10, then a = 1
         {"0000000000000000", "00"},
         {"ffffffffffffffff", "42949672954294967295"},
-        {"78563412f0debc9a", "2596069104305419896"},   // little-endian words
+        {"78563412f0debc9a", "2596069104305419896"},  // little-endian words
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.first8Hex);
@@ -176,11 +176,17 @@ TEST(MachineSerial, HashIsOverUtf16LittleEndianUnits) {
     const std::string bytes = HexToBytes("dc006e00ef0063006f0064006500200013273dd800de");
     const std::string digest = HexToBytes(Sha512Sum(env.WriteFile("wide.bin", bytes)));
     ASSERT_EQ(digest.size(), 64u);
-    const std::vector<std::string> values = {"\xC3\x9Cn\xC3\xAF" "code \xE2\x9C\x93", "\xF0\x9F\x98\x80"};
+    const std::vector<std::string> values = {
+        "\xC3\x9Cn\xC3\xAF"
+        "code \xE2\x9C\x93",
+        "\xF0\x9F\x98\x80"};
     EXPECT_EQ(SerialFromValues(values), SerialFromDigest(digest));
     EXPECT_EQ(SerialFromValues(values), "41727792831906518978");
     // Values are hashed one after the other without separators.
-    EXPECT_EQ(SerialFromValues({"\xC3\x9Cn", "\xC3\xAF" "code \xE2\x9C\x93\xF0\x9F\x98\x80"}), SerialFromValues(values));
+    EXPECT_EQ(SerialFromValues({"\xC3\x9Cn",
+                                "\xC3\xAF"
+                                "code \xE2\x9C\x93\xF0\x9F\x98\x80"}),
+              SerialFromValues(values));
 }
 
 TEST(MachineSerial, NoSourcesHashesNothing) {
@@ -228,7 +234,7 @@ const char kUdevDmiEntry[] =
     "E:MEMORY_DEVICE_0_SIZE=8589934592\n"
     "E:MEMORY_DEVICE_0_PRESENT=1\n"
     "E:MEMORY_DEVICE_10_SIZE=4294967296\n"
-    "E:MEMORY_DEVICE_1_PRESENT=0\n"           // an empty slot has no size
+    "E:MEMORY_DEVICE_1_PRESENT=0\n"  // an empty slot has no size
     "E:MEMORY_DEVICE_2_SIZE=17179869184\r\n"
     "E:MEMORY_DEVICE_3_SIZE=0008589934592\n"  // the number, not its spelling
     "E:MEMORY_DEVICE_4_SIZE=8 GB\n"
@@ -236,7 +242,7 @@ const char kUdevDmiEntry[] =
     "E:MEMORY_DEVICE_6_SIZE=\n"
     "E:MEMORY_DEVICE_X_SIZE=1024\n"
     "E:MEMORY_DEVICE_-7_SIZE=1024\n"
-    "E:MEMORY_DEVICE_2_SIZE=1\n"              // a repeated module keeps its first size
+    "E:MEMORY_DEVICE_2_SIZE=1\n"  // a repeated module keeps its first size
     "MEMORY_DEVICE_8_SIZE=1024\n"
     "E:MEMORY_DEVICE_9_SIZE_MAX=1024\n"
     "G:systemd\n";

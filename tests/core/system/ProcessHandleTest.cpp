@@ -9,8 +9,8 @@
 
 #include "core/system/ChildReaper.h"
 #include "core/system/ProcessHandle.h"
-#include "tests/core/system/ProcessTestHelpers.h"
 #include "platform/XdgPaths.h"
+#include "tests/core/system/ProcessTestHelpers.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/WaitUntil.h"
 
@@ -73,8 +73,14 @@ TEST(ProcessHandle, SeveralThreadsMayWaitAtOnce) {
     auto child = Shell("sleep 0.2; exit 5");
     ASSERT_TRUE(child);
     int seen[2] = {-2, -2};
-    std::thread a([&] { child->Wait(); seen[0] = child->ExitCode(); });
-    std::thread b([&] { child->WaitFor(20000); seen[1] = child->ExitCode(); });
+    std::thread a([&] {
+        child->Wait();
+        seen[0] = child->ExitCode();
+    });
+    std::thread b([&] {
+        child->WaitFor(20000);
+        seen[1] = child->ExitCode();
+    });
     a.join();
     b.join();
     EXPECT_EQ(seen[0], 5);
@@ -117,7 +123,8 @@ TEST(ProcessHandle, ChildGetsNoneOfTheLaunchersDescriptorsNorItsIgnoredSignals) 
     EXPECT_EQ(probe->ExitCode(), 1);
     close(fd);
 
-    struct sigaction ignore {}, old {};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGTERM, &ignore, &old);
     auto sleeper = ProcessHandle::Spawn("/bin/sleep", {"sleep", "30"}, "");

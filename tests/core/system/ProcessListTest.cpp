@@ -37,9 +37,7 @@ protected:
         return child;
     }
 
-    static void ExpectStillRunning(ProcessHandle& child) {
-        EXPECT_FALSE(child.WaitFor(200));
-    }
+    static void ExpectStillRunning(ProcessHandle& child) { EXPECT_FALSE(child.WaitFor(200)); }
     static void ExpectEndedByTerm(ProcessHandle& child) {
         ASSERT_TRUE(child.WaitFor(10000));
         EXPECT_EQ(child.TermSignal(), SIGTERM);
@@ -58,8 +56,8 @@ TEST_F(ProcessListTest, EndsExactlyTheProcessesOfThatName) {
     const std::string name = "qs" + tag + "a";  // short: the kernel's name holds it whole
     a = SleeperNamed(name);
     b = SleeperNamed("qs" + tag + "b");
-    c = SleeperNamed("QS" + tag + "A");         // differs only in case
-    d = SleeperNamed(name + "x");               // longer name with the same start
+    c = SleeperNamed("QS" + tag + "A");  // differs only in case
+    d = SleeperNamed(name + "x");        // longer name with the same start
     ASSERT_TRUE(a && b && c && d);
 
     EXPECT_EQ(TerminateProcessesByName(name), 1);

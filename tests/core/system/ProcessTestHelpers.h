@@ -14,8 +14,8 @@ inline bool HasAnyChild() {
 }
 
 // Writes a file and sets its mode.
-inline std::string WriteWithMode(const TestEnvironment& env, const std::string& relative,
-                                 const std::string& bytes, mode_t mode) {
+inline std::string WriteWithMode(const TestEnvironment& env, const std::string& relative, const std::string& bytes,
+                                 mode_t mode) {
     std::string path = env.WriteFile(relative, bytes);
     chmod(path.c_str(), mode);
     return path;

@@ -66,8 +66,11 @@ protected:
         env.WriteFile("out/.keep", "");
         return WriteWithMode(env, relative,
                              "#!/bin/sh\n"
-                             "pwd > '" + out + "/pwd.tmp' && mv '" + out + "/pwd.tmp' '" + out + "/pwd'\n"
-                             "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" + out + "/args'\n",
+                             "pwd > '" +
+                                 out + "/pwd.tmp' && mv '" + out + "/pwd.tmp' '" + out +
+                                 "/pwd'\n"
+                                 "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" +
+                                 out + "/args'\n",
                              0644);
     }
     std::string Out(const std::string& name) { return TestEnvironment::ReadFile(env.Path("out/" + name)); }
@@ -174,9 +177,14 @@ protected:
         env.WriteFile("out/.keep", "");
         WriteWithMode(env, "fake-bin/wine",
                       "#!/bin/sh\n"
-                      "pwd > '" + out + "/pwd'\n"
-                      "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" + out + "/args.tmp'\n"
-                      "mv '" + out + "/args.tmp' '" + out + "/args'\n",
+                      "pwd > '" +
+                          out +
+                          "/pwd'\n"
+                          "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" +
+                          out +
+                          "/args.tmp'\n"
+                          "mv '" +
+                          out + "/args.tmp' '" + out + "/args'\n",
                       0755);
         path = std::make_unique<ScopedPath>(ScopedPath::WithFirst(env.Path("fake-bin")));
     }
@@ -205,9 +213,9 @@ TEST_F(WineLaunchTest, WindowsInstallerRunsThroughMsiexec) {
 
 TEST(FindOnPath, FindsOnlyExecutableFilesInAbsoluteFolders) {
     TestEnvironment env;
-    WriteWithMode(env, "a/tool", "#!/bin/sh\n", 0644);   // not executable
+    WriteWithMode(env, "a/tool", "#!/bin/sh\n", 0644);  // not executable
     WriteWithMode(env, "b/tool", "#!/bin/sh\n", 0755);
-    env.WriteFile("c/tool/inner", "");                    // a folder named tool
+    env.WriteFile("c/tool/inner", "");  // a folder named tool
     ScopedPath path(env.Path("a") + "::relative:" + env.Path("c") + ":" + env.Path("b"));
     EXPECT_EQ(FindOnPath("tool"), env.Path("b/tool"));
     EXPECT_EQ(FindOnPath("missing"), "");

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <string>
 
-#include "core/text/Messages.h"
 #include "core/system/Shell.h"
+#include "core/text/Messages.h"
 #include "tests/core/system/ProcessTestHelpers.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
@@ -23,8 +23,11 @@ protected:
         std::string record = env.Path("opened");
         WriteWithMode(env, "fake-bin/xdg-open",
                       "#!/bin/sh\n"
-                      "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" + record + ".tmp'\n"
-                      "mv '" + record + ".tmp' '" + record + "'\n" + tail,
+                      "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" +
+                          record +
+                          ".tmp'\n"
+                          "mv '" +
+                          record + ".tmp' '" + record + "'\n" + tail,
                       0755);
         path = std::make_unique<ScopedPath>(ScopedPath::WithFirst(env.Path("fake-bin")));
     }
@@ -48,9 +51,9 @@ TEST_F(OpenUrlTest, HandsTheAddressOverAsOneArgument) {
 TEST_F(OpenUrlTest, OtherSchemesAreRefusedWithMessage28) {
     InstallOpener("exit 0\n");
     ASSERT_FALSE(GetLocalizedString(Msg::BrowserLaunchFailed).empty());
-    for (const char* address : {"file:///etc/passwd", "javascript:alert(1)", "ftp://127.0.0.1/x",
-                                "mailto:a@example.com", "", "http", "127.0.0.1/page",
-                                "--help", "http://127.0.0.1/a\nb", "httpx://127.0.0.1/"}) {
+    for (const char* address :
+         {"file:///etc/passwd", "javascript:alert(1)", "ftp://127.0.0.1/x", "mailto:a@example.com", "", "http",
+          "127.0.0.1/page", "--help", "http://127.0.0.1/a\nb", "httpx://127.0.0.1/"}) {
         page.Clear();
         EXPECT_FALSE(OpenUrl(address)) << address;
         EXPECT_EQ(page.Calls(), Message28()) << address;

@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "core/settings/ConfigManager.h"
+#include "core/settings/Prefs.h"
 #include "core/telemetry/ErrorTask.h"
 #include "core/telemetry/EventTask.h"
 #include "core/telemetry/PageViewTask.h"
-#include "core/settings/Prefs.h"
 #include "core/text/QueryEscape.h"
 #include "core/threads/TaskManager.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
@@ -75,7 +75,8 @@ TEST_F(TelemetryTest, ErrorRequestAndPageCall) {
     auto log = service.RequestsFor("/quor/error.php");
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].query, "serialNumber=4062587331&errorMessage=Patch%20file%20is%20corrupt%2E");
-    EXPECT_EQ(page.Calls(), (std::vector<Call>{{"trackEvent", {"Error", "Patch file is corrupt.", "4062587331", "-1"}}}));
+    EXPECT_EQ(page.Calls(),
+              (std::vector<Call>{{"trackEvent", {"Error", "Patch file is corrupt.", "4062587331", "-1"}}}));
 }
 
 TEST_F(TelemetryTest, SerialIsTheOneStoredWhenTheTaskWasCreated) {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/settings/Prefs.h"
 #include "core/telemetry/ErrorTask.h"
 #include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
-#include "core/settings/Prefs.h"
 #include "core/text/StringUtils.h"
 #include "core/threads/Task.h"
 #include "core/threads/TaskManager.h"
@@ -102,32 +102,35 @@ TEST(Messages, TextsFixedElsewhereAreTaken) {
     const std::string nb = "\xC2\xA0";  // U+00A0 NO-BREAK SPACE in UTF-8
     // id -> en, tr, de, es, pt
     const std::map<int, std::vector<std::string>> fixed = {
-        {8, {"Auto-Update", "Otomatik-Güncelleme", "automatisches Update", "Actualización Automática",
-             "Atualização Automática"}},
-        {19, {"%d%%  (Paused)", "%d%%  (Durdu)", "%d%%  (angehalten)", "%d%%  (Pausado)",
-              "%d%%" + nb + " (Pausado)"}},
+        {8,
+         {"Auto-Update", "Otomatik-Güncelleme", "automatisches Update", "Actualización Automática",
+          "Atualização Automática"}},
+        {19, {"%d%%  (Paused)", "%d%%  (Durdu)", "%d%%  (angehalten)", "%d%%  (Pausado)", "%d%%" + nb + " (Pausado)"}},
         {20, {"%d%%  (%d KB/s)", "%d%%  (%d KB/s)", "%d%%  (%d KB/s)", "%d%%  (%d KB/s)", "%d%%  (%d KB/s)"}},
         {21, {"%d KB / %d KB", "%d KB / %d KB", "%d KB / %d KB", "%d KB / %d KB", "%d KB / %d KB"}},
         {22, {"Open", "Aç", "Öffnen", "Abrir", "Abrir"}},
         {23, {"Exit", "Kapat", "Beenden", "Salir", "Sair"}},
-        {26, {"Please select a location to save the download.",
-              "Indirilen dosyayi kaydetmek istediginiz klasörü seçin.",
-              "Bitte wähle einen Speicherplatz für den Download.",
-              "Por favor seleccione una localización para salvar la transferencia directa.",
-              "Por favor selecione um local para salvar o download."}},
-        {28, {"Failed to launch the default web browser.", "Varsayilan web tarayicisi baslatilamadi.",
-              "Start des Standard-Browsers ist fehlgeschlagen.", "No podido lanzar el web browser defecto.",
-              "Falha ao iniciar o navegador web padrão."}},
-        {29, {"You cannot exit while a game is patching.", "Oyuna yama yapılırken çıkış yapamazsınız.",
-              "Das Spiel kann während eines Patch nicht geschlossen werden.",
-              "Usted no puede salir mientras que un juego está remendando.",
-              "Você não pode sair enquanto um jogo estiver atualizando."}},
-        {31, {"Patch file is corrupt.", "Yama dosyası hatalı bilgi içeriyor.", "Die Patch-Datei ist beschädigt.",
-              "Archivo de remiendo esta corrupto.", "Arquivo de atualizações está corrompido."}},
+        {26,
+         {"Please select a location to save the download.", "Indirilen dosyayi kaydetmek istediginiz klasörü seçin.",
+          "Bitte wähle einen Speicherplatz für den Download.",
+          "Por favor seleccione una localización para salvar la transferencia directa.",
+          "Por favor selecione um local para salvar o download."}},
+        {28,
+         {"Failed to launch the default web browser.", "Varsayilan web tarayicisi baslatilamadi.",
+          "Start des Standard-Browsers ist fehlgeschlagen.", "No podido lanzar el web browser defecto.",
+          "Falha ao iniciar o navegador web padrão."}},
+        {29,
+         {"You cannot exit while a game is patching.", "Oyuna yama yapılırken çıkış yapamazsınız.",
+          "Das Spiel kann während eines Patch nicht geschlossen werden.",
+          "Usted no puede salir mientras que un juego está remendando.",
+          "Você não pode sair enquanto um jogo estiver atualizando."}},
+        {31,
+         {"Patch file is corrupt.", "Yama dosyası hatalı bilgi içeriyor.", "Die Patch-Datei ist beschädigt.",
+          "Archivo de remiendo esta corrupto.", "Arquivo de atualizações está corrompido."}},
         {39, {"Patching: %d%%", "Yama: %d%%", "Patching: %d%%", "Remendar: %d%%", "Atualizando: %d%%"}},
-        {40, {"Downloading Patch: %d%%  (%d KB/s)", "Yama Yüklemesi: %d%%  (%d KB/s)",
-              "Patch Download: %d%%  (%d KB/s)", "Transferencia del Remiendo: %d%%  (%d KB/s)",
-              "Download de Atualizações: %d%%" + nb + " (%d KB/s)"}},
+        {40,
+         {"Downloading Patch: %d%%  (%d KB/s)", "Yama Yüklemesi: %d%%  (%d KB/s)", "Patch Download: %d%%  (%d KB/s)",
+          "Transferencia del Remiendo: %d%%  (%d KB/s)", "Download de Atualizações: %d%%" + nb + " (%d KB/s)"}},
     };
     for (const auto& [id, texts] : fixed)
         for (size_t i = 0; i < kLanguages.size(); ++i)
@@ -160,7 +163,9 @@ TEST(Messages, EnglishTextsAreExactlyTheTable) {
         {21, "%d KB / %d KB"},
         {22, "Open"},
         {23, "Exit"},
-        {24, "Brindlemoor Quor! runs in the Notification Tray in order to continue your downloads. To open or close Brindlemoor Quor!, simply right-click its icon."},
+        {24,
+         "Brindlemoor Quor! runs in the Notification Tray in order to continue your downloads. To open or close "
+         "Brindlemoor Quor!, simply right-click its icon."},
         {25, "Failed to start download, because the save file couldn't be created."},
         {26, "Please select a location to save the download."},
         {27, "Error saving to that directory. Please choose another location."},
@@ -196,7 +201,8 @@ TEST(Messages, ProductNameAndSupportAddress) {
     const std::string englishSeven =
         "Brindlemoor Quor! cannot download the list of available games. Please ensure an internet connection "
         "is available and restart Brindlemoor Quor!\n\nIf your internet connection is available and you "
-        "continue to see this error, please contact customer support at " + support;
+        "continue to see this error, please contact customer support at " +
+        support;
     EXPECT_EQ(GetStringForLanguage(7, "en"), englishSeven);
     for (const std::string& lang : kLanguages) {
         SCOPED_TRACE(lang);
@@ -213,8 +219,8 @@ TEST(Messages, ProductNameAndSupportAddress) {
 }
 
 TEST(Messages, FixedAndBoosterTextsAreTheSameInEveryLanguage) {
-    const std::vector<std::string> names = {"Brindlemoor Quor!", "English", "Türkçe", "Deutsch", "Español",
-                                            "Português"};
+    const std::vector<std::string> names = {"Brindlemoor Quor!", "English", "Türkçe",
+                                            "Deutsch",           "Español", "Português"};
     for (const std::string& lang : kLanguages) {
         for (int id = 0; id <= 5; ++id)
             EXPECT_EQ(GetStringForLanguage(id, lang), names[id]);

@@ -86,11 +86,11 @@ TEST(StringUtils, WellFormedTextRoundTrips) {
 
 TEST(StringUtils, WideToUtf8RefusesLoneSurrogates) {
     const std::vector<std::u16string> bad = {
-        std::u16string{0xDC00},               // lone low surrogate
-        std::u16string{u'a', 0xD800},         // high surrogate at the end
-        std::u16string{0xD800, u'a'},         // high surrogate then a letter
+        std::u16string{0xDC00},                  // lone low surrogate
+        std::u16string{u'a', 0xD800},            // high surrogate at the end
+        std::u16string{0xD800, u'a'},            // high surrogate then a letter
         std::u16string{0xD800, 0xD800, 0xDC00},  // two highs
-        std::u16string{0xDE00, 0xD83D},       // pair in the wrong order
+        std::u16string{0xDE00, 0xD83D},          // pair in the wrong order
     };
     for (const std::u16string& text : bad) {
         try {
@@ -140,10 +140,10 @@ TEST(StringUtils, ReplaceAllEdgeCases) {
     };
     const std::vector<Case> cases = {
         {"a-b-c", "-", "+", "a+b+c"},
-        {"abc", "", "x", "abc"},                 // empty search: unchanged
+        {"abc", "", "x", "abc"},  // empty search: unchanged
         {"", "a", "b", ""},
-        {"aaa", "aa", "b", "ba"},                // left to right, no overlap
-        {"aa", "a", "aa", "aaaa"},               // inserted text is not searched again
+        {"aaa", "aa", "b", "ba"},   // left to right, no overlap
+        {"aa", "a", "aa", "aaaa"},  // inserted text is not searched again
         {"x%20y%20", "%20", " ", "x y "},
         {"abab", "ab", "", ""},
         {"abc", "abcd", "x", "abc"},
@@ -229,8 +229,8 @@ TEST(StringUtils, StringToDoubleReadsTheLeadingDecimalNumber) {
         double value;
     };
     const Case cases[] = {
-        {"12.5MB", 12.5}, {"12,5", 12.0}, {"  -3.25", -3.25}, {"+7", 7.0}, {".5", 0.5},
-        {"1e3x", 1000.0}, {"1e", 1.0},    {"abc", 0.0},       {"", 0.0},   {"-", 0.0},
+        {"12.5MB", 12.5}, {"12,5", 12.0}, {"  -3.25", -3.25}, {"+7", 7.0},   {".5", 0.5},
+        {"1e3x", 1000.0}, {"1e", 1.0},    {"abc", 0.0},       {"", 0.0},     {"-", 0.0},
         {"inf", 0.0},     {"nan", 0.0},   {"0x10", 0.0},      {"MB12", 0.0},
     };
     for (const Case& c : cases) {

@@ -103,7 +103,6 @@ private:
     bool fail;
 };
 
-
 // Runs a call that must finish; a hang (a deadlock) fails the test at once
 // instead of waiting for CTest's time-out.
 void ExpectFinishesWithin(std::chrono::seconds limit, const std::function<void()>& call) {
@@ -251,7 +250,10 @@ TEST(TaskManager, QueuesFiveHundredBeforeStartAndRunsThemInOrder) {
         EXPECT_TRUE(tm.AddTask(new RecordingTask(log, m, i)));
     EXPECT_FALSE(tm.AddTask(new RecordingTask(log, m, 500)));
     ASSERT_TRUE(tm.Start());
-    ASSERT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> g(m); return log.size() == 500; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard<std::mutex> g(m);
+        return log.size() == 500;
+    }));
     tm.Stop();
     for (int i = 0; i < 500; ++i)
         ASSERT_EQ(log[i], i);
@@ -264,7 +266,10 @@ TEST(TaskManager, ThrowingTaskDoesNotStopTheQueue) {
     tm.AddTask(new RecordingTask(log, m, 1, 0, true));
     tm.AddTask(new RecordingTask(log, m, 2));
     tm.Start();
-    ASSERT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> g(m); return log.size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard<std::mutex> g(m);
+        return log.size() == 1;
+    }));
     tm.Stop();
     EXPECT_EQ(log, std::vector<int>{2});
 }
@@ -281,7 +286,10 @@ TEST(TaskManager, FailingTaskIsWrittenToStandardErrorAndNotReported) {
     tm.AddTask(new RecordingTask(log, m, 2));
     testing::internal::CaptureStderr();
     tm.Start();
-    const bool ran = WaitUntil([&] { std::lock_guard<std::mutex> g(m); return log.size() == 1; });
+    const bool ran = WaitUntil([&] {
+        std::lock_guard<std::mutex> g(m);
+        return log.size() == 1;
+    });
     tm.Stop();
     const std::string err = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(ran);

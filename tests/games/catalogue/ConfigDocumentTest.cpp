@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/settings/ConfigManager.h"
 #include "core/ExitRequester.h"
+#include "core/settings/ConfigManager.h"
 #include "games/catalogue/ConfigDocument.h"
 #include "games/catalogue/ManifestManager.h"
 #include "tests/fixtures/FakeClock.h"
@@ -41,8 +41,9 @@ protected:
 };
 
 TEST_F(ConfigDocumentTest, ReadsTheThreeAddressesAndLoadsTheManifest) {
-    WriteConfig("<?xml version=\"1.0\"?><config><homeUrl>http://127.0.0.1/home</homeUrl>"
-                "<helpUrl>http://127.0.0.1/help</helpUrl><registerUrl>http://127.0.0.1/reg</registerUrl></config>");
+    WriteConfig(
+        "<?xml version=\"1.0\"?><config><homeUrl>http://127.0.0.1/home</homeUrl>"
+        "<helpUrl>http://127.0.0.1/help</helpUrl><registerUrl>http://127.0.0.1/reg</registerUrl></config>");
     env.WriteFile("program/manifest.xml", "<manifest><download name=\"G\"/></manifest>");
     auto entries = ConfigDocument::LoadConfiguration(*config, *manager);
     ASSERT_EQ(entries.size(), 1u);
@@ -59,7 +60,11 @@ TEST_F(ConfigDocumentTest, ReadsTheThreeAddressesAndLoadsTheManifest) {
 }
 
 TEST_F(ConfigDocumentTest, MissingPartsReadAsEmptyText) {
-    struct Case { const char* text; const char* home; const char* help; } cases[] = {
+    struct Case {
+        const char* text;
+        const char* home;
+        const char* help;
+    } cases[] = {
         {"<config><homeUrl>h</homeUrl></config>", "h", ""},
         {"<config><homeUrl/><helpUrl></helpUrl></config>", "", ""},
         {"<config><homeUrl><!-- none --></homeUrl><helpUrl>&amp;x</helpUrl></config>", "", "&x"},

@@ -31,10 +31,12 @@ TEST(GameLocation, LocationRules) {
     ASSERT_EQ(machine.WriteValue("SOFTWARE\\Dusk", "Count", RegistryValue::Number(3)), 0);
     const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Dusk";
 
-    struct Case { std::string installkey, path, file, expected; } cases[] = {
-        {key, "!/opt/games/G", "!g.exe", "/opt/games/G/g.exe"},          // literals, no registry
+    struct Case {
+        std::string installkey, path, file, expected;
+    } cases[] = {
+        {key, "!/opt/games/G", "!g.exe", "/opt/games/G/g.exe"},                      // literals, no registry
         {"HKEY_CLASSES_ROOT\\X", "!/opt/games/G/", "!g.exe", "/opt/games/G/g.exe"},  // no doubled separator
-        {key, "!C:\\Games\\G\\", "!g.exe", "C:\\Games\\G\\g.exe"},           // one separator, the folder's own
+        {key, "!C:\\Games\\G\\", "!g.exe", "C:\\Games\\G\\g.exe"},                   // one separator, the folder's own
         {key, "!C:\\Games\\G\\", "!\\g.exe", "C:\\Games\\G\\g.exe"},
         {key, "!C:\\Games\\G\\", "!bin\\g.exe", "C:\\Games\\G\\bin/g.exe"},
         {key, "!/opt/games/G//", "!g.exe", "/opt/games/G/g.exe"},
@@ -42,14 +44,14 @@ TEST(GameLocation, LocationRules) {
         {key, "!/", "!g.exe", "/g.exe"},
         {key, "InstallDir", "Exe", "/opt/dusk/bin/dusk"},
         {key, "Slashed", "!dusk", "/opt/dusk/dusk"},
-        {key, "Missing", "!dusk.exe", "dusk.exe"},                        // only the file part
-        {key, "Count", "!dusk.exe", "dusk.exe"},                          // a number is no folder
+        {key, "Missing", "!dusk.exe", "dusk.exe"},  // only the file part
+        {key, "Count", "!dusk.exe", "dusk.exe"},    // a number is no folder
         {key, "InstallDir", "", "/opt/dusk/"},
         {key, "", "", ""},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Nothing", "InstallDir", "Exe", ""},
         {"hkey_local_machine\\SOFTWARE\\Dusk", "InstallDir", "Exe", ""},  // the root is case-sensitive
         {key, "!/opt/games/G", "!../../bin/sh", ""},                      // may not leave the folder
-        {key, "!/opt/games/G", "!/bin/sh", "/opt/games/G/bin/sh"},          // stays under the folder
+        {key, "!/opt/games/G", "!/bin/sh", "/opt/games/G/bin/sh"},        // stays under the folder
     };
     for (const auto& c : cases)
         EXPECT_EQ(ResolveGameLocation(c.installkey, c.path, c.file), c.expected)
@@ -102,7 +104,10 @@ TEST(GameLocation, DataDirsAreSearchedInOrder) {
 
 TEST(DesktopEntry, SplitExecQuotingAndFieldCodes) {
     using V = std::vector<std::string>;
-    struct Case { const char* exec; V expected; } cases[] = {
+    struct Case {
+        const char* exec;
+        V expected;
+    } cases[] = {
         {"game", {"game"}},
         {"  game   -a  -b ", {"game", "-a", "-b"}},
         {"\"/opt/My Games/run\" --x", {"/opt/My Games/run", "--x"}},
@@ -123,7 +128,10 @@ TEST(DesktopEntry, ValueAndProgram) {
         "[Desktop Action new]\nExec=also-wrong\n";
     EXPECT_EQ(DesktopEntry::Value(file, "Exec"), "/usr/games/a b %u");
     EXPECT_EQ(DesktopEntry::Value(file, "Missing"), "");
-    struct Case { const char* exec; const char* program; } cases[] = {
+    struct Case {
+        const char* exec;
+        const char* program;
+    } cases[] = {
         {"env A=1 B=2 game -x", "game"},
         {"/usr/bin/env WINEPREFIX=\"/home/u/.wine\" wine start.exe", "wine"},
         {"env", ""},

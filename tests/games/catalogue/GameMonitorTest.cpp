@@ -19,7 +19,11 @@ TEST(GameMonitor, IsCheckDueAtTheBoundaries) {
     EXPECT_TRUE(monitor.IsCheckDue("Duskmarch", true));  // never checked
     EXPECT_TRUE(monitor.IsCheckDue("Duskmarch", false));
     monitor.MarkChecked("Duskmarch");
-    struct Case { int64_t after; bool shortDue; bool longDue; } cases[] = {
+    struct Case {
+        int64_t after;
+        bool shortDue;
+        bool longDue;
+    } cases[] = {
         {0, false, false}, {3600, false, false}, {3601, true, false}, {7200, true, false}, {7201, true, true},
     };
     for (const auto& c : cases) {
@@ -48,7 +52,8 @@ TEST(GameMonitor, PollsOnlyOnceAPeriodIsSet) {
 TEST(GameMonitor, PeriodOfZeroOrLessNeverPolls) {
     FakeClock clock;
     std::atomic<int> polls{0};
-    GameMonitor monitor(clock, [&] { ++polls; }, 5);
+    GameMonitor monitor(
+        clock, [&] { ++polls; }, 5);
     for (int32_t period : {0, -1, -600000}) {
         monitor.SetPeriod(period);
         std::this_thread::sleep_for(std::chrono::milliseconds(150));  // some 30 idle passes

@@ -8,8 +8,8 @@
 #include <memory>
 #include <thread>
 
-#include "core/settings/ConfigManager.h"
 #include "core/ExitRequester.h"
+#include "core/settings/ConfigManager.h"
 #include "core/settings/Prefs.h"
 #include "games/catalogue/ManifestManager.h"
 #include "games/downloads/TransferActivity.h"
@@ -26,8 +26,8 @@ constexpr const char* kManifestPath = "/quor/manifest.php";
 
 std::string Manifest(const std::string& game, int refreshTime = 60, int version = 31680) {
     return "<manifest><autoupdate version=\"" + std::to_string(version) + "\" manifestrefreshtime=\"" +
-           std::to_string(refreshTime) + "\" manifestversion=\"v-" + game +
-           "\"/><download name=\"" + game + "\" homepage=\"h\" banner=\"b.png\"/></manifest>";
+           std::to_string(refreshTime) + "\" manifestversion=\"v-" + game + "\"/><download name=\"" + game +
+           "\" homepage=\"h\" banner=\"b.png\"/></manifest>";
 }
 
 std::string GamesOnlyManifest(const std::string& game) {
@@ -69,7 +69,9 @@ protected:
 
     std::string ProgramFolder() const { return env.Path("program/"); }
     std::string SavedCopy() const { return env.Path("home/.local/share/Brindlemoor Quor!/manifest.php"); }
-    void WriteSaved(const std::string& text) const { env.WriteFile("home/.local/share/Brindlemoor Quor!/manifest.php", text); }
+    void WriteSaved(const std::string& text) const {
+        env.WriteFile("home/.local/share/Brindlemoor Quor!/manifest.php", text);
+    }
     void WriteShipped(const std::string& text) const { env.WriteFile("program/manifest-shipped.xml", text); }
     std::vector<std::string> Names(const std::vector<ManifestEntry>& entries) const {
         std::vector<std::string> names;
@@ -99,9 +101,9 @@ TEST_F(ManifestManagerTest, FetchSendsSerialsAndKeepsTheirBookkeeping) {
         const char* expectCurrent;
         const char* expectPrevious;
     } cases[] = {
-        {"", "", "us=1234567&prev=", "1234567", ""},                      // first run
-        {"999", "", "us=1234567&prev=999", "1234567", "999"},             // serial changed
-        {"1234567", "555", "us=1234567&prev=555", "1234567", "555"},      // unchanged
+        {"", "", "us=1234567&prev=", "1234567", ""},                        // first run
+        {"999", "", "us=1234567&prev=999", "1234567", "999"},               // serial changed
+        {"1234567", "555", "us=1234567&prev=555", "1234567", "555"},        // unchanged
         {"9&us=x", "", "us=1234567&prev=9%26us%3dx", "1234567", "9&us=x"},  // a damaged value adds no keys
     };
     server.Serve(kManifestPath, Manifest("A"));
@@ -131,10 +133,13 @@ TEST_F(ManifestManagerTest, FetchAddsTheManifestParameterWhenSet) {
 
 TEST_F(ManifestManagerTest, OnlyAManifestWithEntriesReplacesTheSavedCopy) {
     WriteSaved(Manifest("Good"));
-    struct Case { std::string body; FaultMode mode; } cases[] = {
-        {"<html><body>Please sign in to the hotel network</body></html>", {}},  // captive portal
-        {"<manifest></manifest>", {}},                                          // no entries
-        {"<manifest><download name='x'>", {}},                                  // cut short
+    struct Case {
+        std::string body;
+        FaultMode mode;
+    } cases[] = {
+        {"<html><body>Please sign in to the hotel network</body></html>", {}},    // captive portal
+        {"<manifest></manifest>", {}},                                            // no entries
+        {"<manifest><download name='x'>", {}},                                    // cut short
         {"<manifest><download name='x'/></manifest>", FaultMode{.status = 500}},  // error body
         {"", {}},
     };
@@ -239,8 +244,14 @@ TEST_F(ManifestManagerTest, RefreshWithNothingAtAllEndsWithMessageSeven) {
 // ---- CheckAutoUpdate ----
 
 TEST_F(ManifestManagerTest, CheckAutoUpdateAgainstTheOwnBuild) {
-    struct Case { int32_t offered; bool expected; } cases[] = {
-        {31679, false}, {31680, false}, {-5, false}, {31681, true},
+    struct Case {
+        int32_t offered;
+        bool expected;
+    } cases[] = {
+        {31679, false},
+        {31680, false},
+        {-5, false},
+        {31681, true},
     };
     for (const auto& c : cases) {
         auto fresh = MakeManager();
@@ -262,9 +273,13 @@ TEST_F(ManifestManagerTest, CheckAutoUpdateTriesAndLockTimes) {
     Prefs::WriteNumber("AutoUpdate", "TryCount", 0);
 
     // Each later run: the try count goes up; from the second try on a lock is set.
-    struct Run { uint32_t tries; bool expected; int64_t lock; } runs[] = {
-        {1, false, 0}, {2, true, 120}, {3, true, 600}, {5, true, 600}, {6, true, 2700},
-        {20, true, 2700}, {21, true, 3600}, {40, true, 3600},
+    struct Run {
+        uint32_t tries;
+        bool expected;
+        int64_t lock;
+    } runs[] = {
+        {1, false, 0},   {2, true, 120},   {3, true, 600},   {5, true, 600},
+        {6, true, 2700}, {20, true, 2700}, {21, true, 3600}, {40, true, 3600},
     };
     for (const auto& r : runs) {
         Prefs::WriteNumber("AutoUpdate", "TryCount", r.tries - 1);
@@ -324,12 +339,15 @@ TEST_F(ManifestManagerTest, FirstRefreshFifteenSecondsAfterConstruction) {
 }
 
 TEST_F(ManifestManagerTest, RefreshPeriodDefaultsToTwoHours) {
-    struct Case { std::string body; int64_t period; bool listReady; } cases[] = {
-        {Manifest("A", 0), 7200, true},                    // zero: the default
-        {Manifest("A", -30), 7200, true},                  // negative: the default
-        {GamesOnlyManifest("A"), 7200, true},              // no auto-update element
-        {Manifest("A", 300), 300, true},
-        {"<manifest/>", 7200, false},                      // an empty refresh
+    struct Case {
+        std::string body;
+        int64_t period;
+        bool listReady;
+    } cases[] = {
+        {Manifest("A", 0), 7200, true},                                      // zero: the default
+        {Manifest("A", -30), 7200, true},                                    // negative: the default
+        {GamesOnlyManifest("A"), 7200, true},                                // no auto-update element
+        {Manifest("A", 300), 300, true},      {"<manifest/>", 7200, false},  // an empty refresh
     };
     for (const auto& c : cases) {
         server.Serve(kManifestPath, c.body);

@@ -103,7 +103,10 @@ TEST(ManifestDocument, FullManifestFieldByField) {
 }
 
 TEST(ManifestDocument, AutoUpdateNameInEachLanguage) {
-    struct Case { const char* code; const char* name; } cases[] = {
+    struct Case {
+        const char* code;
+        const char* name;
+    } cases[] = {
         {"en", "Auto-Update"},
         {"tr", "Otomatik-G\xC3\xBCncelleme"},
         {"de", "automatisches Update"},
@@ -147,11 +150,14 @@ TEST(ManifestDocument, AutoUpdateDefaultsAndMissingRequiredAttributes) {
 }
 
 TEST(ManifestDocument, BannerFolderRule) {
-    struct Case { const char* banner; const char* expected; } cases[] = {
+    struct Case {
+        const char* banner;
+        const char* expected;
+    } cases[] = {
         {"x.png", "../banners/x.png"},
         {"http://127.0.0.1/x.png", "http://127.0.0.1/x.png"},
         {"https://127.0.0.1/x.png", "https://127.0.0.1/x.png"},
-        {"art/http://x.png", "art/http://x.png"},     // "http://" further on
+        {"art/http://x.png", "art/http://x.png"},  // "http://" further on
         {"art/https://x.png", "art/https://x.png"},
         {"HTTP://127.0.0.1/x.png", "../banners/HTTP://127.0.0.1/x.png"},  // matched exactly
         {"http:/x.png", "../banners/http:/x.png"},
@@ -166,9 +172,18 @@ TEST(ManifestDocument, BannerFolderRule) {
 }
 
 TEST(ManifestDocument, NumbersReadAsAtoiSaturating) {
-    struct Case { const char* text; int32_t id; } cases[] = {
-        {"12abc", 12}, {"  -7", -7}, {"+5", 5}, {"abc", 0}, {"", 0},
-        {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}, {"2147483648", 2147483647},
+    struct Case {
+        const char* text;
+        int32_t id;
+    } cases[] = {
+        {"12abc", 12},
+        {"  -7", -7},
+        {"+5", 5},
+        {"abc", 0},
+        {"", 0},
+        {"99999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+        {"2147483648", 2147483647},
     };
     for (const auto& c : cases) {
         std::string text = std::string(R"(<manifest><download name="g" id=")") + c.text + R"("/></manifest>)";
@@ -185,8 +200,8 @@ TEST(ManifestDocument, BadInputGivesNoEntries) {
     const std::string cases[] = {
         "",
         "not xml at all",
-        "<manifest><download name='a'></manifest>",      // malformed
-        "<html><body>Sign in to the network</body></html>",  // a captive portal
+        "<manifest><download name='a'></manifest>",                // malformed
+        "<html><body>Sign in to the network</body></html>",        // a captive portal
         "<root><manifest><download name='a'/></manifest></root>",  // wrong root
         "<manifest/>",
         "<manifest>" + deep,
@@ -234,9 +249,8 @@ TEST(ParseManifest, AppliesTheAutoUpdateFacts) {
     config.SetCampaignUrl("http://127.0.0.1/old-campaign");
     Prefs::SetNumber("Language", 3);
 
-    std::vector<ManifestEntry> entries =
-        ParseManifest(kFullManifest, kBannerFolder, config,
-                      [&](const std::string& version) { manager.SetManifestVersion(version); });
+    std::vector<ManifestEntry> entries = ParseManifest(
+        kFullManifest, kBannerFolder, config, [&](const std::string& version) { manager.SetManifestVersion(version); });
     ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].name, "automatisches Update");
     EXPECT_EQ(page.CallsOf("setManifestVersion"),

@@ -86,7 +86,7 @@ struct DownloadWorld {
     TestHttpServer server;
     EventLog events;
     ScriptedFolderDialog dialog;
-    std::optional<uint64_t> freeBytes;  // unset: the real file system
+    std::optional<uint64_t> freeBytes;     // unset: the real file system
     std::function<bool(int fd)> syncFile;  // unset: the real fdatasync
     int64_t now = 1'700'000'000;
 
@@ -164,16 +164,18 @@ struct ManagerWorld : DownloadWorld {
     // "failed" or "timeout".
     std::string Finish(const std::string& address) {
         std::string outcome = "timeout";
-        WaitUntil([&] {
-            manager->Update();
-            for (const auto& a : manager->TakeCompleted())
-                if (a == address)
-                    outcome = "complete";
-            for (const auto& a : manager->TakeFailed())
-                if (a == address)
-                    outcome = "failed";
-            return outcome != "timeout";
-        }, 60000);
+        WaitUntil(
+            [&] {
+                manager->Update();
+                for (const auto& a : manager->TakeCompleted())
+                    if (a == address)
+                        outcome = "complete";
+                for (const auto& a : manager->TakeFailed())
+                    if (a == address)
+                        outcome = "failed";
+                return outcome != "timeout";
+            },
+            60000);
         return outcome;
     }
 

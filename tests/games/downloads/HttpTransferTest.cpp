@@ -48,8 +48,7 @@ TEST(HttpTransferTest, CompleteIsRecordedOnlyAfterTheFilesAndTheFolderAreSynced)
     std::vector<SyncCall> calls;
     w.syncFile = [&](int fd) {
         std::error_code ec;
-        SyncCall call{fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string(), -1,
-                      StoredState(address)};
+        SyncCall call{fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string(), -1, StoredState(address)};
         struct stat st {};
         if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
             call.size = st.st_size;
@@ -122,16 +121,15 @@ TEST(HttpTransferTest, OnlyExeMsiAndQuorpatchEndingsAreInstallers) {
     struct Case {
         const char* name;
         bool installer;
-    } cases[] = {{"a.exe", true},  {"a.msi", true},   {"a.quorpatch", true}, {"a.EXE", false},
-                 {"a.Msi", false}, {"a.exe.part", false}, {"a.zip", false},  {"exe", false}};
+    } cases[] = {{"a.exe", true},  {"a.msi", true},       {"a.quorpatch", true}, {"a.EXE", false},
+                 {"a.Msi", false}, {"a.exe.part", false}, {"a.zip", false},      {"exe", false}};
     for (const Case& c : cases) {
         ManagerWorld w;
         std::string path = std::string("/") + c.name;
         w.server.Serve(path, "data");
         std::string address = w.server.Url(path);
         ASSERT_EQ(w.Session(address), "complete") << c.name;
-        EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), c.installer ? w.Folder() + c.name : "")
-            << c.name;
+        EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), c.installer ? w.Folder() + c.name : "") << c.name;
     }
 }
 
@@ -171,31 +169,49 @@ TEST(HttpTransferTest, FaultTable) {
     const std::string v2 = TestBytes(4500, 8);
     struct Case {
         const char* name;
-        bool partialFirst;        // a first session cut after 1000 bytes
-        FaultMode second;         // how the server then answers
-        std::string outcome;      // of the second session
-        std::string failureCode;  // of "DownloadFailed", when it failed
-        std::string fileAfter;    // what the file holds at the end
+        bool partialFirst;                // a first session cut after 1000 bytes
+        FaultMode second;                 // how the server then answers
+        std::string outcome;              // of the second session
+        std::string failureCode;          // of "DownloadFailed", when it failed
+        std::string fileAfter;            // what the file holds at the end
         std::vector<std::string> ranges;  // of the second session's GETs
         bool changedFile = false;
-        int redirects = 0;        // the address leads to the file through this many
+        int redirects = 0;  // the address leads to the file through this many
     } cases[] = {
         {"well-behaved resume", true, {}, "complete", "", v1, {"bytes=1000-"}},
         {"ignored Range", true, {.range = RangeMode::Ignore}, "complete", "", v1, {"bytes=1000-"}},
-        {"wrong Content-Range", true, {.range = RangeMode::WrongStart, .wrongStartBy = 5}, "complete", "", v1,
+        {"wrong Content-Range",
+         true,
+         {.range = RangeMode::WrongStart, .wrongStartBy = 5},
+         "complete",
+         "",
+         v1,
          {"bytes=1000-", ""}},
-        {"416 with the local size after a longer probe", true,
-         {.range = RangeMode::Unsatisfiable, .statedLength = 1000}, "complete", "", v1, {"bytes=1000-", ""}},
-        {"416 with the local size and no probe length", true,
-         {.range = RangeMode::Unsatisfiable, .statedLength = 1000, .noLength = true}, "complete", "",
-         v1.substr(0, 1000), {"bytes=1000-"}},
-        {"416 with another size", true, {.range = RangeMode::Unsatisfiable, .statedLength = 4000}, "complete",
-         "", v1, {"bytes=1000-", ""}},
+        {"416 with the local size after a longer probe",
+         true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 1000},
+         "complete",
+         "",
+         v1,
+         {"bytes=1000-", ""}},
+        {"416 with the local size and no probe length",
+         true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 1000, .noLength = true},
+         "complete",
+         "",
+         v1.substr(0, 1000),
+         {"bytes=1000-"}},
+        {"416 with another size",
+         true,
+         {.range = RangeMode::Unsatisfiable, .statedLength = 4000},
+         "complete",
+         "",
+         v1,
+         {"bytes=1000-", ""}},
         {"404 fresh", false, {.status = 404}, "failed", "22", "", {""}},
         {"404 on resume", true, {.status = 404}, "failed", "22", v1.substr(0, 1000), {"bytes=1000-"}},
         {"500 on resume", true, {.status = 500}, "failed", "22", v1.substr(0, 1000), {"bytes=1000-"}},
-        {"drop after K bytes", true, {.dropAfterBytes = 1500}, "failed", "18", v1.substr(0, 2500),
-         {"bytes=1000-"}},
+        {"drop after K bytes", true, {.dropAfterBytes = 1500}, "failed", "18", v1.substr(0, 2500), {"bytes=1000-"}},
         {"stall", true, {.stallAfterHeaders = true}, "failed", "28", v1.substr(0, 1000), {"bytes=1000-"}},
         {"slow trickle", true, {.trickleBytesPerSecond = 3000}, "complete", "", v1, {"bytes=1000-"}},
         {"changed file", true, {}, "complete", "", v2, {"bytes=1000-"}, true},
@@ -263,22 +279,49 @@ TEST(HttpTransferTest, LengthTable) {
         std::string failureCode;
         std::string fileAfter;
     } cases[] = {
-        {"200 without length closed early, the probe gave the size", false,
-         {.noLength = true, .headLength = 4000, .dropAfterBytes = 2000}, "failed", "18", v1.substr(0, 2000)},
-        {"200 without length running past the probe", false, {.noLength = true, .headLength = 3000}, "failed",
-         "18", v1.substr(0, 3000)},
-        {"206 whose body is shorter than its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = -2990},
-         "failed", "18", v1.substr(0, 1010)},
-        {"206 whose body runs on past its range", true, {.range = RangeMode::MisstatedPart, .partLengthBy = 500},
-         "failed", "18", v1},
-        {"206 to an unsaid size whose body stops short of its range, no length anywhere", true,
+        {"200 without length closed early, the probe gave the size",
+         false,
+         {.noLength = true, .headLength = 4000, .dropAfterBytes = 2000},
+         "failed",
+         "18",
+         v1.substr(0, 2000)},
+        {"200 without length running past the probe",
+         false,
+         {.noLength = true, .headLength = 3000},
+         "failed",
+         "18",
+         v1.substr(0, 3000)},
+        {"206 whose body is shorter than its range",
+         true,
+         {.range = RangeMode::MisstatedPart, .partLengthBy = -2990},
+         "failed",
+         "18",
+         v1.substr(0, 1010)},
+        {"206 whose body runs on past its range",
+         true,
+         {.range = RangeMode::MisstatedPart, .partLengthBy = 500},
+         "failed",
+         "18",
+         v1},
+        {"206 to an unsaid size whose body stops short of its range, no length anywhere",
+         true,
          {.range = RangeMode::MisstatedPart, .partLengthBy = -2990, .unknownTotal = true, .noLength = true},
-         "failed", "18", v1.substr(0, 1010)},
-        {"206 to an unsaid size, no length anywhere", true,
-         {.range = RangeMode::MisstatedPart, .unknownTotal = true, .noLength = true}, "complete", "", v1},
+         "failed",
+         "18",
+         v1.substr(0, 1010)},
+        {"206 to an unsaid size, no length anywhere",
+         true,
+         {.range = RangeMode::MisstatedPart, .unknownTotal = true, .noLength = true},
+         "complete",
+         "",
+         v1},
         {"200 whose length disagrees with the probe", false, {.headLength = 5000}, "complete", "", v1},
         {"no length anywhere", false, {.noLength = true}, "complete", "", v1},
-        {"no length anywhere, closed early", false, {.noLength = true, .dropAfterBytes = 2000}, "complete", "",
+        {"no length anywhere, closed early",
+         false,
+         {.noLength = true, .dropAfterBytes = 2000},
+         "complete",
+         "",
          v1.substr(0, 2000)},
     };
     for (const Case& c : cases) {
@@ -356,8 +399,9 @@ TEST(HttpTransferTest, AFailedDownloadIsCancelledAndFailedInOneStep) {
     EXPECT_EQ(StoredState(address), 208u);
     EXPECT_EQ(w.events.OfCategory("DownloadFailed"),
               (std::vector<RecordedEvent>{{"DownloadFailed", "18", address}, {"DownloadFailed", address, ""}}));
-    EXPECT_EQ(w.Messages(), std::vector<std::string>{
-        "Unable to download. Please check your internet connection and firewall settings and try again."});
+    EXPECT_EQ(w.Messages(),
+              std::vector<std::string>{
+                  "Unable to download. Please check your internet connection and firewall settings and try again."});
     EXPECT_EQ(fs::file_size(w.Folder() + "g.bin"), 1500u) << "the files are kept";
     EXPECT_TRUE(fs::exists(w.Folder() + "download.lock"));
 }

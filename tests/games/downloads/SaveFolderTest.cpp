@@ -42,7 +42,7 @@ TEST(DownloadLock, ExistingLockIsJudgedByItsFirstLine) {
         {"bob", DownloadLock::Result::OtherUser},      // another user, even in an empty folder
         {"alice\n", DownloadLock::Result::OtherUser},  // the line end takes part
         {"alice\r\n", DownloadLock::Result::OtherUser},
-        {"", DownloadLock::Result::Owned},             // an empty lock counts as one's own
+        {"", DownloadLock::Result::Owned},  // an empty lock counts as one's own
         {"alic", DownloadLock::Result::OtherUser},
         {"alice2", DownloadLock::Result::OtherUser},
     };
@@ -61,8 +61,16 @@ TEST(DownloadLock, OfTwoUsersStartingAtOnceOnlyOneOwnsTheFolder) {
         std::string folder = Folder(env);
         std::atomic<bool> go{false};
         DownloadLock::Result a{}, b{};
-        std::thread ta([&] { while (!go) {} a = DownloadLock::Take(folder, "alice"); });
-        std::thread tb([&] { while (!go) {} b = DownloadLock::Take(folder, "bob"); });
+        std::thread ta([&] {
+            while (!go) {
+            }
+            a = DownloadLock::Take(folder, "alice");
+        });
+        std::thread tb([&] {
+            while (!go) {
+            }
+            b = DownloadLock::Take(folder, "bob");
+        });
         go = true;
         ta.join();
         tb.join();
@@ -109,9 +117,17 @@ TEST(SaveFolder, PlainFileNames) {
         std::string name;
         bool plain;
     } cases[] = {
-        {"game.exe", true}, {"my game.exe", true}, {".hidden", true}, {"a..b", true},
-        {"", false},        {".", false},          {"..", false},     {"a\\b", false},
-        {"..\\x", false},   {"a/b", false},        {std::string("a\0b", 3), false},
+        {"game.exe", true},
+        {"my game.exe", true},
+        {".hidden", true},
+        {"a..b", true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"a\\b", false},
+        {"..\\x", false},
+        {"a/b", false},
+        {std::string("a\0b", 3), false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsPlainFileName(c.name), c.plain) << "'" << c.name << "'";
@@ -121,7 +137,8 @@ TEST(SaveFolder, DriveIsTheMountPointHoldingTheFolder) {
     TestEnvironment env;
     std::string folder = Folder(env);
     std::string drive = DriveOfFolder(folder + "not/made/yet/");
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     ASSERT_EQ(stat(drive.c_str(), &a), 0);
     ASSERT_EQ(stat(folder.c_str(), &b), 0);
     EXPECT_EQ(a.st_dev, b.st_dev);

@@ -20,11 +20,9 @@ TEST(DownloadRecordTest, StoredCodesMapToStatuses) {
     struct Case {
         uint32_t code;
         DownloadStatus status;
-    } cases[] = {{202, DownloadStatus::Incomplete}, {204, DownloadStatus::Incomplete},
-                 {206, DownloadStatus::Complete},   {208, DownloadStatus::Failed},
-                 {205, DownloadStatus::None},       {203, DownloadStatus::None},
-                 {207, DownloadStatus::None},       {0, DownloadStatus::None},
-                 {12345, DownloadStatus::None}};
+    } cases[] = {{202, DownloadStatus::Incomplete}, {204, DownloadStatus::Incomplete}, {206, DownloadStatus::Complete},
+                 {208, DownloadStatus::Failed},     {205, DownloadStatus::None},       {203, DownloadStatus::None},
+                 {207, DownloadStatus::None},       {0, DownloadStatus::None},         {12345, DownloadStatus::None}};
     for (const Case& c : cases) {
         Prefs::WriteNumber("Downloads", "http://h/a.exe_downloadState", c.code);
         EXPECT_EQ(TransferManager::LoadDownloadState("http://h/a.exe"), c.status) << c.code;
@@ -151,9 +149,10 @@ TEST(TransferManagerTest, ChooseSaveDirectoryRoads) {
     EXPECT_EQ(w.manager->ChooseSaveDirectory(true, true, "Pick"), "//");
     w.dialog.answers.push_back({FolderDialog::Outcome::NoPath, {}});
     EXPECT_EQ(w.manager->ChooseSaveDirectory(true, true, ""), "-1");
-    EXPECT_EQ(w.dialog.prompts, (std::vector<std::string>{"Pick", "Pick",
-                                                          "Please select a location to save the download."}));
-    EXPECT_EQ(w.Messages(), std::vector<std::string>{"Error saving to that directory. Please choose another location."});
+    EXPECT_EQ(w.dialog.prompts,
+              (std::vector<std::string>{"Pick", "Pick", "Please select a location to save the download."}));
+    EXPECT_EQ(w.Messages(),
+              std::vector<std::string>{"Error saving to that directory. Please choose another location."});
     // The page hears of the opening each time, of the closing only on a cancel.
     EXPECT_EQ(w.page.CallsOf("onFileDialogOpen").size(), 3u);
     EXPECT_EQ(w.page.CallsOf("onFileDialogClose").size(), 0u);
@@ -275,8 +274,9 @@ TEST(TransferManagerTest, AnotherUsersLockAsksForAFolderAndCancellingEndsTheStar
     std::string address = w.server.Url("/g.exe");
     w.dialog.Cancel();
     EXPECT_FALSE(w.manager->StartDownload(address, true));
-    EXPECT_EQ(w.dialog.prompts, std::vector<std::string>{
-        "ERROR: Another user is already downloading to that location. Please select another folder."});
+    EXPECT_EQ(w.dialog.prompts,
+              std::vector<std::string>{
+                  "ERROR: Another user is already downloading to that location. Please select another folder."});
     EXPECT_EQ(w.events.All(), (std::vector<RecordedEvent>{{"DownloadNotStarted", "SaveDirectoryEmpty", address}}));
     EXPECT_EQ(StoredState(address), 205u);
     EXPECT_EQ(w.page.CallsOf("onFileDialogOpen").size(), 1u);
@@ -293,7 +293,7 @@ TEST(TransferManagerTest, AnotherUsersLockInTheChosenFolderToo) {
     w.dialog.Choose(w.env.Path("second"));
     EXPECT_FALSE(w.manager->StartDownload(address, true));
     EXPECT_EQ(w.Messages(), std::vector<std::string>{
-        "Another user is already downloading to that location. Please select another folder."});
+                                "Another user is already downloading to that location. Please select another folder."});
     EXPECT_EQ(StoredState(address), 205u);
     EXPECT_FALSE(w.manager->HasTransfers());
 }
@@ -335,9 +335,9 @@ TEST(TransferManagerTest, TooLittleSpaceAnywhereShowsTheDriveAndTheSize) {
     EXPECT_FALSE(w.manager->StartDownload(address, true));
     // The dialog used its own prompt: the language's.
     EXPECT_EQ(w.dialog.prompts, std::vector<std::string>{"Please select a location to save the download."});
-    EXPECT_EQ(w.Messages(), std::vector<std::string>{
-        "Could not download to drive " + DriveOfFolder(w.env.Path("small/")) +
-        ". Please choose a new download location with at least 6 MB free"});
+    EXPECT_EQ(w.Messages(),
+              std::vector<std::string>{"Could not download to drive " + DriveOfFolder(w.env.Path("small/")) +
+                                       ". Please choose a new download location with at least 6 MB free"});
     EXPECT_EQ(w.events.All(), (std::vector<RecordedEvent>{{"DownloadNotStarted", "NotEnoughDiskSpace", address}}));
     EXPECT_EQ(StoredState(address), 205u);
 }
@@ -349,7 +349,8 @@ TEST(TransferManagerTest, ChoiceWithoutPathEndsTheStart) {
     std::string address = w.server.Url("/g.exe");
     w.dialog.answers.push_back({FolderDialog::Outcome::NoPath, {}});
     EXPECT_FALSE(w.manager->StartDownload(address, true));
-    EXPECT_EQ(w.events.All(), (std::vector<RecordedEvent>{{"DownloadNotStarted", "ErrorPickingSaveDirectory", address}}));
+    EXPECT_EQ(w.events.All(),
+              (std::vector<RecordedEvent>{{"DownloadNotStarted", "ErrorPickingSaveDirectory", address}}));
     EXPECT_EQ(StoredState(address), 205u);
 }
 
@@ -456,12 +457,15 @@ TEST(TransferManagerTest, StopAllPausesAndRecordsEveryTransfer) {
     ASSERT_TRUE(w.manager->StartDownload(a, false));
     ASSERT_TRUE(w.manager->StartDownload(b, false));
     w.manager->StopAll();
-    EXPECT_EQ(w.events.OfCategory("DownloadFailed"),
-              (std::vector<RecordedEvent>{{"DownloadFailed", "PausedOnExit", a}, {"DownloadFailed", "PausedOnExit", b}}));
+    EXPECT_EQ(
+        w.events.OfCategory("DownloadFailed"),
+        (std::vector<RecordedEvent>{{"DownloadFailed", "PausedOnExit", a}, {"DownloadFailed", "PausedOnExit", b}}));
     EXPECT_EQ(StoredState(a), 204u);
     EXPECT_EQ(StoredState(b), 204u);
     EXPECT_EQ(w.manager->GetTransfers().size(), 2u) << "neither stopped nor removed";
-    EXPECT_TRUE(WaitUntil([&] { return w.manager->FindTransfer(a)->IsPaused() && w.manager->FindTransfer(b)->IsPaused(); }, kDownloadWaitMs));
+    EXPECT_TRUE(
+        WaitUntil([&] { return w.manager->FindTransfer(a)->IsPaused() && w.manager->FindTransfer(b)->IsPaused(); },
+                  kDownloadWaitMs));
     EXPECT_EQ(TransferManager::LoadDownloadState(a), DownloadStatus::Incomplete);
 }
 
@@ -475,11 +479,13 @@ TEST(TransferManagerTest, ManagerThreadStepsOnItsOwn) {
     std::string address = w.server.Url("/g.bin");
     ASSERT_TRUE(manager.StartDownload(address, false));
     std::vector<std::string> done;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (auto& a : manager.TakeCompleted())
-            done.push_back(a);
-        return !done.empty();
-    }, kDownloadWaitMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (auto& a : manager.TakeCompleted())
+                done.push_back(a);
+            return !done.empty();
+        },
+        kDownloadWaitMs));
     EXPECT_EQ(done, std::vector<std::string>{address});
     EXPECT_FALSE(manager.HasTransfers());
     EXPECT_EQ(TransferManager::Instance(), &manager);

@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "games/patching/FileChecksum.h"
+#include "core/net/HttpRequest.h"
+#include "games/downloads/StaleFetchFiles.h"
 #include "games/install/InstallManifest.h"
 #include "games/install/InstallRepair.h"
-#include "games/downloads/StaleFetchFiles.h"
-#include "core/net/HttpRequest.h"
+#include "games/patching/FileChecksum.h"
 #include "tests/games/downloads/DownloadTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -50,9 +50,9 @@ TEST(InstallManifestTest, LinesAndChecksums) {
         const char* text;
         uint32_t value;
         bool readable;
-    } cases[] = {{"255", 255, true},          {"  42", 42, true},       {"255.9", 255, true},
-                 {"3735928559", 0xDEADBEEF, true}, {"4294967297", 1, true}, {"12\r34", 12, true},
-                 {"", 0, false},              {"abc", 0, false},        {"\r7", 0, false}};
+    } cases[] = {{"255", 255, true},      {"  42", 42, true},   {"255.9", 255, true}, {"3735928559", 0xDEADBEEF, true},
+                 {"4294967297", 1, true}, {"12\r34", 12, true}, {"", 0, false},       {"abc", 0, false},
+                 {"\r7", 0, false}};
     for (const Case& c : cases) {
         bool readable = false;
         EXPECT_EQ(ParseManifestChecksum(c.text, &readable), c.value) << c.text;
@@ -214,12 +214,17 @@ TEST(StaleFetchFilesTest, NamesOfFetchLeftovers) {
         bool matches;
         long pid;
     } cases[] = {
-        {"game.exe.repair-1234-0", true, 1234}, {"my file.pak.part-7-12", true, 7},
-        {"a.b.part-1-2", true, 1},              {"game.exe.repair-12a-0", false, 0},
+        {"game.exe.repair-1234-0", true, 1234},
+        {"my file.pak.part-7-12", true, 7},
+        {"a.b.part-1-2", true, 1},
+        {"game.exe.repair-12a-0", false, 0},
         {"game.exe.repair-5-0.part-6-1", true, 6},
-        {"game.exe.repair-1234-", false, 0},    {"game.exe.repair--0", false, 0},
-        {".repair-1-2", false, 0},              {"game.exe.other-1-2", false, 0},
-        {"game.exe", false, 0},                 {"game.exe.part-99999999999999999999-1", false, 0},
+        {"game.exe.repair-1234-", false, 0},
+        {"game.exe.repair--0", false, 0},
+        {".repair-1-2", false, 0},
+        {"game.exe.other-1-2", false, 0},
+        {"game.exe", false, 0},
+        {"game.exe.part-99999999999999999999-1", false, 0},
     };
     for (const Case& c : cases) {
         long pid = 0;
@@ -247,8 +252,7 @@ TEST(InstallRepairTest, LeftoversOfAFetchWhoseProcessEndedAreRemoved) {
     const std::vector<std::string> stale = {"my file.pak.repair-" + dead + "-0", "my file.pak.part-" + dead + "-3",
                                             "other.bin.part-" + dead + "-1"};
     const std::vector<std::string> kept = {"my file.pak.repair-" + alive + "-0",
-                                           "my file.pak.part-" + std::to_string(getpid()) + "-2",
-                                           "notes.repair-x-1"};
+                                           "my file.pak.part-" + std::to_string(getpid()) + "-2", "notes.repair-x-1"};
     for (const std::string& name : stale)
         g.env.WriteFile("game/data/" + name, "half");
     for (const std::string& name : kept)
@@ -320,8 +324,7 @@ TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
             names.push_back("data/f" + std::to_string(i) + ".pak");
             std::string bytes = TestBytes(20000 + 977 * i, static_cast<uint32_t>(i + 1));
             env.WriteFile("game/" + names.back(), bytes);
-            server.Serve("/files/" + names.back(), bytes,
-                         i == 19 ? FaultMode{.stallAfterHeaders = true} : FaultMode{});
+            server.Serve("/files/" + names.back(), bytes, i == 19 ? FaultMode{.stallAfterHeaders = true} : FaultMode{});
             manifest += Line("\\data\\f" + std::to_string(i) + ".pak", bytes);
         }
         for (size_t i : damaged)
@@ -333,18 +336,22 @@ TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
 
         // What the panel sees while polling never goes back.
         std::vector<std::pair<float, std::string>> seen;
-        ASSERT_TRUE(WaitUntil([&] {
-            seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
-            return server.RequestCount() >= 3;
-        }, kDownloadWaitMs));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
+                return server.RequestCount() >= 3;
+            },
+            kDownloadWaitMs));
         // The fetch of the 20th file hangs: 19 of 40 are done, that file is current.
         EXPECT_EQ(repair.GetProgress(), 19.0f / 40.0f) << readers;
         EXPECT_EQ(repair.GetCurrentFile(), "/data/f19.pak") << readers;
         server.ReleaseStalls();
-        ASSERT_TRUE(WaitUntil([&] {
-            seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
-            return repair.GetProgress() == 1.0f;
-        }, kDownloadWaitMs));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                seen.emplace_back(repair.GetProgress(), repair.GetCurrentFile());
+                return repair.GetProgress() == 1.0f;
+            },
+            kDownloadWaitMs));
         repair.Stop();
         for (size_t k = 1; k < seen.size(); ++k) {
             EXPECT_LE(seen[k - 1].first, seen[k].first) << readers;
@@ -355,8 +362,8 @@ TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
         for (const auto& r : server.Requests())
             if (r.path != "/install.txt")
                 fetched.push_back(r.target);
-        EXPECT_EQ(fetched, (std::vector<std::string>{"/files/data/f4.pak", "/files/data/f19.pak",
-                                                     "/files/data/f32.pak"}))
+        EXPECT_EQ(fetched,
+                  (std::vector<std::string>{"/files/data/f4.pak", "/files/data/f19.pak", "/files/data/f32.pak"}))
             << readers;
         EXPECT_EQ(TestEnvironment::ReadFile(env.Path("game/data/f19.pak")), "damaged") << readers;
         EXPECT_EQ(TestEnvironment::ReadFile(env.Path("game/data/f32.pak")).size(), 20000u + 977 * 32) << readers;
@@ -369,8 +376,8 @@ TEST(InstallRepairTest, ParallelReadersKeepTheManifestsOrder) {
 TEST(InstallRepairTest, AFileNamedTwiceIsFetchedOnce) {
     InstalledGame g;
     g.env.WriteFile("game/game.cfg", "damaged");
-    g.server.Serve("/install.txt", Line("\\game.cfg", g.cfg) + Line("\\bin\\game.exe", g.exe) +
-                                       Line("\\game.cfg", g.cfg));
+    g.server.Serve("/install.txt",
+                   Line("\\game.cfg", g.cfg) + Line("\\bin\\game.exe", g.exe) + Line("\\game.cfg", g.cfg));
     InstallRepair repair = g.Repair();
     repair.SetReaders(8);
     RunToEnd(repair);

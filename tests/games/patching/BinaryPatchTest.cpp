@@ -107,13 +107,14 @@ TEST(BinaryPatch, OldPositionsOutsideTheOldFileAddNothing) {
     std::string out;
     // Start two bytes before the old file: the first two diff bytes stay as they are.
     ASSERT_EQ(Apply(old, BuildBsdiff({{0, 0, -2}, {6, 0, 0}}, diff, "", 6), out), BsdiffResult::Ok);
-    EXPECT_EQ(out, std::string("\x01\x01" "bcde", 6));
+    EXPECT_EQ(out, std::string("\x01\x01"
+                               "bcde",
+                               6));
     // Run past its end.
     ASSERT_EQ(Apply(old, BuildBsdiff({{0, 0, 2}, {6, 0, 0}}, diff, "", 6), out), BsdiffResult::Ok);
     EXPECT_EQ(out, std::string("de\x01\x01\x01\x01", 6));
     // Far past the end, beyond 4 GiB: nothing wraps back into the file.
-    ASSERT_EQ(Apply(old, BuildBsdiff({{0, 0, (int64_t{1} << 32) + 1}, {6, 0, 0}}, diff, "", 6), out),
-              BsdiffResult::Ok);
+    ASSERT_EQ(Apply(old, BuildBsdiff({{0, 0, (int64_t{1} << 32) + 1}, {6, 0, 0}}, diff, "", 6), out), BsdiffResult::Ok);
     EXPECT_EQ(out, diff);
 }
 
@@ -131,8 +132,8 @@ TEST(BinaryPatch, OldFileBeyond2GiBIsReadAtItsTrueOffset) {
     ASSERT_EQ(old.Open(path), 0);
 
     std::string diff(8, '\0');
-    std::string patch = BuildBsdiff({{0, 0, (int64_t{1} << 31) + 10}, {4, 0, (int64_t{1} << 31) + 6}, {4, 0, 0}},
-                                    diff, "", 8);
+    std::string patch =
+        BuildBsdiff({{0, 0, (int64_t{1} << 31) + 10}, {4, 0, (int64_t{1} << 31) + 6}, {4, 0, 0}}, diff, "", 8);
     MemoryByteSource patchSource(patch);
     StringSink sink;
     ASSERT_EQ(ApplyBsdiff(old, patchSource, 0, patch.size(), sink), BsdiffResult::Ok);
@@ -181,7 +182,10 @@ TEST(BinaryPatch, NeitherFileIsHeldWhole) {
         if (old.Open(path) != 0)
             _exit(2);
         BsdiffResult result = ApplyBsdiff(old, patchSource, 0, patch.size(), sink);
-        _exit(result != BsdiffResult::Ok ? 3 : sink.written != static_cast<uint64_t>(size) ? 4 : sink.crc != expected ? 5 : 0);
+        _exit(result != BsdiffResult::Ok                    ? 3
+              : sink.written != static_cast<uint64_t>(size) ? 4
+              : sink.crc != expected                        ? 5
+                                                            : 0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -213,7 +217,8 @@ TEST(BinaryPatch, MalformedPatchesAreRefusedNotFollowed) {
         {"x past the new size", BuildBsdiff({{7, 0, 0}}, std::string(7, '\0'), "", 6)},
         {"y past the new size", BuildBsdiff({{4, 3, 0}}, std::string(4, '\0'), "xyz", 6)},
         {"huge x that would wrap", BuildBsdiff({{big, 0, 0}}, "", "", 6)},
-        {"old position that would wrap", BuildBsdiff({{0, 0, big}, {0, 0, big}, {6, 0, 0}}, std::string(6, '\0'), "", 6)},
+        {"old position that would wrap",
+         BuildBsdiff({{0, 0, big}, {0, 0, big}, {6, 0, 0}}, std::string(6, '\0'), "", 6)},
         {"control block ends early", BuildBsdiff({{4, 0, 0}}, std::string(4, '\0'), "", 6)},
         {"diff block short", BuildBsdiff({{4, 2, 0}}, std::string(3, '\0'), "xy", 6)},
         {"extra block short", BuildBsdiff({{4, 2, 0}}, std::string(4, '\0'), "x", 6)},

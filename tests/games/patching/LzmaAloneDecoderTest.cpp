@@ -7,9 +7,9 @@
 
 #include "games/patching/LzmaAloneDecoder.h"
 #include "games/patching/MemoryByteSource.h"
-#include "tools/patch-writer/PatchFileWriter.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/games/patching/PatchTestSupport.h"
+#include "tools/patch-writer/PatchFileWriter.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(LzmaAloneDecoder, CutShortOrMalformed) {
     const std::string unknown = CompressLzmaAlone(data, false);
     const std::string stored = CompressLzmaAlone(data, true);
     std::string out;
-    EXPECT_EQ(Decode(unknown, out, 0, 12), LzmaResult::Corrupt);                   // header cut short
+    EXPECT_EQ(Decode(unknown, out, 0, 12), LzmaResult::Corrupt);                  // header cut short
     EXPECT_EQ(Decode(unknown, out, 0, unknown.size() / 2), LzmaResult::Corrupt);  // stream cut short
     EXPECT_LT(out.size(), data.size());
     EXPECT_EQ(Decode(stored, out, 0, stored.size() / 2), LzmaResult::Corrupt);

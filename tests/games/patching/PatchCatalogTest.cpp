@@ -51,7 +51,9 @@ std::string Catalogue(const std::vector<BuildSpec>& builds, const std::vector<Pa
     return text + "</catalog>\n";
 }
 
-std::string Url(const CatalogPatch* p) { return p ? p->url : std::string("none"); }
+std::string Url(const CatalogPatch* p) {
+    return p ? p->url : std::string("none");
+}
 std::string UrlOf(const std::string& start, const std::string& end) {
     return "http://127.0.0.1/" + start + "-" + end + ".quorpatch";
 }
@@ -86,8 +88,8 @@ TEST(PatchCatalog, LatestInAnyAsciiCase) {
     struct {
         const char* value;
         bool latest;
-    } cases[] = {{"true", true}, {"TRUE", true}, {"True", true}, {"tRuE", true},
-                 {"yes", false}, {"1", false},   {"true ", false}, {"", false}, {"false", false}};
+    } cases[] = {{"true", true}, {"TRUE", true},   {"True", true}, {"tRuE", true},  {"yes", false},
+                 {"1", false},   {"true ", false}, {"", false},    {"false", false}};
     for (const auto& c : cases) {
         PatchCatalog catalog;
         std::string text = std::string("<catalog>") + kShibboleth + "<build version=\"1\" checksum=\"1\" latest=\"" +
@@ -102,12 +104,24 @@ TEST(PatchCatalog, ChecksumsReadLikeA32BitStrtoul) {
         const char* text;
         uint32_t value;
     } cases[] = {
-        {"1a2b3c4d", 0x1a2b3c4d}, {"0x1A2B3C4D", 0x1a2b3c4d}, {"0XABC", 0xabc},
-        {"  \tff", 0xff},         {"+ff", 0xff},              {"-1", 0xFFFFFFFF},
-        {"-2", 0xFFFFFFFE},       {"12g4", 0x12},             {"0x", 0},
-        {"0xg", 0},               {"", 0},                    {"xyz", 0},
-        {"ffffffff", 0xFFFFFFFF}, {"100000000", 0xFFFFFFFF},  {"123456789abc", 0xFFFFFFFF},
-        {"-123456789", 0xFFFFFFFF}, {"0000000000ffffffff", 0xFFFFFFFF}, {"0x0x12", 0},
+        {"1a2b3c4d", 0x1a2b3c4d},
+        {"0x1A2B3C4D", 0x1a2b3c4d},
+        {"0XABC", 0xabc},
+        {"  \tff", 0xff},
+        {"+ff", 0xff},
+        {"-1", 0xFFFFFFFF},
+        {"-2", 0xFFFFFFFE},
+        {"12g4", 0x12},
+        {"0x", 0},
+        {"0xg", 0},
+        {"", 0},
+        {"xyz", 0},
+        {"ffffffff", 0xFFFFFFFF},
+        {"100000000", 0xFFFFFFFF},
+        {"123456789abc", 0xFFFFFFFF},
+        {"-123456789", 0xFFFFFFFF},
+        {"0000000000ffffffff", 0xFFFFFFFF},
+        {"0x0x12", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseCatalogChecksum(c.text), c.value) << '"' << c.text << '"';
@@ -118,19 +132,20 @@ TEST(PatchCatalog, DocumentsThatAreNoCatalogueLeaveItEmpty) {
     const std::string cases[] = {
         "",
         "not xml at all",
-        std::string("<catalog>") + kShibboleth + b,                     // not closed
-        "<other>" + std::string(kShibboleth) + b + "</other>",          // no catalog
-        "<catalog>" + b + "</catalog>",                                 // no shibboleth
+        std::string("<catalog>") + kShibboleth + b,             // not closed
+        "<other>" + std::string(kShibboleth) + b + "</other>",  // no catalog
+        "<catalog>" + b + "</catalog>",                         // no shibboleth
         "<catalog><shibboleth installkey=\"k\" file=\"f\"/>" + b + "</catalog>",
         std::string("<catalog>") + kShibboleth + "<build version=\"1\"/></catalog>",
         std::string("<catalog>") + kShibboleth + b + "<patch start=\"1\" end=\"2\"/></catalog>",
         "<catalog>" + std::string(5000, 'x') + std::string(100000, '<') + "</catalog>",
-        std::string(3000, ' ') + [] {
-            std::string deep;
-            for (int i = 0; i < 5000; ++i)
-                deep += "<a>";
-            return deep;
-        }(),
+        std::string(3000, ' ') +
+            [] {
+                std::string deep;
+                for (int i = 0; i < 5000; ++i)
+                    deep += "<a>";
+                return deep;
+            }(),
     };
     for (const std::string& text : cases) {
         PatchCatalog c;
@@ -145,8 +160,8 @@ TEST(PatchCatalog, ShortestChainWithTheTieRule) {
     PatchCatalog c;
     // From A: A->B and A->C both reach a latest build at once: the first wins;
     // A->X leads to no build and is ignored.
-    ASSERT_TRUE(c.ParseText(Catalogue({{"A", "1", ""}, {"B", "2", "true"}, {"C", "3", "true"}},
-                                      {{"A", "X"}, {"A", "B"}, {"A", "C"}})));
+    ASSERT_TRUE(c.ParseText(
+        Catalogue({{"A", "1", ""}, {"B", "2", "true"}, {"C", "3", "true"}}, {{"A", "X"}, {"A", "B"}, {"A", "C"}})));
     EXPECT_EQ(Url(c.NextPatchFrom(c.FindBuild("A"))), UrlOf("A", "B"));
     EXPECT_EQ(c.NextPatchFrom(c.FindBuild("B")), nullptr);  // already the latest
     EXPECT_EQ(c.ChainLength(c.FindBuild("A")), 1);
@@ -155,10 +170,9 @@ TEST(PatchCatalog, ShortestChainWithTheTieRule) {
     // A->B->C->D against A->E->D with only D latest: equal length, first kept;
     // a shorter chain found later wins.
     PatchCatalog d;
-    ASSERT_TRUE(d.ParseText(Catalogue({{"A", "1", ""}, {"B", "2", ""}, {"C", "3", ""}, {"D", "4", "true"},
-                                       {"E", "5", ""}, {"F", "6", ""}},
-                                      {{"A", "F"}, {"F", "B"}, {"B", "C"}, {"C", "D"}, {"A", "B"}, {"A", "E"},
-                                       {"E", "D"}})));
+    ASSERT_TRUE(d.ParseText(
+        Catalogue({{"A", "1", ""}, {"B", "2", ""}, {"C", "3", ""}, {"D", "4", "true"}, {"E", "5", ""}, {"F", "6", ""}},
+                  {{"A", "F"}, {"F", "B"}, {"B", "C"}, {"C", "D"}, {"A", "B"}, {"A", "E"}, {"E", "D"}})));
     EXPECT_EQ(Url(d.NextPatchFrom(d.FindBuild("A"))), UrlOf("A", "E"));
     EXPECT_EQ(d.ChainLength(d.FindBuild("A")), 2);
     EXPECT_EQ(d.ChainLength(d.FindBuild("F")), 3);
@@ -166,8 +180,8 @@ TEST(PatchCatalog, ShortestChainWithTheTieRule) {
 
 TEST(PatchCatalog, CyclesEndWithoutAPath) {
     PatchCatalog c;
-    ASSERT_TRUE(c.ParseText(Catalogue({{"A", "1", ""}, {"B", "2", ""}, {"C", "3", ""}},
-                                      {{"A", "B"}, {"B", "A"}, {"B", "B"}, {"C", "A"}})));
+    ASSERT_TRUE(c.ParseText(
+        Catalogue({{"A", "1", ""}, {"B", "2", ""}, {"C", "3", ""}}, {{"A", "B"}, {"B", "A"}, {"B", "B"}, {"C", "A"}})));
     EXPECT_EQ(c.NextPatchFrom(c.FindBuild("A")), nullptr);
     EXPECT_EQ(c.ChainLength(c.FindBuild("A")), PatchCatalog::kNoChain);
     EXPECT_EQ(c.ChainLength(c.FindBuild("C")), PatchCatalog::kNoChain);
@@ -297,8 +311,9 @@ protected:
 
 TEST_F(CatalogueInstallTest, WalksTheChainAsPatchesAreApplied) {
     PatchCatalog c;
-    ASSERT_TRUE(c.ParseText(Catalogue({{"A", Crc("build A"), ""}, {"B", Crc("build B"), ""}, {"C", Crc("build C"), "true"}},
-                                      {{"A", "B"}, {"B", "C"}})));
+    ASSERT_TRUE(
+        c.ParseText(Catalogue({{"A", Crc("build A"), ""}, {"B", Crc("build B"), ""}, {"C", Crc("build C"), "true"}},
+                              {{"A", "B"}, {"B", "C"}})));
     // The catalogue names \Bin\Game.exe; the installed file is bin/game.exe.
     Installed("build A");
     EXPECT_EQ(c.IdentifyBuild(), c.FindBuild("A"));

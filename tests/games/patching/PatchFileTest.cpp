@@ -5,8 +5,8 @@
 
 #include "games/patching/MemoryByteSource.h"
 #include "games/patching/PatchFile.h"
-#include "tools/patch-writer/PatchFileWriter.h"
 #include "tests/games/patching/PatchTestSupport.h"
+#include "tools/patch-writer/PatchFileWriter.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "tools/patch-writer/PatchFileWriter.h"
 #include "games/patching/ReplacementFile.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/games/patching/PatchTestSupport.h"
+#include "tools/patch-writer/PatchFileWriter.h"
 
 extern char** environ;
 

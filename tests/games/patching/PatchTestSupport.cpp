@@ -97,8 +97,9 @@ std::string WriteTemp(const std::string& folder, const std::string& name, const 
 std::string SampleData(size_t size, uint32_t seed) {
     // Words from a small vocabulary with numbers between them: compressible,
     // yet not one long run.
-    static const char* words[] = {"sprite", "mesh", "texture", "level", "sound", "script", "quest",
-                                  "item", "\x01\x02\x03\x04", "\0\0\0\0\0\0\0\0", "shader", "map"};
+    static const char* words[] = {
+        "sprite",           "mesh",   "texture", "level", "sound", "script", "quest", "item", "\x01\x02\x03\x04",
+        "\0\0\0\0\0\0\0\0", "shader", "map"};
     uint32_t state = seed * 2654435761u + 1;
     std::string out;
     out.reserve(size + 32);
@@ -129,7 +130,8 @@ std::string ChangedVersion(const std::string& old, uint32_t seed) {
         switch (Next(state) % 4) {
         case 0:  // a few bytes changed in place
             for (int i = 0; i < 4 && !out.empty(); ++i)
-                out[out.size() - 1 - (Next(state) % std::min<size_t>(out.size(), 64))] ^= static_cast<char>(1 + Next(state) % 255);
+                out[out.size() - 1 - (Next(state) % std::min<size_t>(out.size(), 64))] ^=
+                    static_cast<char>(1 + Next(state) % 255);
             break;
         case 1:  // bytes inserted
             for (uint32_t i = 0, n = 1 + Next(state) % 200; i < n; ++i)
@@ -138,8 +140,7 @@ std::string ChangedVersion(const std::string& old, uint32_t seed) {
         case 2:  // bytes removed
             at += std::min<size_t>(old.size() - at, Next(state) % 300);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return out;
@@ -194,8 +195,7 @@ std::string Bzip2(const std::string& bytes) {
 std::string BuildBsdiffRaw(const std::string& control, const std::string& diff, const std::string& extra,
                            int64_t newSize) {
     return "BSDIFF40" + EncodeBsdiffNumber(static_cast<int64_t>(control.size())) +
-           EncodeBsdiffNumber(static_cast<int64_t>(diff.size())) + EncodeBsdiffNumber(newSize) + control + diff +
-           extra;
+           EncodeBsdiffNumber(static_cast<int64_t>(diff.size())) + EncodeBsdiffNumber(newSize) + control + diff + extra;
 }
 
 std::string BuildBsdiff(const std::vector<Triple>& triples, const std::string& diff, const std::string& extra,

@@ -24,8 +24,8 @@ std::string ChangedVersion(const std::string& old, uint32_t seed);
 // The reference tools on temporary files in folder.
 std::string DebianBsdiff(const std::string& folder, const std::string& oldBytes, const std::string& newBytes);
 std::string DebianBspatch(const std::string& folder, const std::string& oldBytes, const std::string& patch);
-std::string XzLzmaAlone(const std::string& folder, const std::string& data);  // size unknown, end marker
-std::string LzmpLzmaAlone(const std::string& folder, const std::string& data); // size stored
+std::string XzLzmaAlone(const std::string& folder, const std::string& data);    // size unknown, end marker
+std::string LzmpLzmaAlone(const std::string& folder, const std::string& data);  // size stored
 
 // A bsdiff 4.0 patch from its parts; each triple is (x, y, z).
 struct Triple {

@@ -80,7 +80,7 @@ TEST(PathResolver, StaysInsideFollowsLinks) {
         {game, game + "/out/new/deeper", false},
         {game, game + "/dangling", false},
         {game, game + "/dangling/new", false},
-        {game, game + "/readme/x", true},         // below a file: nothing can be made there, nothing leaves
+        {game, game + "/readme/x", true},  // below a file: nothing can be made there, nothing leaves
         {game, env.Path("game2"), false},
         {game, env.Root(), false},
         // The install folder may itself be a link.

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/text/Messages.h"
-#include "tools/patch-writer/PatchFileWriter.h"
 #include "games/patching/QuorPatcher.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/games/patching/PatchTestSupport.h"
+#include "tools/patch-writer/PatchFileWriter.h"
 
 namespace {
 
@@ -190,8 +190,8 @@ TEST_F(PatcherTest, BinaryDiffEntries) {
     const std::string oldB = patchtest::SampleData(20000, 6), newB = patchtest::ChangedVersion(oldB, 7);
     const std::string oldC = patchtest::SampleData(20000, 8), newC = patchtest::ChangedVersion(oldC, 9);
     Install("data/a.pak", oldA);
-    Install("data/b.pak", newB);          // already the new version
-    Install("data/c.pak", "neither");     // neither old nor new
+    Install("data/b.pak", newB);       // already the new version
+    Install("data/c.pak", "neither");  // neither old nor new
     Install("data/d.pak", "after");
     ::chmod((install + "/data/a.pak").c_str(), 0750);
     PatchFileWriter w;
@@ -217,8 +217,8 @@ TEST_F(PatcherTest, MalformedBinaryDiffFailsOnlyItsEntry) {
     Install("a.dat", old);
     Install("b.dat", "b");
     // A well-formed header whose control block is no bzip2 stream.
-    const std::string broken = patchtest::BuildBsdiffRaw("not bzip2 at all", patchtest::Bzip2("d"),
-                                                         patchtest::Bzip2("e"), 10);
+    const std::string broken =
+        patchtest::BuildBsdiffRaw("not bzip2 at all", patchtest::Bzip2("d"), patchtest::Bzip2("e"), 10);
     // And one whose triples run past the new size.
     const std::string overrun = patchtest::BuildBsdiff({{20, 0, 0}}, std::string(20, '\0'), "", 10);
     PatchFileWriter w;
@@ -334,7 +334,8 @@ TEST_F(PatcherTest, NamesFromWindowsMatchWithoutRegardToCase) {
 TEST_F(PatcherTest, LinksLeadingOutOfTheInstallFolderAreNotFollowed) {
     // data/ and maps/ lead outside; bin/ is a link inside the install folder.
     const std::string outside = env.Path("outside");
-    const std::string secretOld = patchtest::SampleData(20000, 17), secretNew = patchtest::ChangedVersion(secretOld, 18);
+    const std::string secretOld = patchtest::SampleData(20000, 17),
+                      secretNew = patchtest::ChangedVersion(secretOld, 18);
     env.WriteFile("outside/kept.txt", "not the game's");
     env.WriteFile("outside/secret.pak", secretOld);
     env.WriteFile(".quorpatch-aB3dE9", "someone else's file");
@@ -350,7 +351,8 @@ TEST_F(PatcherTest, LinksLeadingOutOfTheInstallFolderAreNotFollowed) {
     w.AddWrite("\\maps", "x.txt", CompressLzmaAlone("planted", false), ZlibCrc("planted"));
     w.AddWrite("\\bin", "tool.dll", CompressLzmaAlone("new tool", false), ZlibCrc("new tool"));
     EXPECT_FALSE(Apply(w.Bytes()));
-    EXPECT_EQ(Shown(), Messages({Msg::PatchingError, Msg::PatchingError, Msg::PatchingError, Msg::PatchingError, Msg::PatchingError}));
+    EXPECT_EQ(Shown(), Messages({Msg::PatchingError, Msg::PatchingError, Msg::PatchingError, Msg::PatchingError,
+                                 Msg::PatchingError}));
     EXPECT_EQ(patchtest::ListFiles(outside).size(), 2u);
     EXPECT_EQ(TestEnvironment::ReadFile(outside + "/kept.txt"), "not the game's");
     EXPECT_TRUE(TestEnvironment::ReadFile(outside + "/secret.pak") == secretOld);
@@ -378,7 +380,8 @@ TEST_F(PatcherTest, AFileLinkIsReplacedNotWrittenThrough) {
 }
 
 TEST_F(PatcherTest, ABinaryDiffDoesNotReadThroughAFileLink) {
-    const std::string secretOld = patchtest::SampleData(20000, 19), secretNew = patchtest::ChangedVersion(secretOld, 20);
+    const std::string secretOld = patchtest::SampleData(20000, 19),
+                      secretNew = patchtest::ChangedVersion(secretOld, 20);
     const std::string secret = env.WriteFile("outside/secret.pak", secretOld);
     ::chmod(secret.c_str(), 0600);
     fs::create_symlink(secret, install + "/game.pak");

@@ -42,7 +42,9 @@ int main(int argc, char** argv) {
         // A full disk: writes past the limit fail with EFBIG instead of a signal.
         std::signal(SIGXFSZ, SIG_IGN);
         rlim_t limit = std::strtoull(argv[3], nullptr, 10);
-        struct rlimit r {limit, limit};
+        struct rlimit r {
+            limit, limit
+        };
         if (setrlimit(RLIMIT_FSIZE, &r) != 0)
             return 2;
     }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <map>
+#include <sys/stat.h>
 
 #include "platform/RegistryStore.h"
 #include "tests/plugins/LaunchRig.h"

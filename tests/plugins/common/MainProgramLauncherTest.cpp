@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "app/CommandLine.h"
 #include "plugins/common/DetachedSpawn.h"
@@ -92,7 +92,8 @@ TEST(DetachedSpawn, TheProgramGetsNoBlockedOrIgnoredSignalsAndTheCallersMaskStay
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGUSR2);
     ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &before), 0);
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGUSR1, &ignore, &previous);
 

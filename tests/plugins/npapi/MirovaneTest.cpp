@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <cctype>
 #include <csignal>
 #include <cstring>
 #include <ostream>
+#include <sys/wait.h>
 
 #include "platform/RegistryStore.h"
 #include "tests/plugins/LaunchRig.h"

@@ -47,9 +47,8 @@ TEST_F(GamePanelCommandTest, DownloadStartsWithTheFolderDialogAllowedAndQueuesTh
     entry.downloadPopupUrl = "http://127.0.0.1/popup";
     auto panel = rig.Build(entry);
     panel->OnDownload();
-    EXPECT_EQ(rig.events.events,
-              (Calls{"GamePanel/OnDownloadClick/Game", "popup/12/http://127.0.0.1/popup",
-                     "GamePanel/OnDownloadStart/Game"}));
+    EXPECT_EQ(rig.events.events, (Calls{"GamePanel/OnDownloadClick/Game", "popup/12/http://127.0.0.1/popup",
+                                        "GamePanel/OnDownloadStart/Game"}));
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + entry.url + " ask");
     EXPECT_EQ(panel->GetState(), PanelState::Downloading);
 }
@@ -84,8 +83,7 @@ TEST_F(GamePanelCommandTest, InstallStartsTheDownloadedInstaller) {
     ASSERT_EQ(panel->GetState(), PanelState::Downloaded);
     panel->OnInstall();
     EXPECT_EQ(rig.programs.starts, Calls{installer + "|"});
-    EXPECT_EQ(rig.events.events,
-              (Calls{"GamePanel/OnInstallClick/Game", "GamePanel/OnInstalling/Game"}));
+    EXPECT_EQ(rig.events.events, (Calls{"GamePanel/OnInstallClick/Game", "GamePanel/OnInstalling/Game"}));
     EXPECT_EQ(panel->GetState(), PanelState::Installing);
     EXPECT_EQ(rig.transfers.active, 1);
 }
@@ -98,8 +96,7 @@ TEST_F(GamePanelCommandTest, InstallerThatCannotStartIsReportedAndTheStateReeval
     panel->OnInstall();
     EXPECT_EQ(rig.host.errors, Calls{"No such file or directory"});
     EXPECT_EQ(rig.events.events,
-              (Calls{"GamePanel/OnInstallClick/Game",
-                     "InstallLauncherFailed/Game/No such file or directory"}));
+              (Calls{"GamePanel/OnInstallClick/Game", "InstallLauncherFailed/Game/No such file or directory"}));
     EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
     EXPECT_EQ(rig.transfers.active, 0);
 }

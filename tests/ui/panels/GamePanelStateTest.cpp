@@ -17,9 +17,9 @@ protected:
 
 struct EntryEffect {
     PanelState state;
-    Calls game;        // page calls of a game panel entering the state
-    Calls update;      // of the update panel
-    Calls events;      // events queued (game panel)
+    Calls game;    // page calls of a game panel entering the state
+    Calls update;  // of the update panel
+    Calls events;  // events queued (game panel)
 };
 
 const std::string kIdle = "updateProgress(7, '0%  (0 KB/s)', 0, 0, 0, '')";
@@ -41,9 +41,15 @@ const EntryEffect kEffects[] = {
     {PanelState::Ready, {"setGamePanelState(7, 8)"}, {"setGamePanelState(7, 8)"}, {}},
     {PanelState::Playing, {"setGamePanelState(7, 9)"}, {"setGamePanelState(7, 9)"}, {}},
     {PanelState::PatchAvailable, {"setGamePanelState(7, 10)"}, {"setGamePanelState(7, 10)"}, {}},
-    {PanelState::Patching, {"setGamePanelState(7, 11)", "startProgress(7)"}, {"setGamePanelState(7, 11)", "startProgress(7)"}, {}},
+    {PanelState::Patching,
+     {"setGamePanelState(7, 11)", "startProgress(7)"},
+     {"setGamePanelState(7, 11)", "startProgress(7)"},
+     {}},
     {PanelState::Hidden, {"setGamePanelState(7, 12)"}, {"setGamePanelState(7, 12)"}, {}},
-    {PanelState::Checking, {"setGamePanelState(7, 13)", "startProgress(7)"}, {"setGamePanelState(7, 13)", "startProgress(7)"}, {}},
+    {PanelState::Checking,
+     {"setGamePanelState(7, 13)", "startProgress(7)"},
+     {"setGamePanelState(7, 13)", "startProgress(7)"},
+     {}},
     {PanelState::FailedDownload, {"setGamePanelState(7, 14)"}, {"setGamePanelState(7, 14)"}, {}},
 };
 
@@ -210,9 +216,8 @@ TEST_F(GamePanelStateTest, InstalledGameIsReadyOrHasAPatchWhateverItsDownload) {
 TEST_F(GamePanelStateTest, InstalledMeansAnExistingProgramOfTheFirstLocationWithItsKey) {
     ManifestEntry entry = rig.Entry();
     ManifestLocation real = entry.locations.front();
-    entry.locations = {{"HKEY_CURRENT_USER\\Missing", "Folder", "Program"},
-                       {"HKEY_CURRENT_USER\\NoFile", "Folder", "Program"},
-                       real};
+    entry.locations = {
+        {"HKEY_CURRENT_USER\\Missing", "Folder", "Program"}, {"HKEY_CURRENT_USER\\NoFile", "Folder", "Program"}, real};
     rig.locator.keys.insert("HKEY_CURRENT_USER\\NoFile");
     rig.locator.program["HKEY_CURRENT_USER\\NoFile"] = rig.env.Path("nothing-here");
     auto panel = rig.Build(entry);
@@ -269,8 +274,7 @@ TEST_F(GamePanelStateTest, CompleteDownloadWithoutItsInstallerIsReset) {
     unlink(installer.c_str());
     auto panel = std::make_unique<GamePanel>(rig.services, entry, false);
     EXPECT_EQ(panel->GetState(), PanelState::NotInstalled);
-    EXPECT_EQ(rig.events.events.back(),
-              "DownloadFailed/GetInstallFilePath did not find instaler exe /Game");
+    EXPECT_EQ(rig.events.events.back(), "DownloadFailed/GetInstallFilePath did not find instaler exe /Game");
     EXPECT_EQ(rig.transfers.LoadStatus(entry.url), DownloadStatus::None);
 }
 
@@ -280,8 +284,7 @@ TEST_F(GamePanelStateTest, PartialDownloadResumesWhenThePanelIsBuilt) {
     GamePanel panel(rig.services, entry, false);
     EXPECT_EQ(panel.GetState(), PanelState::Downloading);
     EXPECT_EQ(rig.events.Count("OnDownloadClick"), 1);
-    EXPECT_EQ(rig.page.Of("setGamePanelState"),
-              (Calls{"setGamePanelState(7, 2)", "setGamePanelState(7, 3)"}));
+    EXPECT_EQ(rig.page.Of("setGamePanelState"), (Calls{"setGamePanelState(7, 2)", "setGamePanelState(7, 3)"}));
 }
 
 TEST_F(GamePanelStateTest, PartialDownloadInOtherStates) {
@@ -339,8 +342,7 @@ TEST_F(GamePanelStateTest, DownloadWithoutARecordIsTwoInEveryStateOnceNoLongerHe
     rig.transfers.status.clear();
     rig.Forget();
     updatePanel.RefreshState();
-    EXPECT_EQ(rig.page.Of("setGamePanelState"),
-              (Calls{"setGamePanelState(0, 2)", "setGamePanelState(0, 3)"}));
+    EXPECT_EQ(rig.page.Of("setGamePanelState"), (Calls{"setGamePanelState(0, 2)", "setGamePanelState(0, 3)"}));
     EXPECT_EQ(rig.journal.at(1), "StartDownload " + update.url + " quiet");
 }
 

@@ -40,8 +40,7 @@ TEST_F(GamePanelWorkTest, DownloadProgressReachesThePageOnEveryTick) {
     rig.transfers.progress[entry.url] = {512, 1024, 30, "Game.exe 0 MB of 1 MB"};
     rig.page.calls.clear();
     panel->PollWork({});
-    EXPECT_EQ(rig.page.calls,
-              Calls{"updateProgress(7, '50%  (30 KB/s)', 512, 1024, 30, 'Game.exe 0 MB of 1 MB')"});
+    EXPECT_EQ(rig.page.calls, Calls{"updateProgress(7, '50%  (30 KB/s)', 512, 1024, 30, 'Game.exe 0 MB of 1 MB')"});
 }
 
 TEST_F(GamePanelWorkTest, CompletedDownloadMovesOnOnlyWhenItsRecordSaysComplete) {
@@ -90,8 +89,7 @@ TEST_F(GamePanelWorkTest, InstallerThatDidNotInstallLeavesTheDownloadToInstallAg
     rig.programs.EndAll();
     rig.Forget();
     panel->PollWork({});
-    EXPECT_EQ(rig.events.events,
-              Calls{"InstallFailed/Game/Installer exited without the game being installed"});
+    EXPECT_EQ(rig.events.events, Calls{"InstallFailed/Game/Installer exited without the game being installed"});
     EXPECT_EQ(panel->GetState(), PanelState::Downloaded);
     EXPECT_EQ(rig.transfers.active, 0);
     for (const std::string& line : rig.journal)
@@ -129,8 +127,7 @@ TEST_F(GamePanelWorkTest, CheckProgressAndItsEnd) {
     rig.workers.repairs[0]->progress = 0.25f;
     rig.workers.repairs[0]->currentFile = "/bin/game.exe";
     panel->PollWork({});
-    EXPECT_EQ(rig.page.calls,
-              Calls{"updateProgress(7, 'Checking Install: 25%', 250, 1000, 0, '/bin/game.exe')"});
+    EXPECT_EQ(rig.page.calls, Calls{"updateProgress(7, 'Checking Install: 25%', 250, 1000, 0, '/bin/game.exe')"});
     EXPECT_FALSE(rig.workers.repairs[0]->finished);
 
     rig.workers.repairs[0]->progress = 1.0f;
@@ -139,8 +136,7 @@ TEST_F(GamePanelWorkTest, CheckProgressAndItsEnd) {
     EXPECT_TRUE(rig.workers.repairs[0]->finished);
     EXPECT_FALSE(rig.transfers.repairRunning);
     EXPECT_FALSE(panel->Progress().Checking());
-    EXPECT_EQ(rig.page.Of("setGamePanelState"),
-              (Calls{"setGamePanelState(7, 2)", "setGamePanelState(7, 8)"}));
+    EXPECT_EQ(rig.page.Of("setGamePanelState"), (Calls{"setGamePanelState(7, 2)", "setGamePanelState(7, 8)"}));
 }
 
 // ---------------------------------------------------------------- patches
@@ -219,8 +215,7 @@ TEST_F(GamePanelWorkTest, FailedPatchStaysAvailableAndIsNotChained) {
         EXPECT_EQ(panel->GetPackageUrl(), entry.url);
         EXPECT_FALSE(rig.transfers.patchRunning);
         EXPECT_EQ(rig.events.Count("OnPatchClick"), 0);
-        EXPECT_EQ(rig.transfers.LoadStatus(kPatch1),
-                  c.fileReset ? DownloadStatus::None : DownloadStatus::Complete);
+        EXPECT_EQ(rig.transfers.LoadStatus(kPatch1), c.fileReset ? DownloadStatus::None : DownloadStatus::Complete);
         EXPECT_EQ(FileExists(rig.env.Path("Downloads/1-2.quorpatch")), !c.fileReset);
 
         // The user's next patch: a reset file is fetched anew, a kept one applied again.
@@ -310,8 +305,7 @@ TEST_F(GamePanelWorkTest, UpdateInstallerStartsAfterEverythingStopped) {
     std::string installer = rig.Downloaded(entry.url, "QuorSetup.exe");
     panel->PollWork({entry.url});
     EXPECT_EQ(rig.journal,
-              (Calls{"StopAll", "StopThreads", "Start " + installer + "|silent", "Pause 100", "Close",
-                     "Exit"}));
+              (Calls{"StopAll", "StopThreads", "Start " + installer + "|silent", "Pause 100", "Close", "Exit"}));
 }
 
 // Decided before anything stops: an installer that can never start leaves the
@@ -382,8 +376,8 @@ TEST_F(GamePanelWorkTest, UpdateFallbackStartsTheFetchedInstaller) {
     std::string start = "Start " + file + "|silent";
     ASSERT_GE(rig.journal.size(), 10u);
     Calls tail(rig.journal.end() - 10, rig.journal.end());
-    EXPECT_EQ(tail, (Calls{"Fetch ", "StopAll", "StopThreads", "Close", start, "Pause 100", start,
-                           "Pause 100", start, "Exit"}));
+    EXPECT_EQ(tail, (Calls{"Fetch ", "StopAll", "StopThreads", "Close", start, "Pause 100", start, "Pause 100", start,
+                           "Exit"}));
 }
 
 TEST_F(GamePanelWorkTest, UpdateFallbackGivesUpAfterFiftyTriesAndStillEnds) {

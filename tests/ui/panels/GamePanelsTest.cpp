@@ -194,8 +194,8 @@ TEST_F(GamePanelsTest, ReplayKeepsEveryPanelAsItStands) {
     auto panelCalls = [](const std::string& name, int id, int times, int state) {
         std::string n = std::to_string(id);
         return Calls{"setSavedLogin('pw', 'alice')", "setAuthToken('newer')",
-                     "addGamePanel('" + name + "', 'banner.png', 'http://127.0.0.1/" + name + "', 0, " + n +
-                         ", 0, " + std::to_string(times) + ", 'icon.png')",
+                     "addGamePanel('" + name + "', 'banner.png', 'http://127.0.0.1/" + name + "', 0, " + n + ", 0, " +
+                         std::to_string(times) + ", 'icon.png')",
                      "setGamePanelState(" + n + ", " + std::to_string(state) + ")"};
     };
     Calls expected{"clearGamePanels()"};
@@ -252,14 +252,15 @@ TEST_F(GamePanelsTest, ReplayOfAPausedDownloadSendsItsPausedProgress) {
         for (const std::string& call : rig.page.calls)
             if (call.rfind("setGamePanelState", 0) == 0 || call.find("Progress(") != std::string::npos)
                 progress.push_back(call);
-        EXPECT_EQ(progress,
-                  (Calls{"setGamePanelState(1, 3)", "startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)",
-                         std::string("updateProgress(1, '") + (tr ? "50%  (Durdu)" : "50%  (Paused)") +
-                             "', 524288, 1048576, 0, 'Paused.exe 0 MB of 1 MB')",
-                         "setGamePanelState(2, 3)", "startProgress(2)", "addPauseToProgress(2)", "addCancelToProgress(2)",
-                         "setGamePanelState(3, 4)", "startProgress(3)", "addPauseToProgress(3)", "addCancelToProgress(3)",
-                         std::string("updateProgress(3, '") + (tr ? "75%  (Durdu)" : "75%  (Paused)") +
-                             "', 3, 4, 0, 'p.quorpatch')"}));
+        EXPECT_EQ(
+            progress,
+            (Calls{"setGamePanelState(1, 3)", "startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)",
+                   std::string("updateProgress(1, '") + (tr ? "50%  (Durdu)" : "50%  (Paused)") +
+                       "', 524288, 1048576, 0, 'Paused.exe 0 MB of 1 MB')",
+                   "setGamePanelState(2, 3)", "startProgress(2)", "addPauseToProgress(2)", "addCancelToProgress(2)",
+                   "setGamePanelState(3, 4)", "startProgress(3)", "addPauseToProgress(3)", "addCancelToProgress(3)",
+                   std::string("updateProgress(3, '") + (tr ? "75%  (Durdu)" : "75%  (Paused)") +
+                       "', 3, 4, 0, 'p.quorpatch')"}));
     }
     // The first click after the reload is the page's resume, and it resumes.
     rig.Forget();

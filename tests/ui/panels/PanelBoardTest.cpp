@@ -137,21 +137,24 @@ std::vector<BusyCase> BusyCases() {
              p.OnDownload();
              b.sources.busy = true;  // the transfer it holds
          },
-         PanelState::Downloading, {"startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)"}},
+         PanelState::Downloading,
+         {"startProgress(1)", "addPauseToProgress(1)", "addCancelToProgress(1)"}},
         {"installing",
          [](Bench& b, GamePanel& p) {
              b.rig.Downloaded(p.GameDownloadUrl(), "alpha.exe");
              p.RefreshState();
              p.OnInstall();
          },
-         PanelState::Installing, {}},
+         PanelState::Installing,
+         {}},
         {"playing",
          [](Bench& b, GamePanel& p) {
              b.rig.Install(b.rig.Entry("Alpha", 1));
              p.RefreshState();
              p.OnPlay();
          },
-         PanelState::Playing, {}},
+         PanelState::Playing,
+         {}},
         {"patching",
          [](Bench& b, GamePanel& p) {
              ManifestEntry entry = b.rig.Entry("Alpha", 1);
@@ -160,14 +163,16 @@ std::vector<BusyCase> BusyCases() {
              b.rig.Downloaded("http://127.0.0.1/p.quorpatch", "p.quorpatch");
              p.OnPatch();
          },
-         PanelState::Patching, {"startProgress(1)"}},
+         PanelState::Patching,
+         {"startProgress(1)"}},
         {"checking",
          [](Bench& b, GamePanel& p) {
              b.rig.Install(b.rig.Entry("Alpha", 1));
              b.rig.checkTimes.clock.Advance(8000);
              p.StartInstallCheck(false);
          },
-         PanelState::Checking, {"startProgress(1)"}},
+         PanelState::Checking,
+         {"startProgress(1)"}},
     };
 }
 

@@ -45,8 +45,7 @@ void Note(PanelRig::Journal* journal, const std::string& line) {
 
 // ---------------------------------------------------------------- events
 
-void PanelRig::Events::QueueEvent(const std::string& category, const std::string& action,
-                                  const std::string& label) {
+void PanelRig::Events::QueueEvent(const std::string& category, const std::string& action, const std::string& label) {
     events.push_back(category + "/" + action + "/" + label);
     Note(journal, "event " + category + "/" + action);
 }
@@ -93,7 +92,9 @@ void PanelRig::Transfers::CancelTransfer(const std::string& address) {
     status[address] = DownloadStatus::None;
 }
 
-void PanelRig::Transfers::StopAll() { Note(journal, "StopAll"); }
+void PanelRig::Transfers::StopAll() {
+    Note(journal, "StopAll");
+}
 
 DownloadStatus PanelRig::Transfers::LoadStatus(const std::string& address) {
     auto it = status.find(address);
@@ -178,8 +179,7 @@ std::unique_ptr<RepairJob> PanelRig::Workers::StartRepair(const std::string& ins
     return std::make_unique<FakeRepairJob>(work);
 }
 
-std::unique_ptr<RunningProgram> PanelRig::Programs::Start(const std::string& path,
-                                                          const std::string& parameters,
+std::unique_ptr<RunningProgram> PanelRig::Programs::Start(const std::string& path, const std::string& parameters,
                                                           std::string* failure) {
     starts.push_back(path + "|" + parameters);
     Note(journal, "Start " + path + "|" + parameters);
@@ -209,8 +209,7 @@ void PanelRig::Programs::EndAll() {
         p->ended = true;
 }
 
-std::string PanelRig::Disc::FindDiscInstall(const std::vector<std::string>&,
-                                            const std::vector<std::string>&) {
+std::string PanelRig::Disc::FindDiscInstall(const std::vector<std::string>&, const std::vector<std::string>&) {
     ++searches;
     return disc.empty() ? std::string() : install;
 }
@@ -223,7 +222,9 @@ bool PanelRig::CheckTimes::IsCheckDue(const std::string& game, bool shortInterva
 
 // ---------------------------------------------------------------- host
 
-void PanelRig::Host::ShowWindow() { Note(journal, "ShowWindow"); }
+void PanelRig::Host::ShowWindow() {
+    Note(journal, "ShowWindow");
+}
 
 void PanelRig::Host::ShowMessage(int messageId) {
     messages.push_back(messageId);
@@ -248,10 +249,18 @@ std::string PanelRig::Host::FetchUpdateInstaller(const std::string& address) {
     return fetchBody;
 }
 
-void PanelRig::Host::StopThreadsForUpdate() { Note(journal, "StopThreads"); }
-void PanelRig::Host::CloseForUpdate() { Note(journal, "Close"); }
-void PanelRig::Host::Pause(int64_t milliseconds) { Note(journal, "Pause " + std::to_string(milliseconds)); }
-void PanelRig::Host::ExitForUpdate() { Note(journal, "Exit"); }
+void PanelRig::Host::StopThreadsForUpdate() {
+    Note(journal, "StopThreads");
+}
+void PanelRig::Host::CloseForUpdate() {
+    Note(journal, "Close");
+}
+void PanelRig::Host::Pause(int64_t milliseconds) {
+    Note(journal, "Pause " + std::to_string(milliseconds));
+}
+void PanelRig::Host::ExitForUpdate() {
+    Note(journal, "Exit");
+}
 
 // ---------------------------------------------------------------- the rig
 

@@ -10,9 +10,9 @@
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/ui/panels/PanelStatePrinter.h"
 #include "tests/ui/panels/RecordingPageCalls.h"
-#include "ui/panels/GamePanel.h"
 #include "ui/panels/DiscFinder.h"
 #include "ui/panels/GameLocator.h"
+#include "ui/panels/GamePanel.h"
 #include "ui/panels/InstallCheckTimes.h"
 #include "ui/panels/PanelEvents.h"
 #include "ui/panels/PanelHost.h"
@@ -33,8 +33,7 @@ public:
     struct Events final : PanelEvents {
         Journal* journal = nullptr;
         std::vector<std::string> events;  // "category/action/label"
-        void QueueEvent(const std::string& category, const std::string& action,
-                        const std::string& label) override;
+        void QueueEvent(const std::string& category, const std::string& action, const std::string& label) override;
         void QueueDownloadPopup(int32_t delaySeconds, const std::string& address) override;
         // The events whose action (or category, for failures) is the text.
         int Count(const std::string& text) const;
@@ -117,10 +116,8 @@ public:
         bool refuse = false;
         // Applied to each patcher's outcome in turn (then Succeeded).
         std::vector<PatchJob::Outcome> outcomes;
-        std::unique_ptr<PatchJob> StartPatcher(const std::string& installFolder,
-                                               const std::string& patchFile) override;
-        std::unique_ptr<RepairJob> StartRepair(const std::string& installFolder,
-                                               const std::string& installManifestUrl,
+        std::unique_ptr<PatchJob> StartPatcher(const std::string& installFolder, const std::string& patchFile) override;
+        std::unique_ptr<RepairJob> StartRepair(const std::string& installFolder, const std::string& installManifestUrl,
                                                const std::string& fileBaseUrl) override;
     };
 
@@ -132,8 +129,8 @@ public:
         Journal* journal = nullptr;
         std::vector<std::string> starts;  // "path|parameters"
         std::vector<std::shared_ptr<Process>> processes;
-        std::set<std::string> refuse;     // paths that do not start
-        int refuseFirst = 0;              // so many starts fail, whatever the path
+        std::set<std::string> refuse;       // paths that do not start
+        int refuseFirst = 0;                // so many starts fail, whatever the path
         std::set<std::string> unstartable;  // paths that could never start (CanStart says so)
         int canStartAsked = 0;
         std::unique_ptr<RunningProgram> Start(const std::string& path, const std::string& parameters,
@@ -147,8 +144,7 @@ public:
         std::string install;  // the installer found on it
         int searches = 0;
         std::string FindDisc(const std::vector<std::string>&) override { return disc; }
-        std::string FindDiscInstall(const std::vector<std::string>&,
-                                    const std::vector<std::string>&) override;
+        std::string FindDiscInstall(const std::vector<std::string>&, const std::vector<std::string>&) override;
     };
 
     struct CheckTimes final : InstallCheckTimes {

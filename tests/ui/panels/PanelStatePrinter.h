@@ -32,9 +32,9 @@ inline std::ostream& operator<<(std::ostream& out, PanelState state) {
 
 // Every state in number order, for tables that walk them all.
 inline constexpr std::array<PanelState, 15> kAllPanelStates = {
-    PanelState::Created,        PanelState::NoDownload,     PanelState::NotInstalled,
-    PanelState::Downloading,    PanelState::DownloadingPatch, PanelState::Downloaded,
-    PanelState::DiscAvailable,  PanelState::Installing,     PanelState::Ready,
-    PanelState::Playing,        PanelState::PatchAvailable, PanelState::Patching,
-    PanelState::Hidden,         PanelState::Checking,       PanelState::FailedDownload,
+    PanelState::Created,       PanelState::NoDownload,       PanelState::NotInstalled,
+    PanelState::Downloading,   PanelState::DownloadingPatch, PanelState::Downloaded,
+    PanelState::DiscAvailable, PanelState::Installing,       PanelState::Ready,
+    PanelState::Playing,       PanelState::PatchAvailable,   PanelState::Patching,
+    PanelState::Hidden,        PanelState::Checking,         PanelState::FailedDownload,
 };

@@ -10,20 +10,11 @@ enum class Flag { None, Patching, DownloadingPatch, Paused, Checking };
 ProgressBar BarWith(Flag flag) {
     ProgressBar bar("Game", 7);
     switch (flag) {
-    case Flag::Patching:
-        bar.SetPatching();
-        break;
-    case Flag::DownloadingPatch:
-        bar.SetDownloadingPatch();
-        break;
-    case Flag::Paused:
-        bar.SetPaused(true);
-        break;
-    case Flag::Checking:
-        bar.SetChecking();
-        break;
-    case Flag::None:
-        break;
+    case Flag::Patching: bar.SetPatching(); break;
+    case Flag::DownloadingPatch: bar.SetDownloadingPatch(); break;
+    case Flag::Paused: bar.SetPaused(true); break;
+    case Flag::Checking: bar.SetChecking(); break;
+    case Flag::None: break;
     }
     return bar;
 }
@@ -43,10 +34,14 @@ const TextCase kTexts[] = {
     {Flag::Patching, "es", "Remendar: 50%"},
     {Flag::Patching, "pt", "Atualizando: 50%"},
     {Flag::DownloadingPatch, "en", "Downloading Patch: 50%  (30 KB/s)"},
-    {Flag::DownloadingPatch, "tr", "Yama Y\xc3\xbckleme" "si: 50%  (30 KB/s)"},
+    {Flag::DownloadingPatch, "tr",
+     "Yama Y\xc3\xbckleme"
+     "si: 50%  (30 KB/s)"},
     {Flag::DownloadingPatch, "de", "Patch Download: 50%  (30 KB/s)"},
     {Flag::DownloadingPatch, "es", "Transferencia del Remiendo: 50%  (30 KB/s)"},
-    {Flag::DownloadingPatch, "pt", "Download de Atualiza\xc3\xa7\xc3\xb5" "es: 50%\xc2\xa0 (30 KB/s)"},
+    {Flag::DownloadingPatch, "pt",
+     "Download de Atualiza\xc3\xa7\xc3\xb5"
+     "es: 50%\xc2\xa0 (30 KB/s)"},
     {Flag::Paused, "en", "50%  (Paused)"},
     {Flag::Paused, "tr", "50%  (Durdu)"},
     {Flag::Paused, "de", "50%  (angehalten)"},
@@ -78,8 +73,7 @@ TEST(ProgressBarTest, StatusTextsInEveryLanguage) {
         RecordingPageCalls page;
         bar.Show({512, 1024, 30, "x.exe"}, c.language, page);
         ASSERT_EQ(page.calls.size(), 1u);
-        EXPECT_EQ(page.calls[0], std::string("updateProgress(7, '") + c.expected +
-                                     "', 512, 1024, 30, 'x.exe')")
+        EXPECT_EQ(page.calls[0], std::string("updateProgress(7, '") + c.expected + "', 512, 1024, 30, 'x.exe')")
             << "language " << c.language << ", flag " << static_cast<int>(c.flag);
     }
 }
@@ -89,14 +83,11 @@ TEST(ProgressBarTest, FractionRules) {
         ProgressRecord record;
         int percent;
     } cases[] = {
-        {{512, 1024, 30, ""}, 50},
-        {{999, 0, 0, ""}, 0},         // total 0: 0 % whatever is done
-        {{0, 0, 0, ""}, 0},
-        {{2048, 1024, 0, ""}, 100},   // done over total
-        {{999, 1000, 0, ""}, 99},     // truncated, never rounded up
-        {{-5, 1000, 0, ""}, 0},       // below the range
-        {{1, 3, 0, ""}, 33},
-        {{1000, 1000, 0, ""}, 100},
+        {{512, 1024, 30, ""}, 50}, {{999, 0, 0, ""}, 0},        // total 0: 0 % whatever is done
+        {{0, 0, 0, ""}, 0},        {{2048, 1024, 0, ""}, 100},  // done over total
+        {{999, 1000, 0, ""}, 99},                               // truncated, never rounded up
+        {{-5, 1000, 0, ""}, 0},                                 // below the range
+        {{1, 3, 0, ""}, 33},       {{1000, 1000, 0, ""}, 100},
     };
     for (const Case& c : cases) {
         ProgressBar bar("Game", 1);

@@ -2,8 +2,12 @@
 
 namespace {
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
-std::string Num(int64_t n) { return std::to_string(n); }
+std::string Quote(const std::string& text) {
+    return "'" + text + "'";
+}
+std::string Num(int64_t n) {
+    return std::to_string(n);
+}
 
 }  // namespace
 
@@ -21,15 +25,16 @@ std::vector<std::string> RecordingPageCalls::Of(const std::string& method) const
     return found;
 }
 
-void RecordingPageCalls::clearGamePanels() { calls.push_back("clearGamePanels()"); }
+void RecordingPageCalls::clearGamePanels() {
+    calls.push_back("clearGamePanels()");
+}
 
-void RecordingPageCalls::addGamePanel(const std::string& name, const std::string& banner,
-                                      const std::string& homePage, bool flag, int32_t gameId,
-                                      bool loginRequired, int32_t timesPlayed,
+void RecordingPageCalls::addGamePanel(const std::string& name, const std::string& banner, const std::string& homePage,
+                                      bool flag, int32_t gameId, bool loginRequired, int32_t timesPlayed,
                                       const std::string& iconUrl) {
-    calls.push_back("addGamePanel(" + Quote(name) + ", " + Quote(banner) + ", " + Quote(homePage) +
-                    ", " + Num(flag) + ", " + Num(gameId) + ", " + Num(loginRequired) + ", " +
-                    Num(timesPlayed) + ", " + Quote(iconUrl) + ")");
+    calls.push_back("addGamePanel(" + Quote(name) + ", " + Quote(banner) + ", " + Quote(homePage) + ", " + Num(flag) +
+                    ", " + Num(gameId) + ", " + Num(loginRequired) + ", " + Num(timesPlayed) + ", " + Quote(iconUrl) +
+                    ")");
 }
 
 void RecordingPageCalls::setGamePanelState(int32_t gameId, int32_t state) {
@@ -48,11 +53,10 @@ void RecordingPageCalls::addCancelToProgress(int32_t gameId) {
     calls.push_back("addCancelToProgress(" + Num(gameId) + ")");
 }
 
-void RecordingPageCalls::updateProgress(int32_t gameId, const std::string& status, int32_t done,
-                                        int32_t total, int32_t speed,
-                                        const std::string& recordText) {
-    calls.push_back("updateProgress(" + Num(gameId) + ", " + Quote(status) + ", " + Num(done) +
-                    ", " + Num(total) + ", " + Num(speed) + ", " + Quote(recordText) + ")");
+void RecordingPageCalls::updateProgress(int32_t gameId, const std::string& status, int32_t done, int32_t total,
+                                        int32_t speed, const std::string& recordText) {
+    calls.push_back("updateProgress(" + Num(gameId) + ", " + Quote(status) + ", " + Num(done) + ", " + Num(total) +
+                    ", " + Num(speed) + ", " + Quote(recordText) + ")");
 }
 
 void RecordingPageCalls::clickPanel(int32_t gameId) {

@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 
 #include "core/settings/ConfigManager.h"
-#include "core/system/FileUtils.h"
 #include "core/settings/Prefs.h"
-#include "games/patching/FileChecksum.h"
+#include "core/system/FileUtils.h"
 #include "games/downloads/TransferManager.h"
+#include "games/patching/FileChecksum.h"
 #include "platform/RegistryStore.h"
 #include "tests/fixtures/TestEnvironment.h"
 #include "tests/fixtures/TestHttpServer.h"
@@ -33,7 +33,9 @@ using platform::RegistryValue;
 constexpr const char* kGameKey = "Software\\Demo\\Game";
 constexpr const char* kGameReference = "HKEY_CURRENT_USER\\Software\\Demo\\Game";
 
-RegistryStore& Hkcu() { return RegistryStore::ForHive(platform::Hive::CurrentUser); }
+RegistryStore& Hkcu() {
+    return RegistryStore::ForHive(platform::Hive::CurrentUser);
+}
 
 // The window's part of the host, recorded.
 class RecordingHost final : public SystemPanelHost {
@@ -89,13 +91,12 @@ protected:
 // without an execute bit and is started by its content.
 TEST_F(SystemPanelServicesTest, DownloadInstallAndPlay) {
     // The game records its command line and runs until the test lets it end.
-    std::string game = "#!/bin/sh\necho \"$@\" > '" + gameFolder + "args.txt'\n" +
-                       "while [ ! -e '" + gameFolder + "quit' ]; do sleep 0.02; done\n";
+    std::string game = "#!/bin/sh\necho \"$@\" > '" + gameFolder + "args.txt'\n" + "while [ ! -e '" + gameFolder +
+                       "quit' ]; do sleep 0.02; done\n";
     // The installer waits until the test has seen it run.
     std::string go = env.Path("go");
-    std::string installer = "#!/bin/sh\nwhile [ ! -e '" + go + "' ]; do sleep 0.02; done\n" +
-                            "mkdir -p '" + gameFolder + "'\ncat > '" + gameFolder + "game' <<'EOF'\n" +
-                            game + "EOF\n";
+    std::string installer = "#!/bin/sh\nwhile [ ! -e '" + go + "' ]; do sleep 0.02; done\n" + "mkdir -p '" +
+                            gameFolder + "'\ncat > '" + gameFolder + "game' <<'EOF'\n" + game + "EOF\n";
     server.Serve("/dl/setup.exe", installer);
     ManifestEntry entry = Entry();
     GamePanel panel(services.Services(), entry, false);
@@ -264,12 +265,13 @@ TEST_F(SystemPanelServicesTest, GameInstalledThroughWineIsInstalledPatchedAndChe
     ASSERT_EQ(ComputeFileCrc32(program, crc), 0u);
     char hex[16];
     snprintf(hex, sizeof hex, "%08x", crc);
-    server.Serve("/catalog.xml",
-                 std::string("<catalog><shibboleth installkey=\"") + reference +
-                     "\" installpathsubkey=\"InstallDir\" file=\"dusk.exe\"/>"
-                     "<build version=\"1\" checksum=\"" + hex + "\"/>"
-                     "<build version=\"2\" checksum=\"1\" latest=\"true\"/>"
-                     "<patch start=\"1\" end=\"2\" url=\"http://127.0.0.1/1-2.quorpatch\"/></catalog>");
+    server.Serve("/catalog.xml", std::string("<catalog><shibboleth installkey=\"") + reference +
+                                     "\" installpathsubkey=\"InstallDir\" file=\"dusk.exe\"/>"
+                                     "<build version=\"1\" checksum=\"" +
+                                     hex +
+                                     "\"/>"
+                                     "<build version=\"2\" checksum=\"1\" latest=\"true\"/>"
+                                     "<patch start=\"1\" end=\"2\" url=\"http://127.0.0.1/1-2.quorpatch\"/></catalog>");
     SystemPatchCatalog catalog;
     EXPECT_EQ(catalog.NextPatchUrl(server.Url("/catalog.xml")), "http://127.0.0.1/1-2.quorpatch");
     entry.patchcatalog = server.Url("/catalog.xml");
@@ -283,12 +285,13 @@ TEST_F(SystemPanelServicesTest, CatalogueNamesTheNextPatchOfTheInstalledBuild) {
     ASSERT_EQ(ComputeFileCrc32(program, crc), 0u);
     char hex[16];
     snprintf(hex, sizeof hex, "%08x", crc);
-    server.Serve("/catalog.xml",
-                 std::string("<catalog><shibboleth installkey=\"") + kGameReference +
-                     "\" installpathsubkey=\"Folder\" file=\"game\"/>"
-                     "<build version=\"1\" checksum=\"" + hex + "\"/>"
-                     "<build version=\"2\" checksum=\"1\" latest=\"true\"/>"
-                     "<patch start=\"1\" end=\"2\" url=\"http://127.0.0.1/1-2.quorpatch\"/></catalog>");
+    server.Serve("/catalog.xml", std::string("<catalog><shibboleth installkey=\"") + kGameReference +
+                                     "\" installpathsubkey=\"Folder\" file=\"game\"/>"
+                                     "<build version=\"1\" checksum=\"" +
+                                     hex +
+                                     "\"/>"
+                                     "<build version=\"2\" checksum=\"1\" latest=\"true\"/>"
+                                     "<patch start=\"1\" end=\"2\" url=\"http://127.0.0.1/1-2.quorpatch\"/></catalog>");
     SystemPatchCatalog catalog;
     EXPECT_EQ(catalog.NextPatchUrl(server.Url("/catalog.xml")), "http://127.0.0.1/1-2.quorpatch");
 
@@ -318,8 +321,8 @@ TEST_F(SystemPanelServicesTest, PatcherOutcomes) {
     job->Finish();
     EXPECT_EQ(job->Result(), PatchJob::Outcome::Succeeded);
 
-    for (std::string bad : {env.Path("dl/missing.quorpatch"),
-                            env.WriteFile("dl/corrupt.quorpatch", "QUORPATCH but not a patch")}) {
+    for (std::string bad :
+         {env.Path("dl/missing.quorpatch"), env.WriteFile("dl/corrupt.quorpatch", "QUORPATCH but not a patch")}) {
         auto failing = workers.StartPatcher(gameFolder, bad);
         ASSERT_TRUE(failing);
         ASSERT_TRUE(WaitUntil([&] { return failing->Progress() == 1.0f; }));
