@@ -12,6 +12,9 @@
 class TaskManager : public Singleton<TaskManager>, public Thread {
 public:
     static constexpr size_t kMaxWaiting = 500;
+    // The longest an idle worker sleeps between looks at the queue; a queued
+    // task wakes it at once.
+    static constexpr int64_t kIdleWaitMs = 60000;
 
     TaskManager();
     ~TaskManager() override;

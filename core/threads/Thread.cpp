@@ -135,3 +135,21 @@ bool Thread::WaitForStop(int64_t ms) {
     ms = std::min(ms, kLongestWaitMs);
     return waitCondition.wait_for(w, std::chrono::milliseconds(ms), [this] { return stopRequested.load(); });
 }
+
+bool Thread::WaitForStopOrWake(int64_t ms) {
+    std::unique_lock<std::mutex> w(waitMutex);
+    if (ms > 0)
+        waitCondition.wait_for(w, std::chrono::milliseconds(std::min(ms, kLongestWaitMs)),
+                               [this] { return stopRequested.load() || wakeRequested; });
+    wakeRequested = false;
+    return stopRequested.load();
+}
+
+void Thread::Wake() {
+    {
+        // Under the wait lock, so a worker about to wait cannot miss it.
+        std::lock_guard<std::mutex> w(waitMutex);
+        wakeRequested = true;
+    }
+    waitCondition.notify_all();
+}

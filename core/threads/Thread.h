@@ -32,6 +32,11 @@ public:
     // The only sleep workers use: waits up to ms milliseconds and returns true as
     // soon as a stop is requested.
     bool WaitForStop(int64_t ms);
+    // The same wait, also ended by Wake (a wake that came before the wait ends
+    // it at once). True when a stop is requested.
+    bool WaitForStopOrWake(int64_t ms);
+    // Ends the worker's current or next WaitForStopOrWake. Safe from any thread.
+    void Wake();
 
 protected:
     virtual void Run() = 0;
@@ -49,6 +54,7 @@ private:
     std::atomic<bool> started{false};
     uint32_t threadId = 0;
     std::atomic<bool> stopRequested{false};
+    bool wakeRequested = false;  // under waitMutex
     bool runOnce = false;
     std::mutex joinMutex;  // one joiner at a time
     std::mutex waitMutex;

@@ -132,16 +132,11 @@ void Browser::RunScript(const std::string& code) {
         return;
     // Asynchronous, and straight to WebKit: wxWebView's RunScriptAsync wraps the
     // text in an eval of its own and hands the result to its window even after
-    // that window is gone. The result is not wanted.
-    webkit_web_view_evaluate_javascript(
-        static_cast<WebKitWebView*>(view->GetNativeBackend()), code.data(), static_cast<gssize>(code.size()), nullptr,
-        nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer) {
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-            if (value)
-                g_object_unref(value);
-        },
-        nullptr);
+    // that window is gone. The result is not wanted, so no callback is given:
+    // with one, WebKit hands every call's value over as a JavaScript value made
+    // in this process, which is work on the GUI thread for nothing.
+    webkit_web_view_evaluate_javascript(static_cast<WebKitWebView*>(view->GetNativeBackend()), code.data(),
+                                        static_cast<gssize>(code.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 void Browser::LoadHtml(const std::string& html, const std::string& url) {

@@ -259,6 +259,53 @@ TEST(TaskManager, QueuesFiveHundredBeforeStartAndRunsThemInOrder) {
         ASSERT_EQ(log[i], i);
 }
 
+// The idle worker sleeps until a task arrives, for up to a minute: a task
+// queued while it is idle, or just as it goes to sleep, must wake it, every time.
+TEST(TaskManager, AnIdleQueueWakesForEveryTaskQueued) {
+    std::vector<int> log;
+    std::mutex m;
+    TaskManager tm;
+    ASSERT_TRUE(tm.Start());
+    for (int i = 0; i < 50; ++i) {
+        if (i % 10 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // now and then well asleep
+        ASSERT_TRUE(tm.AddTask(new RecordingTask(log, m, i)));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                std::lock_guard<std::mutex> g(m);
+                return log.size() == static_cast<size_t>(i + 1);
+            },
+            20000))
+            << "task " << i << " was not run";
+    }
+    tm.Stop();
+}
+
+class WakeableWorker : public Thread {
+public:
+    ~WakeableWorker() override { Stop(); }
+    std::atomic<int> wakes{0};
+
+protected:
+    void Run() override {
+        if (!WaitForStopOrWake(60000))
+            ++wakes;
+    }
+};
+
+TEST(Thread, AWakeEndsTheWaitAndAStopStillEndsTheWorker) {
+    WakeableWorker w;
+    w.Wake();  // before the thread waits: its first wait ends at once
+    ASSERT_TRUE(w.Start());
+    ASSERT_TRUE(WaitUntil([&] { return w.wakes.load() == 1; }));
+    w.Wake();
+    ASSERT_TRUE(WaitUntil([&] { return w.wakes.load() == 2; }));
+    auto t0 = Clock::now();
+    w.Stop();
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(30));
+    EXPECT_EQ(w.wakes.load(), 2);
+}
+
 TEST(TaskManager, ThrowingTaskDoesNotStopTheQueue) {
     std::vector<int> log;
     std::mutex m;
