@@ -101,7 +101,8 @@ bool StepsByUtf8Lengths(const std::string& text) {
     if (end == std::string::npos)
         return true;
     size_t at = text.find("encoding=", i);
-    if (at == std::string::npos || at > end)
+    // No room for a quoted name (the text ends at "encoding="): the careful answer.
+    if (at == std::string::npos || at > end || at + 10 > text.size())
         return true;
     const char quote = text[at + 9];
     std::string name = text.substr(at + 10, text.find(quote, at + 10) - at - 10);
