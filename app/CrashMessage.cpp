@@ -7,8 +7,8 @@
 #include <wx/msgdlg.h>
 
 #include "app/Application.h"
-#include "core/Log.h"
 #include "core/diagnostics/CrashHandler.h"
+#include "platform/Log.h"
 
 void ShowCrashMessageAndExit(int argc, char** argv, const std::string& dumpPath) {
     const std::string text = CrashHandler::MessageText(dumpPath);

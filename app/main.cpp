@@ -12,9 +12,9 @@
 #include "app/CommandLine.h"
 #include "app/CrashMessage.h"
 #include "app/SingleInstance.h"
-#include "core/Log.h"
 #include "core/diagnostics/CrashHandler.h"
 #include "core/text/StringUtils.h"
+#include "platform/Log.h"
 #include "platform/XdgPaths.h"
 
 wxIMPLEMENT_APP_NO_MAIN(Application);

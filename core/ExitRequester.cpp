@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "core/Log.h"
 #include "core/text/Messages.h"
+#include "platform/Log.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/PathParts.h"
+#include "platform/DurableFiles.h"
 
 namespace platform {
 
@@ -33,8 +33,8 @@ int WriteFileAtomically(const std::string& path, const std::string& bytes, unsig
     if (fd < 0)
         return errno;
     int error = WriteDescriptor(fd, bytes.data(), bytes.size());
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
+    if (error == 0)
+        error = SyncFile(fd);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
@@ -43,12 +43,8 @@ int WriteFileAtomically(const std::string& path, const std::string& bytes, unsig
         ::unlink(temp.c_str());
         return error;
     }
-    int dir = ::open(FolderOf(path, ".").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return 0;
+    // The new name is in place; what the caller records next relies on it.
+    return SyncFolderOf(path);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {

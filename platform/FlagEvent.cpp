@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/Log.h"
 
 namespace platform {
 
@@ -61,8 +62,7 @@ bool FlagEvent::IsSet() const {
     int removed = S_ISDIR(st.st_mode) ? ::rmdir(path.c_str()) : ::unlink(path.c_str());
     if (removed != 0 && !reportedStray) {
         reportedStray = true;
-        // Written directly in the log's form: platform sits below core and its Log.
-        std::fprintf(stderr, "Quor: \"%s\" is not a regular file and cannot be removed; it is ignored\n", path.c_str());
+        Log::Warning("\"%s\" is not a regular file and cannot be removed; it is ignored", path.c_str());
     }
     return false;
 }

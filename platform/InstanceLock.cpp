@@ -9,6 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/Log.h"
+
 namespace platform {
 
 namespace {
@@ -30,17 +32,15 @@ bool TryLock(int fd) {
 
 InstanceLock::InstanceLock(const std::string& folder, const std::string& name, int64_t startupWaitMs) {
     if (folder.empty()) {
-        // Written directly in the log's form: platform sits below core and its Log.
-        std::fprintf(stderr, "Quor: no private folder for the instance lock; starting as the first instance\n");
+        Log::Warning("no private folder for the instance lock; starting as the first instance");
         return;
     }
     std::string base = folder + (folder.back() == '/' ? "" : "/") + name;
     startupFd = OpenLockFile(base + ".starting.lock");
     instanceFd = OpenLockFile(base + ".lock");
     if (instanceFd < 0) {
-        // Written directly in the log's form: platform sits below core and its Log.
-        std::fprintf(stderr, "Quor: the instance lock in \"%s\" cannot be opened: %s; starting as the first instance\n",
-                     folder.c_str(), std::strerror(errno));
+        Log::Warning("the instance lock in \"%s\" cannot be opened: %s; starting as the first instance", folder.c_str(),
+                     std::strerror(errno));
         return;
     }
     if (startupFd >= 0) {

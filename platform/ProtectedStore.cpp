@@ -12,6 +12,8 @@
 #include <cryptopp/gcm.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/DurableFiles.h"
+#include "platform/Log.h"
 #include "platform/XdgPaths.h"
 
 namespace platform {
@@ -53,9 +55,7 @@ int ReadKey(const std::string& path, std::string& key) {
     if (error != 0)
         return error;
     if (key.size() != kKeySize) {
-        // Written directly in the log's form: platform sits below core and its Log.
-        std::fprintf(stderr, "Quor: the key file \"%s\" is damaged; protected values cannot be read or saved\n",
-                     path.c_str());
+        Log::Error("the key file \"%s\" is damaged; protected values cannot be read or saved", path.c_str());
         return EINVAL;
     }
     return 0;
@@ -83,8 +83,8 @@ int CreateKey(const std::string& path) {
     int error = 0;
     if (::write(fd, key, sizeof key) != static_cast<ssize_t>(sizeof key))
         error = errno ? errno : EIO;
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
+    if (error == 0)
+        error = SyncFile(fd);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     // link() never replaces: when another process got there first, its key stands.
@@ -94,12 +94,7 @@ int CreateKey(const std::string& path) {
     explicit_bzero(key, sizeof key);
     if (error != 0)
         return error;
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return 0;
+    return SyncFolder(folder);
 }
 
 const auto* Bytes(const std::string& s) {

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/DurableFiles.h"
+#include "platform/Log.h"
 #include "platform/PathParts.h"
 #include "platform/RegFileFormat.h"
 #include "platform/RegistryTree.h"
@@ -120,9 +122,7 @@ struct RegistryStore::Impl {
         if (error == reportedOpenError)
             return;
         reportedOpenError = error;
-        // Written directly in the log's form: platform sits below core and its Log.
-        std::fprintf(stderr, "Quor: the registry file \"%s\" cannot be read: %s\n", path.c_str(),
-                     reason ? reason : std::strerror(error));
+        Log::Error("the registry file \"%s\" cannot be read: %s", path.c_str(), reason ? reason : std::strerror(error));
     }
 
     // Brings `tree` up to the file on disk; 0, or the errno of a file that exists
@@ -197,9 +197,8 @@ struct RegistryStore::Impl {
             std::string more = contents.errors.size() > 1
                                    ? " and " + std::to_string(contents.errors.size() - 1) + " more"
                                    : std::string();
-            // Written directly in the log's form: platform sits below core and its Log.
-            std::fprintf(stderr, "Quor: the registry file \"%s\" is damaged (%s%s); its readable part is used\n",
-                         path.c_str(), contents.errors.front().c_str(), more.c_str());
+            Log::Warning("the registry file \"%s\" is damaged (%s%s); its readable part is used", path.c_str(),
+                         contents.errors.front().c_str(), more.c_str());
         }
     }
 

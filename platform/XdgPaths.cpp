@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/DurableFiles.h"
+
 extern char** environ;
 
 namespace platform {
@@ -54,10 +56,10 @@ std::string XdgRuntimeDir() {
     if (!v.empty())
         return v;
     std::string cache = XdgCacheHome();
-    if (cache.empty() || !MakeFolders(cache, 0700))
+    if (cache.empty())
         return {};
     std::string folder = cache + "/quor-runtime";
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    if (!MakeFolders(folder, 0700))
         return {};
     struct stat st {};
     // Only a real folder of our own, never a link, and private to us.
@@ -150,23 +152,6 @@ std::vector<std::string> UserEnvironment() {
     if (user.captured && user.set)
         env.push_back("XDG_DATA_DIRS=" + user.value);
     return env;
-}
-
-bool MakeFolders(const std::string& path, unsigned mode) {
-    if (path.empty())
-        return false;
-    std::string partial;
-    size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        partial = path.substr(0, pos);
-        if (partial.empty())
-            continue;
-        if (mkdir(partial.c_str(), mode) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace platform

@@ -28,7 +28,4 @@ void RestoreUserDataDirs();
 // The process's environment with the user's $XDG_DATA_DIRS, for a program started.
 std::vector<std::string> UserEnvironment();
 
-// Creates a folder and its missing parents with the given mode; true when it exists afterwards.
-bool MakeFolders(const std::string& path, unsigned mode = 0700);
-
 }  // namespace platform

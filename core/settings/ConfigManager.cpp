@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 
-#include "core/Log.h"
 #include "core/settings/PrefsStore.h"
 #include "core/system/SystemPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/DurableFiles.h"
+#include "platform/Log.h"
 #include "platform/XdgPaths.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include "platform/DurableFiles.h"
 #include "platform/XdgPaths.h"
 
 std::string GetProgramDirectory() {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <future>
 
-#include "core/Log.h"
 #include "core/diagnostics/AlternateSignalStack.h"
+#include "platform/Log.h"
 
 namespace {
 

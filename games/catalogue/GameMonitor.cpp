@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "core/Log.h"
 #include "core/settings/CredentialManager.h"
+#include "platform/Log.h"
 
 GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck, int64_t idleWaitMs)
     : clock(clock), sessionCheck(std::move(sessionCheck)), idleWaitMs(idleWaitMs) {

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include "core/ExitRequester.h"
-#include "core/Log.h"
 #include "core/net/HttpRequest.h"
 #include "core/settings/ConfigManager.h"
 #include "core/settings/Prefs.h"
@@ -18,6 +17,7 @@
 #include "games/catalogue/Manifest.h"
 #include "games/downloads/TransferActivity.h"
 #include "games/downloads/TransferManager.h"
+#include "platform/Log.h"
 
 namespace {
 

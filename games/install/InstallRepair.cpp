@@ -10,13 +10,14 @@
 #include <thread>
 #include <vector>
 
-#include "core/Log.h"
 #include "core/net/HttpRequest.h"
 #include "core/text/StringUtils.h"
 #include "games/downloads/StaleFetchFiles.h"
 #include "games/install/ChecksumReaders.h"
 #include "games/patching/FileChecksum.h"
 #include "games/patching/PathResolver.h"
+#include "platform/DurableFiles.h"
+#include "platform/Log.h"
 #include "platform/PathParts.h"
 #include "platform/RotationalDisk.h"
 #include "platform/SafePath.h"

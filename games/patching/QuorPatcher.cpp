@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/Log.h"
 #include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
 #include "games/patching/BinaryPatch.h"
@@ -20,6 +19,7 @@
 #include "games/patching/PatchFile.h"
 #include "games/patching/PathResolver.h"
 #include "games/patching/ReplacementFile.h"
+#include "platform/Log.h"
 #include "platform/PathParts.h"
 
 namespace {

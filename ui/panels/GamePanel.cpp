@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <sys/stat.h>
 
-#include "core/Log.h"
 #include "core/system/FileUtils.h"
 #include "core/text/Messages.h"
 #include "platform/AtomicFile.h"
+#include "platform/Log.h"
 #include "ui/panels/DiscFinder.h"
 #include "ui/panels/GameLocator.h"
 #include "ui/panels/InstallCheckTimes.h"

@@ -1,4 +1,4 @@
-#include "core/Log.h"
+#include "platform/Log.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -8,8 +8,8 @@
 // line is to whoever reads the calls. Safe from any thread.
 //
 // Not async-signal-safe (it formats and allocates): a signal handler writes through
-// SignalSafeText instead. The platform layer sits below and writes its few lines
-// itself, in the same form.
+// SignalSafeText instead. It sits in the lowest layer so that every layer writes
+// its lines through it.
 class Log {
 public:
     // Something failed and the work it belonged to stopped.

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/Log.h"
+#include "platform/Log.h"
 
 namespace {
 
