@@ -5,6 +5,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh
 # The includes first: a circle or an include up a layer fails before any build.
 python3 scripts/check-includes.py
+# The README's layout names every top-level folder.
+python3 scripts/check-layout.py
 BUILD=${QUOR_BUILD_DIR:-build}
 # The tree stays in the style .clang-format describes.
 bash scripts/check-format.sh
