@@ -180,24 +180,23 @@ bool QuorPatcher::ApplyFile() {
 }
 
 bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_t index) {
+    if (!TouchesFiles(entry.operation))
+        return true;  // an operation of a later format: its data is skipped
     std::optional<std::string> joined = PatchEntryTarget(installFolder, entry);
     if (!joined)
         return false;  // refused by the whole-file check already
     std::string target = ResolveExistingCase(installFolder, *joined);
-    const bool touchesFiles =
-        entry.operation == kPatchWrite || entry.operation == kPatchDelete || entry.operation == kPatchBinaryDiff;
     // The path was checked as text; a link in the install folder that leads out
     // of it must not carry a write or a delete along.
-    if (touchesFiles && !StaysInside(installFolder, platform::FolderOf(target, "."))) {
+    if (!StaysInside(installFolder, platform::FolderOf(target, "."))) {
         LogEntry(index, target, "leads out of the install folder through a link");
         return false;
     }
-    bool ok = true;
+    bool ok = false;
     switch (entry.operation) {
     case kPatchWrite: ok = WriteEntry(patch, entry, target); break;
     case kPatchDelete: ok = DeleteEntry(target); break;
     case kPatchBinaryDiff: ok = DiffEntry(patch, entry, target); break;
-    default: break;  // an operation of a later format: its data is skipped
     }
     if (!ok)
         LogEntry(index, target, "failed");
