@@ -156,7 +156,8 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     platform::MakeFolders(folder, 0755);
     static std::atomic<unsigned> counter{0};
     std::string temporary = localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::GameFile, Stopping(), inside)) {
+    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::GameFile, Stopping(),
+                           FileFetchHooks{.mayWriteIn = inside})) {
         unlink(temporary.c_str());
         return true;
     }
