@@ -6,8 +6,9 @@
 // The names in folders, each folder read once, for resolving many paths without
 // regard to case (ResolveExistingCase): a large folder that many lines name in
 // another case is listed once, not once per line. Names created after a folder
-// was read are told through Added; none is ever taken away, so a user removes
-// nothing that resolves through it while it is in use. Safe from several threads.
+// was read are told through Added; none is taken out, so its user must remove
+// no name that a path may resolve to while it is in use. Safe from several
+// threads.
 class FolderListings {
 public:
     // The one entry of folder whose name equals part without regard to ASCII
