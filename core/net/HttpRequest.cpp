@@ -10,11 +10,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "core/net/CurlSetup.h"
 #include "core/system/FileUtils.h"
 #include "core/text/StringUtils.h"
+#include "platform/DurableFiles.h"
+#include "platform/Log.h"
 
 namespace {
 
@@ -33,6 +36,7 @@ struct BodySink {
     // A body bounded by its reply and its disk rather than by the cap.
     bool boundedByDisk = false;
     CURL* handle = nullptr;
+    const std::function<void(const char*, size_t)>* written = nullptr;  // told of each piece written to fd
     std::function<std::optional<uint64_t>(int fd)> freeSpace;
     uint64_t room = UINT64_MAX;  // what the disk held at the last check, less what came since
     uint64_t nextCheck = 0;
@@ -99,6 +103,14 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
             return 0;
         }
         done += static_cast<size_t>(w);
+    }
+    if (sink->written && *sink->written) {
+        try {
+            (*sink->written)(data, length);
+        } catch (...) {
+            sink->refused = true;
+            return 0;
+        }
     }
     return length;
 }
@@ -191,10 +203,9 @@ std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, 
 }
 
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds, BodyKind kind,
-                       const std::function<bool()>& cancelled,
-                       const std::function<bool(const std::string& folder)>& mayWriteIn) {
+                       const std::function<bool()>& cancelled, const FileFetchHooks& hooks) {
     const std::string targetFolder = GetDirectoryPart(targetPath);
-    auto allowed = [&] { return !mayWriteIn || mayWriteIn(targetFolder); };
+    auto allowed = [&] { return !hooks.mayWriteIn || hooks.mayWriteIn(targetFolder); };
     if (!allowed())
         return false;
     // The repair fetches files into folders that may be missing.
@@ -216,17 +227,17 @@ bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, lo
 
     BodySink sink;
     sink.fd = fd;
+    sink.written = &hooks.received;
     bool ok = PerformGet(url, connectTimeoutSeconds, kind, sink, 0, cancelled);
+    if (ok && hooks.complete)
+        ok = hooks.complete(fd);
+    // The data and the mode reach the disk before the name that publishes them.
     if (ok)
-        ok = fsync(fd) == 0;
+        ok = platform::SyncFile(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok && allowed() && std::rename(temporary.c_str(), targetPath.c_str()) == 0) {
-        std::string folder = GetDirectoryPart(targetPath);
-        int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
+        if (int error = platform::SyncFolderOf(targetPath); error != 0)
+            Log::Warning("%s is in place but may not last a power cut: %s", targetPath.c_str(), std::strerror(error));
         return true;
     }
     unlink(temporary.c_str());

@@ -40,13 +40,26 @@ void InitHttp();
 std::string HttpGetToString(const std::string& url, long connectTimeoutSeconds, BodyKind kind = BodyKind::Document,
                             long totalTimeoutSeconds = 0, const std::function<bool()>& cancelled = {});
 
+// What a caller adds to the fetch of one file; each part may be left empty.
+struct FileFetchHooks {
+    // Asked about the target's folder before its folders are created, before the
+    // temporary file is made and before the rename; false ends the fetch with
+    // nothing written there.
+    std::function<bool(const std::string& folder)> mayWriteIn = {};
+    // Each piece of the body, in order, once it is written.
+    std::function<void(const char* data, size_t size)> received = {};
+    // The whole body is in the temporary file, open as fd, not yet synced: the
+    // place to judge it and to give it its mode (fchmod), so that the sync that
+    // follows makes the mode durable with the data. False discards it.
+    std::function<bool(int fd)> complete = {};
+};
+
 // Fetches one file with the same request rules: the target's missing folders
-// are created, the body goes to a temporary name beside the target and is
-// renamed into place only after a complete 2xx reply. False (and the target
-// untouched) otherwise. A worker passes its stop test as cancelled, as above.
-// When given, mayWriteIn is asked about the target's folder before its folders
-// are created, before the temporary file is made and before the rename; false
-// ends the fetch with nothing written there.
+// are created (durably), the body goes to a temporary name beside the target
+// ("<target>.part-<pid>-<n>"), is synced with its mode and renamed into place
+// only after a complete 2xx reply, and the folder is synced after the rename.
+// False (and the target untouched) otherwise. A worker passes its stop test as
+// cancelled, as above.
 bool DownloadUrlToFile(const std::string& url, const std::string& targetPath, long connectTimeoutSeconds = 30,
                        BodyKind kind = BodyKind::Program, const std::function<bool()>& cancelled = {},
-                       const std::function<bool(const std::string& folder)>& mayWriteIn = {});
+                       const FileFetchHooks& hooks = {});

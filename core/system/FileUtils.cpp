@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "platform/DurableFiles.h"
+
 namespace {
 
 char FoldAscii(char c) {
@@ -87,13 +89,11 @@ int64_t GetFileSize64(const std::string& path) {
     return static_cast<int64_t>(st.st_size);
 }
 
-void CreateDirectoryTree(const std::string& path) {
+bool CreateDirectoryTree(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return true;  // no folder below the root named
     if (FileExists(path))
-        return;
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        struct stat st;
-        if (stat(part.c_str(), &st) != 0)
-            mkdir(part.c_str(), 0777);  // the umask decides, as for any new folder
-    }
+        return true;
+    return platform::MakeFolders(path.substr(0, slash), 0777);
 }

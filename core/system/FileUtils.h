@@ -19,5 +19,7 @@ bool FileExists(const std::string& path);
 int64_t GetFileSize64(const std::string& path);
 
 // Creates every missing folder along the path: each part followed by "/". A last
-// part without a "/" after it is a file name and is not created.
-void CreateDirectoryTree(const std::string& path);
+// part without a "/" after it is a file name and is not created. The folders get
+// 0777 less the umask, as any new folder, and last a power cut (platform's
+// MakeFolders). True when the folders are there afterwards.
+bool CreateDirectoryTree(const std::string& path);

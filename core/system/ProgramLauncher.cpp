@@ -38,12 +38,7 @@ ProgramKind Recognise(const std::string& path) {
         n = read(fd, head, sizeof head);
     while (n < 0 && errno == EINTR);
     close(fd);
-    if (n >= 4 && std::memcmp(head,
-                              "\x7f"
-                              "ELF",
-                              4) == 0)
-        return ProgramKind::Native;
-    if (n >= 2 && head[0] == '#' && head[1] == '!')
+    if (n > 0 && IsNativeProgramStart(std::string_view(head, static_cast<size_t>(n))))
         return ProgramKind::Native;
     if (EndsWithNoCase(path, ".exe"))
         return ProgramKind::WindowsProgram;
@@ -63,6 +58,10 @@ std::string AbsolutePath(const std::string& path) {
 }
 
 }  // namespace
+
+bool IsNativeProgramStart(std::string_view head) {
+    return head.substr(0, 4) == "\177ELF" || head.substr(0, 2) == "#!";
+}
 
 std::vector<std::string> SplitWindowsParameters(const std::string& parameters) {
     std::vector<std::string> result;

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/system/ProcessHandle.h"
@@ -23,6 +24,10 @@ std::unique_ptr<ProcessHandle> LaunchProgram(const std::string& path, const std:
 // is an ELF binary or a "#!" script, or a ".exe" or ".msi" with wine on PATH),
 // without starting anything; false with *failure saying why.
 bool CanLaunchProgram(const std::string& path, std::string* failure = nullptr);
+
+// Whether a file's first bytes (four are enough) begin an ELF binary or a "#!"
+// script: a program that runs directly and needs its execute bit.
+bool IsNativeProgramStart(std::string_view head);
 
 // Splits a parameter string as a Windows program's CommandLineToArgvW splits the
 // text after the program name: blanks and tabs separate; "..." groups;

@@ -25,6 +25,8 @@ bool Running(long pid) {
 
 }  // namespace
 
+StaleFetchFiles::StaleFetchFiles(std::function<bool(const std::string& path)> keepPath) : keep(std::move(keepPath)) {}
+
 bool StaleFetchFiles::Matches(const std::string& name, long& pid) {
     size_t dash = name.rfind('-');
     if (dash == std::string::npos || !AllDigits(name, dash + 1, name.size()))
@@ -56,7 +58,7 @@ void StaleFetchFiles::RemoveIn(const std::string& folder) {
         struct stat st {};
         // Only files: a folder of that name is nobody's leftover.
         const std::string path = folder + "/" + e->d_name;
-        if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        if ((!keep || !keep(path)) && ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
             ::unlink(path.c_str());
     }
 }

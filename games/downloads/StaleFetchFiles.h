@@ -1,13 +1,18 @@
 #pragma once
+#include <functional>
 #include <set>
 #include <string>
 
 // The temporary files a fetch of one file leaves beside its target when the
-// program is killed before the rename: "<name>.repair-<pid>-<n>" and
-// "<name>.part-<pid>-<n>". Those whose process no longer runs are removed; a
-// running process may still be writing its own.
+// program is killed before the rename: "<name>.part-<pid>-<n>" (and
+// "<name>.repair-<pid>-<n>" of earlier versions). Those whose process no longer
+// runs are removed; a running process may still be writing its own. A name of
+// that form may also be a real file: what keep says is one is never removed.
 class StaleFetchFiles {
 public:
+    // keep is asked about the whole path of each candidate.
+    explicit StaleFetchFiles(std::function<bool(const std::string& path)> keep = {});
+
     // Whether name has the form of such a file; pid set to its process.
     static bool Matches(const std::string& name, long& pid);
 
@@ -15,5 +20,6 @@ public:
     void RemoveIn(const std::string& folder);
 
 private:
+    const std::function<bool(const std::string& path)> keep;
     std::set<std::string> cleaned;
 };

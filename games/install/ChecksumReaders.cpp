@@ -12,8 +12,9 @@ constexpr auto kStopPoll = std::chrono::milliseconds(20);
 
 }  // namespace
 
-ChecksumReaders::ChecksumReaders(std::vector<std::string> list, unsigned readers, std::function<bool()> stop)
-    : paths(std::move(list)), stopping(std::move(stop)), results(paths.size()) {
+ChecksumReaders::ChecksumReaders(std::vector<std::string> list, unsigned readers, std::function<bool()> stop,
+                                 Resolve resolver)
+    : paths(std::move(list)), stopping(std::move(stop)), resolve(std::move(resolver)), results(paths.size()) {
     unsigned count = readers == 0 ? 1 : readers;
     if (count > paths.size())
         count = static_cast<unsigned>(paths.size());
@@ -55,10 +56,12 @@ void ChecksumReaders::Read() {
         if (stop())
             return;
         Result result;
-        if (paths[index].empty())
+        if (paths[index].empty()) {
             result.error = ENOENT;
-        else
-            result.error = ComputeFileCrc32(paths[index], result.crc, stop);
+        } else {
+            result.path = resolve ? resolve(paths[index]) : paths[index];
+            result.error = ComputeFileCrc32(result.path, result.crc, stop, &result.facts);
+        }
         if (result.error == ECANCELED && stop())
             return;
         {

@@ -1,27 +1,30 @@
 #include "games/install/InstallRepair.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
+#include <optional>
 #include <set>
 #include <thread>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "core/net/HttpRequest.h"
+#include "core/system/ProgramLauncher.h"
 #include "core/text/StringUtils.h"
 #include "games/downloads/StaleFetchFiles.h"
 #include "games/install/ChecksumReaders.h"
 #include "games/patching/FileChecksum.h"
+#include "games/patching/FolderListings.h"
 #include "games/patching/PathResolver.h"
 #include "platform/DurableFiles.h"
 #include "platform/Log.h"
 #include "platform/PathParts.h"
 #include "platform/RotationalDisk.h"
 #include "platform/SafePath.h"
-#include "platform/XdgPaths.h"
 
 namespace {
 
@@ -32,6 +35,11 @@ constexpr unsigned kMaxReaders = 8;
 bool IsFolder(const std::string& path) {
     struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A program runs for whoever may read it.
+mode_t WithExecuteBits(mode_t mode) {
+    return mode | ((mode & 0444) >> 2);
 }
 
 }  // namespace
@@ -86,52 +94,79 @@ unsigned InstallRepair::CheckReaders() const {
 void InstallRepair::Run() {
     // Without an install folder there is nothing to check, and nothing may be
     // written relative to the working folder.
-    if (IsFolder(installFolder)) {
-        std::vector<InstallManifestLine> lines = ParseInstallManifest(
-            HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds, BodyKind::Document, 0, Stopping()));
-        const size_t n = lines.size();
-        const std::optional<std::string> root = platform::SafeJoin(installFolder, "");
-        StaleFetchFiles leftovers;
-        // A line that would leave the install folder, or names the folder
-        // itself, is skipped: it gets no path to read.
-        std::vector<std::string> locals(n);
-        for (size_t i = 0; i < n; ++i) {
-            std::optional<std::string> local = platform::SafeJoin(installFolder, lines[i].path);
-            if (local && local != root)
-                locals[i] = *local;
-        }
-        // The files are read ahead by the readers; the check itself, its repairs
-        // and its progress go one line after the other in the manifest's order.
-        ChecksumReaders readers(locals, CheckReaders(), Stopping());
-        std::set<std::string> repaired;
-        for (size_t i = 0; i < n && !IsStopRequested(); ++i) {
-            const InstallManifestLine& line = lines[i];
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                currentFile = line.path;
-            }
-            if (!locals[i].empty()) {
-                RemoveStaleFetchFiles(locals[i], leftovers);
-                std::optional<ChecksumReaders::Result> read = readers.Wait(i);
-                if (!read)
-                    break;
-                uint32_t crc = read->crc;
-                uint32_t error = read->error;
-                // A file named twice and fetched again since its read ahead.
-                if (repaired.count(locals[i]))
-                    error = ComputeFileCrc32(locals[i], crc, Stopping());
-                if (IsStopRequested())
-                    break;
-                if (error != 0 || crc != line.checksum) {
-                    RepairFile(locals[i], line);
-                    repaired.insert(locals[i]);
-                }
-            }
-            SetProgress(static_cast<float>(i + 1) / static_cast<float>(n));
-        }
-    }
+    if (IsFolder(installFolder))
+        Check(ParseInstallManifest(
+            HttpGetToString(installManifestUrl, kManifestConnectTimeoutSeconds, BodyKind::Document, 0, Stopping())));
     SetProgress(1.0f);
     MarkStopped();
+}
+
+void InstallRepair::Check(const std::vector<InstallManifestLine>& lines) {
+    const size_t n = lines.size();
+    const std::optional<std::string> root = platform::SafeJoin(installFolder, "");
+    // A line that would leave the install folder, or names the folder itself, is
+    // skipped: it gets no path to read.
+    std::vector<std::string> joined(n);
+    std::unordered_set<std::string> listed;  // every path a line names, in any case
+    for (size_t i = 0; i < n; ++i) {
+        std::optional<std::string> local = platform::SafeJoin(installFolder, lines[i].path);
+        if (local && local != root) {
+            joined[i] = *local;
+            listed.insert(LowerAscii(*local));
+        }
+    }
+    StaleFetchFiles leftovers([&listed](const std::string& path) { return listed.count(LowerAscii(path)) != 0; });
+    // The case of each name is resolved where the file is read: by the readers
+    // ahead, and again here when a repair may have changed the answer.
+    FolderListings listings;
+    auto resolve = [this, &listings](const std::string& path) {
+        return ResolveExistingCase(installFolder, path, &listings);
+    };
+    auto readNow = [this, &resolve](const std::string& path) {
+        ChecksumReaders::Result now;
+        now.path = resolve(path);
+        now.error = ComputeFileCrc32(now.path, now.crc, Stopping(), &now.facts);
+        return now;
+    };
+    // The files are read ahead by the readers; the check itself, its repairs
+    // and its progress go one line after the other in the manifest's order.
+    ChecksumReaders readers(joined, CheckReaders(), Stopping(), resolve);
+    // The files this check has replaced, by device and inode, as they were read.
+    std::set<std::pair<uint64_t, uint64_t>> replaced;
+    size_t repairs = 0;
+    for (size_t i = 0; i < n && !IsStopRequested(); ++i) {
+        const InstallManifestLine& line = lines[i];
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            currentFile = line.path;
+        }
+        if (!joined[i].empty()) {
+            std::optional<ChecksumReaders::Result> read = readers.Wait(i);
+            if (!read)
+                break;
+            // Read before a repair that may have changed what it found: a file
+            // replaced since (the same file named twice, or a link to it), or a
+            // file missing then that a repair may have created (in any case).
+            const bool outdated =
+                read->error == 0 ? replaced.count({read->facts.device, read->facts.inode}) != 0 : repairs > 0;
+            if (outdated)
+                read = readNow(joined[i]);
+            if (IsStopRequested())
+                break;
+            RemoveStaleFetchFiles(read->path, leftovers);
+            if (read->error != 0 || read->crc != line.checksum) {
+                if (RepairFile(read->path, line)) {
+                    ++repairs;
+                    if (read->error == 0)
+                        replaced.insert({read->facts.device, read->facts.inode});
+                    listings.Added(read->path);
+                }
+            } else {
+                RestoreExecuteBits(read->path, read->facts);
+            }
+        }
+        SetProgress(static_cast<float>(i + 1) / static_cast<float>(n));
+    }
 }
 
 std::string InstallRepair::FileUrl(const std::string& relativePath) const {
@@ -148,27 +183,50 @@ bool InstallRepair::RepairFile(const std::string& localPath, const InstallManife
     // The line was joined as text; a link in the install folder that leads out
     // of it must not carry a folder, a file or a rename along.
     auto inside = [this](const std::string& folder) { return StaysInside(installFolder, folder); };
-    const std::string folder = platform::FolderOf(localPath, "/");
-    if (!inside(folder)) {
+    if (!inside(platform::FolderOf(localPath, "/"))) {
         Log::Warning("repair of %s refused: it leads out of the install folder", localPath.c_str());
-        return true;
-    }
-    platform::MakeFolders(folder, 0755);
-    static std::atomic<unsigned> counter{0};
-    std::string temporary = localPath + ".repair-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    if (!DownloadUrlToFile(FileUrl(line.path), temporary, 30, BodyKind::GameFile, Stopping(), inside)) {
-        unlink(temporary.c_str());
-        return true;
+        return false;
     }
     uint32_t crc = 0;
-    if (line.hasChecksum && (ComputeFileCrc32(temporary, crc) != 0 || crc != line.checksum)) {
-        unlink(temporary.c_str());
-        return true;
-    }
-    struct stat old {};
-    if (stat(localPath.c_str(), &old) == 0)
-        chmod(temporary.c_str(), old.st_mode & 07777);
-    if (!inside(folder) || rename(temporary.c_str(), localPath.c_str()) != 0)
-        unlink(temporary.c_str());
-    return true;
+    std::string head;
+    FileFetchHooks hooks;
+    hooks.mayWriteIn = inside;
+    hooks.received = [&](const char* data, size_t size) {
+        crc = Crc32Update(crc, data, size);
+        if (head.size() < FileReadFacts::kHeadBytes)
+            head.append(data, std::min(size, FileReadFacts::kHeadBytes - head.size()));
+    };
+    hooks.complete = [&](int fd) {
+        if (line.hasChecksum && crc != line.checksum)
+            return false;
+        // The mode of the file replaced (a link lends nothing of what it points
+        // at); a new file keeps the umask's.
+        struct stat st {};
+        if (::lstat(localPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (::fstat(fd, &st) != 0)
+                return false;
+        }
+        mode_t mode = st.st_mode & 07777;
+        if (IsNativeProgramStart(head))
+            mode = WithExecuteBits(mode);
+        return ::fchmod(fd, mode) == 0;
+    };
+    return DownloadUrlToFile(FileUrl(line.path), localPath, 30, BodyKind::GameFile, Stopping(), hooks);
+}
+
+void InstallRepair::RestoreExecuteBits(const std::string& localPath, const FileReadFacts& read) const {
+    if ((read.mode & S_IXUSR) != 0 || !IsNativeProgramStart(read.head))
+        return;
+    // Never through a link, nor in a folder a link leads out to: the file must
+    // be the game's own, and the one that was read.
+    if (!StaysInside(installFolder, platform::FolderOf(localPath, "/")))
+        return;
+    int fd = ::open(localPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == read.device && st.st_ino == read.inode &&
+        ::fchmod(fd, WithExecuteBits(st.st_mode & 07777)) == 0)
+        platform::SyncFile(fd);  // the mode is the file's metadata: no folder changes
+    ::close(fd);
 }

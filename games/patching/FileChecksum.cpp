@@ -1,5 +1,6 @@
 #include "games/patching/FileChecksum.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <libdeflate.h>
@@ -13,7 +14,8 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t size) {
     return libdeflate_crc32(crc, data, size);
 }
 
-uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc, const std::function<bool()>& stopping) {
+uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc, const std::function<bool()>& stopping,
+                          FileReadFacts* facts) {
     crc = 0;
     // Large blocks: at 4096 bytes a read costs more than the checksum of its bytes.
     // Allocated before the open, so that a failed allocation leaves no descriptor open.
@@ -28,6 +30,12 @@ uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc, const std::fun
         int error = errno;
         ::close(fd);
         return static_cast<uint32_t>(error);
+    }
+    if (facts) {
+        facts->device = st.st_dev;
+        facts->inode = st.st_ino;
+        facts->mode = st.st_mode;
+        facts->head.clear();
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -50,6 +58,9 @@ uint32_t ComputeFileCrc32(const std::string& path, uint32_t& crc, const std::fun
         }
         if (n == 0)
             break;
+        if (facts && facts->head.size() < FileReadFacts::kHeadBytes)
+            facts->head.append(reinterpret_cast<const char*>(buffer.get()),
+                               std::min(static_cast<size_t>(n), FileReadFacts::kHeadBytes - facts->head.size()));
         sum = libdeflate_crc32(sum, buffer.get(), static_cast<size_t>(n));
     }
     ::close(fd);

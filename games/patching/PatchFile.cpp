@@ -135,7 +135,7 @@ bool CheckPatchFile(ByteSource& source, const std::string& installFolder, std::s
     for (uint32_t i = 0; i < file.EntryCount(); ++i) {
         if (!file.NextEntry(entry))
             return fail("entry " + std::to_string(i) + ": " + file.Problem());
-        if (!PatchEntryTarget(installFolder, entry))
+        if (TouchesFiles(entry.operation) && !PatchEntryTarget(installFolder, entry))
             return fail("entry " + std::to_string(i) + ": path refused");
     }
     return true;

@@ -16,6 +16,13 @@ enum PatchOperation : uint8_t {
     kPatchBinaryDiff = 2,  // data: a bsdiff 4.0 patch of the old file
 };
 
+// Whether the operation is one of the three above. An entry of any other
+// operation (a later format's) touches no file: it is skipped by its length,
+// whatever its texts hold.
+inline bool TouchesFiles(uint8_t operation) {
+    return operation == kPatchWrite || operation == kPatchDelete || operation == kPatchBinaryDiff;
+}
+
 struct PatchEntry {
     uint8_t operation = 0;
     std::string folder;
@@ -69,6 +76,7 @@ std::optional<std::string> PatchEntryRelativePath(const std::string& folder, con
 std::optional<std::string> PatchEntryTarget(const std::string& installFolder, const PatchEntry& entry);
 
 // Checks the whole file before anything is applied: the header, every entry's
-// fields, texts, lengths and target path, and each binary diff's header. False
+// fields, texts and lengths, the target path of each entry that touches files,
+// and each binary diff's header. False
 // with the reason in problem (when given) at the first fault.
 bool CheckPatchFile(ByteSource& source, const std::string& installFolder, std::string* problem = nullptr);

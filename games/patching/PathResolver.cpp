@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "games/patching/FolderListings.h"
 #include "platform/SafePath.h"
 
 namespace {
@@ -88,9 +89,12 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string ResolveExistingCase(const std::string& base, const std::string& joined) {
+std::string ResolveExistingCase(const std::string& base, const std::string& joined, FolderListings* listings) {
     const std::string root = WithoutTrailingSlashes(base);
     if (joined.compare(0, root.size(), root) != 0)
+        return joined;
+    // A path that exists as written resolves to itself: one look instead of one per part.
+    if (Exists(joined))
         return joined;
     size_t start = root.size();
     if (root != "/") {
@@ -115,7 +119,7 @@ std::string ResolveExistingCase(const std::string& base, const std::string& join
         if (result.back() != '/')
             result += '/';
         if (resolving && !Exists(result + part)) {
-            std::string match = FindSingleMatch(folder, part);
+            std::string match = listings ? listings->SingleMatch(folder, part) : FindSingleMatch(folder, part);
             if (match.empty())
                 resolving = false;  // nothing below a missing part exists either
             else

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+class FolderListings;
+
 // Paths taken from data written on Windows, where names are compared without
 // regard to case. Each part below the base that does not exist as written
 // resolves to the single entry of its folder whose name equals it without regard
@@ -15,8 +17,9 @@
 std::optional<std::string> ResolveDataPath(const std::string& base, const std::string& relative);
 
 // The resolution alone, for a path that SafeJoin built from base (it starts with
-// base). The base itself is taken as it is.
-std::string ResolveExistingCase(const std::string& base, const std::string& joined);
+// base). The base itself is taken as it is. With listings, each folder that must
+// be searched is read once for all the paths resolved through them.
+std::string ResolveExistingCase(const std::string& base, const std::string& joined, FolderListings* listings = nullptr);
 
 // True when folder, every symbolic link of its existing part followed, is base or
 // lies below it (base's own links followed too). The part that does not exist

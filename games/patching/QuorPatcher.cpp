@@ -19,6 +19,7 @@
 #include "games/patching/PatchFile.h"
 #include "games/patching/PathResolver.h"
 #include "games/patching/ReplacementFile.h"
+#include "platform/DurableFiles.h"
 #include "platform/Log.h"
 #include "platform/PathParts.h"
 
@@ -180,24 +181,23 @@ bool QuorPatcher::ApplyFile() {
 }
 
 bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_t index) {
+    if (!TouchesFiles(entry.operation))
+        return true;  // an operation of a later format: its data is skipped
     std::optional<std::string> joined = PatchEntryTarget(installFolder, entry);
     if (!joined)
         return false;  // refused by the whole-file check already
     std::string target = ResolveExistingCase(installFolder, *joined);
-    const bool touchesFiles =
-        entry.operation == kPatchWrite || entry.operation == kPatchDelete || entry.operation == kPatchBinaryDiff;
     // The path was checked as text; a link in the install folder that leads out
     // of it must not carry a write or a delete along.
-    if (touchesFiles && !StaysInside(installFolder, platform::FolderOf(target, "."))) {
+    if (!StaysInside(installFolder, platform::FolderOf(target, "."))) {
         LogEntry(index, target, "leads out of the install folder through a link");
         return false;
     }
-    bool ok = true;
+    bool ok = false;
     switch (entry.operation) {
     case kPatchWrite: ok = WriteEntry(patch, entry, target); break;
     case kPatchDelete: ok = DeleteEntry(target); break;
     case kPatchBinaryDiff: ok = DiffEntry(patch, entry, target); break;
-    default: break;  // an operation of a later format: its data is skipped
     }
     if (!ok)
         LogEntry(index, target, "failed");
@@ -206,25 +206,13 @@ bool QuorPatcher::ApplyEntry(ByteSource& patch, const PatchEntry& entry, uint32_
 
 bool QuorPatcher::PrepareFolder(const std::string& folder, bool create) {
     if (create && !IsDirectory(folder)) {
-        // Every missing level below the install folder, as written.
+        // Every missing level below the install folder, as written, each lasting a
+        // power cut before a file is renamed into it; 0777: the umask decides.
         std::string root = installFolder;
         while (root.size() > 1 && root.back() == '/')
             root.pop_back();
-        if (folder.compare(0, root.size(), root) != 0)
+        if (folder.compare(0, root.size(), root) != 0 || !platform::MakeFolders(folder, 0777))
             return false;
-        size_t at = root.size();
-        while (at < folder.size()) {
-            size_t next = folder.find('/', at + 1);
-            if (next == std::string::npos)
-                next = folder.size();
-            std::string level = folder.substr(0, next);
-            if (!IsDirectory(level)) {
-                if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST)
-                    return false;
-                SyncFolder(platform::FolderOf(level, "."));
-            }
-            at = next;
-        }
     }
     if (!IsDirectory(folder))
         return false;
@@ -296,6 +284,6 @@ bool QuorPatcher::NewSizeFits(ByteSource& patch, const PatchEntry& entry, const 
 bool QuorPatcher::DeleteEntry(const std::string& target) {
     if (::unlink(target.c_str()) != 0)
         return errno == ENOENT || errno == ENOTDIR;  // already gone
-    SyncFolder(platform::FolderOf(target, "."));
+    platform::SyncFolderOf(target);
     return true;
 }

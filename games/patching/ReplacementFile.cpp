@@ -12,6 +12,7 @@
 
 #include "games/patching/FileChecksum.h"
 #include "platform/AtomicFile.h"
+#include "platform/DurableFiles.h"
 #include "platform/PathParts.h"
 
 namespace {
@@ -34,14 +35,6 @@ std::string RandomSuffix() {
 }
 
 }  // namespace
-
-void SyncFolder(const std::string& folder) {
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
 
 ReplacementFile::ReplacementFile(std::string targetPath)
     : target(std::move(targetPath)), folder(platform::FolderOf(target, ".")) {}
@@ -179,8 +172,8 @@ int ReplacementFile::Commit() {
     if (error == 0 && ::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
         ::fchmod(fd, old.st_mode & 07777) != 0)
         error = errno;
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
+    if (error == 0)
+        error = platform::SyncFile(fd);  // the data and the mode, before the rename publishes them
     if (::close(fd) != 0 && error == 0)
         error = errno;
     fd = -1;
@@ -192,7 +185,7 @@ int ReplacementFile::Commit() {
         return error;
     }
     temporary.clear();
-    SyncFolder(folder);
+    platform::SyncFolder(folder);
     return 0;
 }
 
@@ -230,6 +223,6 @@ void ReplacementFile::RemoveLeftovers(const std::string& folder) {
             removed = true;
     }
     if (removed)
-        ::fsync(dir);
+        platform::SyncFile(dir);
     ::closedir(listing);
 }

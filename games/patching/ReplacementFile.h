@@ -72,6 +72,3 @@ private:
     int writerError = 0;
     bool quit = false;
 };
-
-// fsyncs a folder so that a rename, unlink or mkdir in it lasts a power cut.
-void SyncFolder(const std::string& folder);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -435,7 +437,8 @@ TEST_F(DownloadToFileTest, AFolderRefusedByTheCallerGetsNothing) {
             return calls++ < allowedCalls;
         };
         const std::string deep = folder + "/new/sub/setup.exe";
-        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), deep, 5, BodyKind::Program, {}, mayWriteIn))
+        EXPECT_FALSE(DownloadUrlToFile(server.Url("/setup.exe"), deep, 5, BodyKind::Program, {},
+                                       FileFetchHooks{.mayWriteIn = mayWriteIn}))
             << allowedCalls;
         EXPECT_FALSE(fs::exists(deep)) << allowedCalls;
         EXPECT_EQ(fs::exists(folder + "/new"), allowedCalls > 0) << allowedCalls;
@@ -445,8 +448,31 @@ TEST_F(DownloadToFileTest, AFolderRefusedByTheCallerGetsNothing) {
         EXPECT_EQ(asked, std::vector<std::string>(allowedCalls + 1, folder + "/new/sub/")) << allowedCalls;
     }
     EXPECT_TRUE(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::Program, {},
-                                  [](const std::string&) { return true; }));
+                                  FileFetchHooks{.mayWriteIn = [](const std::string&) { return true; }}));
     EXPECT_EQ(TestEnvironment::ReadFile(target), "new");
+}
+
+// The caller sees the body as it is written and judges the whole before it is
+// published; a mode it gives the open file is the one the target has.
+TEST_F(DownloadToFileTest, TheCallerJudgesTheBodyAndGivesItsMode) {
+    const std::string body = BinaryBody(300000);
+    server.Serve("/setup.exe", body);
+    for (bool accepted : {false, true}) {
+        std::string seen;
+        FileFetchHooks hooks;
+        hooks.received = [&](const char* data, size_t size) { seen.append(data, size); };
+        hooks.complete = [&](int fd) {
+            EXPECT_TRUE(seen == body) << accepted;
+            EXPECT_EQ(fchmod(fd, 0751), 0);
+            return accepted;
+        };
+        EXPECT_EQ(DownloadUrlToFile(server.Url("/setup.exe"), target, 5, BodyKind::Program, {}, hooks), accepted);
+        EXPECT_EQ(Names(), accepted ? std::vector<std::string>{"setup.exe"} : std::vector<std::string>{}) << accepted;
+    }
+    EXPECT_TRUE(TestEnvironment::ReadFile(target) == body);
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0751u);
 }
 
 // A game's file may be larger than any fixed cap: its reply's length and its

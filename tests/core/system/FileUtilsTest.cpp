@@ -96,16 +96,23 @@ TEST(GetFileSize64, SizeOfFilesBeyondFourGigabytes) {
 
 TEST(CreateDirectoryTree, CreatesTheFoldersButNotTheLastName) {
     TestEnvironment env;
-    CreateDirectoryTree(env.Path("a/b/c/file.txt"));
+    const mode_t saved = umask(002);
+    EXPECT_TRUE(CreateDirectoryTree(env.Path("a/b/c/file.txt")));
     EXPECT_TRUE(fs::is_directory(env.Path("a/b/c")));
     EXPECT_FALSE(fs::exists(env.Path("a/b/c/file.txt")));
+    // The umask decides the mode, as for any new folder.
+    struct stat st {};
+    ASSERT_EQ(stat(env.Path("a/b").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0775u);
+    umask(saved);
 
-    CreateDirectoryTree(env.Path("x/y/"));
+    EXPECT_TRUE(CreateDirectoryTree(env.Path("x/y/")));
     EXPECT_TRUE(fs::is_directory(env.Path("x/y")));
+    EXPECT_TRUE(CreateDirectoryTree(env.Path("x/y/")));
 
     // Below a file nothing can be created; nothing breaks either.
     std::string file = env.WriteFile("plain", "x");
-    CreateDirectoryTree(file + "/sub/name");
+    EXPECT_FALSE(CreateDirectoryTree(file + "/sub/name"));
     EXPECT_TRUE(fs::is_regular_file(file));
     EXPECT_EQ(TestEnvironment::ReadFile(file), "x");
 }

@@ -22,6 +22,24 @@ struct SplitCase {
     Args expected;
 };
 
+TEST(IsNativeProgramStart, ElfBinariesAndScripts) {
+    const struct {
+        std::string head;
+        bool program;
+    } cases[] = {
+        {std::string("\177ELF", 4), true},
+        {"#!/b", true},
+        {"#!", true},
+        {std::string("\177EL", 3), false},
+        {"MZ\x90", false},
+        {"#", false},
+        {"\n#!/", false},
+        {"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsNativeProgramStart(c.head), c.program) << c.head;
+}
+
 TEST(SplitWindowsParameters, SplitsAsWindowsProgramsDo) {
     const SplitCase cases[] = {
         {"", {}},

@@ -44,6 +44,30 @@ TEST(ChecksumReadersTest, ResultsInTheListsOrderWithAnyNumberOfReaders) {
     EXPECT_FALSE(none.Wait(0));
 }
 
+// Each path is resolved by the reader that reads it; the result tells what was
+// read and which file it was.
+TEST(ChecksumReadersTest, PathsAreResolvedWhereTheyAreRead) {
+    TestEnvironment env;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 10; ++i)
+        paths.push_back(env.WriteFile("f" + std::to_string(i), TestBytes(1000 + i, i + 1)) + ".alias");
+    auto resolve = [](const std::string& path) { return path.substr(0, path.size() - 6); };
+    for (unsigned readers : {1u, 4u}) {
+        ChecksumReaders reading(paths, readers, {}, resolve);
+        for (size_t i = 0; i < paths.size(); ++i) {
+            auto r = reading.Wait(i);
+            ASSERT_TRUE(r) << readers << " " << i;
+            EXPECT_EQ(r->path, resolve(paths[i])) << readers << " " << i;
+            EXPECT_EQ(r->error, 0u) << readers << " " << i;
+            uint32_t crc = 0;
+            FileReadFacts facts;
+            ComputeFileCrc32(r->path, crc, {}, &facts);
+            EXPECT_EQ(r->crc, crc) << readers << " " << i;
+            EXPECT_EQ(r->facts.inode, facts.inode) << readers << " " << i;
+        }
+    }
+}
+
 // A stop part-way through a file ends its read (no checksum of part of it) and
 // every wait; the readers are joined when the object goes.
 TEST(ChecksumReadersTest, AStopEndsReadsAndWaits) {

@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/net/HttpRequest.h"
+#include "core/text/StringUtils.h"
 #include "games/downloads/StaleFetchFiles.h"
 #include "games/install/InstallManifest.h"
 #include "games/install/InstallRepair.h"
@@ -383,6 +385,166 @@ TEST(InstallRepairTest, AFileNamedTwiceIsFetchedOnce) {
     RunToEnd(repair);
     EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/game.cfg"});
     EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/game.cfg"), g.cfg);
+}
+
+// Every file and link under the folder, relative to it, links marked "->".
+std::vector<std::string> Tree(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string name = e.path().string().substr(folder.size() + 1);
+        if (e.is_symlink())
+            names.push_back(name + " ->");
+        else if (e.is_regular_file())
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The install manifest is written on Windows, where names are compared without
+// regard to case: a line finds its file in whatever case it is installed, and
+// only a name that exists in no case is created, as the line spells it.
+TEST(InstallRepairTest, NamesAreFoundWithoutRegardToCase) {
+    struct Case {
+        const char* line;
+        bool damaged;  // the installed data/game.pak
+        std::vector<std::string> tree;
+        bool fetched;
+    } cases[] = {
+        {"\\data\\game.pak", false, {"data/game.pak"}, false},
+        {"\\Data\\Game.pak", false, {"data/game.pak"}, false},
+        {"\\DATA\\GAME.PAK", false, {"data/game.pak"}, false},
+        {"/data/GAME.pak", false, {"data/game.pak"}, false},
+        {"\\Data\\Game.pak", true, {"data/game.pak"}, true},
+        {"\\DATA\\New.pak", false, {"data/New.pak", "data/game.pak"}, true},
+        {"\\Maps\\M1.pak", false, {"Maps/M1.pak", "data/game.pak"}, true},
+    };
+    for (const Case& c : cases) {
+        InstalledGame g;
+        fs::remove_all(g.folder);
+        g.env.WriteFile("game/data/game.pak", c.damaged ? "damaged" : g.pak);
+        const std::string url = "/files" + ReplaceAll(std::string(c.line), "\\", "/");
+        g.server.Serve(url, g.pak);
+        g.server.Serve("/install.txt", Line(c.line, g.pak));
+        InstallRepair repair = g.Repair();
+        RunToEnd(repair);
+        EXPECT_EQ(Tree(g.folder), c.tree) << c.line;
+        for (const std::string& name : c.tree)
+            EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/" + name) == g.pak) << c.line << " " << name;
+        EXPECT_EQ(g.FetchedFiles(), c.fetched ? std::vector<std::string>{url} : std::vector<std::string>{}) << c.line;
+    }
+}
+
+// Two lines naming one missing file in two spellings: the second finds what the
+// first created instead of fetching a second copy.
+TEST(InstallRepairTest, AMissingFileNamedInTwoSpellingsIsFetchedOnce) {
+    for (unsigned readers : {1u, 8u}) {
+        InstalledGame g;
+        g.server.Serve("/files/Data/New.pak", g.pak, FaultMode{.trickleBytesPerSecond = 20000});
+        g.server.Serve("/install.txt", Line("\\Data\\New.pak", g.pak) + Line("\\data\\NEW.PAK", g.pak));
+        InstallRepair repair = g.Repair();
+        repair.SetReaders(readers);
+        RunToEnd(repair);
+        EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/Data/New.pak"}) << readers;
+        EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/data/New.pak") == g.pak) << readers;
+        EXPECT_FALSE(fs::exists(g.folder + "/data/NEW.PAK")) << readers;
+    }
+}
+
+// A file the manifest lists is the game's, whatever its name looks like: the
+// clean-up of fetch leftovers never takes it.
+TEST(InstallRepairTest, AListedFileThatLooksLikeALeftoverIsKept) {
+    pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    for (unsigned readers : {1u, 8u}) {
+        InstalledGame g;
+        const std::string listed = "notes.txt.part-" + dead + "-1", other = "level.pak.repair-" + dead + "-0",
+                          leftover = "my file.pak.part-" + dead + "-2";
+        g.env.WriteFile("game/data/" + listed, "listed");
+        g.env.WriteFile("game/data/" + other, "listed too");
+        g.env.WriteFile("game/data/" + leftover, "half");
+        g.server.Serve("/install.txt", Line("\\data\\my file.pak", g.pak) + Line("\\data\\" + listed, "listed") +
+                                           Line("\\DATA\\Level.PAK.repair-" + dead + "-0", "listed too"));
+        InstallRepair repair = g.Repair();
+        repair.SetReaders(readers);
+        RunToEnd(repair);
+        EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/" + listed), "listed") << readers;
+        EXPECT_EQ(TestEnvironment::ReadFile(g.folder + "/data/" + other), "listed too") << readers;
+        EXPECT_FALSE(fs::exists(g.folder + "/data/" + leftover)) << readers;
+        EXPECT_TRUE(g.FetchedFiles().empty()) << readers;
+    }
+}
+
+// A line whose file is a link to the file of an earlier line is judged on that
+// file as the earlier repair left it, not as the readers saw it before.
+TEST(InstallRepairTest, ALinkToAFileRepairedEarlierIsNotFetchedAgain) {
+    for (unsigned readers : {1u, 8u}) {
+        InstalledGame g;
+        g.env.WriteFile("game/data/my file.pak", "damaged");
+        fs::create_symlink("my file.pak", g.folder + "/data/alias.pak");
+        fs::create_directory_symlink("data", g.folder + "/shared");
+        // A slow fetch: the readers have long read the links when it ends.
+        g.server.Serve("/files/data/my file.pak", g.pak, FaultMode{.trickleBytesPerSecond = 20000});
+        g.server.Serve("/files/data/alias.pak", g.pak);
+        g.server.Serve("/files/shared/my file.pak", g.pak);
+        g.server.Serve("/install.txt", Line("\\data\\my file.pak", g.pak) + Line("\\data\\alias.pak", g.pak) +
+                                           Line("\\shared\\my file.pak", g.pak) + Line("\\game.cfg", g.cfg));
+        InstallRepair repair = g.Repair();
+        repair.SetReaders(readers);
+        RunToEnd(repair);
+        EXPECT_EQ(g.FetchedFiles(), std::vector<std::string>{"/files/data/my%20file.pak"}) << readers;
+        EXPECT_TRUE(fs::is_symlink(g.folder + "/data/alias.pak")) << readers;
+        EXPECT_TRUE(fs::is_symlink(g.folder + "/shared")) << readers;
+        EXPECT_TRUE(TestEnvironment::ReadFile(g.folder + "/data/alias.pak") == g.pak) << readers;
+    }
+}
+
+// A program is recognised by its content (an ELF binary or a "#!" script) and
+// must be executable to run. A power cut after a repair's rename but before its
+// mode reached the disk leaves the right bytes with the mode 0644; the next check
+// finds the checksum right and gives the program its execute bits back.
+TEST(InstallRepairTest, AProgramIsExecutableAfterACheck) {
+    const mode_t saved = umask(022);
+    const std::string elf = std::string("\177ELF\x02\x01\x01", 7) + TestBytes(3000, 7);
+    const std::string script = "#!/bin/sh\nexec ./game \"$@\"\n";
+    struct Case {
+        const char* what;
+        const char* name;
+        std::string bytes;
+        int installed;  // -1: missing, else its mode
+        bool damaged;
+        mode_t mode;
+    } cases[] = {
+        {"program left 0644 by a power cut", "bin/game", elf, 0644, false, 0755},
+        {"script left 0600", "bin/start.sh", script, 0600, false, 0700},
+        {"missing program", "bin/game", elf, -1, false, 0755},
+        {"damaged program", "bin/game", elf, 0640, true, 0750},
+        {"executable program", "bin/game", elf, 0751, false, 0751},
+        {"data is left as it is", "data/level.pak", TestBytes(3000, 8), 0644, false, 0644},
+        {"data repaired keeps its mode", "data/level.pak", TestBytes(3000, 8), 0600, true, 0600},
+    };
+    for (const Case& c : cases) {
+        InstalledGame g;
+        const std::string path = g.folder + "/" + c.name;
+        if (c.installed >= 0) {
+            g.env.WriteFile("game/" + std::string(c.name), c.damaged ? "damaged" : c.bytes);
+            ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(c.installed)), 0);
+        }
+        g.server.Serve("/files/" + std::string(c.name), c.bytes);
+        g.server.Serve("/install.txt", Line("\\" + ReplaceAll(c.name, "/", "\\"), c.bytes));
+        InstallRepair repair = g.Repair();
+        RunToEnd(repair);
+        EXPECT_TRUE(TestEnvironment::ReadFile(path) == c.bytes) << c.what;
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0) << c.what;
+        EXPECT_EQ(st.st_mode & 07777, c.mode) << c.what;
+        EXPECT_EQ(g.FetchedFiles().size(), c.installed < 0 || c.damaged ? 1u : 0u) << c.what;
+    }
+    umask(saved);
 }
 
 // A stop while the check waits on a fetch, with the readers still reading

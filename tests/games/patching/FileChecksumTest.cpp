@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <string>
 
@@ -40,6 +43,29 @@ TEST(FileChecksum, EqualsZlibAcrossBlockBoundaries) {
         EXPECT_EQ(crc, patchtest::ZlibCrc(bytes)) << size;
         EXPECT_EQ(Crc32Update(0, bytes.data(), bytes.size()), crc) << size;
     }
+}
+
+// The read tells which file it was, links followed, and how it begins.
+TEST(FileChecksum, FactsOfTheFileRead) {
+    TestEnvironment env;
+    const std::string path = env.WriteFile("program", "\177ELF and more");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(symlink(path.c_str(), env.Path("link").c_str()), 0);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    for (const std::string& name : {path, env.Path("link")}) {
+        FileReadFacts facts;
+        uint32_t crc = 0;
+        ASSERT_EQ(ComputeFileCrc32(name, crc, {}, &facts), 0u) << name;
+        EXPECT_EQ(facts.device, st.st_dev) << name;
+        EXPECT_EQ(facts.inode, st.st_ino) << name;
+        EXPECT_EQ(facts.mode, st.st_mode) << name;
+        EXPECT_EQ(facts.head, "\177ELF") << name;
+    }
+    FileReadFacts facts;
+    uint32_t crc = 0;
+    ASSERT_EQ(ComputeFileCrc32(env.WriteFile("short", "#!"), crc, {}, &facts), 0u);
+    EXPECT_EQ(facts.head, "#!");
 }
 
 TEST(FileChecksum, RunningChecksumInPieces) {

@@ -108,10 +108,18 @@ TEST(PatchFile, LengthsMustLieInsideTheFileAndTheEntry) {
     EXPECT_FALSE(check(shortDiff.Bytes()));
     EXPECT_FALSE(check(wrongMagic.Bytes()));
     EXPECT_FALSE(check(outside.Bytes()));
-    // A bsdiff header is only required of binary-diff entries.
+    // A bsdiff header is only required of binary-diff entries, and a path only of
+    // the entries that touch files.
     PatchFileWriter other;
     other.AddEntry(7, "", "f", 0, 0, std::string(10, 'x'));
+    other.AddEntry(3, "", "", 0, 0, "");
+    other.AddEntry(255, "\\..", "..", 0, 0, "y");
     EXPECT_TRUE(check(other.Bytes()));
+    for (uint8_t operation : {kPatchWrite, kPatchDelete, kPatchBinaryDiff}) {
+        PatchFileWriter unnamed;
+        unnamed.AddEntry(operation, "", "", 0, 0, operation == kPatchBinaryDiff ? diff : "");
+        EXPECT_FALSE(check(unnamed.Bytes())) << int(operation);
+    }
     // Texts up to 4096 bytes, longer than the first read of an entry, are read
     // whole; a longer one is no path.
     for (size_t length : {size_t{600}, size_t{4096}, size_t{4097}}) {

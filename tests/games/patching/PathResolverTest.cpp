@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "games/patching/FolderListings.h"
 #include "games/patching/PathResolver.h"
+#include "platform/SafePath.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -41,6 +43,40 @@ TEST(PathResolver, FindsExistingPartsWithoutRegardToCase) {
     // The join's refusals hold.
     EXPECT_EQ(ResolveDataPath(base, "..\\x"), std::nullopt);
     EXPECT_EQ(ResolveDataPath("", "x"), std::nullopt);
+}
+
+// Folders read once for many paths give the answers of reading them each time,
+// and learn the names created since through Added.
+TEST(PathResolver, ListingsKeptForManyPaths) {
+    TestEnvironment env;
+    env.WriteFile("game/Data/Maps/Level1.PAK", "1");
+    env.WriteFile("game/Data/readme.txt", "r");
+    env.WriteFile("game/twins/Ab", "1");
+    env.WriteFile("game/twins/aB", "2");
+    const std::string base = env.Path("game");
+    FolderListings listings;
+    for (const char* relative : {"\\data\\maps\\level1.pak", "DATA/READme.TXT", "twins/ab", "data/New/File.dat",
+                                 "Data/Maps/Level1.PAK", "nothing/here"}) {
+        const std::string joined = *platform::SafeJoin(base, relative);
+        for (int pass = 0; pass < 2; ++pass) {
+            EXPECT_EQ(ResolveExistingCase(base, joined, &listings), ResolveExistingCase(base, joined))
+                << relative << " " << pass;
+        }
+    }
+    // A folder once read is not read again: what is created is told.
+    env.WriteFile("game/Data/Maps/Level2.pak", "2");
+    env.WriteFile("game/Data/New/File.dat", "3");
+    const std::string level2 = *platform::SafeJoin(base, "data/maps/LEVEL2.PAK");
+    const std::string file = *platform::SafeJoin(base, "DATA/NEW/FILE.DAT");
+    EXPECT_EQ(ResolveExistingCase(base, level2, &listings), base + "/Data/Maps/LEVEL2.PAK");
+    listings.Added(base + "/Data/Maps/Level2.pak");
+    listings.Added(base + "/Data/New/File.dat");
+    EXPECT_EQ(ResolveExistingCase(base, level2, &listings), base + "/Data/Maps/Level2.pak");
+    EXPECT_EQ(ResolveExistingCase(base, file, &listings), base + "/Data/New/File.dat");
+    // A second spelling added makes a name ambiguous: taken as written.
+    env.WriteFile("game/Data/Maps/LEVEL2.pak", "4");
+    listings.Added(base + "/Data/Maps/LEVEL2.pak");
+    EXPECT_EQ(ResolveExistingCase(base, level2, &listings), base + "/Data/Maps/LEVEL2.PAK");
 }
 
 TEST(PathResolver, BaseIsTakenAsItIs) {

@@ -232,14 +232,25 @@ TEST_F(PatcherTest, MalformedBinaryDiffFailsOnlyItsEntry) {
     EXPECT_EQ(patchtest::ListFiles(install).size(), 2u);
 }
 
+// An operation of a later format touches no file, so its texts are no path:
+// whatever they hold, the entry is skipped by its length.
 TEST_F(PatcherTest, UnknownOperationIsSkippedByItsLength) {
-    PatchFileWriter w;
-    w.AddEntry(7, "", "ignored", 0, 0, std::string(10, '\x02'));
-    w.AddWrite("", "next.txt", CompressLzmaAlone("next", false), ZlibCrc("next"));
-    EXPECT_TRUE(Apply(w.Bytes()));
-    EXPECT_EQ(Shown(), Messages({}));
-    EXPECT_EQ(Read("next.txt"), "next");
-    EXPECT_FALSE(Exists("ignored"));
+    const struct {
+        const char* folder;
+        const char* name;
+    } names[] = {{"", "ignored"}, {"", ""}, {"\\data", "."}, {"", ".."}, {"\\..\\outside", "x"}, {"C:\\", "x"}};
+    for (const auto& n : names) {
+        page.Clear();
+        PatchFileWriter w;
+        w.AddEntry(7, n.folder, n.name, 0, 0, std::string(10, '\x02'));
+        w.AddWrite("", "next.txt", CompressLzmaAlone("next", false), ZlibCrc("next"));
+        EXPECT_TRUE(Apply(w.Bytes())) << n.folder << " " << n.name;
+        EXPECT_EQ(Shown(), Messages({})) << n.folder << " " << n.name;
+        EXPECT_EQ(Read("next.txt"), "next") << n.folder << " " << n.name;
+        EXPECT_EQ(patchtest::ListFiles(install).size(), 1u) << n.folder << " " << n.name;
+        fs::remove(install + "/next.txt");
+    }
+    EXPECT_FALSE(fs::exists(env.Path("outside")));
 }
 
 TEST_F(PatcherTest, Deletes) {
