@@ -50,17 +50,13 @@ __attribute__((noinline)) int Recurse(int depth) {
 
 class NamedWorker : public Thread {
 public:
-    NamedWorker(const char* name, void (*job)()) : name(name), job(job) { SetRunOnce(true); }
+    NamedWorker(ThreadName name, void (*job)()) : Thread(name), job(job) { SetRunOnce(true); }
     ~NamedWorker() override { Stop(); }
 
 protected:
-    void Run() override {
-        pthread_setname_np(pthread_self(), name);
-        job();
-    }
+    void Run() override { job(); }
 
 private:
-    const char* name;
     void (*job)();
 };
 
