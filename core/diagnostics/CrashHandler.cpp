@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -393,23 +392,22 @@ void WriteDumpFile(int signalNumber, siginfo_t* info, void* context) {
 }
 
 // A fresh copy of the program tells the user: a box raised inside the crashed
-// process could hang it. _Fork, not fork: fork runs the atfork handlers and
-// takes malloc's locks, which a crashed thread may hold.
+// process could hang it. It is not waited for: a crashed window's thread can
+// hold the pointer and keyboard grab (an open menu, a drag), which only the end
+// of this process gives back, and the box could not be answered until then. It
+// keeps nothing of this process open (the display connection, the instance
+// lock). _Fork, not fork: fork runs the atfork handlers and takes malloc's
+// locks, which a crashed thread may hold.
 void StartMessageProgram() {
     if (state.program[0] == '\0')
         return;
-    pid_t child = _Fork();
-    if (child == 0) {
+    if (_Fork() == 0) {
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        syscall(SYS_close_range, 3u, ~0u, 0u);
         execve(state.program, state.argv, environ);
         _exit(127);
-    }
-    if (child < 0)
-        return;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 }
 

@@ -5,9 +5,9 @@
 // The crash handler: a crash (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, the end
 // of an uncaught C++ exception included; SIGTRAP, a fatal GLib or GTK error;
 // SIGSYS, SIGXCPU, SIGXFSZ) writes a text dump that support reads with
-// addr2line and syncs it, then the user is told by a fresh copy of the program
-// started for that alone, and the process dies by its signal so that the
-// system's own crash handling follows. Installed once for the whole run.
+// addr2line and syncs it, then starts a fresh copy of the program that tells the
+// user, and the process dies by its signal at once so that the system's own
+// crash handling follows. Installed once for the whole run.
 //
 // In the handler only async-signal-safe calls: everything it needs is prepared
 // by Install, nothing is allocated, no lock is taken. One crash is handled; a

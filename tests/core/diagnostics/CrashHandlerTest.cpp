@@ -47,7 +47,8 @@ protected:
         chmod(env.Path("fake-bin/xdg-open").c_str(), 0755);
     }
 
-    // When the user is told, the record is awaited after the crashed process's end.
+    // The crashed process does not wait for its message program: when the user
+    // is told, the record is awaited after the crashed process's end.
     Crash Run(const std::string& mode, const std::string& dump, Told told = Told::Yes) {
         const std::string record = env.Path("record.txt");
         unlink(record.c_str());
@@ -78,9 +79,9 @@ protected:
         return FileExists(path) ? TestEnvironment::ReadFile(path) : "";
     }
 
-    // The message program's record: it was given the dump's path and an empty
-    // signal mask.
-    static std::string ToldOnce(const std::string& path) { return "message " + path + " mask=empty\n"; }
+    // The message program's record: it was given the dump's path, an empty
+    // signal mask and no descriptor of the crashed process.
+    static std::string ToldOnce(const std::string& path) { return "message " + path + " mask=empty fds=none\n"; }
 
     static void ExpectDiedBy(const Crash& crash, int signalNumber) {
         ASSERT_TRUE(WIFSIGNALED(crash.status)) << "status " << crash.status;

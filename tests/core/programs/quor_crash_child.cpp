@@ -1,14 +1,16 @@
 // Crashes as the first argument says, with the crash handler installed and the
-// dump going to the second argument. Started again by the handler with
+// dump going to the second argument; it holds a descriptor open without
+// close-on-exec, as a library may. Started again by the handler with
 // "--crash-message <path>", it plays the message program: it appends what it
-// was given (and whether its signal mask was empty) to $QUOR_CRASH_RECORD, and
-// exits.
+// was given, whether its signal mask was empty and the descriptors it holds
+// besides the standard three to $QUOR_CRASH_RECORD, and exits.
 #include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -94,6 +96,20 @@ void RunWorker(ThreadName name, void (*job)()) {
     std::this_thread::sleep_for(std::chrono::seconds(10));
 }
 
+std::string HeldDescriptors() {
+    std::string list;
+    DIR* folder = opendir("/proc/self/fd");
+    for (dirent* entry; folder && (entry = readdir(folder));) {
+        int fd = std::atoi(entry->d_name);
+        if (entry->d_name[0] == '.' || fd <= 2 || fd == dirfd(folder))
+            continue;
+        list += (list.empty() ? "" : ",") + std::string(entry->d_name);
+    }
+    if (folder)
+        closedir(folder);
+    return list.empty() ? "none" : list;
+}
+
 int ShowMessage(const char* path) {
     sigset_t mask;
     sigprocmask(SIG_SETMASK, nullptr, &mask);
@@ -101,8 +117,10 @@ int ShowMessage(const char* path) {
     for (int s = 1; s < 32; ++s)
         if (sigismember(&mask, s))
             empty = false;
+    const std::string held = HeldDescriptors();  // before the record is opened
     if (const char* record = std::getenv("QUOR_CRASH_RECORD")) {
-        std::ofstream(record, std::ios::app) << "message " << path << " mask=" << (empty ? "empty" : "blocked") << "\n";
+        std::ofstream(record, std::ios::app)
+            << "message " << path << " mask=" << (empty ? "empty" : "blocked") << " fds=" << held << "\n";
     }
     return 0;
 }
@@ -188,6 +206,7 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_CORE, &none);
     const std::string dump = argv[2];
     CrashHandler::Install(dump);
+    open("/dev/null", O_RDONLY);
     // A file of the mode's own beside the dump.
     const std::string file = dump + ".data";
     const std::map<std::string, std::function<void()>> modes = {
