@@ -3,8 +3,9 @@
 
 // A signal stack for the calling thread, so that the crash handler still runs
 // when the thread has overflowed its own stack. An alternate stack covers only
-// the thread that sets it: every thread that wants it makes one at its top and
-// keeps it until it ends. Does nothing when the memory cannot be had.
+// the thread that sets it: StartThread makes one at the top of every thread the
+// program starts, kept until it ends, and the crash handler's Install one for
+// the installing thread. Does nothing when the memory cannot be had.
 class AlternateSignalStack {
 public:
     AlternateSignalStack();

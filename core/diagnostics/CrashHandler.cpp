@@ -10,25 +10,33 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
 
 #include "core/diagnostics/AlternateSignalStack.h"
 #include "core/diagnostics/SignalSafeText.h"
 #include "core/system/SystemPaths.h"
+#include "platform/DurableFiles.h"
+#include "platform/PathParts.h"
 
 extern char** environ;
 
 namespace {
 
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// Every signal whose default action ends the process with a core dump, but
+// SIGQUIT, which a user sends on purpose. SIGTRAP is how a fatal GLib or GTK
+// error (g_error, a fatal X error of the toolkit) ends the program.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ};
+// SIGSYS's code for a system call a seccomp filter refused (glibc leaves it to
+// the kernel's headers, which clash with its own).
+constexpr int kSeccompCode = 1;
 constexpr int kMaxFrames = 64;
 constexpr size_t kModuleNameBytes = 512;
 
 // Everything the handler touches, in static storage and filled by Install.
 struct HandlerState {
     char dumpPath[PATH_MAX] = {};
+    char dumpFolder[PATH_MAX] = {};
     char program[PATH_MAX] = {};
     char option[32] = {};
     char* argv[4] = {};
@@ -64,6 +72,10 @@ const char* SignalName(int number) {
     case SIGILL: return "SIGILL";
     case SIGFPE: return "SIGFPE";
     case SIGABRT: return "SIGABRT";
+    case SIGTRAP: return "SIGTRAP";
+    case SIGSYS: return "SIGSYS";
+    case SIGXCPU: return "SIGXCPU";
+    case SIGXFSZ: return "SIGXFSZ";
     default: return "signal";
     }
 }
@@ -73,6 +85,7 @@ const char* CodeName(int number, int code) {
     case SI_USER: return "SI_USER";
     case SI_TKILL: return "SI_TKILL";
     case SI_QUEUE: return "SI_QUEUE";
+    case SI_KERNEL: return "SI_KERNEL";
     default: break;
     }
     if (number == SIGSEGV)
@@ -92,6 +105,10 @@ const char* CodeName(int number, int code) {
                : code == ILL_ILLOPN ? "ILL_ILLOPN"
                : code == ILL_PRVOPC ? "ILL_PRVOPC"
                                     : "";
+    if (number == SIGTRAP)
+        return code == TRAP_BRKPT ? "TRAP_BRKPT" : code == TRAP_TRACE ? "TRAP_TRACE" : "";
+    if (number == SIGSYS)
+        return code == kSeccompCode ? "SYS_SECCOMP" : "";
     return "";
 }
 
@@ -322,16 +339,26 @@ void WriteDump(int fd, int signalNumber, siginfo_t* info, void* context) {
         out.Text(", code ").Dec(info->si_code).Text(" ").Text(CodeName(signalNumber, info->si_code));
     out.Text("\n");
     // A signal sent by a process (kill, or abort's own raise) carries its sender,
-    // not a fault address, in the same place.
-    if (info && info->si_code <= 0)
+    // not a fault address, in the same place; one the kernel raised for no
+    // address (a breakpoint instruction, a CPU limit) carries neither.
+    if (info && info->si_code <= 0) {
         out.Text("Sent by process: ").Dec(info->si_pid).Text("\n");
-    else if (info)
+    } else if (info && signalNumber == SIGSYS && info->si_code == kSeccompCode) {
+        out.Text("Refused system call: ").Dec(info->si_syscall).Text(" at ");
+        out.Hex(reinterpret_cast<uintptr_t>(info->si_call_addr)).Text("\n");
+    } else if (info && info->si_code != SI_KERNEL) {
         out.Text("Fault address: ").Hex(reinterpret_cast<uintptr_t>(info->si_addr)).Text("\n");
+    }
     if (state.hasException.load())
         out.Text("Exception: ").Text(state.exceptionType).Text(": ").Text(state.exceptionWhat).Text("\n");
     char name[64];
     ThreadName(self, name, sizeof name);
     out.Text("Crashed thread: ").Dec(self).Text(" ").Text(name).Text("\n");
+    // Whether the thread had its alternate stack: without one a stack overflow
+    // there ends the process with nothing written.
+    stack_t signalStack{};
+    sigaltstack(nullptr, &signalStack);
+    out.Text("Signal stack: ").Text((signalStack.ss_flags & SS_ONSTACK) ? "alternate\n" : "none\n");
     const uintptr_t faultAt = context ? FaultingInstruction(context) : 0;
     if (context) {
         out.Text("Registers:\n");
@@ -345,24 +372,42 @@ void WriteDump(int fd, int signalNumber, siginfo_t* info, void* context) {
     WriteModules(out);
 }
 
+// Never through a link or into what another program keeps there: whatever is
+// at the name goes, and the dump is a file of its own, created afresh. Synced
+// with its folder before the user is told where it lies.
+void WriteDumpFile(int signalNumber, siginfo_t* info, void* context) {
+    unlink(state.dumpPath);
+    int fd = open(state.dumpPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    WriteDump(fd, signalNumber, info, context);
+    // platform::SyncFile is fsync alone, which a signal handler may call.
+    platform::SyncFile(fd);
+    close(fd);
+    int folder = open(state.dumpFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        platform::SyncFile(folder);
+        close(folder);
+    }
+}
+
 // A fresh copy of the program tells the user: a box raised inside the crashed
-// process could hang it. _Fork, not fork: fork runs the atfork handlers and
-// takes malloc's locks, which a crashed thread may hold.
+// process could hang it. It is not waited for: a crashed window's thread can
+// hold the pointer and keyboard grab (an open menu, a drag), which only the end
+// of this process gives back, and the box could not be answered until then. It
+// keeps nothing of this process open (the display connection, the instance
+// lock). _Fork, not fork: fork runs the atfork handlers and takes malloc's
+// locks, which a crashed thread may hold.
 void StartMessageProgram() {
     if (state.program[0] == '\0')
         return;
-    pid_t child = _Fork();
-    if (child == 0) {
+    if (_Fork() == 0) {
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        syscall(SYS_close_range, 3u, ~0u, 0u);
         execve(state.program, state.argv, environ);
         _exit(127);
-    }
-    if (child < 0)
-        return;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -416,13 +461,7 @@ void WriteCrashDump(int signalNumber, siginfo_t* info, void* context) {
         for (;;)
             pause();  // the first crash ends the process by its own signal
     }
-    // O_NONBLOCK: a FIFO in the dump's place takes no dump rather than holding
-    // the handler; a regular file is written as ever.
-    int fd = open(state.dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        WriteDump(fd, signalNumber, info, context);
-        close(fd);
-    }
+    WriteDumpFile(signalNumber, info, context);
     StartMessageProgram();
     DieBy(signalNumber);
 }
@@ -444,6 +483,7 @@ std::string MessageText(const std::string& dumpPath) {
 
 void Install(const std::string& dumpPath, const std::string& messageProgram) {
     CopyText(state.dumpPath, sizeof state.dumpPath, dumpPath.c_str());
+    CopyText(state.dumpFolder, sizeof state.dumpFolder, platform::FolderOf(dumpPath, ".").c_str());
     CopyText(state.program, sizeof state.program, messageProgram.c_str());
     CopyText(state.option, sizeof state.option, kMessageOption);
     state.argv[0] = state.program;

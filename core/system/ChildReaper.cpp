@@ -9,7 +9,7 @@ ChildReaper& ChildReaper::Get() {
     return reaper;
 }
 
-ChildReaper::ChildReaper() {
+ChildReaper::ChildReaper() : Thread("child reaper") {
     SetRunOnce(true);
 }
 

@@ -4,6 +4,7 @@
 #include "core/system/ProgramLauncher.h"
 #include "core/text/MessageDisplay.h"
 #include "core/text/Messages.h"
+#include "core/threads/StartThread.h"
 
 #include <memory>
 #include <thread>
@@ -37,7 +38,7 @@ bool OpenUrl(const std::string& address, int64_t waitMs) {
     }
     // The window's thread never waits for the desktop.
     std::shared_ptr<ProcessHandle> waited(std::move(child));
-    std::thread([waited, waitMs] {
+    StartThread("open address", [waited, waitMs] {
         if (waited->WaitFor(waitMs) && waited->ExitCode() != 0)
             ShowMessage(Msg::BrowserLaunchFailed);
         // A child still running is left to the reaper when the handle goes.

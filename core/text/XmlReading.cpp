@@ -10,6 +10,8 @@
 #include <tinyxml.h>
 #include <vector>
 
+#include "core/threads/StartThread.h"
+
 namespace xmlread {
 
 namespace {
@@ -468,9 +470,10 @@ bool ReadPlain(const std::string& text, const std::vector<Span>& children, TiXml
             failed.store(true);
         }
     };
+    workers.reserve(threads - 1);  // no allocation between a thread's start and its keeping
     try {
         for (size_t t = 1; t < threads; ++t)
-            workers.emplace_back(work, t);
+            workers.push_back(StartThread("xml reader", [&work, t] { work(t); }));
     } catch (const std::system_error&) {
         // No more threads to be had: this one reads what is left over.
     }

@@ -4,7 +4,7 @@
 
 #include "platform/Log.h"
 
-TaskManager::TaskManager() = default;
+TaskManager::TaskManager() : Thread("task queue") {}
 
 TaskManager::~TaskManager() {
     Stop();

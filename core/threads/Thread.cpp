@@ -6,7 +6,7 @@
 #include <functional>
 #include <future>
 
-#include "core/diagnostics/AlternateSignalStack.h"
+#include "core/threads/StartThread.h"
 #include "platform/Log.h"
 
 namespace {
@@ -25,7 +25,7 @@ void ReportFailure(const char* what) {
 
 }  // namespace
 
-Thread::Thread() = default;
+Thread::Thread(ThreadName name) : name(name) {}
 
 Thread::~Thread() {
     // Derived destructors stop their threads; this only keeps std::thread from
@@ -53,7 +53,8 @@ bool Thread::Start() {
         stopRequested.store(false);
         workerId.store(std::thread::id());
         try {
-            handle = std::thread(&Thread::ThreadProc, this, go.get_future());
+            handle =
+                StartThread(name, [this, ready = go.get_future()]() mutable { ThreadProc(this, std::move(ready)); });
         } catch (const std::system_error&) {
             return false;
         }
@@ -66,8 +67,6 @@ bool Thread::Start() {
 
 void Thread::ThreadProc(Thread* self, std::future<void> go) {
     go.wait();
-    // The crash handler runs on it, so a stack overflow here is caught too.
-    AlternateSignalStack signalStack;
     self->workerId.store(std::this_thread::get_id());
     // An exception never leaves a thread's top: it would end the process. A
     // run-once worker ends with its failed job; a looping one goes on.

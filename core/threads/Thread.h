@@ -6,12 +6,15 @@
 #include <mutex>
 #include <thread>
 
-// Base of every worker: owns one thread and calls Run on it, once for a run-once
-// worker, else again and again until a stop is requested. Each derived class's
-// destructor calls Stop before releasing what its thread uses.
+#include "core/threads/ThreadName.h"
+
+// Base of every worker: owns one thread, started through StartThread under the
+// worker's name, and calls Run on it, once for a run-once worker, else again and
+// again until a stop is requested. Each derived class's destructor calls Stop
+// before releasing what its thread uses.
 class Thread {
 public:
-    Thread();
+    explicit Thread(ThreadName name);
     virtual ~Thread();
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
@@ -49,6 +52,7 @@ private:
     static void ThreadProc(Thread* self, std::future<void> go);
     bool RequestStop();  // true when a stop was already requested
 
+    const ThreadName name;
     std::thread handle;
     std::atomic<std::thread::id> workerId{};  // the running worker's own thread
     std::atomic<bool> started{false};

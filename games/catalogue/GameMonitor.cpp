@@ -6,7 +6,7 @@
 #include "platform/Log.h"
 
 GameMonitor::GameMonitor(Clock& clock, std::function<void()> sessionCheck, int64_t idleWaitMs)
-    : clock(clock), sessionCheck(std::move(sessionCheck)), idleWaitMs(idleWaitMs) {
+    : Thread("game monitor"), clock(clock), sessionCheck(std::move(sessionCheck)), idleWaitMs(idleWaitMs) {
     Start();
 }
 

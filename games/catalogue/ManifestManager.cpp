@@ -60,7 +60,8 @@ struct ManifestManager::Loaded {
 ManifestManager::ManifestManager() : ManifestManager(Services{}) {}
 
 ManifestManager::ManifestManager(Services services)
-    : configuration(services.configuration),
+    : Thread("manifest"),
+      configuration(services.configuration),
       activity(services.activity),
       clock(services.clock ? services.clock : &Clock::System()),
       exitRequester(services.exitRequester),

@@ -168,7 +168,7 @@ struct HttpTransfer::Fetch {
 };
 
 HttpTransfer::HttpTransfer(std::string address, TransferSettings settings)
-    : address(address), settings(std::move(settings)), files(address) {
+    : Thread("download"), address(address), settings(std::move(settings)), files(address) {
     SetRunOnce(true);
     InitHttp();
 }

@@ -37,7 +37,7 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-TransferManager::TransferManager(TransferSettings settings) : settings(std::move(settings)) {
+TransferManager::TransferManager(TransferSettings settings) : Thread("transfers"), settings(std::move(settings)) {
     if (this->settings.startManagerThread)
         Start();
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "core/threads/StartThread.h"
 #include "games/patching/FileChecksum.h"
 
 namespace {
@@ -19,8 +20,9 @@ ChecksumReaders::ChecksumReaders(std::vector<std::string> list, unsigned readers
     if (count > paths.size())
         count = static_cast<unsigned>(paths.size());
     std::lock_guard<std::mutex> guard(lock);
+    threads.reserve(count);  // no allocation between a thread's start and its keeping
     for (unsigned i = 0; i < count; ++i)
-        threads.emplace_back([this] { Read(); });
+        threads.push_back(StartThread("checksum reader", [this] { Read(); }));
 }
 
 ChecksumReaders::~ChecksumReaders() {

@@ -52,7 +52,10 @@ void InstallRepair::RemoveStaleFetchFiles(const std::string& localPath, StaleFet
 }
 
 InstallRepair::InstallRepair(std::string folder, std::string manifestUrl, std::string baseUrl)
-    : installFolder(std::move(folder)), installManifestUrl(std::move(manifestUrl)), fileBaseUrl(std::move(baseUrl)) {}
+    : Thread("install check"),
+      installFolder(std::move(folder)),
+      installManifestUrl(std::move(manifestUrl)),
+      fileBaseUrl(std::move(baseUrl)) {}
 
 InstallRepair::~InstallRepair() {
     Stop();

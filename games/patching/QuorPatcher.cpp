@@ -73,7 +73,7 @@ bool SourceCrc32(FileByteSource& file, uint32_t& crc) {
 }  // namespace
 
 QuorPatcher::QuorPatcher(std::string installFolder, std::string patchFilePath)
-    : installFolder(std::move(installFolder)), patchFilePath(std::move(patchFilePath)) {
+    : Thread("patch"), installFolder(std::move(installFolder)), patchFilePath(std::move(patchFilePath)) {
     SetRunOnce(true);
 }
 

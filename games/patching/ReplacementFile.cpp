@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/threads/StartThread.h"
 #include "games/patching/FileChecksum.h"
 #include "platform/AtomicFile.h"
 #include "platform/DurableFiles.h"
@@ -116,7 +117,7 @@ bool ReplacementFile::Submit() {
         try {
             if (!buffers[1])
                 buffers[1].reset(new unsigned char[kBufferSize]);
-            writer = std::thread(&ReplacementFile::WriterLoop, this);
+            writer = StartThread("patch writer", [this] { WriterLoop(); });
         } catch (const std::exception&) {
             // No second thread: write here.
             error = platform::WriteDescriptor(fd, buffers[active].get(), buffered);

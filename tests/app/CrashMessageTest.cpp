@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,43 @@ size_t EntriesIn(const std::string& folder) {
     return n;
 }
 
+// Whether the process has ended (a zombie not yet waited for counts as ended),
+// without waiting for it: QuorProcess's wait would end the box with it.
+bool HasEnded(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = stat.rfind(')');
+    return close == std::string::npos || stat.compare(close, 4, ") Z ") == 0;
+}
+
+// The box that was not there before, once it shows.
+std::string NewCaptionWindow(const std::vector<std::string>& before) {
+    std::string window;
+    WaitUntil(
+        [&] {
+            for (const std::string& id : CaptionWindows())
+                if (std::find(before.begin(), before.end(), id) == before.end())
+                    window = id;
+            return !window.empty();
+        },
+        20000);
+    return window;
+}
+
+// Answers the box as a user does, through the server's input (XTEST), which a
+// grab of another client takes: a click on it, then Return. True once it has gone.
+bool AnswerWithRealInput(const std::string& window) {
+    Xdotool({"mousemove", "--window", window, "20", "20", "click", "1"});
+    Xdotool({"windowfocus", "--sync", window});
+    Xdotool({"key", "Return"});
+    return WaitUntil(
+        [&] {
+            std::vector<std::string> now = CaptionWindows();
+            return std::find(now.begin(), now.end(), window) == now.end();
+        },
+        10000);
+}
+
 // Shows the box, checks its text through its size alone (a one-line dialog),
 // presses OK and waits for the end.
 void AnswerTheBox(QuorProcess& box, const std::vector<std::string>& before) {
@@ -61,8 +99,9 @@ void AnswerTheBox(QuorProcess& box, const std::vector<std::string>& before) {
 TEST(CrashMessage, ShowsOnlyTheBoxAndTouchesNoHiveAndNoLock) {
     TestEnvironment env;
     ProgramRig rig(env);
+    std::vector<std::string> before = CaptionWindows();  // an earlier test's window may still show
     auto box = rig.Start({"--crash-message", env.Path("quor.dmp")});
-    AnswerTheBox(*box, {});
+    AnswerTheBox(*box, before);
     EXPECT_FALSE(std::filesystem::exists(rig.hive));
     EXPECT_EQ(EntriesIn(rig.runtime), 0u);
     EXPECT_TRUE(rig.Activity().empty());
@@ -93,20 +132,42 @@ TEST(CrashMessage, ACrashedProgramWritesItsDumpThenTellsTheUserThenDiesByItsSign
     std::vector<std::string> before = CaptionWindows();
     kill(program->Pid(), SIGSEGV);
     // The dump is complete before the box is up.
-    ASSERT_TRUE(WaitUntil([&] { return CaptionWindows().size() > before.size(); }, 20000));
+    std::string box = NewCaptionWindow(before);
+    ASSERT_FALSE(box.empty());
     std::string text = TestEnvironment::ReadFile(dump);
     EXPECT_EQ(text.rfind("Quor! crash dump\n", 0), 0u) << text;
     EXPECT_NE(text.find("Signal: 11 SIGSEGV, code 0 SI_USER\n"), std::string::npos);
     EXPECT_NE(text.find("Modules:\n"), std::string::npos);
     EXPECT_NE(text.find("/Quor\n"), std::string::npos);  // the program's own mapping
-    EXPECT_TRUE(program->IsRunning());                   // it waits for the user
-    for (const std::string& id : CaptionWindows()) {
-        if (std::find(before.begin(), before.end(), id) != before.end())
-            continue;
-        Xdotool({"windowfocus", "--sync", id});
-        Xdotool({"key", "--window", id, "Return"});
-    }
+    // The program has ended without waiting for the user; the box waits.
+    EXPECT_TRUE(WaitUntil([&] { return HasEnded(program->Pid()); }));
+    EXPECT_TRUE(AnswerWithRealInput(box));
     EXPECT_EQ(program->WaitForExit(), 128 + SIGSEGV) << program->Output();
+}
+
+// A crash while a popup menu holds the pointer and keyboard grab: on the
+// window's own thread nothing would give the grab back while the crashed
+// process lived, and no click or key would reach the box. On a worker the
+// window's thread still runs and the click closes the menu.
+TEST(CrashMessage, TheBoxCanBeAnsweredAfterACrashWithAnOpenMenu) {
+    const std::string child = std::string(QUOR_BINARY_DIR) + "/tests/programs/quor_menu_crash_child";
+    for (const char* thread : {"gui", "worker"}) {
+        SCOPED_TRACE(thread);
+        TestEnvironment env;
+        ProgramRig rig(env);
+        const std::string dump = env.Path("quor.dmp");
+        std::vector<std::string> before = CaptionWindows();
+        QuorProcess program({thread, dump, QuorProcess::ProgramPath()}, rig.Environment(), child);
+        ASSERT_TRUE(
+            WaitUntil([&] { return program.Output().find("menu open, grabbed: ") != std::string::npos; }, 20000))
+            << program.Output();
+        ASSERT_NE(program.Output().find("menu open, grabbed: yes\n"), std::string::npos) << program.Output();
+        std::string box = NewCaptionWindow(before);
+        ASSERT_FALSE(box.empty()) << program.Output();
+        EXPECT_EQ(TestEnvironment::ReadFile(dump).rfind("Quor! crash dump\n", 0), 0u);
+        EXPECT_TRUE(AnswerWithRealInput(box));
+        EXPECT_EQ(program.WaitForExit(), 128 + SIGSEGV) << program.Output();
+    }
 }
 
 }  // namespace

@@ -2,14 +2,19 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <latch>
+#include <pthread.h>
 #include <stdexcept>
+#include <string>
 
 #include "core/threads/Singleton.h"
+#include "core/threads/StartThread.h"
 #include "core/threads/TaskManager.h"
 #include "core/threads/Thread.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
@@ -22,7 +27,9 @@ using Clock = std::chrono::steady_clock;
 
 class CountingWorker : public Thread {
 public:
-    explicit CountingWorker(bool once = false, int64_t sleepMs = 1) : sleepMs(sleepMs) { SetRunOnce(once); }
+    explicit CountingWorker(bool once = false, int64_t sleepMs = 1) : Thread("counting"), sleepMs(sleepMs) {
+        SetRunOnce(once);
+    }
     ~CountingWorker() override { Stop(); }
     std::atomic<int> runs{0};
 
@@ -103,6 +110,80 @@ private:
     bool fail;
 };
 
+// What the calling thread was given: its name, as the crash dump reads it, and
+// its alternate signal stack.
+struct ThreadTraits {
+    std::string name;
+    bool hasSignalStack = false;
+    void* signalStack = nullptr;
+
+    static ThreadTraits OfCallingThread() {
+        ThreadTraits traits;
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        traits.name = name;
+        stack_t stack{};
+        sigaltstack(nullptr, &stack);
+        traits.hasSignalStack = !(stack.ss_flags & SS_DISABLE);
+        traits.signalStack = stack.ss_sp;
+        return traits;
+    }
+};
+
+TEST(StartThread, EachThreadHasItsNameAndASignalStackOfItsOwn) {
+    ThreadTraits first, second;
+    std::latch bothRecorded(2);  // both run at once, so neither stack is reused
+    std::thread a = StartThread("first", [&] {
+        first = ThreadTraits::OfCallingThread();
+        bothRecorded.arrive_and_wait();
+    });
+    std::thread b = StartThread("fifteen bytes!!", [&] {
+        second = ThreadTraits::OfCallingThread();
+        bothRecorded.arrive_and_wait();
+    });
+    a.join();
+    b.join();
+    EXPECT_EQ(first.name, "first");
+    EXPECT_EQ(second.name, "fifteen bytes!!");
+    EXPECT_TRUE(first.hasSignalStack);
+    EXPECT_TRUE(second.hasSignalStack);
+    EXPECT_NE(first.signalStack, second.signalStack);
+}
+
+class TraitsTask : public Task {
+public:
+    explicit TraitsTask(std::promise<ThreadTraits>& seen) : seen(seen) {}
+    void Run() override { seen.set_value(ThreadTraits::OfCallingThread()); }
+
+private:
+    std::promise<ThreadTraits>& seen;
+};
+
+TEST(Thread, AWorkerRunsUnderItsNameWithASignalStack) {
+    class TraitsWorker : public Thread {
+    public:
+        TraitsWorker() : Thread("traits worker") { SetRunOnce(true); }
+        ~TraitsWorker() override { Stop(); }
+        std::promise<ThreadTraits> seen;
+
+    protected:
+        void Run() override { seen.set_value(ThreadTraits::OfCallingThread()); }
+    } worker;
+    ASSERT_TRUE(worker.Start());
+    ThreadTraits traits = worker.seen.get_future().get();
+    EXPECT_EQ(traits.name, "traits worker");
+    EXPECT_TRUE(traits.hasSignalStack);
+
+    // The program's own workers are named as well: the task queue, for one.
+    std::promise<ThreadTraits> seen;
+    TaskManager queue;
+    queue.AddTask(new TraitsTask(seen));
+    queue.Start();
+    traits = seen.get_future().get();
+    EXPECT_EQ(traits.name, "task queue");
+    EXPECT_TRUE(traits.hasSignalStack);
+}
+
 // Runs a call that must finish; a hang (a deadlock) fails the test at once
 // instead of waiting for CTest's time-out.
 void ExpectFinishesWithin(std::chrono::seconds limit, const std::function<void()>& call) {
@@ -117,6 +198,7 @@ void ExpectFinishesWithin(std::chrono::seconds limit, const std::function<void()
 // Calls Stop on itself once its owner has asked it to stop.
 class SelfStoppingWorker : public Thread {
 public:
+    SelfStoppingWorker() : Thread("self stopping") {}
     ~SelfStoppingWorker() override { Stop(); }
     std::atomic<bool> running{false};
     std::atomic<bool> stoppedItself{false};
@@ -142,6 +224,7 @@ TEST(Thread, WorkerStoppingItselfWhileTheOwnerJoinsDoesNotDeadlock) {
 // Marks its own stop, as a worker that ends the process does.
 class MarkingWorker : public Thread {
 public:
+    MarkingWorker() : Thread("marking") {}
     ~MarkingWorker() override { Stop(); }
     std::atomic<int> runs{0};
 
@@ -178,7 +261,7 @@ TEST(Thread, TwoThreadsStoppingAtOnceBothReturnAfterTheJoin) {
 // A run-once job that deletes its own worker on the worker's thread.
 class SelfDeletingJob : public Thread {
 public:
-    explicit SelfDeletingJob(std::atomic<bool>& gone) : gone(gone) { SetRunOnce(true); }
+    explicit SelfDeletingJob(std::atomic<bool>& gone) : Thread("self deleting"), gone(gone) { SetRunOnce(true); }
     ~SelfDeletingJob() override {
         Stop();
         gone = true;
@@ -201,6 +284,7 @@ TEST(Thread, DestructorOnTheWorkerItselfDetaches) {
 // Throws on its first step.
 class FailingOnceWorker : public Thread {
 public:
+    FailingOnceWorker() : Thread("failing once") {}
     ~FailingOnceWorker() override { Stop(); }
     std::atomic<int> runs{0};
 
@@ -283,6 +367,7 @@ TEST(TaskManager, AnIdleQueueWakesForEveryTaskQueued) {
 
 class WakeableWorker : public Thread {
 public:
+    WakeableWorker() : Thread("wakeable") {}
     ~WakeableWorker() override { Stop(); }
     std::atomic<int> wakes{0};
 
