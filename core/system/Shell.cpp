@@ -7,6 +7,7 @@
 #include "core/threads/StartThread.h"
 
 #include <memory>
+#include <system_error>
 #include <thread>
 
 bool IsWebAddress(const std::string& address) {
@@ -38,10 +39,14 @@ bool OpenUrl(const std::string& address, int64_t waitMs) {
     }
     // The window's thread never waits for the desktop.
     std::shared_ptr<ProcessHandle> waited(std::move(child));
-    StartThread("open address", [waited, waitMs] {
-        if (waited->WaitFor(waitMs) && waited->ExitCode() != 0)
-            ShowMessage(Msg::BrowserLaunchFailed);
-        // A child still running is left to the reaper when the handle goes.
-    }).detach();
+    try {
+        StartThread("open address", [waited, waitMs] {
+            if (waited->WaitFor(waitMs) && waited->ExitCode() != 0)
+                ShowMessage(Msg::BrowserLaunchFailed);
+            // A child still running is left to the reaper when the handle goes.
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to wait with: the opener runs, its status goes unheard.
+    }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <system_error>
 
 #include "core/threads/StartThread.h"
 #include "games/patching/FileChecksum.h"
@@ -21,8 +22,17 @@ ChecksumReaders::ChecksumReaders(std::vector<std::string> list, unsigned readers
         count = static_cast<unsigned>(paths.size());
     std::lock_guard<std::mutex> guard(lock);
     threads.reserve(count);  // no allocation between a thread's start and its keeping
-    for (unsigned i = 0; i < count; ++i)
-        threads.push_back(StartThread("checksum reader", [this] { Read(); }));
+    for (unsigned i = 0; i < count; ++i) {
+        try {
+            threads.push_back(StartThread("checksum reader", [this] { Read(); }));
+        } catch (const std::system_error&) {
+            // Out of threads: the readers started share the list. With none the
+            // error is the caller's, and nothing runs that could outlive us.
+            if (threads.empty())
+                throw;
+            break;
+        }
+    }
 }
 
 ChecksumReaders::~ChecksumReaders() {

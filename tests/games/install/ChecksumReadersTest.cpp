@@ -2,7 +2,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <pthread.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "games/install/ChecksumReaders.h"
@@ -42,6 +47,49 @@ TEST(ChecksumReadersTest, ResultsInTheListsOrderWithAnyNumberOfReaders) {
     }
     ChecksumReaders none({}, 8, {});
     EXPECT_FALSE(none.Wait(0));
+}
+
+// Out of threads (an address space with room for about one more stack): the
+// readers that could be started read the whole list, in a child so the limit
+// stays there.
+TEST(ChecksumReadersTest, FewerThreadsThanAskedStillReadEverything) {
+    TestEnvironment env;
+    std::vector<std::string> paths;
+    std::vector<uint32_t> expected;
+    for (int i = 0; i < 12; ++i) {
+        paths.push_back(env.WriteFile("f" + std::to_string(i), TestBytes(3000 + 700 * i, i + 7)));
+        uint32_t crc = 0;
+        ASSERT_EQ(ComputeFileCrc32(paths.back(), crc), 0u);
+        expected.push_back(crc);
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        pthread_attr_t attr;
+        size_t stackBytes = 0;
+        pthread_getattr_default_np(&attr);
+        pthread_attr_getstacksize(&attr, &stackBytes);
+        unsigned long pages = 0;
+        FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%lu", &pages) != 1)
+            _exit(10);
+        std::fclose(statm);
+        const rlim_t room = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + stackBytes + stackBytes / 2;
+        const rlimit limit{room, room};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(11);
+        ChecksumReaders reading(paths, 8, {});
+        for (size_t i = 0; i < paths.size(); ++i) {
+            auto r = reading.Wait(i);
+            if (!r || r->error != 0 || r->crc != expected[i])
+                _exit(20 + static_cast<int>(i));
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Each path is resolved by the reader that reads it; the result tells what was
