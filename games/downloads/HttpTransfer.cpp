@@ -184,8 +184,11 @@ int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
     failed = false;
     resume = resumeFiles;
     files.LoadMarks(resume);
-    if (DownloadLock::Take(folder, GetCurrentUserName()) == DownloadLock::Result::OtherUser)
-        return kLockedByOtherUser;
+    switch (DownloadLock::Take(folder, GetCurrentUserName(), settings)) {
+    case DownloadLock::Result::OtherUser: return kLockedByOtherUser;
+    case DownloadLock::Result::Unusable: return kUnusableName;
+    case DownloadLock::Result::Owned: break;
+    }
     const std::vector<std::string>& urls = files.Urls();
     for (size_t i = 0; i < urls.size(); ++i) {
         int64_t length = 0;

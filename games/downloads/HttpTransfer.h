@@ -23,6 +23,9 @@ public:
     static constexpr int kStarted = 1;
     static constexpr int kNotEnoughSpace = -1;
     static constexpr int kLockedByOtherUser = -2;
+    // A name the download writes in the folder (a file's or the lock's) is a
+    // link, a pipe or anything else but a regular file of its own.
+    static constexpr int kUnusableName = -3;
 
     HttpTransfer(std::string address, TransferSettings settings = {});
     ~HttpTransfer() override;

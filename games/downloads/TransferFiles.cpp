@@ -104,10 +104,5 @@ int64_t TransferFiles::SizeOnDisk(const std::string& path) {
 }
 
 bool TransferFiles::SyncSaveFolder(const TransferSettings& settings) const {
-    int fd = open(SaveFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool synced = settings.SyncFile(fd);
-    close(fd);
-    return synced;
+    return settings.SyncFolder(SaveFolder());
 }

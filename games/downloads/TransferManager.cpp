@@ -171,6 +171,10 @@ TransferManager::Begin TransferManager::BeginTransfer(HttpTransfer& transfer, co
         return Begin::NotEnoughSpace;
     if (r == HttpTransfer::kLockedByOtherUser)
         return Begin::OtherUser;
+    // A link or a pipe at a name of the download refuses the folder, as a file
+    // of another download there does.
+    if (r == HttpTransfer::kUnusableName)
+        return Begin::PathInUse;
     // Recorded before the first byte is written, so that a crash from here on
     // finds a download to resume.
     SaveDownloadState(transfer.GetAddress(), DownloadState::Downloading);

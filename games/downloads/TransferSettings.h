@@ -18,7 +18,8 @@ struct TransferSettings {
     FolderDialog* folderDialog = nullptr;  // none: a start that needs the dialog fails
     // Makes what was written to an open file or folder durable (fdatasync, or
     // fsync for a folder); false on failure. A download counts as complete only
-    // after it succeeded for each file and the save folder.
+    // after it succeeded for each file and the save folder; the lock goes
+    // through it too.
     std::function<bool(int fd)> syncFile;
 
     bool startManagerThread = true;  // the 500 ms step; tests may drive Update themselves
@@ -39,5 +40,7 @@ struct TransferSettings {
     int64_t Now() const;
     std::optional<DiskFreeBytes> FreeBytes(const std::string& folder) const;
     bool SyncFile(int fd) const;
+    // Opens the folder and syncs it through SyncFile; false when it cannot be opened.
+    bool SyncFolder(const std::string& folder) const;
     void QueueEvent(const std::string& category, const std::string& action, const std::string& label) const;
 };

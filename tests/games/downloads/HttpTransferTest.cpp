@@ -59,15 +59,18 @@ TEST(HttpTransferTest, CompleteIsRecordedOnlyAfterTheFilesAndTheFolderAreSynced)
     ASSERT_EQ(w.Session(address), "complete");
     EXPECT_EQ(StoredState(address), 206u);
     std::lock_guard<std::mutex> g(lock);
-    ASSERT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls.size(), 5u);
     std::string folder = fs::canonical(w.Folder()).string();
-    EXPECT_EQ(calls[0].path, folder + "/x.exe");
-    EXPECT_EQ(calls[0].size, 3 * 1048576 + 17);
-    EXPECT_EQ(calls[1].path, folder + "/y.bin");
-    EXPECT_EQ(calls[1].size, 90000);
-    EXPECT_EQ(calls[2].path, folder);
-    for (const SyncCall& call : calls)
-        EXPECT_EQ(call.storedState, 202u) << call.path;
+    // The lock, when the start takes it.
+    EXPECT_EQ(calls[0].path.rfind(folder + "/download.lock.new-", 0), 0u) << calls[0].path;
+    EXPECT_EQ(calls[1].path, folder);
+    EXPECT_EQ(calls[2].path, folder + "/x.exe");
+    EXPECT_EQ(calls[2].size, 3 * 1048576 + 17);
+    EXPECT_EQ(calls[3].path, folder + "/y.bin");
+    EXPECT_EQ(calls[3].size, 90000);
+    EXPECT_EQ(calls[4].path, folder);
+    for (size_t i = 2; i < calls.size(); ++i)
+        EXPECT_EQ(calls[i].storedState, 202u) << calls[i].path;
 }
 
 // A file the disk could not keep is no finished file: the download fails with
