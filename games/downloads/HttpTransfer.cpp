@@ -191,6 +191,11 @@ int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
     failed = false;
     resume = resumeFiles;
     files.LoadMarks(resume);
+    // Nothing is written into a folder where a name of the download is taken by
+    // a link, a pipe or the like, the lock included.
+    for (const std::string& path : files.OutputPathsIn(folder))
+        if (!TransferFiles::IsWritableName(path))
+            return kUnusableName;
     switch (DownloadLock::Take(folder, GetCurrentUserName(), settings)) {
     case DownloadLock::Result::OtherUser: return kLockedByOtherUser;
     case DownloadLock::Result::Unusable: return kUnusableName;
@@ -290,12 +295,14 @@ void HttpTransfer::Run() {
 int HttpTransfer::Download(size_t index, const std::string& path) {
     // Only a file this download recorded writing is resumed.
     bool resumable = resume && files.IsWritten(index);
-    // Cut only below, once the syncs around the cut can be kept in order.
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a link at the name, and never waiting for a pipe put there:
+    // only a regular file of no other name is written, and cut only once known.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     struct stat opened {};
-    if (fd >= 0 && fstat(fd, &opened) != 0) {
+    if (fd >= 0 && (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_nlink != 1)) {
         close(fd);
         fd = -1;
+        errno = EINVAL;
     }
     if (fd < 0) {
         Log::Warning("cannot write the download \"%s\": %s", path.c_str(), std::strerror(errno));

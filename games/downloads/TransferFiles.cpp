@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 
 #include "core/text/StringUtils.h"
@@ -121,6 +122,13 @@ void TransferFiles::RecordInstaller(const std::string& path) const {
 int64_t TransferFiles::SizeOnDisk(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+bool TransferFiles::IsWritableName(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode) && st.st_nlink == 1;
 }
 
 bool TransferFiles::SyncSaveFolder(const TransferSettings& settings) const {

@@ -54,6 +54,9 @@ public:
 
     // The size of a regular file; -1 when there is none.
     static int64_t SizeOnDisk(const std::string& path);
+    // A file the download may write at that name: none yet, or a regular file
+    // with no other name (never a link, a pipe or a device).
+    static bool IsWritableName(const std::string& path);
     // Makes the files' names in the save folder durable.
     bool SyncSaveFolder(const TransferSettings& settings) const;
 

@@ -570,6 +570,103 @@ TEST(HttpTransferTest, ACutIsOnTheDiskBeforeTheNewVersionIsRecorded) {
     }
 }
 
+enum class Squatter { SymbolicLink, HardLink, Pipe };
+
+const char* NameOf(Squatter kind) {
+    switch (kind) {
+    case Squatter::SymbolicLink: return "a symbolic link";
+    case Squatter::HardLink: return "a second name of another file";
+    case Squatter::Pipe: return "a pipe";
+    }
+    return "";
+}
+
+// Puts at `path` what is no file of the download's own: a link to the victim
+// (another file of the user), or a pipe.
+void Squat(Squatter kind, const std::string& path, const std::string& victim) {
+    switch (kind) {
+    case Squatter::SymbolicLink: fs::create_symlink(victim, path); break;
+    case Squatter::HardLink: fs::create_hard_link(victim, path); break;
+    case Squatter::Pipe: ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); break;
+    }
+}
+
+// Whether `work`, run on a thread of its own, ends within the time; a pipe it
+// blocks on is then opened from here, so that the test itself ends.
+bool EndsWithin(const std::function<void()>& work, const std::string& pipe, int ms) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    bool ended = WaitUntil([&] { return done.load(); }, ms);
+    int fd = ended ? -1 : open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    worker.join();
+    if (fd >= 0)
+        close(fd);
+    return ended;
+}
+
+// The save folder may be shared with other users: at a name of the download,
+// a link is never written through and a pipe never waited on. The start fails
+// as for a name taken, and nothing is written or fetched.
+TEST(HttpTransferTest, ALinkOrAPipeAtANameOfTheDownloadRefusesTheStart) {
+    struct Case {
+        const char* name;
+        Squatter kind;
+    } cases[] = {
+        {"f.bin", Squatter::SymbolicLink},         {"f.bin", Squatter::HardLink},     {"f.bin", Squatter::Pipe},
+        {"download.lock", Squatter::SymbolicLink}, {"download.lock", Squatter::Pipe},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(NameOf(c.kind)) + " at " + c.name);
+        ManagerWorld w;
+        w.server.Serve("/f.bin", TestBytes(5000));
+        std::string address = w.server.Url("/f.bin");
+        std::string victim = w.env.WriteFile("victim.txt", "the user's own file");
+        fs::create_directories(w.Folder());
+        Squat(c.kind, w.Folder() + c.name, victim);
+        bool started = true;
+        ASSERT_TRUE(EndsWithin([&] { started = w.manager->StartDownload(address, false); }, w.Folder() + c.name,
+                               kDownloadWaitMs));
+        EXPECT_FALSE(started);
+        EXPECT_EQ(StoredState(address), 205u);
+        EXPECT_EQ(w.Messages(), std::vector<std::string>{"A file with the same name already exists in that folder."});
+        EXPECT_EQ(TestEnvironment::ReadFile(victim), "the user's own file");
+        EXPECT_TRUE(Gets(w.server, "/f.bin").empty());
+        if (std::string(c.name) == "f.bin") {
+            EXPECT_FALSE(fs::exists(w.Folder() + "download.lock")) << "refused before the lock";
+        }
+    }
+}
+
+// The same at the moment of writing, for what appears there after the start.
+TEST(HttpTransferTest, ALinkOrAPipePutThereAfterTheStartFailsTheDownload) {
+    for (Squatter kind : {Squatter::SymbolicLink, Squatter::HardLink, Squatter::Pipe}) {
+        SCOPED_TRACE(NameOf(kind));
+        DownloadWorld w;
+        w.server.Serve("/f.bin", TestBytes(5000));
+        std::string folder = w.env.Path("save") + "/";
+        std::string victim = w.env.WriteFile("victim.txt", "the user's own file");
+        fs::create_directories(folder);
+        auto transfer = std::make_unique<HttpTransfer>(w.server.Url("/f.bin"), w.Settings());
+        ASSERT_EQ(transfer->Prepare(folder, false), HttpTransfer::kStarted);
+        Squat(kind, folder + "f.bin", victim);
+        ASSERT_TRUE(transfer->Launch());
+        int failure = 0;
+        ASSERT_TRUE(EndsWithin(
+            [&] {
+                WaitUntil([&] { return transfer->IsFailed() || transfer->IsComplete(); }, kDownloadWaitMs);
+                failure = transfer->IsFailed() ? transfer->FailureCode() : 0;
+                transfer.reset();  // the cancel returns too
+            },
+            folder + "f.bin", kDownloadWaitMs + 5000));
+        EXPECT_EQ(failure, 23) << "the write error";
+        EXPECT_EQ(TestEnvironment::ReadFile(victim), "the user's own file");
+        EXPECT_TRUE(Gets(w.server, "/f.bin").empty());
+    }
+}
+
 struct SlowDownload : ManagerWorld {
     std::string bytes = TestBytes(3 * 1048576);
     std::string address;
