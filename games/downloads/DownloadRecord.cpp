@@ -1,6 +1,8 @@
 #include "games/downloads/DownloadRecord.h"
 
+#include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "core/settings/Prefs.h"
 #include "core/text/StringUtils.h"
@@ -14,6 +16,34 @@ constexpr const char* kSaveDirectory = "_downloadSaveDirectory";
 constexpr const char* kInstaller = "_downloadInstaller";
 constexpr const char* kAddress = "_downloadAddress";
 constexpr const char* kFiles = "_downloadFiles";
+constexpr const char* kDurableBytes = "_downloadDurableBytes";
+
+std::string GroupKey() {
+    return std::string(Prefs::kProductKey) + "\\" + DownloadRecord::kGroup;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            joined += '\n';
+        joined += lines[i];
+    }
+    return joined;
+}
+
+// A stored count: decimal digits only, at most 18 of them.
+int64_t ParseLength(const std::string& text) {
+    if (text.empty() || text.size() > 18)
+        return -1;
+    int64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
 
 }  // namespace
 
@@ -96,21 +126,50 @@ void DownloadRecord::SaveFileMark(size_t index, size_t fileCount, const std::str
         return;
     std::vector<std::string> marks = LoadFileMarks(fileCount);
     marks[index] = mark;
-    std::string joined;
-    for (size_t i = 0; i < marks.size(); ++i) {
-        if (i)
-            joined += '\n';
-        joined += marks[i];
+    Prefs::WriteString(kGroup, ValueName(kFiles), JoinLines(marks));
+}
+
+std::vector<int64_t> DownloadRecord::LoadDurableLengths(size_t fileCount) const {
+    std::vector<int64_t> lengths(fileCount, kUnknownLength);
+    if (!BelongsToAddress())
+        return lengths;
+    std::optional<platform::RegistryValue> stored =
+        platform::RegistryStore::ForHive(platform::Hive::CurrentUser).ReadValue(GroupKey(), ValueName(kDurableBytes));
+    if (!stored)
+        return lengths;
+    std::vector<std::string> texts =
+        stored->type == platform::ValueType::String ? SplitString(stored->data, '\n') : std::vector<std::string>{};
+    for (size_t i = 0; i < fileCount; ++i) {
+        std::string text = i < texts.size() ? texts[i] : std::string();
+        // Anything but "?" or a count, a missing line included, claims nothing.
+        lengths[i] = text == kNotWritten ? kUnknownLength : std::max<int64_t>(0, ParseLength(text));
     }
-    Prefs::WriteString(kGroup, ValueName(kFiles), joined);
+    return lengths;
+}
+
+bool DownloadRecord::SaveDurableLength(size_t index, size_t fileCount, int64_t length) const {
+    if (index >= fileCount || length < 0)
+        return false;
+    std::string name = ValueName(kDurableBytes);
+    if (!IsValidUtf8(name) || name.find('\0') != std::string::npos)
+        return false;
+    std::vector<std::string> lines;
+    for (int64_t known : LoadDurableLengths(fileCount))
+        lines.push_back(known == kUnknownLength ? std::string(kNotWritten) : std::to_string(known));
+    lines[index] = std::to_string(length);
+    return platform::RegistryStore::ForHive(platform::Hive::CurrentUser)
+               .WriteValue(GroupKey(), name, platform::RegistryValue::Text(JoinLines(lines))) == 0;
 }
 
 void DownloadRecord::ClearFileMarks() const {
+    // The marks first: marks without lengths would read as a record of before
+    // the lengths were kept, whose files are trusted as they lie on the disk.
     Prefs::DeleteValue(kGroup, ValueName(kFiles));
+    Prefs::DeleteValue(kGroup, ValueName(kDurableBytes));
 }
 
 std::vector<std::string> DownloadRecord::RecordedAddresses() {
-    std::string key = std::string(Prefs::kProductKey) + "\\" + kGroup;
+    std::string key = GroupKey();
     const std::string suffix = kAddress;
     std::vector<std::string> addresses;
     for (const std::string& name : platform::RegistryStore::ForHive(platform::Hive::CurrentUser).ValueNames(key)) {

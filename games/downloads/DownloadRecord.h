@@ -42,6 +42,19 @@ public:
     static constexpr const char* kNotWritten = "?";
     std::vector<std::string> LoadFileMarks(size_t fileCount) const;
     void SaveFileMark(size_t index, size_t fileCount, const std::string& mark) const;
+
+    // "_downloadDurableBytes", per file in URL order: how many of the file's first
+    // bytes were synced to the disk under its mark, so that a resume after a power
+    // cut keeps no byte that may not have reached the disk. Written only after the
+    // sync returned; "?" for a file of which nothing is known. A record without
+    // the value (written before it was kept) knows nothing of any file.
+    static constexpr int64_t kUnknownLength = -1;
+    std::vector<int64_t> LoadDurableLengths(size_t fileCount) const;
+    // False when the store could not be written. Not shown to the user: a length
+    // that stays behind only costs a resume some bytes, and the writer decides.
+    bool SaveDurableLength(size_t index, size_t fileCount, int64_t length) const;
+
+    // Forgets the marks and durable lengths of every file.
     void ClearFileMarks() const;
 
     // The full addresses of every record that names one.

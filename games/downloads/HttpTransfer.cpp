@@ -8,17 +8,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <utility>
 
 #include "core/net/CurlSetup.h"
 #include "core/net/HttpRequest.h"
 #include "games/downloads/DownloadLock.h"
+#include "games/downloads/FileSyncer.h"
 #include "games/downloads/ReplyHeaders.h"
 #include "games/downloads/ResumeReply.h"
 #include "games/downloads/SaveFolder.h"
 #include "games/downloads/SizeProbe.h"
 #include "games/downloads/StallWatch.h"
+#include "platform/Log.h"
 
 namespace {
 
@@ -26,6 +29,11 @@ namespace {
 constexpr int kRestartFromZero = -1000;
 // Requests cut off while paused are taken up again this many times per file.
 constexpr int kMaxResumesAfterPause = 5;
+
+int64_t LengthOf(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
 
 int64_t SteadyMs() {
     using namespace std::chrono;
@@ -43,6 +51,7 @@ struct HttpTransfer::Fetch {
     int64_t writebackFrom = 0;  // the first byte not yet handed to the disk
     std::string storedMark;     // the file's validator when it is resumed
     int64_t probedLength = 0;   // 0 when the probe gave none
+    FileSyncer* syncer = nullptr;
     CURL* easy = nullptr;
 
     ReplyHeaders headers;  // of the response being received (a redirect chain has several)
@@ -75,6 +84,7 @@ struct HttpTransfer::Fetch {
             total = ContentRangeEnd(contentRange);
         if (verdict == ReplyVerdict::WriteFromStart) {
             // The reply is the whole file: what was on disk is not part of it.
+            syncer->Settle();
             if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
                 writeErrno = errno ? errno : EIO;
                 return;
@@ -83,13 +93,9 @@ struct HttpTransfer::Fetch {
             offset = 0;
             writebackFrom = 0;
         }
-        if (verdict == ReplyVerdict::Write || verdict == ReplyVerdict::WriteFromStart) {
-            if (offset == 0) {
-                // Recorded before the first byte lands, so that a restart knows
-                // this download wrote the file and which version it is.
-                transfer->files.RecordMark(index, facts.validator.empty() ? "-" : facts.validator);
-            }
-        }
+        if ((verdict == ReplyVerdict::Write || verdict == ReplyVerdict::WriteFromStart) && offset == 0 &&
+            !transfer->BeginFile(fd, index, facts.validator.empty() ? "-" : facts.validator))
+            writeErrno = EIO;
     }
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -141,6 +147,7 @@ struct HttpTransfer::Fetch {
         fetch->received += static_cast<int64_t>(done);
         fetch->transfer->progress.AddDone(static_cast<int64_t>(done));
         fetch->StartWriteback();
+        fetch->syncer->Wrote(fetch->offset + fetch->received);
         return fetch->overran ? 0 : done;
     }
 
@@ -184,8 +191,16 @@ int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
     failed = false;
     resume = resumeFiles;
     files.LoadMarks(resume);
-    if (DownloadLock::Take(folder, GetCurrentUserName()) == DownloadLock::Result::OtherUser)
-        return kLockedByOtherUser;
+    // Nothing is written into a folder where a name of the download is taken by
+    // a link, a pipe or the like, the lock included.
+    for (const std::string& path : files.OutputPathsIn(folder))
+        if (!TransferFiles::IsWritableName(path))
+            return kUnusableName;
+    switch (DownloadLock::Take(folder, GetCurrentUserName(), settings)) {
+    case DownloadLock::Result::OtherUser: return kLockedByOtherUser;
+    case DownloadLock::Result::Unusable: return kUnusableName;
+    case DownloadLock::Result::Owned: break;
+    }
     const std::vector<std::string>& urls = files.Urls();
     for (size_t i = 0; i < urls.size(); ++i) {
         int64_t length = 0;
@@ -195,9 +210,9 @@ int HttpTransfer::Prepare(const std::string& folder, bool resumeFiles) {
         progress.AddTotal(length);
         std::string path = files.OutputPath(urls[i]);
         if (resume && files.IsWritten(i)) {
-            int64_t size = TransferFiles::SizeOnDisk(path);
-            if (size > 0)
-                progress.AddOnDisk(size);
+            int64_t kept = files.KeptLength(i, TransferFiles::SizeOnDisk(path));
+            if (kept > 0)
+                progress.AddOnDisk(kept);
         }
         // Tested after each probe, so that it grows with the total.
         std::optional<DiskFreeBytes> space = settings.FreeBytes(folder);
@@ -226,6 +241,7 @@ void HttpTransfer::Run() {
     }
     int firstFailure = 0;
     bool cancelled = false;
+    std::string installer;  // with several files the last one wins
     try {
         const std::vector<std::string>& urls = files.Urls();
         for (size_t i = 0; i < urls.size(); ++i) {
@@ -236,8 +252,8 @@ void HttpTransfer::Run() {
             // The thread's own copy: the report's GetOutputPath may change the shared one.
             const std::string path = files.SetCurrent(urls[i]);
             int r = m ? Download(i, path) : CURLE_OUT_OF_MEMORY;
-            if (r == CURLE_OK || r == CURLE_PARTIAL_FILE)
-                files.RecordIfInstaller(path);
+            if ((r == CURLE_OK || r == CURLE_PARTIAL_FILE) && TransferFiles::IsInstaller(path))
+                installer = path;
             if (r == CURLE_ABORTED_BY_CALLBACK) {
                 cancelled = true;
                 break;
@@ -250,8 +266,12 @@ void HttpTransfer::Run() {
         if (firstFailure == 0)
             firstFailure = CURLE_OUT_OF_MEMORY;
     }
-    // The files' names in the folder too.
-    if (!cancelled && firstFailure == 0 && !files.SyncSaveFolder(settings))
+    // The files' names in the folder too, before the record names the installer
+    // or the manager records the download complete.
+    bool namesDurable = files.SyncSaveFolder(settings);
+    if (namesDurable && !installer.empty())
+        files.RecordInstaller(installer);
+    if (!cancelled && firstFailure == 0 && !namesDurable)
         firstFailure = CURLE_WRITE_ERROR;
     {
         std::lock_guard<std::mutex> guard(wakeLock);
@@ -275,9 +295,31 @@ void HttpTransfer::Run() {
 int HttpTransfer::Download(size_t index, const std::string& path) {
     // Only a file this download recorded writing is resumed.
     bool resumable = resume && files.IsWritten(index);
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (resumable ? 0 : O_TRUNC), 0644);
-    if (fd < 0)
+    // Never through a link at the name, and never waiting for a pipe put there:
+    // only a regular file of no other name is written, and cut only once known.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat opened {};
+    if (fd >= 0 && (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_nlink != 1)) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
+    if (fd < 0) {
+        Log::Warning("cannot write the download \"%s\": %s", path.c_str(), std::strerror(errno));
         return CURLE_WRITE_ERROR;
+    }
+    // A resume keeps no byte that was not known to be on the disk: past the
+    // recorded durable length a power cut may have left zeros.
+    if (resumable) {
+        int64_t kept = files.KeptLength(index, opened.st_size);
+        if (kept < opened.st_size && ftruncate(fd, kept) != 0) {
+            close(fd);
+            return CURLE_WRITE_ERROR;
+        }
+    }
+    FileSyncer syncer(
+        fd, settings.syncStepBytes, [this](int file) { return settings.SyncFile(file); },
+        [this, index](int64_t length) { files.RecordDurableLength(index, length); });
     int result = CURLE_OK;
     int resumesAfterPause = 0;
     bool restarted = false;
@@ -291,9 +333,12 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
         int64_t offset = resumable ? static_cast<int64_t>(st.st_size) : 0;
         // Truncating an empty file is not free: ext4 then flushes the whole
         // file when it is closed.
-        if (!resumable && st.st_size > 0 && ftruncate(fd, 0) != 0) {
-            result = CURLE_WRITE_ERROR;
-            break;
+        if (!resumable && st.st_size > 0) {
+            syncer.Settle();
+            if (ftruncate(fd, 0) != 0) {
+                result = CURLE_WRITE_ERROR;
+                break;
+            }
         }
         if (lseek(fd, 0, SEEK_END) < 0) {
             result = CURLE_WRITE_ERROR;
@@ -307,6 +352,7 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
         fetch.writebackFrom = offset;
         fetch.storedMark = resumable ? files.Mark(index) : std::string();
         fetch.probedLength = index < probedLengths.size() ? probedLengths[index] : 0;
+        fetch.syncer = &syncer;
         progress.AddDone(offset);
         result = Perform(fetch);
         if (result == kRestartFromZero) {
@@ -329,11 +375,24 @@ int HttpTransfer::Download(size_t index, const std::string& path) {
         }
         break;
     }
-    // A finished file is on the disk before the download can be recorded complete.
-    if (result == CURLE_OK && !settings.SyncFile(fd))
+    // Whatever the end, what was written is on the disk and recorded before the
+    // file is left: a finished file before the download can be recorded
+    // complete, a partial one so that the next start resumes all of it.
+    if (!syncer.SyncNow(LengthOf(fd)) && result == CURLE_OK)
         result = CURLE_WRITE_ERROR;
     close(fd);
     return result;
+}
+
+bool HttpTransfer::BeginFile(int fd, size_t index, const std::string& mark) {
+    // The cut to nothing and the file's name are on the disk before the record
+    // names the version the file now holds: else a power cut could leave the
+    // old version's bytes under the new mark. The length first, so that no
+    // moment has the new mark with an old length.
+    if (!settings.SyncFile(fd) || !files.SyncSaveFolder(settings) || !files.RecordDurableLength(index, 0))
+        return false;
+    files.RecordMark(index, mark);
+    return true;
 }
 
 int HttpTransfer::Perform(Fetch& fetch) {
@@ -381,11 +440,18 @@ int HttpTransfer::Perform(Fetch& fetch) {
             if (wantPause != paused) {
                 curl_easy_pause(easy, wantPause ? CURLPAUSE_ALL : CURLPAUSE_CONT);
                 paused = wantPause;
-                pauseApplied = wantPause;
-                if (wantPause)
+                if (wantPause) {
                     fetch.pausedDuringRequest = true;
-                else
+                    // A pause (the one at exit too) counts once the bytes are on the disk.
+                    if (!fetch.syncer->SyncNow(LengthOf(fetch.fd))) {
+                        fetch.writeErrno = EIO;
+                        result = CURLE_WRITE_ERROR;
+                        break;
+                    }
+                } else {
                     stall.Restart();
+                }
+                pauseApplied = wantPause;
             }
             int running = 0;
             if (curl_multi_perform(m, &running) != CURLM_OK) {

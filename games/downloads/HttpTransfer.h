@@ -12,9 +12,11 @@
 
 // One running download: the files named by one download address (URLs separated
 // by ","), fetched one after the other into one save folder on a thread of its
-// own, each resumed from the bytes already on disk. Its libcurl handles belong to
-// that thread alone: pause, resume and cancel are requests the thread applies at
-// once (it is woken for them), or between files.
+// own, each resumed from the bytes known to be on the disk: a file is synced
+// every few megabytes (FileSyncer), at a pause and at its end, and the record
+// keeps the length made durable. Its libcurl handles belong to that thread
+// alone: pause, resume and cancel are requests the thread applies at once (it is
+// woken for them), or between files.
 class HttpTransfer : public Thread {
 public:
     static constexpr const char* kUserAgent = "Brindlemoor Quor! 1.0";
@@ -23,6 +25,9 @@ public:
     static constexpr int kStarted = 1;
     static constexpr int kNotEnoughSpace = -1;
     static constexpr int kLockedByOtherUser = -2;
+    // A name the download writes in the folder (a file's or the lock's) is a
+    // link, a pipe or anything else but a regular file of its own.
+    static constexpr int kUnusableName = -3;
 
     HttpTransfer(std::string address, TransferSettings settings = {});
     ~HttpTransfer() override;
@@ -30,10 +35,11 @@ public:
     // Every URL's file name is a plain name and no two are equal.
     bool HasUsableFileNames() const { return files.HasUsableFileNames(); }
 
-    // On the calling thread: takes the folder's download lock, probes each file's
-    // size (2 s to connect, 5 s in all) and tests the free space. With resume
-    // false the download is new: no file on disk is resumed. May be called again
-    // with another folder after a failure.
+    // On the calling thread: tests the names the download writes, takes the
+    // folder's download lock, probes each file's size (2 s to connect, 5 s in
+    // all) and tests the free space. With resume false the download is new: no
+    // file on disk is resumed. May be called again with another folder after a
+    // failure.
     int Prepare(const std::string& saveFolder, bool resume);
     // Starts the thread after a Prepare that gave kStarted.
     bool Launch();
@@ -42,7 +48,8 @@ public:
     void RequestPause();
     void RequestResume();
     bool IsPauseRequested() const { return pauseRequested.load(); }
-    // The pause has taken effect: no byte is written until it is lifted.
+    // The pause has taken effect: what was written is on the disk and recorded,
+    // and no byte is written until the pause is lifted.
     bool IsPaused() const { return pauseApplied.load(); }
     // Aborts the transfer and joins its thread (within a second); files stay.
     void Cancel();
@@ -79,6 +86,8 @@ private:
     struct Fetch;
 
     int Download(size_t index, const std::string& path);  // a CURLcode
+    // Before a file's first byte from its start: false when it cannot be made durable.
+    bool BeginFile(int fd, size_t index, const std::string& mark);
     int Perform(Fetch& fetch);
     void Wake();
     bool WaitWhilePausedBetweenFiles();

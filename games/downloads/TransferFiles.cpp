@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <set>
 
 #include "core/text/StringUtils.h"
@@ -16,14 +18,13 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool IsInstallerName(const std::string& path) {
-    return EndsWith(path, ".exe") || EndsWith(path, ".msi") || EndsWith(path, ".quorpatch");
-}
-
 }  // namespace
 
 TransferFiles::TransferFiles(const std::string& address)
-    : urls(SplitString(address, ',')), record(address), marks(urls.size(), DownloadRecord::kNotWritten) {}
+    : urls(SplitString(address, ',')),
+      record(address),
+      marks(urls.size(), DownloadRecord::kNotWritten),
+      durable(urls.size(), DownloadRecord::kUnknownLength) {}
 
 bool TransferFiles::HasUsableFileNames() const {
     if (urls.empty())
@@ -80,10 +81,13 @@ std::vector<std::string> TransferFiles::OutputPathsIn(const std::string& folder)
 }
 
 void TransferFiles::LoadMarks(bool resume) {
+    std::lock_guard<std::mutex> guard(durableLock);
     if (resume) {
         marks = record.LoadFileMarks(urls.size());
+        durable = record.LoadDurableLengths(urls.size());
     } else {
         marks.assign(urls.size(), DownloadRecord::kNotWritten);
+        durable.assign(urls.size(), DownloadRecord::kUnknownLength);
         record.ClearFileMarks();
     }
 }
@@ -93,9 +97,26 @@ void TransferFiles::RecordMark(size_t index, const std::string& mark) {
     record.SaveFileMark(index, urls.size(), mark);
 }
 
-void TransferFiles::RecordIfInstaller(const std::string& path) const {
-    if (IsInstallerName(path))
-        record.SaveInstaller(path);
+int64_t TransferFiles::KeptLength(size_t index, int64_t sizeOnDisk) const {
+    std::lock_guard<std::mutex> guard(durableLock);
+    int64_t known = durable[index];
+    return known == DownloadRecord::kUnknownLength ? sizeOnDisk : std::min(sizeOnDisk, known);
+}
+
+bool TransferFiles::RecordDurableLength(size_t index, int64_t length) {
+    std::lock_guard<std::mutex> guard(durableLock);
+    if (!record.SaveDurableLength(index, urls.size(), length))
+        return false;
+    durable[index] = length;
+    return true;
+}
+
+bool TransferFiles::IsInstaller(const std::string& path) {
+    return EndsWith(path, ".exe") || EndsWith(path, ".msi") || EndsWith(path, ".quorpatch");
+}
+
+void TransferFiles::RecordInstaller(const std::string& path) const {
+    record.SaveInstaller(path);
 }
 
 int64_t TransferFiles::SizeOnDisk(const std::string& path) {
@@ -103,11 +124,13 @@ int64_t TransferFiles::SizeOnDisk(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
 }
 
+bool TransferFiles::IsWritableName(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
 bool TransferFiles::SyncSaveFolder(const TransferSettings& settings) const {
-    int fd = open(SaveFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool synced = settings.SyncFile(fd);
-    close(fd);
-    return synced;
+    return settings.SyncFolder(SaveFolder());
 }

@@ -9,9 +9,10 @@
 struct TransferSettings;
 
 // The files of one download address: their names in the save folder, which
-// one is being fetched, and what the record keeps of them (each file's mark,
-// the installer). The names are guarded for the report's threads; the marks
-// belong to Prepare and then to the transfer's thread.
+// one is being fetched, and what the record keeps of them (each file's mark and
+// durable length, the installer). The names are guarded for the report's
+// threads; the marks belong to Prepare and then to the transfer's thread, whose
+// file syncer may record durable lengths from a thread of its own.
 class TransferFiles {
 public:
     explicit TransferFiles(const std::string& address);
@@ -32,7 +33,8 @@ public:
     // Where the files land in a folder.
     std::vector<std::string> OutputPathsIn(const std::string& folder) const;
 
-    // A resumed download takes the recorded marks; a new one clears them.
+    // A resumed download takes the recorded marks and durable lengths; a new
+    // one clears them.
     void LoadMarks(bool resume);
     const std::string& Mark(size_t index) const { return marks[index]; }
     // This download has written the file (it may be resumed).
@@ -40,11 +42,21 @@ public:
     // Recorded before the first byte lands, so that a restart knows this
     // download wrote the file and which version it is.
     void RecordMark(size_t index, const std::string& mark);
+    // The bytes of a written file that a resume keeps: what lies on the disk, but
+    // no more than was recorded durable (all of it for a record that never said).
+    int64_t KeptLength(size_t index, int64_t sizeOnDisk) const;
+    // Recorded only once the file's first `length` bytes are durable; false when
+    // the record could not be written.
+    bool RecordDurableLength(size_t index, int64_t length);
     // A fetched file ending in ".exe", ".msi" or ".quorpatch" is the installer.
-    void RecordIfInstaller(const std::string& path) const;
+    static bool IsInstaller(const std::string& path);
+    void RecordInstaller(const std::string& path) const;
 
     // The size of a regular file; -1 when there is none.
     static int64_t SizeOnDisk(const std::string& path);
+    // A file the download may write at that name: none yet, or a regular file
+    // with no other name (never a link, a pipe or a device).
+    static bool IsWritableName(const std::string& path);
     // Makes the files' names in the save folder durable.
     bool SyncSaveFolder(const TransferSettings& settings) const;
 
@@ -52,6 +64,8 @@ private:
     const std::vector<std::string> urls;
     const DownloadRecord record;
     std::vector<std::string> marks;  // per file, see DownloadRecord
+    mutable std::mutex durableLock;  // guards the lengths and their record
+    std::vector<int64_t> durable;    // per file, see DownloadRecord
 
     mutable std::mutex lock;  // guards the strings below
     std::string saveFolder;

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "core/PageCallSink.h"
@@ -16,6 +18,9 @@
 #include "games/downloads/FolderDialog.h"
 #include "games/downloads/HttpTransfer.h"
 #include "games/downloads/SaveFolder.h"
+#include "platform/DurableFiles.h"
+#include "platform/Log.h"
+#include "platform/PathParts.h"
 
 namespace {
 
@@ -33,6 +38,11 @@ std::string SqueezeSlashes(const std::string& path) {
 bool FileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -80,8 +90,15 @@ bool TransferManager::StartDownload(const std::string& address, bool askUser) {
     }
 
     std::string stored = record.LoadSaveDirectory();
-    // A stored folder that is empty would mean the working folder: a new download.
-    bool resuming = status != DownloadStatus::None && !stored.empty();
+    // A stored folder that is empty would mean the working folder, and one that
+    // is gone took the files with it: a new download, in a folder chosen as for
+    // any. A gone folder is not made again: it may be a drive that is not
+    // mounted now (its mount point would receive the download), or one the
+    // user removed.
+    bool storedIsFolder = IsFolder(stored);
+    if (status != DownloadStatus::None && !stored.empty() && !storedIsFolder)
+        Log::Info("the save folder \"%s\" is gone: the download starts afresh", stored.c_str());
+    bool resuming = status != DownloadStatus::None && storedIsFolder;
     Begin r;
     if (resuming) {
         r = BeginTransfer(*transfer, stored, true);
@@ -97,12 +114,12 @@ bool TransferManager::StartDownload(const std::string& address, bool askUser) {
             settings.QueueEvent("DownloadNotStarted", "ErrorPickingSaveDirectory", address);
             return false;
         }
-        record.SaveSaveDirectory(folder);
-        record.SaveAddress();
-        record.SaveStartTime(settings.Now());
         // Files this download itself wrote into this folder before (a start that
         // failed afterwards) are still its own; nothing else is resumed.
-        r = BeginTransfer(*transfer, folder, folder == stored);
+        bool keepFiles = folder == stored && storedIsFolder;
+        RecordSaveFolder(record, folder, keepFiles);
+        record.SaveStartTime(settings.Now());
+        r = BeginTransfer(*transfer, folder, keepFiles);
     }
     if (r == Begin::Started) {
         transfers.push_back(std::move(transfer));
@@ -138,9 +155,9 @@ bool TransferManager::StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Be
         return false;
     }
     std::string stored = record.LoadSaveDirectory();
-    record.SaveSaveDirectory(folder);
-    record.SaveAddress();
-    Begin r = BeginTransfer(*transfer, folder, folder == stored);
+    bool keepFiles = folder == stored && IsFolder(stored);
+    RecordSaveFolder(record, folder, keepFiles);
+    Begin r = BeginTransfer(*transfer, folder, keepFiles);
     if (r == Begin::Started) {
         transfers.push_back(std::move(transfer));
         return true;
@@ -171,6 +188,10 @@ TransferManager::Begin TransferManager::BeginTransfer(HttpTransfer& transfer, co
         return Begin::NotEnoughSpace;
     if (r == HttpTransfer::kLockedByOtherUser)
         return Begin::OtherUser;
+    // A link or a pipe at a name of the download refuses the folder, as a file
+    // of another download there does.
+    if (r == HttpTransfer::kUnusableName)
+        return Begin::PathInUse;
     // Recorded before the first byte is written, so that a crash from here on
     // finds a download to resume.
     SaveDownloadState(transfer.GetAddress(), DownloadState::Downloading);
@@ -183,6 +204,21 @@ bool TransferManager::SharesValueNamesWithATransfer(const DownloadRecord& record
             DownloadRecord(transfer->GetAddress()).ValueName("") == record.ValueName(""))
             return true;
     return false;
+}
+
+void TransferManager::RecordSaveFolder(const DownloadRecord& record, const std::string& folder, bool keepFiles) {
+    // The folder's own name is on the disk before the record names it, whoever
+    // made it (the folder dialog may have, a moment ago).
+    std::string name = folder;
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    if (!settings.SyncFolder(platform::FolderOf(name, ".")))
+        Log::Warning("the save folder \"%s\" may not survive a power cut", folder.c_str());
+    // Marks of files in another folder must not come to describe this one's.
+    if (!keepFiles)
+        record.ClearFileMarks();
+    record.SaveSaveDirectory(folder);
+    record.SaveAddress();
 }
 
 void TransferManager::StoreFailedStart(const DownloadRecord& record) {
@@ -262,6 +298,13 @@ void TransferManager::StopAll() {
         transfer->RequestPause();
         SaveDownloadState(transfer->GetAddress(), DownloadState::Paused);
     }
+    // The program ends next: a pause takes effect once the bytes are on the disk
+    // and recorded, which the transfers are given a few seconds in all to do.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (const auto& transfer : transfers)
+        while (!transfer->IsPaused() && !transfer->IsComplete() && !transfer->IsFailed() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 void TransferManager::Update() {
@@ -354,6 +397,8 @@ void TransferManager::ResetDownload(const std::string& address) {
             unlink((folder + name).c_str());
     }
     unlink((folder + DownloadLock::kFileName).c_str());
+    // The files are gone from the disk before the record stops describing them.
+    platform::SyncFolder(folder);
     record.ClearFileMarks();
 }
 

@@ -35,12 +35,14 @@ public:
     ~TransferManager() override;
 
     // True when a transfer runs for the address afterwards (one that ran already
-    // counts; a paused one is resumed).
+    // counts; a paused one is resumed). A recorded download resumes in its
+    // stored folder; one whose folder is gone starts afresh, as a new one.
     bool StartDownload(const std::string& address, bool askUser);
     bool PauseTransfer(const std::string& address);   // always true
     bool ResumeTransfer(const std::string& address);  // always true
     void CancelTransfer(const std::string& address, bool keepFiles);
-    // At exit: pauses every transfer and records it as paused.
+    // At exit: pauses every transfer and records it as paused, and waits (a few
+    // seconds at most) until each pause has made its bytes durable.
     void StopAll();
     // The manager thread's step: completed and failed transfers.
     void Update();
@@ -97,6 +99,9 @@ private:
     Begin BeginTransfer(HttpTransfer& transfer, const std::string& folder, bool resume);
     bool PathsInUse(const HttpTransfer& transfer, const std::string& folder);
     bool SharesValueNamesWithATransfer(const DownloadRecord& record);
+    // Stores the folder a download goes into; keepFiles: it is the folder the
+    // record's files lie in, whose marks stay.
+    void RecordSaveFolder(const DownloadRecord& record, const std::string& folder, bool keepFiles);
     static void StoreFailedStart(const DownloadRecord& record);
     bool StartWithDialog(std::unique_ptr<HttpTransfer> transfer, Begin first);
 

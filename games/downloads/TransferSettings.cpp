@@ -1,14 +1,15 @@
 #include "games/downloads/TransferSettings.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <ctime>
 #include <memory>
 
 #include "core/telemetry/EventTask.h"
 #include "core/threads/TaskManager.h"
+#include "platform/DurableFiles.h"
 
 int64_t TransferSettings::Now() const {
     return clock ? clock() : static_cast<int64_t>(std::time(nullptr));
@@ -23,11 +24,18 @@ bool TransferSettings::SyncFile(int fd) const {
         return syncFile(fd);
     struct stat st {};
     bool folder = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-    int r;
-    do
-        r = folder ? fsync(fd) : fdatasync(fd);
-    while (r != 0 && errno == EINTR);
-    return r == 0;
+    return (folder ? platform::SyncFile(fd) : platform::SyncFileData(fd)) == 0;
+}
+
+bool TransferSettings::SyncFolder(const std::string& folder) const {
+    if (!syncFile)
+        return platform::SyncFolder(folder) == 0;
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool synced = SyncFile(fd);
+    close(fd);
+    return synced;
 }
 
 void TransferSettings::QueueEvent(const std::string& category, const std::string& action,

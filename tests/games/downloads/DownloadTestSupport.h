@@ -1,8 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -193,3 +196,85 @@ struct ManagerWorld : DownloadWorld {
         return codes;
     }
 };
+
+// What one sync through the settings' seam was asked for, with what the record
+// of one address held at that moment: the order of barriers and records as a
+// test reads it.
+struct SyncCall {
+    std::string path;   // the file or folder, links resolved
+    int64_t size = -1;  // of a regular file
+    uint32_t state = 0;
+    std::string marks, durable, installer, saveFolder;
+
+    bool IsOf(const std::string& name) const {
+        return path.size() > name.size() &&
+               path.compare(path.size() - name.size() - 1, std::string::npos, "/" + name) == 0;
+    }
+};
+
+// Records every sync of a world's transfers and lets each through, or fails
+// those that `fail` picks (errno EIO).
+class SyncLog {
+public:
+    SyncLog(DownloadWorld& world, std::string address, std::function<bool(const SyncCall&)> fail = {})
+        : world(world), address(std::move(address)), fail(std::move(fail)) {
+        world.syncFile = [this](int fd) { return Sync(fd); };
+    }
+    ~SyncLog() { world.syncFile = nullptr; }
+    std::vector<SyncCall> Calls() const {
+        std::lock_guard<std::mutex> g(lock);
+        return calls;
+    }
+    std::vector<SyncCall> Of(const std::string& name) const {
+        std::vector<SyncCall> of;
+        for (const SyncCall& call : Calls())
+            if (call.IsOf(name))
+                of.push_back(call);
+        return of;
+    }
+
+private:
+    bool Sync(int fd) {
+        std::error_code ec;
+        SyncCall call;
+        call.path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string();
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            call.size = st.st_size;
+        call.state = StoredState(address);
+        call.marks = StoredString(address, "_downloadFiles");
+        call.durable = StoredString(address, "_downloadDurableBytes");
+        call.installer = StoredString(address, "_downloadInstaller");
+        call.saveFolder = StoredString(address, "_downloadSaveDirectory");
+        bool failing = fail && fail(call);
+        {
+            std::lock_guard<std::mutex> g(lock);
+            calls.push_back(call);
+        }
+        if (failing) {
+            errno = EIO;
+            return false;
+        }
+        return TransferSettings{}.SyncFile(fd);
+    }
+
+    DownloadWorld& world;
+    const std::string address;
+    const std::function<bool(const SyncCall&)> fail;
+    mutable std::mutex lock;
+    std::vector<SyncCall> calls;
+};
+
+// Lays out a download's record as an earlier session (or a power cut) left it:
+// resumable (Failed) in the folder, with the files' marks and, when given, their
+// durable lengths (one line per file).
+inline void LayOutRecord(const std::string& address, const std::string& folder, const std::string& marks,
+                         const std::optional<std::string>& durable) {
+    const std::string stem = address.substr(0, 155);
+    Prefs::WriteNumber("Downloads", stem + "_downloadState", 208);
+    Prefs::WriteString("Downloads", stem + "_downloadSaveDirectory", folder);
+    Prefs::WriteString("Downloads", stem + "_downloadAddress", address);
+    Prefs::WriteString("Downloads", stem + "_downloadFiles", marks);
+    if (durable)
+        Prefs::WriteString("Downloads", stem + "_downloadDurableBytes", *durable);
+}

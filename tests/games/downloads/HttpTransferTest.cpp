@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
+#include <optional>
 #include <thread>
 
 #include "games/downloads/HttpTransfer.h"
@@ -29,72 +36,107 @@ TEST(HttpTransferTest, TwoFilesLandUnderTheirNamesAndTheInstallerIsRecorded) {
     EXPECT_FALSE(Gets(w.server, "/pkg/x.exe").at(0).HasHeader("Range"));
 }
 
-// What a sync was asked for: the file or folder, its size, and the state stored
-// at that moment.
-struct SyncCall {
-    std::string path;
-    int64_t size = -1;
-    uint32_t storedState = 0;
-};
-
-// After a power cut the recorded 206 must not point at a file whose bytes were
-// still in memory: every file, then the folder, is synced while 202 is stored.
-TEST(HttpTransferTest, CompleteIsRecordedOnlyAfterTheFilesAndTheFolderAreSynced) {
+// After a power cut the record must not run ahead of the disk: each file is
+// synced empty (and the folder) before its mark is written, and at its end
+// before the download is recorded complete; the durable length recorded is
+// what the file held at a sync (here each megabyte as it arrives); the folder's
+// names are synced last, before the installer is recorded and while 202 is
+// stored.
+TEST(HttpTransferTest, EveryRecordFollowsTheSyncOfWhatItDescribes) {
     ManagerWorld w;
-    w.server.Serve("/pkg/x.exe", TestBytes(3 * 1048576 + 17, 1));
+    TransferSettings s = w.Settings();
+    s.syncStepBytes = 1 << 20;
+    w.manager = std::make_unique<TransferManager>(s);
+    const int64_t xSize = 3 * 1048576 + 17;
+    w.server.Serve("/pkg/x.exe", TestBytes(xSize, 1), FaultMode{.trickleBytesPerSecond = 4 * 1048576});
     w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
     std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
-    std::mutex lock;
-    std::vector<SyncCall> calls;
-    w.syncFile = [&](int fd) {
-        std::error_code ec;
-        SyncCall call{fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string(), -1, StoredState(address)};
-        struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-            call.size = st.st_size;
-        std::lock_guard<std::mutex> g(lock);
-        calls.push_back(call);
-        return TransferSettings{}.SyncFile(fd);
-    };
+    SyncLog log(w, address);
     ASSERT_EQ(w.Session(address), "complete");
     EXPECT_EQ(StoredState(address), 206u);
-    std::lock_guard<std::mutex> g(lock);
-    ASSERT_EQ(calls.size(), 3u);
-    std::string folder = fs::canonical(w.Folder()).string();
-    EXPECT_EQ(calls[0].path, folder + "/x.exe");
-    EXPECT_EQ(calls[0].size, 3 * 1048576 + 17);
-    EXPECT_EQ(calls[1].path, folder + "/y.bin");
-    EXPECT_EQ(calls[1].size, 90000);
-    EXPECT_EQ(calls[2].path, folder);
-    for (const SyncCall& call : calls)
-        EXPECT_EQ(call.storedState, 202u) << call.path;
+    EXPECT_EQ(StoredString(address, "_downloadDurableBytes"), std::to_string(xSize) + "\n90000");
+
+    std::vector<SyncCall> calls = log.Calls();
+    std::vector<SyncCall> x = log.Of("x.exe"), y = log.Of("y.bin");
+    ASSERT_GE(x.size(), 3u);
+    ASSERT_GE(y.size(), 2u);
+    // Synced empty, before any mark or length was written.
+    EXPECT_EQ(x.front().size, 0);
+    EXPECT_EQ(x.front().marks, "");
+    EXPECT_EQ(x.front().durable, "");
+    EXPECT_EQ(y.front().size, 0);
+    EXPECT_EQ(y.front().durable, std::to_string(xSize) + "\n?") << "y's length only after its own sync";
+    // Megabyte by megabyte in between, each length recorded only after its sync.
+    int64_t recorded = 0;
+    for (size_t i = 1; i < x.size(); ++i) {
+        int64_t before = std::stoll(x[i].durable.substr(0, x[i].durable.find('\n')));
+        EXPECT_GE(before, recorded) << i;
+        EXPECT_LE(before, x[i - 1].size) << "a length no sync had covered, at sync " << i;
+        recorded = before;
+    }
+    EXPECT_GT(x.size(), 3u) << "a sync between the file's start and its end";
+    EXPECT_EQ(x.back().size, xSize);
+    EXPECT_EQ(y.back().size, 90000);
+    // Then the folder: the last sync of all.
+    EXPECT_EQ(calls.back().path, fs::canonical(w.Folder()).string());
+    for (const SyncCall& call : calls) {
+        EXPECT_NE(call.state, 206u) << call.path;
+        EXPECT_EQ(call.installer, "") << call.path;
+    }
+    for (const SyncCall& call : x)
+        EXPECT_EQ(call.state, 202u);
+    EXPECT_EQ(calls.back().state, 202u);
+    EXPECT_EQ(TransferManager::LoadDownloadInstaller(address), w.Folder() + "x.exe");
 }
 
 // A file the disk could not keep is no finished file: the download fails with
-// the write error, keeps its files and completes on the next start.
+// the write error and keeps its files, but not the bytes never known to be on
+// the disk; the next start fetches them again and completes. A sync that failed
+// in the background fails the file too: the kernel tells of a lost write once.
 TEST(HttpTransferTest, AFailedSyncFailsTheDownloadWithTheWriteError) {
-    ManagerWorld w;
-    w.server.Serve("/pkg/x.exe", TestBytes(70000, 1));
-    w.server.Serve("/pkg/y.bin", TestBytes(90000, 2));
-    std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
-    w.syncFile = [](int fd) {
-        std::error_code ec;
-        if (fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).filename() == "y.bin") {
-            errno = EIO;
-            return false;
-        }
-        return TransferSettings{}.SyncFile(fd);
+    const int64_t ySize = 3000000;
+    struct Case {
+        const char* name;
+        std::function<bool(const SyncCall&)> fail;
+        bool nothingKept;  // no length of y recorded but the 0 of its start
+    } cases[] = {
+        {"the sync at the file's end", [=](const SyncCall& c) { return c.IsOf("y.bin") && c.size == ySize; }, false},
+        {"a sync in the background", [=](const SyncCall& c) { return c.IsOf("y.bin") && c.size > 0 && c.size < ySize; },
+         true},
     };
-    ASSERT_EQ(w.Session(address), "failed");
-    EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
-    EXPECT_EQ(StoredState(address), 208u);
-    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerWorld w;
+        TransferSettings s = w.Settings();
+        s.syncStepBytes = 1 << 20;
+        w.manager = std::make_unique<TransferManager>(s);
+        w.server.Serve("/pkg/x.exe", TestBytes(70000, 1));
+        w.server.Serve("/pkg/y.bin", TestBytes(ySize, 2), FaultMode{.trickleBytesPerSecond = 4 * 1048576});
+        std::string address = w.server.Url("/pkg/x.exe") + "," + w.server.Url("/pkg/y.bin");
+        {
+            SyncLog log(w, address, c.fail);
+            ASSERT_EQ(w.Session(address), "failed");
+        }
+        EXPECT_EQ(w.FailureCodes(), std::vector<std::string>{"23"});
+        EXPECT_EQ(StoredState(address), 208u);
+        EXPECT_EQ(fs::file_size(w.Folder() + "y.bin"), static_cast<uintmax_t>(ySize)) << "the files stay";
+        std::string durable = StoredString(address, "_downloadDurableBytes");
+        ASSERT_EQ(durable.substr(0, 6), "70000\n");
+        int64_t yKept = std::stoll(durable.substr(6));
+        EXPECT_LT(yKept, ySize);
+        if (c.nothingKept) {
+            EXPECT_EQ(yKept, 0);
+        }
 
-    w.syncFile = nullptr;
-    EXPECT_EQ(w.Session(address), "complete");
-    EXPECT_EQ(StoredState(address), 206u);
-    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "x.exe"), TestBytes(70000, 1));
-    EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "y.bin"), TestBytes(90000, 2));
+        w.server.ClearLog();
+        EXPECT_EQ(w.Session(address), "complete");
+        EXPECT_EQ(StoredState(address), 206u);
+        EXPECT_EQ(Gets(w.server, "/pkg/x.exe").at(0).Header("Range"), "bytes=70000-");
+        EXPECT_EQ(Gets(w.server, "/pkg/y.bin").at(0).Header("Range"),
+                  yKept > 0 ? "bytes=" + std::to_string(yKept) + "-" : "");
+        EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "x.exe") == TestBytes(70000, 1));
+        EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "y.bin") == TestBytes(ySize, 2));
+    }
 }
 
 // The diagnostic report's GetOutputPath makes another file the current one; the
@@ -403,6 +445,7 @@ TEST(HttpTransferTest, AFailedDownloadIsCancelledAndFailedInOneStep) {
               std::vector<std::string>{
                   "Unable to download. Please check your internet connection and firewall settings and try again."});
     EXPECT_EQ(fs::file_size(w.Folder() + "g.bin"), 1500u) << "the files are kept";
+    EXPECT_EQ(StoredString(address, "_downloadDurableBytes"), "1500") << "and all of them resumed";
     EXPECT_TRUE(fs::exists(w.Folder() + "download.lock"));
 }
 
@@ -458,6 +501,172 @@ TEST(HttpTransferTest, ResumeOffsetIsTheSizeOnDiskWhenTheFileIsOpened) {
     EXPECT_EQ(TestEnvironment::ReadFile(w.Folder() + "g.bin"), bytes);
 }
 
+// A resume keeps what the record says reached the disk, never merely what lies
+// there: past the durable length a power cut may have left zeros. A record of
+// before the lengths were kept, and a file it knows nothing of ("?"), resume
+// from the size on the disk as they always did.
+TEST(HttpTransferTest, AResumeKeepsNoBytePastTheDurableLength) {
+    const std::string v1 = TestBytes(4000, 7);
+    struct Case {
+        const char* name;
+        std::string onDisk;
+        std::optional<std::string> durable;
+        std::string range;  // of the resume; "" for a fetch from the start
+    } cases[] = {
+        {"zeros past the durable length", v1.substr(0, 1000) + std::string(2000, '\0'), "1000", "bytes=1000-"},
+        {"nothing durable yet", std::string(3000, '\0'), "0", ""},
+        {"less on the disk than recorded", v1.substr(0, 1200), "3000", "bytes=1200-"},
+        {"a record of before the lengths", v1.substr(0, 2500), std::nullopt, "bytes=2500-"},
+        {"a file the record knows nothing of", v1.substr(0, 2500), "?", "bytes=2500-"},
+        {"a length that does not read", v1.substr(0, 2500), "25OO", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerWorld w;
+        w.server.Serve("/f.bin", v1, FaultMode{.etag = "\"one\""});
+        std::string address = w.server.Url("/f.bin");
+        LayOutRecord(address, w.Folder(), "E:\"one\"", c.durable);
+        w.env.WriteFile("home/.local/share/Brindlemoor Quor!/f.bin", c.onDisk);
+        ASSERT_EQ(w.Session(address), "complete");
+        EXPECT_EQ(Gets(w.server, "/f.bin").at(0).Header("Range"), c.range);
+        EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "f.bin") == v1);
+        EXPECT_EQ(StoredString(address, "_downloadDurableBytes"), "4000");
+    }
+}
+
+// A resume answered with a new version (200) cuts the file: the cut is synced
+// before the new version's mark is written, so that a power cut cannot leave
+// the old version's bytes under the new mark. And where they are all the same
+// (a cut the disk lost), the new mark's durable length is 0: none is kept.
+TEST(HttpTransferTest, ACutIsOnTheDiskBeforeTheNewVersionIsRecorded) {
+    const std::string v1 = TestBytes(4000, 7), v2 = TestBytes(4500, 8);
+    {
+        ManagerWorld w;
+        std::string address = w.server.Url("/f.bin");
+        w.server.Serve("/f.bin", v1, FaultMode{.dropAfterBytes = 1000, .etag = "\"one\""});
+        ASSERT_EQ(w.Session(address), "failed");
+        w.server.Serve("/f.bin", v2, FaultMode{.etag = "\"two\""});
+        SyncLog log(w, address);
+        ASSERT_EQ(w.Session(address), "complete");
+        EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "f.bin") == v2);
+        std::vector<SyncCall> calls = log.Of("f.bin");
+        auto marked =
+            std::find_if(calls.begin(), calls.end(), [](const SyncCall& c) { return c.marks == "E:\"two\""; });
+        ASSERT_NE(marked, calls.end());
+        ASSERT_NE(marked, calls.begin());
+        EXPECT_EQ((marked - 1)->size, 0) << "the cut, synced";
+        EXPECT_EQ((marked - 1)->marks, "E:\"one\"") << "before the new mark";
+        EXPECT_EQ(marked->durable, "0") << "and the length of the new version with it";
+    }
+    {
+        ManagerWorld w;
+        std::string address = w.server.Url("/f.bin");
+        w.server.Serve("/f.bin", v2, FaultMode{.etag = "\"two\""});
+        LayOutRecord(address, w.Folder(), "E:\"two\"", "0");
+        w.env.WriteFile("home/.local/share/Brindlemoor Quor!/f.bin", v1.substr(0, 3000));
+        ASSERT_EQ(w.Session(address), "complete");
+        EXPECT_FALSE(Gets(w.server, "/f.bin").at(0).HasHeader("Range"));
+        EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "f.bin") == v2) << "never stitched";
+    }
+}
+
+enum class Squatter { SymbolicLink, HardLink, Pipe };
+
+const char* NameOf(Squatter kind) {
+    switch (kind) {
+    case Squatter::SymbolicLink: return "a symbolic link";
+    case Squatter::HardLink: return "a second name of another file";
+    case Squatter::Pipe: return "a pipe";
+    }
+    return "";
+}
+
+// Puts at `path` what is no file of the download's own: a link to the victim
+// (another file of the user), or a pipe.
+void Squat(Squatter kind, const std::string& path, const std::string& victim) {
+    switch (kind) {
+    case Squatter::SymbolicLink: fs::create_symlink(victim, path); break;
+    case Squatter::HardLink: fs::create_hard_link(victim, path); break;
+    case Squatter::Pipe: ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); break;
+    }
+}
+
+// Whether `work`, run on a thread of its own, ends within the time; a pipe it
+// blocks on is then opened from here, so that the test itself ends.
+bool EndsWithin(const std::function<void()>& work, const std::string& pipe, int ms) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    bool ended = WaitUntil([&] { return done.load(); }, ms);
+    int fd = ended ? -1 : open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    worker.join();
+    if (fd >= 0)
+        close(fd);
+    return ended;
+}
+
+// The save folder may be shared with other users: at a name of the download,
+// a link is never written through and a pipe never waited on. The start fails
+// as for a name taken, and nothing is written or fetched.
+TEST(HttpTransferTest, ALinkOrAPipeAtANameOfTheDownloadRefusesTheStart) {
+    struct Case {
+        const char* name;
+        Squatter kind;
+    } cases[] = {
+        {"f.bin", Squatter::SymbolicLink},         {"f.bin", Squatter::HardLink},     {"f.bin", Squatter::Pipe},
+        {"download.lock", Squatter::SymbolicLink}, {"download.lock", Squatter::Pipe},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(NameOf(c.kind)) + " at " + c.name);
+        ManagerWorld w;
+        w.server.Serve("/f.bin", TestBytes(5000));
+        std::string address = w.server.Url("/f.bin");
+        std::string victim = w.env.WriteFile("victim.txt", "the user's own file");
+        fs::create_directories(w.Folder());
+        Squat(c.kind, w.Folder() + c.name, victim);
+        bool started = true;
+        ASSERT_TRUE(EndsWithin([&] { started = w.manager->StartDownload(address, false); }, w.Folder() + c.name,
+                               kDownloadWaitMs));
+        EXPECT_FALSE(started);
+        EXPECT_EQ(StoredState(address), 205u);
+        EXPECT_EQ(w.Messages(), std::vector<std::string>{"A file with the same name already exists in that folder."});
+        EXPECT_EQ(TestEnvironment::ReadFile(victim), "the user's own file");
+        EXPECT_TRUE(Gets(w.server, "/f.bin").empty());
+        if (std::string(c.name) == "f.bin") {
+            EXPECT_FALSE(fs::exists(w.Folder() + "download.lock")) << "refused before the lock";
+        }
+    }
+}
+
+// The same at the moment of writing, for what appears there after the start.
+TEST(HttpTransferTest, ALinkOrAPipePutThereAfterTheStartFailsTheDownload) {
+    for (Squatter kind : {Squatter::SymbolicLink, Squatter::HardLink, Squatter::Pipe}) {
+        SCOPED_TRACE(NameOf(kind));
+        DownloadWorld w;
+        w.server.Serve("/f.bin", TestBytes(5000));
+        std::string folder = w.env.Path("save") + "/";
+        std::string victim = w.env.WriteFile("victim.txt", "the user's own file");
+        fs::create_directories(folder);
+        auto transfer = std::make_unique<HttpTransfer>(w.server.Url("/f.bin"), w.Settings());
+        ASSERT_EQ(transfer->Prepare(folder, false), HttpTransfer::kStarted);
+        Squat(kind, folder + "f.bin", victim);
+        ASSERT_TRUE(transfer->Launch());
+        int failure = 0;
+        ASSERT_TRUE(EndsWithin(
+            [&] {
+                WaitUntil([&] { return transfer->IsFailed() || transfer->IsComplete(); }, kDownloadWaitMs);
+                failure = transfer->IsFailed() ? transfer->FailureCode() : 0;
+                transfer.reset();  // the cancel returns too
+            },
+            folder + "f.bin", kDownloadWaitMs + 5000));
+        EXPECT_EQ(failure, 23) << "the write error";
+        EXPECT_EQ(TestEnvironment::ReadFile(victim), "the user's own file");
+        EXPECT_TRUE(Gets(w.server, "/f.bin").empty());
+    }
+}
+
 struct SlowDownload : ManagerWorld {
     std::string bytes = TestBytes(3 * 1048576);
     std::string address;
@@ -480,6 +689,7 @@ TEST(HttpTransferTest, PauseHoldsTheByteCountStillAndResumeFinishes) {
     ASSERT_TRUE(WaitUntil([&] { return d.transfer->IsPaused(); }, kDownloadWaitMs));
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
     int64_t held = d.transfer->GetBytesDone();
+    EXPECT_EQ(StoredString(d.address, "_downloadDurableBytes"), std::to_string(held)) << "paused on the disk";
     // Longer than the stall limit: a paused transfer is not failed by it.
     std::this_thread::sleep_for(2500ms);
     d.manager->Update();

@@ -30,6 +30,37 @@ TEST(DownloadRecordTest, StoredCodesMapToStatuses) {
     EXPECT_EQ(TransferManager::LoadDownloadState("http://h/never.exe"), DownloadStatus::None);
 }
 
+// "_downloadDurableBytes" as it is read back: one count per file; "?" knows
+// nothing (the disk is trusted, as for a record of before the lengths), and
+// anything else that is not a count keeps nothing.
+TEST(DownloadRecordTest, DurableLengthsReadBack) {
+    TestEnvironment env;
+    const std::string address = "http://h/a.exe,http://h/b.exe,http://h/c.exe";
+    DownloadRecord record(address);
+    const int64_t unknown = DownloadRecord::kUnknownLength;
+    EXPECT_EQ(record.LoadDurableLengths(3), (std::vector<int64_t>{unknown, unknown, unknown})) << "no value";
+    struct Case {
+        std::string stored;
+        std::vector<int64_t> lengths;
+    } cases[] = {
+        {"12\n?\n3456", {12, unknown, 3456}},
+        {"12", {12, 0, 0}},
+        {"-5\n1e3\n 7", {0, 0, 0}},
+        {"99999999999999999999\n\n0", {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        Prefs::WriteString("Downloads", address + "_downloadDurableBytes", c.stored);
+        EXPECT_EQ(record.LoadDurableLengths(3), c.lengths) << c.stored;
+    }
+    Prefs::DeleteValue("Downloads", address + "_downloadDurableBytes");
+    ASSERT_TRUE(record.SaveDurableLength(1, 3, 4096));
+    EXPECT_EQ(StoredString(address, "_downloadDurableBytes"), "?\n4096\n?");
+    record.SaveFileMark(1, 3, "-");
+    record.ClearFileMarks();
+    EXPECT_EQ(StoredString(address, "_downloadFiles"), "");
+    EXPECT_EQ(StoredString(address, "_downloadDurableBytes"), "");
+}
+
 TEST(DownloadRecordTest, LongAddressesShareValueNamesButNotTheirState) {
     TestEnvironment env;
     std::string common = "http://127.0.0.1/" + std::string(200, 'p');
@@ -449,6 +480,48 @@ TEST(TransferManagerTest, ANameClashOffersTheFolderDialog) {
     EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "setup.exe") == TestBytes(150000));
 }
 
+// A record whose save folder is gone (the data folder removed, a folder of the
+// user's deleted, or on a drive not mounted now): the files went with it, so
+// the download starts afresh where a new download goes, and the gone folder is
+// not made again.
+TEST(TransferManagerTest, AResumeWhoseSaveFolderIsGoneStartsAfresh) {
+    for (bool dataFolder : {true, false}) {
+        SCOPED_TRACE(dataFolder ? "the data folder" : "a folder of the user's");
+        ManagerWorld w;
+        w.server.Serve("/g.exe", TestBytes(5000), FaultMode{.etag = "\"one\""});
+        std::string address = w.server.Url("/g.exe");
+        std::string gone = dataFolder ? w.Folder() : w.env.Path("usb/games") + "/";
+        w.env.WriteFile(gone.substr(w.env.Root().size() + 1) + "g.exe", TestBytes(5000).substr(0, 1000));
+        LayOutRecord(address, gone, "E:\"one\"", "1000");
+        fs::remove_all(dataFolder ? w.Folder() : w.env.Path("usb"));
+        w.now += 100;
+        ASSERT_TRUE(w.manager->StartDownload(address, false));
+        EXPECT_EQ(w.Finish(address), "complete");
+        EXPECT_TRUE(TestEnvironment::ReadFile(w.Folder() + "g.exe") == TestBytes(5000));
+        EXPECT_FALSE(Gets(w.server, "/g.exe").at(0).HasHeader("Range"));
+        EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.Folder());
+        EXPECT_EQ(Prefs::ReadNumber("Downloads", address + "_downloadStartTime"), uint32_t(w.now)) << "a new start";
+        EXPECT_EQ(fs::exists(w.env.Path("usb")), false);
+    }
+}
+
+// The folder a new download goes into is on the disk before the record names
+// it: made with its parents when missing (MakeFolders), and its own name synced
+// whoever made it.
+TEST(TransferManagerTest, TheSaveFolderIsOnTheDiskBeforeTheRecordNamesIt) {
+    ManagerWorld w;
+    fs::remove_all(w.env.Path("home/.local"));
+    w.server.Serve("/g.exe", "abc");
+    std::string address = w.server.Url("/g.exe");
+    SyncLog log(w, address);
+    ASSERT_EQ(w.Session(address), "complete");
+    std::vector<SyncCall> calls = log.Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].path, fs::canonical(w.env.Path("home/.local/share")).string());
+    EXPECT_EQ(calls[0].saveFolder, "");
+    EXPECT_EQ(StoredString(address, "_downloadSaveDirectory"), w.Folder());
+}
+
 TEST(TransferManagerTest, StopAllPausesAndRecordsEveryTransfer) {
     ManagerWorld w;
     w.server.Serve("/a.bin", TestBytes(300000), FaultMode{.trickleBytesPerSecond = 100000});
@@ -463,9 +536,12 @@ TEST(TransferManagerTest, StopAllPausesAndRecordsEveryTransfer) {
     EXPECT_EQ(StoredState(a), 204u);
     EXPECT_EQ(StoredState(b), 204u);
     EXPECT_EQ(w.manager->GetTransfers().size(), 2u) << "neither stopped nor removed";
-    EXPECT_TRUE(
-        WaitUntil([&] { return w.manager->FindTransfer(a)->IsPaused() && w.manager->FindTransfer(b)->IsPaused(); },
-                  kDownloadWaitMs));
+    // The program ends next: when StopAll returns, what was written is on the disk and recorded.
+    for (const std::string& address : {a, b}) {
+        EXPECT_TRUE(w.manager->FindTransfer(address)->IsPaused()) << address;
+        std::string file = w.Folder() + GetUrlFileName(address);
+        EXPECT_EQ(StoredString(address, "_downloadDurableBytes"), std::to_string(fs::file_size(file))) << address;
+    }
     EXPECT_EQ(TransferManager::LoadDownloadState(a), DownloadStatus::Incomplete);
 }
 
