@@ -82,6 +82,15 @@ TEST(FsCallRecorder, RecordsEachCallWithAbsoluteNamesInodesAndTheRecordAsItWas) 
     EXPECT_EQ(soft[0].Field("target"), "rel");
     EXPECT_EQ(Named(calls, "unlink", "path", folder + "/hard").size(), 1u);
 
+    // An O_TMPFILE file is a file made; its link through /proc names it.
+    auto unnamed = Named(calls, "link", "to", folder + "/sub/named");
+    ASSERT_EQ(unnamed.size(), 1u);
+    EXPECT_EQ(unnamed[0].Field("kind"), "file");
+    EXPECT_EQ(unnamed[0].Field("size"), "7");
+    auto tmpfile = Named(calls, "open", "id", unnamed[0].Field("id"));
+    ASSERT_EQ(tmpfile.size(), 1u);
+    EXPECT_EQ(tmpfile[0].Field("created"), "1");
+
     // stdio: the open, the close with what the stream wrote, a truncate by name.
     EXPECT_EQ(Named(calls, "open", "path", folder + "/stdio").size(), 1u);
     auto closed = Named(calls, "close", "path", folder + "/stdio");

@@ -58,6 +58,13 @@ int main(int argc, char** argv) {
     ok &= Check(symlink("rel", "soft") == 0, "symlink");
     ok &= Check(unlink("../hard") == 0, "unlink");
 
+    // A file without a name, linked in through /proc once it is written.
+    fd = open(".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0644);
+    ok &= Check(fd >= 0 && write(fd, "unnamed", 7) == 7, "O_TMPFILE");
+    std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    ok &= Check(linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, "named", AT_SYMLINK_FOLLOW) == 0, "linkat");
+    close(fd);
+
     // stdio: the open and the close are seen, with the size at the close.
     FILE* file = std::fopen("../stdio", "w");
     ok &= Check(file && std::fputs("through stdio", file) >= 0, "fputs");
