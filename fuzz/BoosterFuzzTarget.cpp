@@ -18,6 +18,13 @@ void MustConvert(const std::wstring& text) {
     }
 }
 
+// A token goes whole into a file and a request: one line, no NUL.
+void MustBeOneLine(const std::wstring& token) {
+    MustConvert(token);
+    if (token.find_first_of(std::wstring(L"\r\n\0", 3)) != std::wstring::npos)
+        std::abort();
+}
+
 void Check(const StatusResp& s) {
     MustConvert(s.statusLink);
     MustConvert(s.statusStr);
@@ -39,8 +46,8 @@ int BoosterReply(const uint8_t* data, size_t size) {
         MustConvert(login.loginStatus);
     TokenResp token;
     if (pmbreply::Read(body, token) == Outcome::Ok) {
-        MustConvert(token.diskToken);
-        MustConvert(token.netToken);
+        MustBeOneLine(token.diskToken);
+        MustBeOneLine(token.netToken);
         MustConvert(token.filePath);
     }
     KeyResp key;
