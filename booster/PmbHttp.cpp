@@ -1,5 +1,7 @@
 #include "booster/PmbHttp.h"
 
+#include <algorithm>
+#include <cctype>
 #include <curl/curl.h>
 
 #include "booster/PmbSettings.h"
@@ -8,46 +10,118 @@
 
 namespace {
 
-size_t WritePiece(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<const std::function<bool(const char*, size_t)>*>(user);
+// One reply's body as it arrives. libcurl would stop reading at the announced
+// length and drop what came after it unseen; here it reads to the end of the
+// connection instead, so the body that came is checked against the length
+// announced for it.
+struct Body {
+    const PmbBodySink* sink = nullptr;
+    uint64_t cap = 0;
+    uint64_t received = 0;
+    int64_t announced = -1;
+    bool contradictory = false;  // two different lengths announced
+    bool refused = false;
+};
+
+// "Content-Length: N" of the reply (a status line begins a new one).
+size_t ReadHeader(char* data, size_t size, size_t count, void* user) {
+    auto* body = static_cast<Body*>(user);
     const size_t bytes = size * count;
-    return (*sink)(data, bytes) ? bytes : 0;  // 0 aborts the transfer
+    const std::string line(data, bytes);
+    auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
+    std::string name = line.substr(0, line.find(':'));
+    std::transform(name.begin(), name.end(), name.begin(), lower);
+    if (name.rfind("http/", 0) == 0) {
+        body->announced = -1;
+        body->contradictory = false;
+    } else if (name == "content-length" && name.size() < line.size()) {
+        int64_t value = 0;
+        bool digits = false;
+        for (size_t k = name.size() + 1; k < line.size(); ++k) {
+            const char c = line[k];
+            if (c >= '0' && c <= '9') {
+                digits = true;
+                value = value > (INT64_MAX - 9) / 10 ? INT64_MAX : value * 10 + (c - '0');
+            } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+                body->contradictory = true;  // not a length at all
+            }
+        }
+        if (!digits || (body->announced >= 0 && body->announced != value))
+            body->contradictory = true;
+        body->announced = value;
+    }
+    return bytes;
+}
+
+size_t WritePiece(char* data, size_t size, size_t count, void* user) {
+    auto* body = static_cast<Body*>(user);
+    const size_t bytes = size * count;
+    const uint64_t bound =
+        body->announced >= 0 ? std::min(body->cap, static_cast<uint64_t>(body->announced)) : body->cap;
+    // An announced body past the cap is refused before its first byte.
+    bool taken = !body->contradictory && (body->announced < 0 || static_cast<uint64_t>(body->announced) <= body->cap) &&
+                 bytes <= bound - body->received;
+    if (taken) {
+        body->received += bytes;
+        // No exception may travel through libcurl's C frames.
+        try {
+            taken = (*body->sink)(data, bytes, body->announced);
+        } catch (...) {
+            taken = false;
+        }
+    }
+    if (!taken)
+        body->refused = true;
+    return taken ? bytes : 0;  // 0 aborts the transfer
 }
 
 }  // namespace
 
-bool PmbHttpGet(const std::string& url, const std::function<bool(const char*, size_t)>& sink) {
+bool PmbHttpGet(const std::string& url, long overallSeconds, uint64_t maxBodyBytes, const PmbBodySink& sink) {
     InitHttp();
     CURL* handle = curl_easy_init();
     if (!handle)
         return false;
     const PmbSettings& settings = PmbSettings::Get();
+    Body body;
+    body.sink = &sink;
+    body.cap = maxBodyBytes;
     ApplyCommonCurlOptions(url, handle);
     // The booster is on the loopback address and its installer is fetched as
     // the booster's own requests are: never through a proxy.
     curl_easy_setopt(handle, CURLOPT_PROXY, "");
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, ReadHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &body);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, WritePiece);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
+    // Asked to, the server closes the connection after its reply, which ends the
+    // body; its announced length is then checked here (see Body).
+    curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    curl_slist* headers = curl_slist_append(nullptr, "Connection: close");
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, settings.connectTimeoutSeconds);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, settings.stallSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, overallSeconds);
     const CURLcode result = curl_easy_perform(handle);
     long status = 0;
     const bool haveStatus = curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK;
     curl_easy_cleanup(handle);
-    return result == CURLE_OK && haveStatus && status >= 200 && status <= 299;
+    curl_slist_free_all(headers);
+    const bool whole =
+        !body.contradictory && (body.announced < 0 || body.received == static_cast<uint64_t>(body.announced));
+    return result == CURLE_OK && !body.refused && whole && haveStatus && status >= 200 && status <= 299;
 }
 
 std::string PmbFetch(const std::string& url) {
-    const uint64_t cap = PmbSettings::Get().replyCap;
+    const PmbSettings& settings = PmbSettings::Get();
     std::string body;
-    const bool complete = PmbHttpGet(url, [&](const char* data, size_t size) {
-        if (body.size() + size > cap)
-            return false;
-        body.append(data, size);
-        return true;
-    });
+    const bool complete =
+        PmbHttpGet(url, settings.requestSeconds, settings.replyCap, [&](const char* data, size_t size, int64_t) {
+            body.append(data, size);
+            return true;
+        });
     if (!complete)
         body.clear();
     return body;

@@ -3,12 +3,17 @@
 #include <functional>
 #include <string>
 
-// One GET to the booster (or for its installer), with the library's limits: no
-// proxy, the connect time-out, given up after the stall limit without a byte.
-// The body is handed to sink piece by piece; false from sink ends the request.
-// True only for a complete transfer answered with 200 to 299.
-bool PmbHttpGet(const std::string& url, const std::function<bool(const char*, size_t)>& sink);
+// Receives a reply's body piece by piece; announced is the length the reply's
+// headers announced (-1: none). False ends the request.
+using PmbBodySink = std::function<bool(const char* data, size_t size, int64_t announced)>;
 
-// A request's reply body: empty unless a complete 2xx reply came, and empty
-// when it grew past the reply cap.
+// One GET to the booster or for its installer, with the library's limits: no
+// proxy, the connect time-out, given up after the stall limit without a byte and
+// after overallSeconds in any case. The body may not pass maxBodyBytes, and a
+// body longer or shorter than its announced length fails. True only for a
+// complete body answered with 200 to 299.
+bool PmbHttpGet(const std::string& url, long overallSeconds, uint64_t maxBodyBytes, const PmbBodySink& sink);
+
+// A request's reply body within the request limit and the reply cap; empty
+// unless a complete 2xx reply came.
 std::string PmbFetch(const std::string& url);
