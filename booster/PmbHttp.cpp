@@ -10,10 +10,8 @@
 
 namespace {
 
-// One reply's body as it arrives. libcurl would stop reading at the announced
-// length and drop what came after it unseen; here it reads to the end of the
-// connection instead, so the body that came is checked against the length
-// announced for it.
+// One reply's body as it arrives, checked against the length announced for it
+// (libcurl's own check stops at that length and drops what comes after it).
 struct Body {
     const PmbBodySink* sink = nullptr;
     uint64_t cap = 0;
@@ -77,7 +75,7 @@ size_t WritePiece(char* data, size_t size, size_t count, void* user) {
 
 }  // namespace
 
-bool PmbHttpGet(const std::string& url, long overallSeconds, uint64_t maxBodyBytes, const PmbBodySink& sink) {
+bool PmbHttpGet(const std::string& url, const PmbHttpLimits& limits, const PmbBodySink& sink) {
     InitHttp();
     CURL* handle = curl_easy_init();
     if (!handle)
@@ -85,7 +83,7 @@ bool PmbHttpGet(const std::string& url, long overallSeconds, uint64_t maxBodyByt
     const PmbSettings& settings = PmbSettings::Get();
     Body body;
     body.sink = &sink;
-    body.cap = maxBodyBytes;
+    body.cap = limits.maxBodyBytes;
     ApplyCommonCurlOptions(url, handle);
     // The booster is on the loopback address and its installer is fetched as
     // the booster's own requests are: never through a proxy.
@@ -95,15 +93,16 @@ bool PmbHttpGet(const std::string& url, long overallSeconds, uint64_t maxBodyByt
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &body);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, WritePiece);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
-    // Asked to, the server closes the connection after its reply, which ends the
-    // body; its announced length is then checked here (see Body).
-    curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    curl_slist* headers = curl_slist_append(nullptr, "Connection: close");
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+    curl_slist* headers = nullptr;
+    if (limits.toTheConnectionsEnd) {
+        headers = curl_slist_append(headers, "Connection: close");
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(handle, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    }
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, settings.connectTimeoutSeconds);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, settings.stallSeconds);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, overallSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, limits.overallSeconds);
     const CURLcode result = curl_easy_perform(handle);
     long status = 0;
     const bool haveStatus = curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK;
@@ -118,7 +117,7 @@ std::string PmbFetch(const std::string& url) {
     const PmbSettings& settings = PmbSettings::Get();
     std::string body;
     const bool complete =
-        PmbHttpGet(url, settings.requestSeconds, settings.replyCap, [&](const char* data, size_t size, int64_t) {
+        PmbHttpGet(url, {settings.requestSeconds, settings.replyCap}, [&](const char* data, size_t size, int64_t) {
             body.append(data, size);
             return true;
         });

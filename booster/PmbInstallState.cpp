@@ -58,20 +58,20 @@ uint64_t Download(const std::string& url, const std::string& folder, const std::
         return 0;
     uint64_t written = 0;
     uint64_t nextSpaceCheck = 0;
-    const bool complete = PmbHttpGet(
-        url, settings.installerSeconds, settings.installerCap, [&](const char* data, size_t size, int64_t announced) {
-            if (written >= nextSpaceCheck) {
-                const uint64_t coming = announced >= 0 ? static_cast<uint64_t>(announced) - written : 0;
-                const std::optional<uint64_t> free = settings.FreeBytes(folder);
-                if (free && *free < settings.freeSpaceReserveBytes + coming)
-                    return false;
-                nextSpaceCheck = written + kSpaceCheckStep;
-            }
-            if (!WriteAll(fd, data, size))
+    const PmbHttpLimits limits{settings.installerSeconds, settings.installerCap, true};
+    const bool complete = PmbHttpGet(url, limits, [&](const char* data, size_t size, int64_t announced) {
+        if (written >= nextSpaceCheck) {
+            const uint64_t coming = announced >= 0 ? static_cast<uint64_t>(announced) - written : 0;
+            const std::optional<uint64_t> free = settings.FreeBytes(folder);
+            if (free && *free < settings.freeSpaceReserveBytes + coming)
                 return false;
-            written += size;
-            return true;
-        });
+            nextSpaceCheck = written + kSpaceCheckStep;
+        }
+        if (!WriteAll(fd, data, size))
+            return false;
+        written += size;
+        return true;
+    });
     const bool synced = complete && platform::SyncFile(fd) == 0;
     const bool closed = close(fd) == 0;
     if (!synced || !closed || written == 0 || rename(temporary.c_str(), target.c_str()) != 0) {

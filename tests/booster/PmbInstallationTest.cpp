@@ -341,7 +341,7 @@ TEST(PmbInstallation, TheInstallerDownloadIsBoundedByItsLengthTheCapAndTheFreeSp
         {"unannounced, with room above the reserve", {.chunked = true}, kReserve + 1, true},
         {"shorter than announced", {.dropAfterBytes = kSize - 10}, UINT64_MAX, false},
         {"longer than announced",
-         {.chunked = true, .extraHeaders = {{"Content-Length", "1048576"}}},
+         {.noLength = true, .extraHeaders = {{"Content-Length", "1048576"}}},
          UINT64_MAX,
          false},
         {"announced past the cap", {}, UINT64_MAX, false},
