@@ -143,6 +143,16 @@ TEST(PmbInstallation, ABoosterInstalledThroughWineIsFoundInThePrefix) {
     EXPECT_TRUE(reply);
     EXPECT_EQ(TestEnvironment::ReadFile(prefix + "/drive_c/Program Files/Pando Networks/Media Booster/t.dat"),
               "disk-1");
+    // The program itself by its drive-letter path, in any spelling, stays as it is.
+    for (const char* program : {"C:\\Program Files\\Pando Networks\\Media Booster\\PMB.exe",
+                                "c:\\program files\\Pando Networks\\Media Booster\\pmb.exe"}) {
+        rig.booster.SetTokenFile(program);
+        reply.reset(PMB_Lib_ShutDown());
+        EXPECT_TRUE(reply) << program;
+        EXPECT_EQ(TestEnvironment::ReadFile(prefix + "/drive_c/Program Files/Pando Networks/Media Booster/PMB.exe"),
+                  "MZ")
+            << program;
+    }
 }
 
 TEST(PmbInstallation, StartLaunchesTheBoosterEvenWhenItRuns) {
