@@ -1,9 +1,9 @@
 #include "booster/PmbHttp.h"
 
 #include <algorithm>
-#include <cctype>
 #include <curl/curl.h>
 
+#include "booster/PmbAnnouncedLength.h"
 #include "booster/PmbSettings.h"
 #include "core/net/CurlSetup.h"
 #include "core/net/HttpRequest.h"
@@ -16,37 +16,17 @@ struct Body {
     const PmbBodySink* sink = nullptr;
     uint64_t cap = 0;
     uint64_t received = 0;
-    int64_t announced = -1;
-    bool contradictory = false;  // two different lengths announced
+    PmbAnnouncedLength announced;
     bool refused = false;
 };
 
-// "Content-Length: N" of the reply (a status line begins a new one).
 size_t ReadHeader(char* data, size_t size, size_t count, void* user) {
-    auto* body = static_cast<Body*>(user);
     const size_t bytes = size * count;
-    const std::string line(data, bytes);
-    auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
-    std::string name = line.substr(0, line.find(':'));
-    std::transform(name.begin(), name.end(), name.begin(), lower);
-    if (name.rfind("http/", 0) == 0) {
-        body->announced = -1;
-        body->contradictory = false;
-    } else if (name == "content-length" && name.size() < line.size()) {
-        int64_t value = 0;
-        bool digits = false;
-        for (size_t k = name.size() + 1; k < line.size(); ++k) {
-            const char c = line[k];
-            if (c >= '0' && c <= '9') {
-                digits = true;
-                value = value > (INT64_MAX - 9) / 10 ? INT64_MAX : value * 10 + (c - '0');
-            } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-                body->contradictory = true;  // not a length at all
-            }
-        }
-        if (!digits || (body->announced >= 0 && body->announced != value))
-            body->contradictory = true;
-        body->announced = value;
+    // No exception may travel through libcurl's C frames.
+    try {
+        static_cast<Body*>(user)->announced.ReadHeaderLine(std::string(data, bytes));
+    } catch (...) {
+        return 0;  // aborts the transfer
     }
     return bytes;
 }
@@ -54,16 +34,16 @@ size_t ReadHeader(char* data, size_t size, size_t count, void* user) {
 size_t WritePiece(char* data, size_t size, size_t count, void* user) {
     auto* body = static_cast<Body*>(user);
     const size_t bytes = size * count;
-    const uint64_t bound =
-        body->announced >= 0 ? std::min(body->cap, static_cast<uint64_t>(body->announced)) : body->cap;
+    const int64_t announced = body->announced.Length();
+    const uint64_t bound = announced >= 0 ? std::min(body->cap, static_cast<uint64_t>(announced)) : body->cap;
     // An announced body past the cap is refused before its first byte.
-    bool taken = !body->contradictory && (body->announced < 0 || static_cast<uint64_t>(body->announced) <= body->cap) &&
+    bool taken = !body->announced.Contradictory() && (announced < 0 || static_cast<uint64_t>(announced) <= body->cap) &&
                  bytes <= bound - body->received;
     if (taken) {
         body->received += bytes;
         // No exception may travel through libcurl's C frames.
         try {
-            taken = (*body->sink)(data, bytes, body->announced);
+            taken = (*body->sink)(data, bytes, announced);
         } catch (...) {
             taken = false;
         }
@@ -108,8 +88,9 @@ bool PmbHttpGet(const std::string& url, const PmbHttpLimits& limits, const PmbBo
     const bool haveStatus = curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK;
     curl_easy_cleanup(handle);
     curl_slist_free_all(headers);
+    const int64_t announced = body.announced.Length();
     const bool whole =
-        !body.contradictory && (body.announced < 0 || body.received == static_cast<uint64_t>(body.announced));
+        !body.announced.Contradictory() && (announced < 0 || body.received == static_cast<uint64_t>(announced));
     return result == CURLE_OK && !body.refused && whole && haveStatus && status >= 200 && status <= 299;
 }
 

@@ -1,8 +1,10 @@
 #include "fuzz/BoosterFuzzTarget.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "booster/PmbAnnouncedLength.h"
 #include "booster/PmbReplyReader.h"
 #include "core/text/StringUtils.h"
 
@@ -34,6 +36,15 @@ void Check(const StatusResp& s) {
 
 int BoosterReply(const uint8_t* data, size_t size) {
     const std::string body(reinterpret_cast<const char*>(data), size);
+    // The same bytes as a reply's header lines.
+    PmbAnnouncedLength announced;
+    for (size_t start = 0; start < body.size();) {
+        const size_t end = std::min(body.find('\n', start), body.size() - 1);
+        announced.ReadHeaderLine(body.substr(start, end - start + 1));
+        start = end + 1;
+    }
+    if (announced.Length() < -1)
+        std::abort();
     using pmbreply::Outcome;
     VersionResp version;
     if (pmbreply::Read(body, version) == Outcome::Ok) {
