@@ -13,7 +13,7 @@ struct PmbHttpLimits {
     uint64_t maxBodyBytes = 0;
     // Reads the body to the connection's end (the server is asked to close it)
     // instead of stopping at the announced length, so that a body longer than
-    // announced fails rather than being cut short unseen. For downloads from
+    // announced fails rather than losing its excess unseen. For downloads from
     // a web server, which closes when asked; the booster's own replies stop at
     // their length.
     bool toTheConnectionsEnd = false;
