@@ -1,14 +1,14 @@
 #include "booster/PmbCalls.h"
 
+#include "booster/PmbLibraryState.h"
 #include "booster/PmbRequest.h"
-#include "booster/PmbTokenCache.h"
 #include "core/text/StringUtils.h"
 
 namespace pmbcall {
 
 bool Send(const std::string& method, const PmbParams& params, std::string& body) {
     return pmbrequest::Send(
-        method, params, [] { return PmbTokenCache::Get().Current(); }, body);
+        method, params, [] { return PmbLibraryState::Get().tokens.Current(); }, body);
 }
 
 std::unique_ptr<StatusResp> CallStatus(const std::string& method, const char* root, const PmbParams& params,

@@ -16,6 +16,16 @@ std::optional<std::string> TextOf(const std::optional<platform::RegistryValue>& 
     return value->data;
 }
 
+// Only a value that the caller's buffer can take whole counts as read.
+std::optional<std::string> Fitting(const std::optional<std::string>& value) {
+    try {
+        if (value && Utf8ToWString(*value).size() < kPmbValueLength)
+            return value;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -41,6 +51,8 @@ PmbInstalled PmbFindInstalled() {
                 folder = WineRegistry::ToUnixPath(prefix, *folder);
         }
     }
+    version = Fitting(version);
+    folder = Fitting(folder);
     if (version) {
         result.versionRead = true;
         result.version = *version;
@@ -48,10 +60,9 @@ PmbInstalled PmbFindInstalled() {
     if (folder) {
         result.keyFound = true;
         result.folder = *folder;
-        while (result.folder.size() > 1 && result.folder.back() == '/')
-            result.folder.pop_back();
         // A relative folder would resolve against whatever the caller's current folder is.
-        result.found = !result.folder.empty() && result.folder[0] == '/' && IsRegularFile(result.folder + "/PMB.exe");
+        result.found =
+            !result.folder.empty() && result.folder[0] == '/' && IsRegularFile(PmbProgramPath(result.folder));
     }
     return result;
 }
@@ -125,8 +136,16 @@ std::unique_ptr<ProcessHandle> PmbStartProcess(const std::string& path, const st
     return LaunchProgram(path, msi ? std::string() : parameters, false);
 }
 
-bool PmbLaunchBooster(const std::string& folder) {
+std::string PmbProgramPath(const std::string& folder) {
+    return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + "PMB.exe";
+}
+
+bool PmbLaunchBooster(const std::string& folder, PmbChildren& children) {
     if (folder.empty() || folder[0] != '/')
         return false;
-    return PmbStartProcess(folder + "/PMB.exe", "") != nullptr;
+    std::shared_ptr<ProcessHandle> started = PmbStartProcess(PmbProgramPath(folder), "");
+    if (!started)
+        return false;
+    children.Keep(std::move(started));
+    return true;
 }

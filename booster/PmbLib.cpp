@@ -4,29 +4,22 @@
 #include <type_traits>
 
 #include "booster/PmbCalls.h"
-#include "booster/PmbInstallState.h"
 #include "booster/PmbInstallation.h"
+#include "booster/PmbLibraryState.h"
 #include "booster/PmbRecovery.h"
 #include "booster/PmbSettings.h"
-#include "booster/PmbTokenCache.h"
 #include "core/text/StringUtils.h"
 
 namespace {
 
-constexpr size_t kBufferLength = 1024;  // wide characters, terminator included
-
-// Copies only what fits the library's buffer size; a longer value leaves the
+// Copies a value into a caller's buffer. Only values that fit the library's
+// buffer size are read at all (PmbFindInstalled); anything else would leave the
 // buffer as it was.
 void CopyToBuffer(wchar_t** target, const std::string& value) {
     if (!target || !*target)
         return;
-    std::wstring wide;
-    try {
-        wide = Utf8ToWString(value);
-    } catch (const std::exception&) {
-        return;
-    }
-    if (wide.size() >= kBufferLength)
+    const std::wstring wide = Utf8ToWString(value);
+    if (wide.size() >= kPmbValueLength)
         return;
     std::memcpy(*target, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
 }
@@ -35,10 +28,20 @@ std::string Narrow(const std::wstring& text) {
     return WStringToUtf8(text);  // throws ConversionError
 }
 
+// The library starts no thread: every call reaps the programs it started that
+// have ended since the last one (a failure here leaves them to the next call).
+void ReapEnded() {
+    try {
+        PmbLibraryState::Get().children.ReapEnded();
+    } catch (const std::exception&) {
+    }
+}
+
 // No exception leaves an export: a failure outside the protocol (no memory,
 // text that cannot be converted) gives the export's fallback.
 template <typename Result, typename Body>
 Result Guarded(Result fallback, Body body) {
+    ReapEnded();
     try {
         return body();
     } catch (const std::exception&) {
@@ -49,6 +52,7 @@ Result Guarded(Result fallback, Body body) {
 // A transfer export that fails that way reports a bad reply with no record.
 template <typename Body>
 auto GuardedTransfer(PDLibCode& code, Body body) -> decltype(body()) {
+    ReapEnded();
     try {
         return body();
     } catch (const std::exception&) {
@@ -64,7 +68,7 @@ bool LaunchInstalled(const PmbInstalled& installed, PDLibCode& code) {
         code = PD_LIB_VERSION_TOO_OLD;
         return false;
     }
-    if (!PmbLaunchBooster(installed.folder)) {
+    if (!PmbLaunchBooster(installed.folder, PmbLibraryState::Get().children)) {
         code = PD_LIB_START_FAILED;
         return false;
     }
@@ -75,6 +79,7 @@ bool LaunchInstalled(const PmbInstalled& installed, PDLibCode& code) {
 // then waits for the booster to log in; any exception is a failed start.
 template <typename Start>
 bool StartAndWaitForLogin(PDLibCode& code, Start start) {
+    ReapEnded();
     try {
         if (!start())
             return false;
@@ -165,6 +170,12 @@ PmbParams CancelParams(const std::wstring& torrentId, bool deleteFiles) {
     return params;
 }
 
+PmbParams OpenParams(const std::wstring& torrentId, bool withToken) {
+    PmbParams params = WithTorrent(torrentId);
+    params.withNetToken = withToken;
+    return params;
+}
+
 PmbParams UpdateParams(const std::wstring& torrentId, bool setP2P) {
     PmbParams params = WithTorrent(torrentId);
     params.setP2P = setP2P;
@@ -187,23 +198,23 @@ bool PMB_Lib_CheckIsPMBPresent(wchar_t** version, wchar_t** programDir) {
 bool PMB_Lib_InstallPMB(const std::wstring& partner) {
     return Guarded(false, [&] {
         const std::string name = Narrow(partner);
-        PmbInstallState& installer = PmbInstallState::Get();
-        if (installer.Poll() == 0)
+        PmbInstallState& installer = PmbLibraryState::Get().installer;
+        if (installer.Poll() == PmbInstallerState::Idle)
             installer.Begin(name);
-        int state = installer.Poll();
-        for (int64_t waited = 0; state == 1 && waited < 60000;) {
+        PmbInstallerState state = installer.Poll();
+        for (int64_t waited = 0; state == PmbInstallerState::Running && waited < 60000;) {
             state = installer.Poll();
-            if (state == 1) {
+            if (state == PmbInstallerState::Running) {
                 PmbSettings::Get().Sleep(5000);
                 waited += 5000;
             }
         }
-        return state == 2;
+        return state == PmbInstallerState::Finished;
     });
 }
 
 bool PMB_Lib_LaunchPMBApplication(const std::wstring& programDir) {
-    return Guarded(false, [&] { return PmbLaunchBooster(Narrow(programDir)); });
+    return Guarded(false, [&] { return PmbLaunchBooster(Narrow(programDir), PmbLibraryState::Get().children); });
 }
 
 bool PMB_Lib_CheckPMBIsLoggedIn() {
@@ -241,6 +252,7 @@ bool PMB_Lib_StartPMB(PDLibCode& code, const std::wstring& partner) {
 }
 
 void PMB_Lib_SetMinimumRequiredVersion(const std::wstring& version) {
+    ReapEnded();
     try {
         PmbSettings::Get().SetMinimumVersion(version);
     } catch (const std::exception&) {
@@ -252,10 +264,12 @@ std::wstring PMB_Lib_GetMinimumRequiredVersion() {
 }
 
 void PMB_Lib_SetPMBPort(int port) {
+    ReapEnded();
     PmbSettings::Get().SetPort(port);
 }
 
 int PMB_Lib_GetPMBPort() {
+    ReapEnded();
     return PmbSettings::Get().Port();
 }
 
@@ -335,17 +349,8 @@ StatusResp* PMB_Lib_CancelTransfer(PDLibCode& code, const std::wstring& torrentI
 
 StatusResp* PMB_Lib_OpenTransfer(PDLibCode& code, const std::wstring& torrentId, bool withToken) {
     // Each call asks for the token anew: a retry after a renewal sends the new one.
-    return GuardedTransfer(code, [&] {
-        return WithRetry<StatusResp>(code, [&](PDLibCode& c) {
-            PmbParams params = WithTorrent(torrentId);
-            if (withToken)
-                params.netToken = PmbTokenCache::Get().Current();
-            pmbreply::Outcome outcome;
-            auto record = pmbcall::CallStatus("transfer.open", "OpenStatus", params, outcome);
-            c = pmbcall::TransferCode(outcome, record.get());
-            return record;
-        });
-    });
+    return GuardedTransfer(
+        code, [&] { return StatusTransfer(code, "transfer.open", "OpenStatus", OpenParams(torrentId, withToken)); });
 }
 
 StatusResp* PMB_Lib_UpdateTransfer(PDLibCode& code, const std::wstring& torrentId, bool setP2P) {

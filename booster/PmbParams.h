@@ -13,4 +13,8 @@ struct PmbParams {
     std::wstring torrentId;
     bool setP2P = true;
     bool deleteFiles = false;  // the query key "delete"
+    // "transfer.open": the current net token is sent, when there is one. It is
+    // asked for while the address is built, after the values before it have
+    // been converted, so a value that cannot be sends no token request either.
+    bool withNetToken = false;
 };

@@ -4,8 +4,8 @@
 
 #include "booster/PmbCalls.h"
 #include "booster/PmbInstallation.h"
+#include "booster/PmbLibraryState.h"
 #include "booster/PmbSettings.h"
-#include "booster/PmbTokenCache.h"
 
 bool PmbWaitForLogin() {
     if (pmbcall::IsLoggedIn())
@@ -32,22 +32,23 @@ PDLibCode PmbRestart() {
             return PD_LIB_NOT_INSTALLED;
         folder = installed.folder;
     }
-    if (!PmbLaunchBooster(folder))
+    if (!PmbLaunchBooster(folder, PmbLibraryState::Get().children))
         return PD_LIB_START_FAILED;
     return PmbWaitForLogin() ? PD_LIB_LOGGED_IN : PD_LIB_LOGIN_TIMEOUT;
 }
 
 PDLibCode ErrorHandlerForTransfer(PDLibCode code) {
+    PmbTokenCache& tokens = PmbLibraryState::Get().tokens;
     switch (code) {
     case PD_LIB_NO_REPLY: {
         const PDLibCode restarted = PmbRestart();
         if (restarted == PD_LIB_LOGGED_IN)
-            PmbTokenCache::Get().Validate();
+            tokens.Validate();
         return restarted;
     }
     case PD_LIB_TOKEN_REJECTED:
-        PmbTokenCache::Get().Refresh();
-        return PmbTokenCache::Get().Validate() ? PD_LIB_TOKEN_RENEWED : PD_LIB_TOKEN_NOT_VALIDATED;
+        tokens.Refresh();
+        return tokens.Validate() ? PD_LIB_TOKEN_RENEWED : PD_LIB_TOKEN_NOT_VALIDATED;
     case PD_LIB_NOT_LOGGED_IN: return PmbWaitForLogin() ? PD_LIB_LOGGED_IN : PD_LIB_LOGIN_TIMEOUT;
     default: return PD_LIB_OK;
     }

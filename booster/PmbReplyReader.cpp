@@ -81,6 +81,20 @@ void ReadValue(const TiXmlElement* parent, const char* name, bool& field) {
         field = std::string(text) == "true";
 }
 
+// A token goes whole into a file and a request: its entire text is read (a
+// character reference may put a NUL in it, where GetText would end), and one
+// holding a line end or a NUL is refused.
+void ReadToken(const TiXmlElement* parent, const char* name, std::wstring& field) {
+    const TiXmlElement* element = Child(parent, name);
+    const TiXmlText* text = element && element->FirstChild() ? element->FirstChild()->ToText() : nullptr;
+    if (!text)
+        return;
+    const std::string& value = text->ValueStr();
+    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        throw std::invalid_argument("a token holds a line end or a NUL");
+    field = Utf8ToWString(value);
+}
+
 void ReadValue(const TiXmlElement* parent, const char* name, StatusResp& status) {
     const TiXmlElement* block = Child(parent, name);
     ReadValue(block, "statusId", status.statusId);
@@ -152,11 +166,11 @@ Outcome Read(const std::string& body, LoginStatusResp& record) {
 }
 
 Outcome Read(const std::string& body, TokenResp& record) {
-    return ReadFlat<TokenResp>(body, "TokenResp", record,
-                               {{"diskToken", &TokenResp::diskToken},
-                                {"netToken", &TokenResp::netToken},
-                                {"filePath", &TokenResp::filePath},
-                                {"validated", &TokenResp::validated}});
+    return ReadWith(body, "TokenResp", record, [](const TiXmlElement* root, TokenResp& r) {
+        ReadToken(root, "diskToken", r.diskToken);
+        ReadToken(root, "netToken", r.netToken);
+        ReadFields<TokenResp>(root, r, {{"filePath", &TokenResp::filePath}, {"validated", &TokenResp::validated}});
+    });
 }
 
 Outcome Read(const std::string& body, KeyResp& record) {

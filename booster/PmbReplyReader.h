@@ -5,7 +5,8 @@
 
 // Reads booster reply bodies into the records. Texts are strict UTF-8: a reply
 // whose text cannot be converted is a bad reply, as is one that is not XML or
-// lacks the expected root. Numbers overflowing their field are clamped.
+// lacks the expected root, and a token reply whose disk or net token holds a
+// line end or a NUL. Numbers overflowing their field are clamped.
 namespace pmbreply {
 
 enum class Outcome { NoReply, BadReply, Ok };

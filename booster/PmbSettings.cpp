@@ -34,3 +34,10 @@ void PmbSettings::Sleep(int64_t ms) const {
     if (sleep)
         sleep(ms);
 }
+
+std::optional<uint64_t> PmbSettings::FreeBytes(const std::string& folder) const {
+    const std::optional<DiskFreeBytes> bytes = freeSpace ? freeSpace(folder) : GetDiskFreeBytes(folder);
+    if (!bytes)
+        return std::nullopt;
+    return bytes->freeForUser;
+}

@@ -5,11 +5,14 @@
 
 #include "booster/PmbRecords.h"
 
-// The booster token of the process, fetched on first use. Each operation holds
-// the cache's re-entrant lock throughout, requests included.
+// The booster token of the process (one in the library's state), fetched on
+// first use. Each operation holds the cache's re-entrant lock throughout,
+// requests included (their overall limit bounds them).
 class PmbTokenCache {
 public:
-    static PmbTokenCache& Get();
+    PmbTokenCache() = default;
+    PmbTokenCache(const PmbTokenCache&) = delete;
+    PmbTokenCache& operator=(const PmbTokenCache&) = delete;
 
     // The current net token: fetched when none is held, validated every time.
     std::wstring Current();
@@ -20,16 +23,9 @@ public:
     std::wstring Refresh();
 
 private:
-    PmbTokenCache() = default;
     void WriteDiskToken();
 
     std::recursive_mutex lock;
     std::unique_ptr<TokenResp> token;
     std::wstring netToken;
 };
-
-// Writes text as the whole content of path, only when path lies inside folder
-// (both absolute, no "." or ".." part), the part below folder holds no link, and
-// the file is new (then created 0600) or regular with no other name. False when
-// refused or failed.
-bool WriteFileInsideFolder(const std::string& folder, const std::string& path, const std::string& text);

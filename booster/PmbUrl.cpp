@@ -59,8 +59,9 @@ std::string BuildPmbUrl(const std::string& method, const PmbParams& p, int port,
         }
     } else if (method == "transfer.open") {
         Append(query, "torrentId", p.torrentId);
-        if (!p.netToken.empty())
-            Append(query, "netToken", p.netToken);
+        const std::wstring netToken = p.withNetToken ? token() : std::wstring();
+        if (!netToken.empty())
+            Append(query, "netToken", netToken);
     } else if (method == "transfer.update") {
         Append(query, "torrentId", p.torrentId);
         AppendPlain(query, "setP2P", p.setP2P ? "on" : "off");

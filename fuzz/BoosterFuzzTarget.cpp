@@ -1,8 +1,10 @@
 #include "fuzz/BoosterFuzzTarget.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "booster/PmbAnnouncedLength.h"
 #include "booster/PmbReplyReader.h"
 #include "core/text/StringUtils.h"
 
@@ -18,6 +20,13 @@ void MustConvert(const std::wstring& text) {
     }
 }
 
+// A token goes whole into a file and a request: one line, no NUL.
+void MustBeOneLine(const std::wstring& token) {
+    MustConvert(token);
+    if (token.find_first_of(std::wstring(L"\r\n\0", 3)) != std::wstring::npos)
+        std::abort();
+}
+
 void Check(const StatusResp& s) {
     MustConvert(s.statusLink);
     MustConvert(s.statusStr);
@@ -27,6 +36,15 @@ void Check(const StatusResp& s) {
 
 int BoosterReply(const uint8_t* data, size_t size) {
     const std::string body(reinterpret_cast<const char*>(data), size);
+    // The same bytes as a reply's header lines.
+    PmbAnnouncedLength announced;
+    for (size_t start = 0; start < body.size();) {
+        const size_t end = std::min(body.find('\n', start), body.size() - 1);
+        announced.ReadHeaderLine(body.substr(start, end - start + 1));
+        start = end + 1;
+    }
+    if (announced.Length() < -1)
+        std::abort();
     using pmbreply::Outcome;
     VersionResp version;
     if (pmbreply::Read(body, version) == Outcome::Ok) {
@@ -39,8 +57,8 @@ int BoosterReply(const uint8_t* data, size_t size) {
         MustConvert(login.loginStatus);
     TokenResp token;
     if (pmbreply::Read(body, token) == Outcome::Ok) {
-        MustConvert(token.diskToken);
-        MustConvert(token.netToken);
+        MustBeOneLine(token.diskToken);
+        MustBeOneLine(token.netToken);
         MustConvert(token.filePath);
     }
     KeyResp key;

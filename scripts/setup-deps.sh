@@ -17,8 +17,8 @@ PACKAGES=(
   chromium
   # the notification-area icon's tests: a session bus and a panel's watcher on it
   dbus-daemon dbus-bin libglib2.0-bin python3-dbus python3-gi gir1.2-glib-2.0
-  # fuzzing; the format check
-  clang libclang-rt-14-dev clang-format
+  # fuzzing; the format check; the booster library's exit and unload under valgrind
+  clang libclang-rt-14-dev clang-format valgrind
   # benchmarks
   nginx-light hyperfine curl libxml2-utils
 )

@@ -18,4 +18,7 @@ cmake --build "$BUILD" -j"$(nproc)"
 # add-ons' parameters) under libFuzzer with the sanitizers, for a bounded time
 # (seconds per target; about a minute in all).
 bash fuzz/run.sh "${QUOR_FUZZ_SECONDS:-15}"
+# Each test program once whole, all at once, before CTest runs one test per
+# process: a test that depends on what another left behind fails here.
+bash scripts/test-whole.sh "$BUILD"
 ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" --timeout 600

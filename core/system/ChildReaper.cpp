@@ -5,16 +5,12 @@
 #include <sys/wait.h>
 
 ChildReaper& ChildReaper::Get() {
-    static ChildReaper reaper;
-    return reaper;
+    static ChildReaper* const reaper = new ChildReaper();
+    return *reaper;
 }
 
 ChildReaper::ChildReaper() : Thread("child reaper") {
     SetRunOnce(true);
-}
-
-ChildReaper::~ChildReaper() {
-    Stop();
 }
 
 void ChildReaper::Adopt(pid_t pid) {

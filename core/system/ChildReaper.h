@@ -8,11 +8,13 @@
 // Collects the exit status of children whose handles were released while they
 // still ran, so that none of them stays a zombie. Only the pids handed to it are
 // waited for (never waitpid(-1)); its thread runs only while it has pids to wait for.
+// Made on first use and never destroyed: a handle may end after every static
+// object has (one held by a static, an exit while a child runs) and must still
+// find it. Code that may start no thread abandons its handles instead
+// (ProcessHandle::Abandon).
 class ChildReaper : public Thread {
 public:
     static ChildReaper& Get();
-
-    ~ChildReaper() override;
 
     // Takes over one unreaped child of this process.
     void Adopt(pid_t pid);

@@ -95,7 +95,7 @@ ProcessHandle::ProcessHandle(pid_t pid, int pidfd) : pid(pid), pidfd(pidfd) {}
 ProcessHandle::~ProcessHandle() {
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (!ReapLocked())
+        if (!ReapLocked() && !abandoned)
             ChildReaper::Get().Adopt(pid);
     }
     if (pidfd >= 0)
@@ -174,6 +174,11 @@ int ProcessHandle::TermSignal() {
     if (!ReapLocked() || !statusKnown)
         return 0;
     return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+void ProcessHandle::Abandon() {
+    std::lock_guard<std::mutex> guard(lock);
+    abandoned = true;
 }
 
 bool ProcessHandle::Signal(int signalNumber) {

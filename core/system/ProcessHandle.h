@@ -7,8 +7,8 @@
 #include <vector>
 
 // One started child process. It reaps only its own pid; a handle destroyed while
-// the child still runs hands the pid to the reaper, so no zombie stays behind.
-// Safe to use from several threads.
+// the child still runs hands the pid to the reaper (ChildReaper), so no zombie
+// stays behind, unless it was abandoned first. Safe to use from several threads.
 class ProcessHandle {
 public:
     // Starts program (an absolute path, never looked up on PATH) with the given
@@ -43,6 +43,12 @@ public:
     // this child's). False when it has already ended.
     bool Signal(int signalNumber);
 
+    // For code that may start no thread (the reaper has one): the handle's end
+    // leaves a child that still runs to this process instead of handing it to
+    // the reaper. Once that child ends it stays a zombie until the process
+    // waits for it or ends.
+    void Abandon();
+
 private:
     ProcessHandle(pid_t pid, int pidfd);
     bool ReapLocked();  // lock held
@@ -51,6 +57,7 @@ private:
     const pid_t pid;
     int pidfd;  // -1 where the kernel has no pidfd; waits then poll
     bool reaped = false;
+    bool abandoned = false;
     bool statusKnown = false;
     int status = 0;
 };

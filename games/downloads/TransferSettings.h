@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "games/downloads/DiskSpace.h"
+#include "platform/DiskSpace.h"
 
 class FolderDialog;
 
@@ -38,7 +38,7 @@ struct TransferSettings {
     int64_t syncStepBytes = 4 * 1024 * 1024;
     // A body whose length nothing announced stops with the write error once the
     // save folder's free space falls below the reserve, tested at each step.
-    uint64_t freeSpaceReserveBytes = 64ull * 1024 * 1024;
+    uint64_t freeSpaceReserveBytes = kFreeSpaceReserveBytes;
     int64_t freeSpaceCheckStepBytes = 4 * 1024 * 1024;
 
     int64_t Now() const;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/threads/Thread.h"
-#include "games/downloads/DiskSpace.h"
+#include "platform/DiskSpace.h"
 
 class ByteSource;
 struct PatchEntry;

@@ -11,25 +11,56 @@
 
 #include "booster/PmbInstallation.h"
 #include "booster/PmbLib.h"
+#include "booster/PmbLibraryState.h"
 #include "booster/PmbSettings.h"
 #include "platform/RegistryStore.h"
 #include "tests/fixtures/StandInBooster.h"
 #include "tests/fixtures/TestEnvironment.h"
 
-// One booster test's world: a private HOME and hives, a stand-in booster on an
-// ephemeral port that the library is pointed at, and the library's pauses
-// recorded (and shortened to a fiftieth, so a started child has time to listen).
+// The library's process-wide settings as they were, put back at the end (so a
+// test may change any of them), and its state made afresh at both ends, as at
+// load: no token, no installer, no started program carries over to the next
+// test of the process.
+struct FreshLibrary {
+    PmbSettings& settings = PmbSettings::Get();
+    const int port = settings.Port();
+    const std::wstring minimumVersion = settings.MinimumVersion();
+    const std::function<void(int64_t)> sleep = settings.sleep;
+    const FreeSpaceQuery freeSpace = settings.freeSpace;
+    const long stallSeconds = settings.stallSeconds;
+    const long requestSeconds = settings.requestSeconds;
+    const long installerSeconds = settings.installerSeconds;
+    const uint64_t replyCap = settings.replyCap;
+    const uint64_t installerCap = settings.installerCap;
+    const uint64_t freeSpaceReserveBytes = settings.freeSpaceReserveBytes;
+
+    FreshLibrary() { PmbLibraryState::Reset(); }
+    ~FreshLibrary() {
+        PmbLibraryState::Reset();
+        settings.SetPort(port);
+        settings.SetMinimumVersion(minimumVersion);
+        settings.sleep = sleep;
+        settings.freeSpace = freeSpace;
+        settings.stallSeconds = stallSeconds;
+        settings.requestSeconds = requestSeconds;
+        settings.installerSeconds = installerSeconds;
+        settings.replyCap = replyCap;
+        settings.installerCap = installerCap;
+        settings.freeSpaceReserveBytes = freeSpaceReserveBytes;
+    }
+};
+
+// One booster test's world: a private HOME and hives, a fresh library, a
+// stand-in booster on an ephemeral port that the library is pointed at, and
+// the library's pauses recorded (and shortened to a fiftieth, so a started
+// child has time to listen).
 struct BoosterRig {
     TestEnvironment env;
+    FreshLibrary library;
     StandInBooster booster;
     std::mutex sleepLock;
     std::vector<int64_t> sleeps;
     std::atomic<int64_t> scale{50};  // a pause really lasts ms / scale
-
-    // What the rig replaces in the process-wide settings, put back when it ends
-    // (the pause it installs refers to this rig).
-    std::function<void(int64_t)> previousSleep = PmbSettings::Get().sleep;
-    long previousStallSeconds = PmbSettings::Get().stallSeconds;
 
     BoosterRig() {
         PMB_Lib_SetPMBPort(booster.Port());
@@ -40,11 +71,6 @@ struct BoosterRig {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(ms / scale));
         };
-    }
-
-    ~BoosterRig() {
-        PmbSettings::Get().sleep = previousSleep;
-        PmbSettings::Get().stallSeconds = previousStallSeconds;
     }
 
     size_t SleepCount() {

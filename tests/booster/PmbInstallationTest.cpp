@@ -8,6 +8,7 @@
 
 #include "booster/PmbInstallState.h"
 #include "booster/PmbLib.h"
+#include "booster/PmbLibraryState.h"
 #include "booster/PmbRecovery.h"
 #include "core/system/ProgramLauncher.h"
 #include "tests/booster/BoosterRig.h"
@@ -67,8 +68,14 @@ TEST(PmbInstallation, PresenceCopiesTheValuesIntoTheBuffers) {
     wchar_t* none = nullptr;
     EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&none, &none));
 
-    // A value of 1024 characters or more does not fit: that buffer stays.
+    // The folder as stored, its trailing "/" included.
     auto& store = platform::RegistryStore::ForHive(platform::Hive::CurrentUser);
+    store.WriteValue(kPmbKey, "Program Directory", platform::RegistryValue::Text(folder + "/"));
+    EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&v, &d));
+    EXPECT_EQ(std::wstring(d), std::wstring(folder.begin(), folder.end()) + L"/");
+    store.WriteValue(kPmbKey, "Program Directory", platform::RegistryValue::Text(folder));
+
+    // A version of 1024 characters or more does not fit: that buffer stays.
     store.WriteValue(kPmbKey, "Version Number", platform::RegistryValue::Text(std::string(1024, '9')));
     std::vector<wchar_t> kept(1024, L'\0');
     kept[0] = L'k';
@@ -78,6 +85,25 @@ TEST(PmbInstallation, PresenceCopiesTheValuesIntoTheBuffers) {
     store.WriteValue(kPmbKey, "Version Number", platform::RegistryValue::Text(std::string(1023, '9')));
     EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(&k, nullptr));
     EXPECT_EQ(std::wstring(k).size(), 1023u);
+
+    // Nor does such a folder: one that cannot be handed over is not there.
+    for (size_t length : {1023u, 1024u}) {
+        std::string longFolder = rig.env.Path("long") + "/";
+        while (length - longFolder.size() > 200)
+            longFolder += std::string(199, 'd') + "/";
+        longFolder += std::string(length - longFolder.size(), 'e');
+        fs::create_directories(longFolder);
+        rig.env.WriteFile(longFolder.substr(rig.env.Root().size() + 1) + "/PMB.exe", "MZ");
+        store.WriteValue(kPmbKey, "Program Directory", platform::RegistryValue::Text(longFolder));
+        std::fill(dir.begin(), dir.end(), L'x');
+        dir.back() = L'\0';
+        EXPECT_EQ(PMB_Lib_CheckIsPMBPresent(nullptr, &d), length < 1024) << length;
+        EXPECT_EQ(std::wstring(d),
+                  length < 1024 ? std::wstring(longFolder.begin(), longFolder.end()) : std::wstring(1023, L'x'))
+            << length;
+        EXPECT_EQ(PmbInstalledFolder().size(), length < 1024 ? length : 0u) << length;
+    }
+    store.WriteValue(kPmbKey, "Program Directory", platform::RegistryValue::Text(folder));
 
     // Without PMB.exe, or with a folder that is not absolute, it is not there.
     fs::remove(folder + "/PMB.exe");
@@ -117,6 +143,16 @@ TEST(PmbInstallation, ABoosterInstalledThroughWineIsFoundInThePrefix) {
     EXPECT_TRUE(reply);
     EXPECT_EQ(TestEnvironment::ReadFile(prefix + "/drive_c/Program Files/Pando Networks/Media Booster/t.dat"),
               "disk-1");
+    // The program itself by its drive-letter path, in any spelling, stays as it is.
+    for (const char* program : {"C:\\Program Files\\Pando Networks\\Media Booster\\PMB.exe",
+                                "c:\\program files\\Pando Networks\\Media Booster\\pmb.exe"}) {
+        rig.booster.SetTokenFile(program);
+        reply.reset(PMB_Lib_ShutDown());
+        EXPECT_TRUE(reply) << program;
+        EXPECT_EQ(TestEnvironment::ReadFile(prefix + "/drive_c/Program Files/Pando Networks/Media Booster/PMB.exe"),
+                  "MZ")
+            << program;
+    }
 }
 
 TEST(PmbInstallation, StartLaunchesTheBoosterEvenWhenItRuns) {
@@ -196,7 +232,7 @@ TEST(PmbInstallation, AnInstallerBelowOneMebibyteIsNotRun) {
     EXPECT_FALSE(PMB_Lib_InstallPMB(L"Acme Games"));
     EXPECT_FALSE(fs::exists(rig.folder + "/args"));
     EXPECT_TRUE(rig.sleeps.empty());
-    EXPECT_EQ(PmbInstallState::Get().Poll(), 0);
+    EXPECT_EQ(PmbLibraryState::Get().installer.Poll(), PmbInstallerState::Idle);
     const std::string downloaded = rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe");
     EXPECT_EQ(fs::file_size(downloaded), 1048575u);
     EXPECT_EQ(fs::status(rig.env.Path("home/.local/share/Pando_Temp")).permissions() & fs::perms::all,
@@ -208,7 +244,7 @@ TEST(PmbInstallation, AnInstallerOfOneMebibyteRunsWithThePartner) {
     rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, false));
     EXPECT_TRUE(PMB_Lib_InstallPMB(L"Acme Games"));
     EXPECT_EQ(TestEnvironment::ReadFile(rig.folder + "/args"), "/S\n--partner=Acme Games\n");
-    EXPECT_EQ(PmbInstallState::Get().Poll(), 2);
+    EXPECT_EQ(PmbLibraryState::Get().installer.Poll(), PmbInstallerState::Finished);
     EXPECT_TRUE(PMB_Lib_CheckIsPMBPresent(nullptr, nullptr));
     EXPECT_EQ(PmbInstalledFolder(), rig.folder);
 }
@@ -216,18 +252,18 @@ TEST(PmbInstallation, AnInstallerOfOneMebibyteRunsWithThePartner) {
 TEST(PmbInstallation, TheInstallerStateGoesFromIdleToRunningToFinished) {
     InstallRig rig;
     rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576 + 10, true));
-    PmbInstallState& state = PmbInstallState::Get();
-    EXPECT_EQ(state.Poll(), 0);
+    PmbInstallState& state = PmbLibraryState::Get().installer;
+    EXPECT_EQ(state.Poll(), PmbInstallerState::Idle);
     EXPECT_TRUE(state.Begin("Acme"));
-    EXPECT_EQ(state.Poll(), 1);
+    EXPECT_EQ(state.Poll(), PmbInstallerState::Running);
     EXPECT_TRUE(state.Begin("Acme"));  // already running: nothing more
     EXPECT_EQ(rig.server.RequestCount(), 1u);
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
     rig.env.WriteFile("Pando/PMB/go", "");
-    EXPECT_TRUE(WaitUntil([&] { return state.Poll() == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return state.Poll() == PmbInstallerState::Finished; }));
     // Finished, but the booster gone again: idle, and the next install runs anew.
     fs::remove(rig.folder + "/PMB.exe");
-    EXPECT_EQ(state.Poll(), 0);
+    EXPECT_EQ(state.Poll(), PmbInstallerState::Idle);
 }
 
 TEST(PmbInstallation, StartInstallsAMissingBoosterAndFailsWithSixWithoutInstaller) {
@@ -245,7 +281,7 @@ TEST(PmbInstallation, NoApplicationDataFolderDownloadsNothing) {
     rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, false));
     unsetenv("XDG_DATA_HOME");
     unsetenv("HOME");
-    EXPECT_FALSE(PmbInstallState::Get().Begin("Acme"));
+    EXPECT_FALSE(PmbLibraryState::Get().installer.Begin("Acme"));
     EXPECT_EQ(rig.server.RequestCount(), 0u);
 }
 
@@ -278,7 +314,7 @@ TEST(PmbInstallation, AnInstallerThatRunsOnIsWaitedForSixtySeconds) {
     rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, true));
     EXPECT_FALSE(PMB_Lib_InstallPMB(L"Acme"));
     EXPECT_EQ(rig.sleeps, std::vector<int64_t>(12, 5000));
-    EXPECT_EQ(PmbInstallState::Get().Poll(), 1);
+    EXPECT_EQ(PmbLibraryState::Get().installer.Poll(), PmbInstallerState::Running);
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); }));
     rig.env.WriteFile("Pando/PMB/go", "");
     // A later install finds it finished, downloads nothing more, and succeeds.
@@ -299,4 +335,75 @@ TEST(PmbInstallation, TheHandlerActsOnlyOnNoReplyRejectedTokenAndNoLogin) {
     EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_TOKEN_REJECTED), PD_LIB_TOKEN_NOT_VALIDATED);
     EXPECT_EQ(ErrorHandlerForTransfer(PD_LIB_NO_REPLY), PD_LIB_NOT_INSTALLED);  // answers, but nothing registered
     EXPECT_TRUE(rig.booster.ShutdownRequested());
+}
+
+TEST(PmbInstallation, TheInstallerDownloadIsBoundedByItsLengthTheCapAndTheFreeSpace) {
+    constexpr size_t kSize = 1048576 + 100;
+    constexpr uint64_t kReserve = kFreeSpaceReserveBytes;
+    struct Case {
+        const char* name;
+        FaultMode mode;
+        uint64_t freeBytes;  // on the installer's disk
+        bool runs;
+    };
+    const Case cases[] = {
+        {"announced, with room for it and the reserve", {}, kReserve + kSize, true},
+        {"unannounced, with room above the reserve", {.chunked = true}, kReserve + 1, true},
+        {"shorter than announced", {.dropAfterBytes = kSize - 10}, UINT64_MAX, false},
+        {"longer than announced",
+         {.noLength = true, .extraHeaders = {{"Content-Length", "1048576"}}},
+         UINT64_MAX,
+         false},
+        {"announced past the cap", {}, UINT64_MAX, false},
+        {"unannounced past the cap", {.chunked = true}, UINT64_MAX, false},
+        {"announced, and the reserve would not stay free", {}, kReserve + kSize - 1, false},
+        {"unannounced, and the disk at the reserve", {.chunked = true}, kReserve - 1, false},
+    };
+    for (const Case& c : cases) {
+        InstallRig rig;
+        const bool pastTheCap = std::string(c.name).find("cap") != std::string::npos;
+        PmbSettings::Get().installerCap = pastTheCap ? kSize - 1 : 512ull << 20;
+        std::vector<std::string> asked;
+        PmbSettings::Get().freeSpace = [&](const std::string& folder) {
+            asked.push_back(folder);
+            return std::optional<DiskFreeBytes>(DiskFreeBytes{c.freeBytes, 0, 0});
+        };
+        rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, kSize, false), c.mode);
+        const std::string temp = rig.env.Path("home/.local/share/Pando_Temp");
+        EXPECT_EQ(PmbLibraryState::Get().installer.Begin("Acme"), c.runs) << c.name;
+        EXPECT_EQ(fs::exists(temp + "/PMB_Setup.exe"), c.runs) << c.name;
+        EXPECT_FALSE(fs::exists(temp + "/PMB_Setup.exe.part")) << c.name;
+        if (c.runs) {
+            EXPECT_EQ(fs::file_size(temp + "/PMB_Setup.exe"), kSize) << c.name;
+            EXPECT_TRUE(WaitUntil([&] { return fs::exists(rig.folder + "/args"); })) << c.name;
+        }
+        if (!pastTheCap) {
+            ASSERT_FALSE(asked.empty()) << c.name;
+            EXPECT_EQ(asked.front(), temp) << c.name;
+        }
+    }
+}
+
+TEST(PmbInstallation, AnInstallerThatTricklesInIsGivenUpAtItsOverallLimit) {
+    InstallRig rig;
+    PmbSettings::Get().installerSeconds = 1;
+    rig.server.Serve("/booster/PMB_Setup.exe", Installer(rig.folder, 1048576, false),
+                     FaultMode{.trickleBytesPerSecond = 100000});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PmbLibraryState::Get().installer.Begin("Acme"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(fs::exists(rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe")));
+    EXPECT_FALSE(fs::exists(rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe.part")));
+}
+
+TEST(PmbInstallation, WhatAPowerCutLeftOfAnInstallerIsReplacedByAWholeDownload) {
+    InstallRig rig;
+    // A part that never got its rename, and an earlier installer cut short.
+    rig.env.WriteFile("home/.local/share/Pando_Temp/PMB_Setup.exe.part", "#!/bin/sh\nexit 3\n");
+    rig.env.WriteFile("home/.local/share/Pando_Temp/PMB_Setup.exe", "#!/bin/sh\nexit 4\n");
+    const std::string installer = Installer(rig.folder, 1048576, false);
+    rig.server.Serve("/booster/PMB_Setup.exe", installer);
+    EXPECT_TRUE(PMB_Lib_InstallPMB(L"Acme"));
+    EXPECT_EQ(TestEnvironment::ReadFile(rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe")), installer);
+    EXPECT_FALSE(fs::exists(rig.env.Path("home/.local/share/Pando_Temp/PMB_Setup.exe.part")));
 }

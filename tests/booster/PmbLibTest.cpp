@@ -8,9 +8,12 @@
 #include <thread>
 
 #include "booster/PmbCalls.h"
-#include "booster/PmbTokenCache.h"
+#include "booster/PmbDiskToken.h"
 #include "tests/booster/AllocationLimit.h"
 #include "tests/booster/BoosterRig.h"
+#include "tests/fixtures/WaitUntil.h"
+
+namespace fs = std::filesystem;
 
 TEST(PmbLib, RequestsGoToTheSetPort) {
     BoosterRig rig;
@@ -68,6 +71,30 @@ TEST(PmbLib, FaultsBecomeNoReplyOrBadReply) {
     }
 }
 
+// A byte every 250 ms is never a stall; the request's overall limit ends it,
+// the token's own requests too, which run under the token cache's lock.
+TEST(PmbLib, AReplyThatTricklesInIsEndedByTheOverallLimit) {
+    BoosterRig rig;
+    PmbSettings::Get().stallSeconds = 1;
+    PmbSettings::Get().requestSeconds = 2;
+    struct Case {
+        const char* trickling;
+        std::function<bool()> call;  // true when it came back empty
+    };
+    const Case cases[] = {
+        {"version", [] { return std::unique_ptr<VersionResp>(PMB_Lib_Version()) == nullptr; }},
+        {"getToken", [] { return PMB_Lib_GetKeyValue(L"c", L"k").empty(); }},
+    };
+    for (const Case& c : cases) {
+        rig.booster.SetFault(BoosterFault::Trickle, 1, c.trickling);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(c.call()) << c.trickling;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took, std::chrono::milliseconds(1900)) << c.trickling;
+        EXPECT_LT(took, std::chrono::seconds(6)) << c.trickling;
+    }
+}
+
 TEST(PmbLib, KeyValuesAndTheTokenOrder) {
     BoosterRig rig;
     const std::string folder = rig.RegisterRecordingBooster();
@@ -84,8 +111,8 @@ TEST(PmbLib, KeyValuesAndTheTokenOrder) {
     };
     EXPECT_EQ(rig.booster.Requests(), expected);
     EXPECT_EQ(TestEnvironment::ReadFile(folder + "/token.dat"), "disk-1");
-    EXPECT_EQ(std::filesystem::status(folder + "/token.dat").permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(fs::status(folder + "/token.dat").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(PmbLib, StartWithoutAFolderFetchesNoToken) {
@@ -131,24 +158,48 @@ TEST(PmbLib, TransferRecordsComeBackWhole) {
 
 TEST(PmbLib, ArgumentsThatAreNotTextSendNothing) {
     BoosterRig rig;
+    const std::string folder = rig.RegisterRecordingBooster();
+    rig.booster.SetTokenFile(folder + "/token.dat");
     const std::wstring bad(1, static_cast<wchar_t>(0xDC00));
-    PDLibCode code = PD_LIB_OK;
-    EXPECT_EQ(PMB_Lib_StatusTransfer(code, bad), nullptr);
-    EXPECT_EQ(code, PD_LIB_BAD_REPLY);
+    // The transfer calls give 13 and no record, those that send the token too.
+    const std::vector<std::pair<const char*, std::function<void*(PDLibCode&)>>> transfers = {
+        {"status", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_StatusTransfer(c, bad)); }},
+        {"open with token", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_OpenTransfer(c, bad, true)); }},
+        {"cancel deleting", [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_CancelTransfer(c, bad, true)); }},
+        {"start in a folder",
+         [&](PDLibCode& c) { return static_cast<void*>(PMB_Lib_StartTransfer(c, L"u", bad, true)); }},
+    };
+    for (const auto& [name, call] : transfers) {
+        PDLibCode code = PD_LIB_OK;
+        EXPECT_EQ(call(code), nullptr) << name;
+        EXPECT_EQ(code, PD_LIB_BAD_REPLY) << name;
+    }
+    // The others give their empty result.
     EXPECT_EQ(PMB_Lib_SetKeyValue(L"c", bad, L"v"), nullptr);
+    EXPECT_EQ(PMB_Lib_SetKeyValue(L"c", L"k", bad), nullptr);
     EXPECT_EQ(PMB_Lib_GetKeyValue(bad, L"k"), L"");
     EXPECT_EQ(PMB_Lib_GetToken(bad), nullptr);
-    EXPECT_TRUE(rig.booster.Requests().empty());
+    EXPECT_EQ(PMB_Lib_ValidateDiskToken(bad), nullptr);
+    // Not one request, not even for the token, nor the token file it would write.
+    EXPECT_EQ(rig.booster.Requests(), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(folder + "/token.dat"));
 }
 
-TEST(PmbLib, TheDiskTokenIsWrittenOnlyInsideTheBoostersFolder) {
+TEST(PmbLib, TheDiskTokenGoesOnlyToADataFileOfTheBoostersFolder) {
     BoosterRig rig;
     const std::string folder = rig.RegisterRecordingBooster();
+    const std::string program = TestEnvironment::ReadFile(folder + "/PMB.exe");
     const std::string outside = rig.env.WriteFile("outside.txt", "keep");
-    std::filesystem::create_directories(folder + "/sub");
-    std::filesystem::create_symlink(rig.env.Root(), folder + "/link");
-    std::filesystem::create_symlink(outside, folder + "/filelink");
-    std::filesystem::create_hard_link(outside, folder + "/hardlink");
+    fs::create_directories(folder + "/sub");
+    fs::create_symlink(rig.env.Root(), folder + "/link");
+    fs::create_symlink(outside, folder + "/filelink");
+    fs::create_hard_link(outside, folder + "/hardlink");
+    fs::create_hard_link(folder + "/PMB.exe", folder + "/sub/pmb-copy");
+    const std::string runnable = rig.env.WriteFile("Pando/PMB/helper.dat", "data");
+    fs::permissions(runnable, fs::perms::owner_exec, fs::perm_options::add);
+    // Programs without an execute bit, which the launcher would still start.
+    for (const char* head : {"#!/bin/sh\n", "\177ELF\2\1\1", "MZ\x90"})
+        rig.env.WriteFile("Pando/PMB/program-" + std::to_string(head[0]), head);
     const std::string refused[] = {
         outside,
         folder + "/../outside.txt",
@@ -158,20 +209,92 @@ TEST(PmbLib, TheDiskTokenIsWrittenOnlyInsideTheBoostersFolder) {
         "token.dat",
         folder + "/missing/token.dat",
         folder,
+        folder + "/PMB.exe",
+        folder + "//PMB.exe",
+        folder + "/pmb.EXE",
+        folder + "/sub/pmb-copy",
+        runnable,
+        folder + "/program-35",
+        folder + "/program-127",
+        folder + "/program-77",
     };
-    for (const std::string& path : refused) {
-        EXPECT_FALSE(WriteFileInsideFolder(folder, path, "disk")) << path;
-    }
+    for (const std::string& path : refused)
+        EXPECT_FALSE(WriteDiskTokenFile(folder, path, "disk")) << path;
     EXPECT_EQ(TestEnvironment::ReadFile(outside), "keep");
-    EXPECT_TRUE(WriteFileInsideFolder(folder, folder + "/sub/token.dat", "disk"));
-    EXPECT_TRUE(WriteFileInsideFolder(folder, folder + "//sub/token.dat", "dt"));
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/PMB.exe"), program);
+    EXPECT_EQ(TestEnvironment::ReadFile(runnable), "data");
+    EXPECT_EQ(TestEnvironment::ReadFile(folder + "/program-35"), "#!/bin/sh\n");
+    EXPECT_FALSE(fs::exists(folder + "/pmb.EXE"));
+
+    // A token that would make a file a program, or that is not one line.
+    const std::string programTokens[] = {"#!/usr/bin/touch /tmp/x", "MZ", "\177ELF", "a\nb", "a\rb", {"a\0b", 3}};
+    for (const std::string& token : programTokens)
+        EXPECT_FALSE(WriteDiskTokenFile(folder, folder + "/token.dat", token)) << token;
+    EXPECT_FALSE(fs::exists(folder + "/token.dat"));
+
+    // A data file, new (without execute bits) or already there, takes it.
+    EXPECT_TRUE(WriteDiskTokenFile(folder, folder + "/sub/token.dat", "disk"));
+    EXPECT_EQ(fs::status(folder + "/sub/token.dat").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(WriteDiskTokenFile(folder, folder + "//sub/token.dat", "dt"));
     EXPECT_EQ(TestEnvironment::ReadFile(folder + "/sub/token.dat"), "dt");
+
+    // The program by its identity, whatever name it is reached by.
+    const std::string second = rig.env.Path("Pando/Second");
+    rig.env.WriteFile("Pando/Second/bin/booster", "plain");
+    fs::create_symlink("bin/booster", second + "/PMB.exe");
+    EXPECT_FALSE(WriteDiskTokenFile(second, second + "/bin/booster", "disk"));
+    EXPECT_EQ(TestEnvironment::ReadFile(second + "/bin/booster"), "plain");
 
     // Through the library: a token naming a file outside leaves it alone.
     rig.booster.SetTokenFile(outside);
     std::unique_ptr<StatusResp> reply(PMB_Lib_ShutDown());
     EXPECT_TRUE(reply);
     EXPECT_EQ(TestEnvironment::ReadFile(outside), "keep");
+}
+
+// Whoever listens on the booster's port while the booster does not run names
+// the program as the token file, with a script as the token; the rejected
+// token's renewal writes it, and the call after it finds nobody, so the
+// booster is restarted. The booster that starts is still the real one.
+TEST(PmbLib, AListenerOnThePortCannotMakeTheLibraryRunItsScript) {
+    struct Case {
+        const char* name;
+        std::string filePath;  // FOLDER stands for the booster's folder
+        std::string diskToken;
+        PDLibCode code;  // 9: the token is refused whole; 2: renewed, then the booster restarted
+    };
+    const Case cases[] = {
+        {"the seen attack", "FOLDER/PMB.exe", "#!/bin/sh&#10;touch FOLDER/pwned", PD_LIB_TOKEN_NOT_VALIDATED},
+        {"a script on one line", "FOLDER/PMB.exe", "#!/usr/bin/touch FOLDER/pwned", PD_LIB_NO_REPLY},
+        {"another spelling", "FOLDER/pmb.EXE", "#!/usr/bin/touch FOLDER/pwned", PD_LIB_NO_REPLY},
+        {"a data token onto the program", "FOLDER/PMB.exe", "token", PD_LIB_NO_REPLY},
+    };
+    for (const Case& c : cases) {
+        BoosterRig rig;
+        const std::string folder = rig.RegisterRecordingBooster();
+        const std::string program = TestEnvironment::ReadFile(folder + "/PMB.exe");
+        auto place = [&](std::string text) {
+            for (size_t at; (at = text.find("FOLDER")) != std::string::npos;)
+                text.replace(at, 6, folder);
+            return text;
+        };
+        rig.booster.SetReplyBody("getToken", "<TokenResp><diskToken>" + place(c.diskToken) +
+                                                 "</diskToken><netToken>n</netToken><filePath>" + place(c.filePath) +
+                                                 "</filePath></TokenResp>");
+        rig.booster.SetStatusId(902, 1);
+        rig.booster.SetFault(BoosterFault::AcceptAndClose, -1, "transfer.status", 1);
+        PDLibCode code = PD_LIB_OK;
+        std::unique_ptr<TransferStatus> status(PMB_Lib_StatusTransfer(code, L"t1"));
+        EXPECT_EQ(code, c.code) << c.name;
+        EXPECT_EQ(TestEnvironment::ReadFile(folder + "/PMB.exe"), program) << c.name;
+        EXPECT_FALSE(fs::exists(folder + "/pmb.EXE")) << c.name;
+        // The booster that was started is the real one, and it alone ran.
+        if (code == PD_LIB_NO_REPLY) {
+            EXPECT_TRUE(WaitUntil([&] { return fs::exists(folder + "/started"); })) << c.name;
+        }
+        EXPECT_FALSE(fs::exists(folder + "/pwned")) << c.name;
+    }
 }
 
 TEST(PmbLib, AnArgumentThatCannotBeCopiedGivesBadReplyAndNoException) {

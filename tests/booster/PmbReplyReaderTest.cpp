@@ -179,3 +179,28 @@ TEST(PmbReplyReader, TokenAndKeyReplies) {
     EXPECT_EQ(key.value, L"caf\u00e9 \U0001F3AE");
     EXPECT_EQ(key.status.statusId, 1);
 }
+
+TEST(PmbReplyReader, ATokenHoldingALineEndOrANulIsABadReply) {
+    struct Case {
+        const char* inner;
+        Outcome outcome;
+    };
+    const Case cases[] = {
+        {"<diskToken>#!/bin/sh&#10;touch x</diskToken>", Outcome::BadReply},
+        {"<diskToken>a&#13;b</diskToken>", Outcome::BadReply},
+        {"<diskToken>a&#0;b</diskToken>", Outcome::BadReply},  // GetText would end at the NUL
+        {"<diskToken>a&#x0A;</diskToken>", Outcome::BadReply},
+        {"<netToken>n&#10;</netToken>", Outcome::BadReply},
+        {"<diskToken><![CDATA[a\nb]]></diskToken>", Outcome::BadReply},
+        {"<diskToken>a\nb</diskToken>", Outcome::Ok},   // a raw line end in text reads as a blank
+        {"<filePath>a&#10;b</filePath>", Outcome::Ok},  // only the tokens go whole into a file
+    };
+    for (const Case& c : cases) {
+        TokenResp token;
+        token.netToken = L"kept";
+        EXPECT_EQ(pmbreply::Read(std::string("<TokenResp>") + c.inner + "</TokenResp>", token), c.outcome) << c.inner;
+        if (c.outcome == Outcome::BadReply) {
+            EXPECT_EQ(token.netToken, L"kept") << c.inner;
+        }
+    }
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "booster/PmbLibraryState.h"
 #include "tests/booster/BoosterRig.h"
 
 TEST(PmbTokenCache, TheFirstTokenIsFetchedWrittenAndValidatedBeforeUse) {
@@ -11,7 +12,7 @@ TEST(PmbTokenCache, TheFirstTokenIsFetchedWrittenAndValidatedBeforeUse) {
     const std::string folder = rig.RegisterRecordingBooster();
     const std::string file = folder + "/token.dat";
     rig.booster.SetTokenFile(file);
-    PmbTokenCache& cache = PmbTokenCache::Get();
+    PmbTokenCache& cache = PmbLibraryState::Get().tokens;
     EXPECT_EQ(cache.Current(), L"net-1");
     EXPECT_EQ(cache.Current(), L"net-1");  // held: validated again, not fetched again
     EXPECT_EQ(rig.booster.Methods(), (std::vector<std::string>{"getToken", "validateDiskToken", "validateDiskToken"}));
@@ -24,7 +25,7 @@ TEST(PmbTokenCache, ARefusedTokenIsForgottenButItsNetTokenKept) {
     BoosterRig rig;
     rig.RegisterRecordingBooster();
     rig.booster.SetValidates(false);
-    PmbTokenCache& cache = PmbTokenCache::Get();
+    PmbTokenCache& cache = PmbLibraryState::Get().tokens;
     EXPECT_EQ(cache.Current(), L"net-1");
     EXPECT_FALSE(cache.Validate());  // nothing held any more: no request
     EXPECT_EQ(rig.booster.Methods(), (std::vector<std::string>{"getToken", "validateDiskToken"}));
@@ -35,7 +36,7 @@ TEST(PmbTokenCache, RefreshReplacesTheTokenAndEmptiesTheNetTokenWithoutReply) {
     BoosterRig rig;
     const std::string folder = rig.RegisterRecordingBooster();
     rig.booster.SetTokenFile(folder + "/token.dat");
-    PmbTokenCache& cache = PmbTokenCache::Get();
+    PmbTokenCache& cache = PmbLibraryState::Get().tokens;
     EXPECT_EQ(cache.Current(), L"net-1");
     EXPECT_EQ(cache.Refresh(), L"net-2");
     EXPECT_EQ(TestEnvironment::ReadFile(folder + "/token.dat"), "disk-2");
@@ -49,7 +50,7 @@ TEST(PmbTokenCache, WithoutAnInstalledBoosterNoTokenFileIsWritten) {
     BoosterRig rig;
     const std::string file = rig.env.Path("token.dat");
     rig.booster.SetTokenFile(file);
-    EXPECT_EQ(PmbTokenCache::Get().Current(), L"net-1");
+    EXPECT_EQ(PmbLibraryState::Get().tokens.Current(), L"net-1");
     EXPECT_EQ(rig.booster.TokenFileAtValidation(), std::vector<std::string>{"<missing>"});
 }
 
@@ -58,7 +59,7 @@ TEST(PmbTokenCache, ThreadsAskingAtOnceShareOneFetch) {
     std::vector<std::thread> threads;
     std::vector<std::wstring> tokens(4);
     for (size_t k = 0; k < tokens.size(); ++k)
-        threads.emplace_back([&, k] { tokens[k] = PmbTokenCache::Get().Current(); });
+        threads.emplace_back([&, k] { tokens[k] = PmbLibraryState::Get().tokens.Current(); });
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(tokens, std::vector<std::wstring>(4, L"net-1"));

@@ -38,7 +38,7 @@ TEST(PmbUrl, EveryMethodBuildsItsFragmentsInOrder) {
     PmbParams cancel = Torrent(L"t1");
     cancel.deleteFiles = true;
     PmbParams open = Torrent(L"t1");
-    open.netToken = L"net";
+    open.withNetToken = true;
     PmbParams update = Torrent(L"t1");
     update.setP2P = false;
 
@@ -62,7 +62,7 @@ TEST(PmbUrl, EveryMethodBuildsItsFragmentsInOrder) {
         {"transfer.cancel", Torrent(L"t1"), "&torrentId=t1", 0},
         {"transfer.cancel", cancel, "&torrentId=t1&delete=1&netToken=TOKEN", 1},
         {"transfer.open", Torrent(L"t1"), "&torrentId=t1", 0},
-        {"transfer.open", open, "&torrentId=t1&netToken=net", 0},
+        {"transfer.open", open, "&torrentId=t1&netToken=TOKEN", 1},
         {"transfer.update", update, "&torrentId=t1&setP2P=off", 0},
         {"transfer.update", Torrent(L"t1"), "&torrentId=t1&setP2P=on", 0},
     };
@@ -91,17 +91,41 @@ TEST(PmbUrl, LongValuesAreNotCut) {
     EXPECT_EQ(url.size(), std::string("http://127.0.0.1:1/rest/transfer.status?format=xml&torrentId=").size() + 5000);
 }
 
+TEST(PmbUrl, AnOpenWithoutATokenToSendLeavesTheFragmentOut) {
+    PmbParams open = Torrent(L"t1");
+    open.withNetToken = true;
+    EXPECT_EQ(BuildPmbUrl("transfer.open", open, 1, [] { return std::wstring(); }),
+              "http://127.0.0.1:1/rest/transfer.open?format=xml&torrentId=t1");
+}
+
 TEST(PmbUrl, TextThatCannotBeConvertedIsRefusedBeforeAnyTokenIsAsked) {
-    PmbParams keys;
-    keys.category = std::wstring(1, static_cast<wchar_t>(0xD800));
-    int asks = 0;
-    EXPECT_THROW(BuildPmbUrl("getKeyValue", keys, 1,
-                             [&] {
-                                 ++asks;
-                                 return std::wstring();
-                             }),
-                 ConversionError);
-    EXPECT_EQ(asks, 0);
+    const std::wstring bad(1, static_cast<wchar_t>(0xD800));
+    PmbParams category;
+    category.category = bad;
+    PmbParams value;
+    value.value = bad;
+    PmbParams destDir;
+    destDir.packageUrl = L"u";
+    destDir.destDir = bad;
+    PmbParams cancel = Torrent(bad.c_str());
+    cancel.deleteFiles = true;
+    PmbParams open = Torrent(bad.c_str());
+    open.withNetToken = true;
+    const std::vector<std::pair<const char*, PmbParams>> cases = {
+        {"getKeyValue", category},   {"setKeyValue", value},  {"transfer.start", destDir},
+        {"transfer.cancel", cancel}, {"transfer.open", open},
+    };
+    for (const auto& [method, params] : cases) {
+        int asks = 0;
+        EXPECT_THROW(BuildPmbUrl(method, params, 1,
+                                 [&] {
+                                     ++asks;
+                                     return std::wstring(L"TOKEN");
+                                 }),
+                     ConversionError)
+            << method;
+        EXPECT_EQ(asks, 0) << method;
+    }
     EXPECT_THROW(
         BuildPmbUrl("transfer.status", Torrent(std::wstring(1, static_cast<wchar_t>(0x110000)).c_str()), 1, {}),
         ConversionError);

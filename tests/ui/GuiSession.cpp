@@ -25,16 +25,18 @@ wxGUIEventLoop* loop = nullptr;
 }  // namespace
 
 void GuiSession::EnsureDisplay() {
-    if (display)
-        return;
-    display = new XvfbDisplay();
-    setenv("DISPLAY", display->Name().c_str(), 1);
+    if (!display)
+        display = new XvfbDisplay();
+    // Again each time: a test's environment ends with the variables it found.
+    const char* named = std::getenv("DISPLAY");
+    if (!named || display->Name() != named)
+        setenv("DISPLAY", display->Name().c_str(), 1);
 }
 
 void GuiSession::Ensure() {
+    EnsureDisplay();
     if (loop)
         return;
-    EnsureDisplay();
     wxApp::SetInstance(new TestApp());
     static int argc = 1;
     static char name[] = "test_ui";

@@ -7,10 +7,11 @@
 // to standard error, never into a modal dialog.
 class GuiSession {
 public:
-    // Starts the display and the toolkit once; later calls do nothing.
+    // Starts the display and the toolkit once; later calls only name the
+    // display in DISPLAY again (a test's environment ends with the values it found).
     static void Ensure();
-    // Only the display (for tests that run the program in child processes);
-    // DISPLAY names it from then on.
+    // Only the display (for tests that run the program in child processes),
+    // named in DISPLAY.
     static void EnsureDisplay();
     static std::string Display();
 

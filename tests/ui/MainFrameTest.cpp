@@ -11,6 +11,16 @@
 
 namespace {
 
+// A frame of the test, destroyed with it: one left on the display would be
+// the "Brindlemoor Quor!" window that the tests after it look for.
+struct TestFrame {
+    MainFrame* frame = new MainFrame("Brindlemoor Quor!");
+    ~TestFrame() {
+        frame->Destroy();
+        GuiSession::RunFor(50);
+    }
+};
+
 TEST(StartPageAddress, ProgramFolderIsUrlEncodedWithItsSlashes) {
     EXPECT_EQ(StartPageAddress("/opt/Quor Games/", "en", false),
               "file:///opt/Quor%20Games/brq_interface.html?lang=en&skin=0&brqVersion=31680");
@@ -25,7 +35,8 @@ TEST(MainFrame, FixedSizeAndTheBrowserCoversTheClientArea) {
     TestEnvironment env;
     GuiSession::UseSystemMimeTypes();
     GuiSession::Ensure();
-    MainFrame* frame = new MainFrame("Brindlemoor Quor!");
+    TestFrame owned;
+    MainFrame* frame = owned.frame;
     frame->Show();
     GuiSession::RunFor(300);
     wxSize client = frame->GetClientSize();
@@ -50,7 +61,8 @@ TEST(MainFrame, DownloadsWaitForTheTimerOncePerGame) {
     TestEnvironment env;
     GuiSession::UseSystemMimeTypes();
     GuiSession::Ensure();
-    MainFrame* frame = new MainFrame("Brindlemoor Quor!");
+    TestFrame owned;
+    MainFrame* frame = owned.frame;
     frame->QueueDownload("Space Game");
     frame->QueueDownload("Space Game");
     frame->QueueDownload("none");  // reads as the idle marker

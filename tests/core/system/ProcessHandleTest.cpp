@@ -105,6 +105,22 @@ TEST(ProcessHandle, HandleReleasedWhileTheChildRunsLeavesNoZombie) {
     EXPECT_TRUE(WaitUntil([&] { return !IsOurChild(pid); }, 20000));
 }
 
+// For code that may start no thread: the child is left to the process, and
+// the reaper never hears of it.
+TEST(ProcessHandle, AnAbandonedHandleLeavesItsChildToTheProcess) {
+    pid_t pid;
+    {
+        auto child = Shell("sleep 0.3; exit 3");  // still running when the handle ends
+        ASSERT_TRUE(child);
+        pid = child->Pid();
+        child->Abandon();
+    }
+    EXPECT_EQ(ChildReaper::Get().PendingCount(), 0u);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+}
+
 TEST(ProcessHandle, ProgramThatCannotBeStartedGivesNullAndNoChild) {
     std::string error;
     EXPECT_FALSE(ProcessHandle::Spawn("/nonexistent/program", {"program"}, "", &error));

@@ -4,6 +4,9 @@
 #include <optional>
 #include <string>
 
+// The space a download leaves free on its disk for the rest of the system.
+inline constexpr uint64_t kFreeSpaceReserveBytes = 64ull << 20;
+
 // The three byte counts of the file system that holds a folder.
 struct DiskFreeBytes {
     uint64_t freeForUser = 0;  // what an unprivileged writer may still use
@@ -14,5 +17,5 @@ struct DiskFreeBytes {
 // statvfs of the path; nullopt when it cannot be queried.
 std::optional<DiskFreeBytes> GetDiskFreeBytes(const std::string& path);
 
-// How the transfers ask; tests put a fake in its place.
+// How a writer asks; tests put a fake in its place.
 using FreeSpaceQuery = std::function<std::optional<DiskFreeBytes>(const std::string& folder)>;

@@ -1,4 +1,4 @@
-#include "games/downloads/DiskSpace.h"
+#include "platform/DiskSpace.h"
 
 #include <sys/statvfs.h>
 
