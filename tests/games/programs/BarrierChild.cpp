@@ -1,8 +1,8 @@
 // One operation of the download lock or the repair, as the launcher performs it,
 // for tests that record its file-system calls:
 //   quor_barrier_child lock SAVE_FOLDER/
-//     takes the folder's download lock for the current user; prints "owned" or
-//     "other user"
+//     takes the folder's download lock for the current user; prints "owned",
+//     "other user" or "unusable"
 //   quor_barrier_child repair INSTALL_FOLDER MANIFEST_URL FILE_BASE_URL
 //     checks and repairs the installation to its end; prints "repaired"
 // Exit status 0 when the operation ran, 2 on a wrong command line.
@@ -13,12 +13,15 @@
 
 #include "games/downloads/DownloadLock.h"
 #include "games/downloads/SaveFolder.h"
+#include "games/downloads/TransferSettings.h"
 #include "games/install/InstallRepair.h"
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "lock") == 0) {
-        DownloadLock::Result r = DownloadLock::Take(argv[2], GetCurrentUserName());
-        std::printf("%s\n", r == DownloadLock::Result::Owned ? "owned" : "other user");
+        DownloadLock::Result r = DownloadLock::Take(argv[2], GetCurrentUserName(), TransferSettings{});
+        std::printf("%s\n", r == DownloadLock::Result::Owned       ? "owned"
+                            : r == DownloadLock::Result::OtherUser ? "other user"
+                                                                   : "unusable");
         return 0;
     }
     if (argc == 5 && std::strcmp(argv[1], "repair") == 0) {
