@@ -52,7 +52,7 @@ bool ValidKeyPath(const std::string& keyPath) {
     for (char c : keyPath)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             return false;
-    return true;
+    return KeyPathDepth(keyPath) <= RegistryTree::kMaxDepth;
 }
 
 // The exclusive lock of one write, on "<file>.lock": a file of its own that is

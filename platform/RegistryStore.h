@@ -21,6 +21,9 @@ enum class Hive { CurrentUser, LocalMachine };
 // re-reads the file, applies its change, writes a temporary file, fsyncs it and
 // renames it into place. Reads see the newest file (re-parsed only when it changed).
 //
+// A key path deeper than RegistryTree::kMaxDepth is refused (EINVAL); a file
+// holding one is damaged, and that key with its values is left out.
+//
 // A damaged file (cut short, edited by hand) is used as far as it can be read; the
 // damage is reported once on standard error, and the first write afterwards keeps
 // the file as it was found in "<file>.bad". A missing file and its folders are
@@ -46,7 +49,7 @@ public:
     std::vector<std::string> SubkeyNames(const std::string& keyPath);
 
     // Writes return 0 on success, else an errno value (ENOENT: nothing to delete;
-    // EINVAL: a key name with a control character).
+    // EINVAL: a key name with a control character, or a key path too deep).
     int CreateKey(const std::string& keyPath);
     int WriteValue(const std::string& keyPath, const std::string& valueName, const RegistryValue& value);
     int DeleteValue(const std::string& keyPath, const std::string& valueName);
