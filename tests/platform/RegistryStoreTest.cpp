@@ -15,6 +15,7 @@
 #include "platform/RegistryStore.h"
 #include "platform/RegistryTree.h"
 #include "tests/fixtures/ChildProcess.h"
+#include "tests/fixtures/RenameWatch.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -25,6 +26,7 @@ using platform::RegistryStore;
 using platform::RegistryTree;
 using platform::RegistryValue;
 using platform::ValueType;
+using Edit = platform::RegistryStore::Edit;
 using namespace std::string_literals;
 
 const std::string kChild = QUOR_BINARY_DIR "/tests/programs/registry_child";
@@ -417,6 +419,8 @@ TEST_F(RegistryStoreTest, DeepKeysTakeFileAndMemoryInProportionToTheirNames) {
     for (const std::string& tooDeep : {deepest + "\\x", DeepPath(10000, 1)}) {
         EXPECT_EQ(Hkcu().WriteValue(tooDeep, "v", RegistryValue::Text("x")), EINVAL);
         EXPECT_EQ(Hkcu().CreateKey(tooDeep), EINVAL);
+        EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "m", RegistryValue::Number(2)), Edit::CreateKey(tooDeep)}),
+                  EINVAL);
     }
     EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile()), file);
 
@@ -475,6 +479,35 @@ TEST_F(RegistryStoreTest, HivesWithASectionForEveryLevelReadTheSameWhenWrittenAg
     EXPECT_EQ(fresh.SubkeyNames("Software\\Brindlemoor\\Quor!"), (std::vector<std::string>{"Empty", "Preferences"}));
     EXPECT_EQ(Text(fresh, "Software\\Brindlemoor\\Quor!", "Install_Dir"), "/opt/Quor");
     EXPECT_EQ(fresh.ReadValue("Software\\Brindlemoor\\Quor!\\Preferences", "Language")->dword, 3u);
+}
+
+// Edits written together reach the file in one rename: all of them or none.
+TEST_F(RegistryStoreTest, SeveralEditsAreOneWrite) {
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "gone", RegistryValue::Text("x")), 0);
+    ASSERT_EQ(Hkcu().CreateKey("Software\\Old\\Sub"), 0);
+    RenameWatch renames(env.Root(), "hkcu.reg");
+    ASSERT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "a", RegistryValue::Text("1")),
+                            Edit::WriteValue(kKey, "b", RegistryValue::Number(2)), Edit::DeleteValue(kKey, "gone"),
+                            Edit::DeleteKey("Software\\Old"), Edit::CreateKey("Software\\New"),
+                            Edit::DeleteValue(kKey, "never there")}),
+              0);
+    EXPECT_EQ(renames.Renames(), 1);
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, kKey, "a"), "1");
+    EXPECT_EQ(fresh.ReadValue(kKey, "b")->dword, 2u);
+    EXPECT_FALSE(fresh.ReadValue(kKey, "gone"));
+    EXPECT_FALSE(fresh.KeyExists("Software\\Old"));
+    EXPECT_TRUE(fresh.KeyExists("Software\\New"));
+
+    // One edit that cannot be made, and none is; edits that change nothing write nothing.
+    const std::string file = TestEnvironment::ReadFile(env.HkcuFile());
+    EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "c", RegistryValue::Text("3")), Edit::CreateKey("bad\nname")}),
+              EINVAL);
+    EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "c", RegistryValue::Text("3")), Edit::DeleteKey("\\")}), EINVAL);
+    EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "a", RegistryValue::Text("1")), Edit::DeleteKey("Software\\Old")}),
+              0);
+    EXPECT_EQ(renames.Renames(), 0);
+    EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile()), file);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/RegistryStore.h"
 #include "tests/fixtures/FakeClock.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
+#include "tests/fixtures/RenameWatch.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -146,6 +147,20 @@ TEST(CredentialManager, SingletonPointerFollowsTheManager) {
         EXPECT_EQ(CredentialManager::Instance(), &credentials);
     }
     EXPECT_EQ(CredentialManager::Instance(), nullptr);
+}
+
+// The name and the password go into the hive in one write: a kill between two
+// writes once left a name with the password of the login before.
+TEST(CredentialManager, TheNameAndThePasswordAreOneWrite) {
+    CredentialWorld world;
+    world.credentials.SaveLogin("first", "first secret");
+    RenameWatch renames(world.env.Root(), "hkcu.reg");
+    world.credentials.SaveLogin("second", "second secret");
+    EXPECT_EQ(renames.Renames(), 1);
+    world.credentials.ClearLogin();
+    EXPECT_EQ(renames.Renames(), 1);
+    EXPECT_EQ(world.credentials.GetLoginName(), "");
+    EXPECT_EQ(world.credentials.GetLoginSecret(), "");
 }
 
 }  // namespace
