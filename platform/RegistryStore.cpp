@@ -256,6 +256,9 @@ struct RegistryStore::Impl {
             changed = Apply(next, edit) || changed;
         if (!changed)
             return 0;
+        // Under the lock no other writer is at work: a temporary file of an ended
+        // process is a killed write's.
+        RemoveStaleTemporaries(path + ".bad");
         if (damaged) {
             // Keep the damaged file as it was found before its unreadable part is dropped.
             if (int error = WriteFileAtomically(path + ".bad", damagedBytes, fileMode); error != 0)

@@ -21,7 +21,8 @@ enum class Hive { CurrentUser, LocalMachine };
 // re-reads the file, applies its change, writes a temporary file, fsyncs it,
 // renames it into place and fsyncs the folder; so a power cut leaves the old file
 // or the new one, and a write that returned is durable. A write of several edits
-// puts them all in place at once or none of them. Reads see the newest file
+// puts them all in place at once or none of them. Temporary files of writes that
+// were killed are removed by the next write. Reads see the newest file
 // (re-parsed only when it changed).
 //
 // A key path deeper than RegistryTree::kMaxDepth is refused (EINVAL); a file

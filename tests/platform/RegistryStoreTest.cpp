@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/RegFileFormat.h"
@@ -17,6 +18,7 @@
 #include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/RenameWatch.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
@@ -508,6 +510,48 @@ TEST_F(RegistryStoreTest, SeveralEditsAreOneWrite) {
               0);
     EXPECT_EQ(renames.Renames(), 0);
     EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile()), file);
+}
+
+// A write killed before its rename leaves its temporary file; the next write
+// removes those of ended processes, and only those.
+TEST_F(RegistryStoreTest, TemporaryFilesOfKilledWritesAreRemovedByTheNextWrite) {
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "before", RegistryValue::Text("kept")), 0);
+    const std::string ended = std::to_string(ChildProcess::EndedPid());
+    const std::vector<std::string> leftovers = {"hkcu.reg.tmp-" + ended + "-0", "hkcu.reg.bad.tmp-" + ended + "-7"};
+    const std::vector<std::string> others = {
+        "hkcu.reg.tmp-1-3",                                      // a process that runs
+        "hkcu.reg.tmp-" + std::to_string(getpid()) + "-999999",  // this one's
+        "other.reg.tmp-" + ended + "-0",                         // another file's
+        "hkcu.reg.tmp-" + ended,                                 // not of the form
+    };
+    for (const std::string& name : leftovers)
+        env.WriteFile(name, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Cut");
+    for (const std::string& name : others)
+        env.WriteFile(name, "x");
+    fs::create_directory(env.Path("hkcu.reg.tmp-" + ended + "-1"));  // a folder is nobody's leftover
+
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "after", RegistryValue::Text("written")), 0);
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(fs::exists(env.Path(name))) << name;
+    for (const std::string& name : others)
+        EXPECT_TRUE(fs::exists(env.Path(name))) << name;
+    EXPECT_TRUE(fs::is_directory(env.Path("hkcu.reg.tmp-" + ended + "-1")));
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, kKey, "before"), "kept");
+
+    // A process given the id of a killed writer finds its names taken and writes all the same.
+    ChildProcess child({kChild, env.HkcuFile(), "write-when-told", env.Path("pid"), env.Path("go"), kKey, "told"});
+    ASSERT_TRUE(WaitUntil([&] { return !TestEnvironment::ReadFile(env.Path("pid")).empty(); }));
+    const std::string pid = TestEnvironment::ReadFile(env.Path("pid"));
+    for (int n = 0; n < 10; ++n)
+        env.WriteFile("hkcu.reg.tmp-" + pid + "-" + std::to_string(n), "x");
+    env.WriteFile("go", "");
+    auto result = child.Wait();
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_EQ(Text(fresh, kKey, "told"), "told");
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "later", RegistryValue::Text("x")), 0);  // that process has ended now
+    for (int n = 0; n < 10; ++n)
+        EXPECT_FALSE(fs::exists(env.Path("hkcu.reg.tmp-" + pid + "-" + std::to_string(n)))) << n;
 }
 
 }  // namespace
