@@ -8,6 +8,7 @@
 #include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
@@ -101,6 +102,14 @@ public:
 private:
     int fd = -1;
 };
+
+// The stores ForHive hands out. Neither has a destructor to run at exit: a
+// program ends with _exit, its threads using a store to the last moment, and
+// never frees them; a library frees them when it is unloaded (ReleaseAll).
+static_assert(std::is_trivially_destructible_v<std::mutex>);
+std::mutex storesGuard;
+using StoreMap = std::map<std::pair<Hive, std::string>, std::unique_ptr<RegistryStore>>;
+StoreMap* stores = nullptr;
 
 }  // namespace
 
@@ -282,10 +291,6 @@ RegistryStore::RegistryStore(std::string filePath, Hive hive)
 RegistryStore::~RegistryStore() = default;
 
 RegistryStore& RegistryStore::ForHive(Hive hive) {
-    // Never destroyed: workers may still use a store while static destructors run.
-    static std::mutex& guard = *new std::mutex;
-    static auto& stores = *new std::map<std::pair<Hive, std::string>, RegistryStore*>;
-
     const char* env = std::getenv(hive == Hive::CurrentUser ? "QUOR_HKCU_FILE" : "QUOR_HKLM_FILE");
     std::string file;
     if (env && *env) {
@@ -297,11 +302,19 @@ RegistryStore& RegistryStore::ForHive(Hive hive) {
         if (!config.empty())  // else no file: reads find nothing and writes fail
             file = config + "/Brindlemoor/hkcu.reg";
     }
-    std::lock_guard<std::mutex> lock(guard);
-    RegistryStore*& store = stores[{hive, file}];
+    std::lock_guard<std::mutex> lock(storesGuard);
+    if (!stores)
+        stores = new StoreMap;
+    std::unique_ptr<RegistryStore>& store = (*stores)[{hive, file}];
     if (!store)
-        store = new RegistryStore(file, hive);
+        store = std::make_unique<RegistryStore>(file, hive);
     return *store;
+}
+
+void RegistryStore::ReleaseAll() {
+    std::lock_guard<std::mutex> lock(storesGuard);
+    delete stores;
+    stores = nullptr;
 }
 
 bool RegistryStore::KeyExists(const std::string& keyPath) {

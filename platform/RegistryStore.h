@@ -43,7 +43,13 @@ public:
     // The store of a hive, at the file QUOR_HKCU_FILE / QUOR_HKLM_FILE names, else
     // $XDG_CONFIG_HOME/Brindlemoor/hkcu.reg and /etc/xdg/Brindlemoor/hklm.reg.
     // The environment is read on every call, so tests may point a hive elsewhere.
+    // A program never frees these stores: it ends with _exit, and its threads may
+    // use a store until then.
     static RegistryStore& ForHive(Hive hive);
+    // Frees every store ForHive made, for the unload of a shared library (see
+    // platform/LibraryUnload.cpp): nothing of this copy of the code may use one
+    // then or afterwards.
+    static void ReleaseAll();
 
     const std::string& FilePath() const { return path; }
 

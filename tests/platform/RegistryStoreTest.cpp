@@ -554,4 +554,14 @@ TEST_F(RegistryStoreTest, TemporaryFilesOfKilledWritesAreRemovedByTheNextWrite) 
         EXPECT_FALSE(fs::exists(env.Path("hkcu.reg.tmp-" + pid + "-" + std::to_string(n)))) << n;
 }
 
+// A shared library frees its stores when it is unloaded; what asks afterwards gets them anew.
+TEST_F(RegistryStoreTest, ReleasedStoresAreMadeAgainOnTheNextUse) {
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "x", RegistryValue::Text("kept")), 0);
+    RegistryStore::ReleaseAll();
+    EXPECT_EQ(Text(Hkcu(), kKey, "x"), "kept");
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "y", RegistryValue::Text("again")), 0);
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, kKey, "y"), "again");
+}
+
 }  // namespace
