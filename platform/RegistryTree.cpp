@@ -1,5 +1,7 @@
 #include "platform/RegistryTree.h"
 
+#include <utility>
+
 namespace platform {
 
 namespace {
@@ -77,6 +79,14 @@ RegistryTree::RegistryTree(const RegistryTree& other) : root(Copy(*other.root)) 
 RegistryTree& RegistryTree::operator=(const RegistryTree& other) {
     if (this != &other)
         root = Copy(*other.root);
+    return *this;
+}
+
+RegistryTree::RegistryTree(RegistryTree&& other) : root(std::exchange(other.root, std::make_unique<Key>())) {}
+
+RegistryTree& RegistryTree::operator=(RegistryTree&& other) {
+    if (this != &other)
+        root = std::exchange(other.root, std::make_unique<Key>());
     return *this;
 }
 

@@ -45,8 +45,9 @@ public:
     RegistryTree();
     RegistryTree(const RegistryTree& other);
     RegistryTree& operator=(const RegistryTree& other);
-    RegistryTree(RegistryTree&&) noexcept = default;
-    RegistryTree& operator=(RegistryTree&&) noexcept = default;
+    // A tree moved from is left empty, the root still there.
+    RegistryTree(RegistryTree&& other);
+    RegistryTree& operator=(RegistryTree&& other);
     ~RegistryTree();
 
     const Key* Find(std::string_view keyPath) const;
