@@ -170,10 +170,8 @@ bool Application::OnInit() {
             // The first instance brings its window forward with this start's activation.
             platform::FlagEvent show(SingleInstance::ShowWindowEventPath());
             std::string token = SingleInstance::StartupToken();
-            if (token.empty())
-                show.Set();
-            else
-                show.SetWithText(token);
+            if (!(token.empty() ? show.Set() : show.SetWithText(token)))
+                Log::Error("the running instance cannot be signalled through \"%s\"", show.Path().c_str());
         }
         SingleInstance::MarkHandedOver();
         return false;

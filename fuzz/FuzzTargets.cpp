@@ -313,6 +313,17 @@ int RegStore(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "a written store reads back with errors: %s\n", again.errors.front().c_str());
         std::abort();
     }
+    // What is written grows with what was read (a byte may take four, "\x01" or
+    // "dword:0" to "dword:00000000"), never with the square of a key's depth; and
+    // writing it again changes nothing.
+    if (written.size() > 4 * size + 64) {
+        std::fprintf(stderr, "%zu bytes read were written as %zu\n", size, written.size());
+        std::abort();
+    }
+    if (platform::FormatRegFile(again.tree, "HKEY_CURRENT_USER") != written) {
+        std::fprintf(stderr, "a written store is written otherwise the second time\n");
+        std::abort();
+    }
     return 0;
 }
 

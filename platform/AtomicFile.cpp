@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include "platform/DurableFiles.h"
+#include "platform/LeftoverFiles.h"
+#include "platform/PathParts.h"
 
 namespace platform {
 
@@ -26,25 +28,71 @@ int WriteDescriptor(int fd, const void* data, size_t size) {
     return 0;
 }
 
-int WriteFileAtomically(const std::string& path, const std::string& bytes, unsigned mode) {
+namespace {
+
+constexpr const char* kTemporaryKind = "tmp";
+// A name may be taken by a leftover of an earlier process that had this one's
+// id; so many others are tried before giving up.
+constexpr int kTemporaryNameTries = 64;
+
+// Writes the bytes to a new temporary file beside path and fsyncs it; 0 with its name.
+int WriteTemporary(const std::string& path, const std::string& bytes, unsigned mode, std::string& temp) {
     static std::atomic<unsigned> counter{0};
-    std::string temp = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    RemoveStaleTemporaries(path);
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < kTemporaryNameTries; ++tries) {
+        temp = path + "." + kTemporaryKind + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
     if (fd < 0)
-        return errno;
+        return EEXIST;
     int error = WriteDescriptor(fd, bytes.data(), bytes.size());
     if (error == 0)
         error = SyncFile(fd);
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
+    if (error != 0)
+        ::unlink(temp.c_str());
+    return error;
+}
+
+}  // namespace
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::string name = BaseName(path);
+    RemoveLeftovers(FolderOf(path, ""), [&](const LeftoverFile& file, const std::string&) {
+        return file.kind == kTemporaryKind && file.target == name;
+    });
+}
+
+int WriteFileAtomically(const std::string& path, const std::string& bytes, unsigned mode) {
+    std::string temp;
+    if (int error = WriteTemporary(path, bytes, mode, temp); error != 0)
+        return error;
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        int error = errno;
         ::unlink(temp.c_str());
         return error;
     }
     // The new name is in place; what the caller records next relies on it.
     return SyncFolderOf(path);
+}
+
+int CreateFileOnce(const std::string& path, const std::string& bytes, unsigned mode) {
+    std::string temp;
+    if (int error = WriteTemporary(path, bytes, mode, temp); error != 0)
+        return error;
+    // link() never replaces: when another process got there first, its file stands.
+    int result = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+    ::unlink(temp.c_str());
+    if (result != 0 && result != EEXIST)
+        return result;
+    // Whoever linked the file, what the caller makes of it next relies on its name.
+    if (int error = SyncFolderOf(path); error != 0)
+        return error;
+    return result;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {

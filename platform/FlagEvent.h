@@ -12,10 +12,14 @@ public:
 
     // Makes the event, not signalled (a flag left by an earlier run is removed).
     bool Create();
-    // Signals it; false when the flag cannot be made.
+    // Signals it; false when the flag cannot be made. Whatever is in the flag's
+    // place and is not a regular file (a link of any kind, a FIFO, an empty
+    // folder) is removed first, so the signal still arrives; a flag already there
+    // keeps its text.
     bool Set();
     // Signals it with a short text for the side that waits (the whole flag
-    // appears at once, text and all); false when it cannot be made.
+    // appears at once, text and all, replacing an earlier one); false when it
+    // cannot be made. What is in its place goes as for Set.
     bool SetWithText(const std::string& text);
     // The text the flag carries, at most kMaxTextBytes of it; "" when there
     // is none or the flag is not a plain file.
@@ -29,6 +33,9 @@ public:
     const std::string& Path() const { return path; }
 
 private:
+    // Says once on standard error that something stays in the flag's place; false.
+    bool ReportStray() const;
+
     std::string path;
     mutable bool reportedStray = false;
 };

@@ -14,6 +14,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DurableFiles.h"
 #include "platform/Log.h"
+#include "platform/PathParts.h"
 #include "platform/XdgPaths.h"
 
 namespace platform {
@@ -61,40 +62,28 @@ int ReadKey(const std::string& path, std::string& key) {
     return 0;
 }
 
+// The first key of the user. Every folder on its path is synced, not only those
+// made here: a folder left by a process killed before it synced its parent would
+// lose the key at a power cut, and the values protected with it would outlive it.
+// A folder this user may not open was made by no process of the user's.
 int CreateKey(const std::string& path) {
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string folder = FolderOf(path, ".");
     if (!MakeFolders(folder, 0700))
         return errno == 0 || errno == EEXIST ? ENOTDIR : errno;
+    for (std::string above = folder; above != "/" && above != ".";) {
+        above = FolderOf(above, ".");
+        int error = SyncFolder(above);
+        if (error != 0 && error != EACCES && error != EPERM && error != EROFS)
+            return error;
+    }
 
-    unsigned char key[kKeySize];
-    unsigned char tag[8];
-    if (int error = FillRandom(key, sizeof key); error != 0)
+    std::string key(kKeySize, '\0');
+    if (int error = FillRandom(reinterpret_cast<unsigned char*>(key.data()), key.size()); error != 0)
         return error;
-    if (int error = FillRandom(tag, sizeof tag); error != 0)
-        return error;
-    std::string temp = path + ".new-" + std::to_string(getpid()) + "-";
-    for (unsigned char c : tag)
-        temp += "0123456789abcdef"[c & 15];
-
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return errno;
-    int error = 0;
-    if (::write(fd, key, sizeof key) != static_cast<ssize_t>(sizeof key))
-        error = errno ? errno : EIO;
-    if (error == 0)
-        error = SyncFile(fd);
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    // link() never replaces: when another process got there first, its key stands.
-    if (error == 0 && ::link(temp.c_str(), path.c_str()) != 0 && errno != EEXIST)
-        error = errno;
-    ::unlink(temp.c_str());
-    explicit_bzero(key, sizeof key);
-    if (error != 0)
-        return error;
-    return SyncFolder(folder);
+    int error = CreateFileOnce(path, key, 0600);
+    explicit_bzero(key.data(), key.size());
+    // EEXIST: another process made the key first; its key stands, now durable too.
+    return error == EEXIST ? 0 : error;
 }
 
 const auto* Bytes(const std::string& s) {
@@ -120,9 +109,17 @@ int ProtectedStore::Protect(const std::string& plain, std::string& blob) const {
         error = CreateKey(keyFile);
         if (error == 0)
             error = ReadKey(keyFile, key);
+    } else if (error == 0) {
+        // The process that made the key may not have made its name durable yet:
+        // a blob must never reach the disk before the key that opens it. One
+        // killed before it removed its temporary file left that behind.
+        RemoveStaleTemporaries(keyFile);
+        error = SyncFolderOf(keyFile);
     }
-    if (error != 0)
+    if (error != 0) {
+        explicit_bzero(key.data(), key.size());
         return error;
+    }
 
     std::string out(sizeof kMagic + kNonceSize + plain.size() + kTagSize, '\0');
     auto* bytes = reinterpret_cast<CryptoPP::byte*>(out.data());

@@ -10,8 +10,12 @@ namespace platform {
 // another key does not unprotect.
 //
 // The key file is created on the first Protect, exclusively: written whole to a
-// temporary file and linked into place, so that processes creating it at the same
-// time all end up with the one key that won.
+// temporary file, fsynced and linked into place (CreateFileOnce), so that
+// processes creating it at the same time all end up with the one key that won.
+// Before Protect returns a blob, the key's name and every folder above it are
+// durable: a power cut never leaves a blob without its key. A key that is gone
+// (deleted, or from before such a cut) makes its blobs unreadable, as tampering
+// does; the next Protect makes a new key.
 class ProtectedStore {
 public:
     explicit ProtectedStore(std::string keyFile);

@@ -1,5 +1,6 @@
 #include "platform/RegFileFormat.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -251,7 +252,7 @@ private:
     void Error(const std::string& what) { result.errors.push_back("line " + std::to_string(index + 1) + ": " + what); }
 
     void Section(std::string_view line) {
-        haveKey = false;
+        key = nullptr;
         if (line.back() != ']' || StartsWith(line, "[-")) {
             Error("unreadable key line");
             return;
@@ -262,9 +263,9 @@ private:
             Error("key outside " + std::string(rootName));
             return;
         }
-        keyPath = path.size() > root.size() ? std::string(path.substr(root.size() + 1)) : std::string();
-        result.tree.Ensure(keyPath);
-        haveKey = true;
+        key = result.tree.Ensure(path.substr(std::min(path.size(), root.size() + 1)));
+        if (!key)
+            Error("key deeper than " + std::to_string(RegistryTree::kMaxDepth) + " levels");
     }
 
     void Value(std::string_view line) {
@@ -290,11 +291,11 @@ private:
             Error("unreadable data of value \"" + name + "\"");
             return;
         }
-        if (!haveKey) {
+        if (!key) {
             Error("value outside a key");
             return;
         }
-        result.tree.SetValue(keyPath, name, *value);
+        key->SetValue(name, *value);
     }
 
     std::optional<RegistryValue> Data(std::string_view data) {
@@ -343,8 +344,7 @@ private:
     std::vector<std::string_view> lines;
     size_t index = 0;
     bool truncated = false;
-    bool haveKey = false;
-    std::string keyPath;
+    RegistryTree::Key* key = nullptr;  // the section's key, while its values follow
     RegFileContents result;
 };
 
@@ -419,20 +419,23 @@ RegFileContents ParseRegFile(std::string_view text, std::string_view rootName) {
 std::string FormatRegFile(const RegistryTree& tree, std::string_view rootName) {
     std::string out(kHeader);
     out += "\n\n";
-    for (const RegistryTree::Key* key : tree.AllKeys()) {
-        if (key->path.empty() && key->values.empty())
-            continue;
+    // A key without values that has subkeys needs no section: reading a subkey's
+    // section makes it again. So each section's path was written once by whoever
+    // made the key, and the file grows with the hive, not with the square of its depth.
+    tree.ForEachKey([&](const std::string& path, const RegistryTree::Key& key) {
+        if (key.values.empty() && (!key.subkeys.empty() || path.empty()))
+            return;
         out += '[';
         out += rootName;
-        if (!key->path.empty()) {
+        if (!path.empty()) {
             out += '\\';
-            out += key->path;
+            out += path;
         }
         out += "]\n";
-        for (const auto& [folded, entry] : key->values)
+        for (const auto& [folded, entry] : key.values)
             AppendValue(out, entry.first, entry.second);
         out += '\n';
-    }
+    });
     return out;
 }
 

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
@@ -44,15 +44,34 @@ struct FileIdentity {
     }
 };
 
-bool SameValue(const RegistryValue& a, const RegistryValue& b) {
-    return a.type == b.type && a.data == b.data && a.dword == b.dword;
+// Whether the edit may be made. A key named with a control character is never
+// made (a hand-edited file may hold one, which may still be deleted); no key
+// deeper than the tree holds exists; the hive itself stays.
+bool Allowed(const RegistryStore::Edit& edit) {
+    using Kind = RegistryStore::Edit::Kind;
+    size_t depth = KeyPathDepth(edit.keyPath);
+    if (depth > RegistryTree::kMaxDepth || (edit.kind == Kind::DeleteKey && depth == 0))
+        return false;
+    if (edit.kind == Kind::CreateKey || edit.kind == Kind::WriteValue)
+        for (char c : edit.keyPath)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                return false;
+    return true;
 }
 
-bool ValidKeyPath(const std::string& keyPath) {
-    for (char c : keyPath)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+// One edit on the tree; whether it changed anything.
+bool Apply(RegistryTree& tree, const RegistryStore::Edit& edit) {
+    using Kind = RegistryStore::Edit::Kind;
+    switch (edit.kind) {
+    case Kind::CreateKey:
+        if (tree.Find(edit.keyPath))
             return false;
-    return true;
+        return tree.Ensure(edit.keyPath) != nullptr;
+    case Kind::WriteValue: return tree.SetValue(edit.keyPath, edit.valueName, edit.value);
+    case Kind::DeleteValue: return tree.DeleteValue(edit.keyPath, edit.valueName);
+    case Kind::DeleteKey: return tree.DeleteKey(edit.keyPath);
+    }
+    return false;
 }
 
 // The exclusive lock of one write, on "<file>.lock": a file of its own that is
@@ -84,11 +103,13 @@ private:
     int fd = -1;
 };
 
-// The result of a change to the tree: whether anything changed, else why not.
-struct Change {
-    bool changed;
-    int error;
-};
+// The stores ForHive hands out. Neither has a destructor to run at exit: a
+// program ends with _exit, its threads using a store to the last moment, and
+// never frees them; a library frees them when it is unloaded (ReleaseAll).
+static_assert(std::is_trivially_destructible_v<std::mutex>);
+std::mutex storesGuard;
+using StoreMap = std::map<std::pair<Hive, std::string>, std::unique_ptr<RegistryStore>>;
+StoreMap* stores = nullptr;
 
 }  // namespace
 
@@ -221,8 +242,10 @@ struct RegistryStore::Impl {
     }
 
     // Read, modify, write: under the in-process mutex (held by the caller) and the
-    // file lock, the newest file is read, changed in a copy, and put in place whole.
-    int Modify(const std::string& path, const std::function<Change(RegistryTree&)>& change) {
+    // file lock, the newest file is read, the edits are made in a copy, and the
+    // copy is put in place whole. `changed` tells whether any edit changed anything.
+    int Modify(const std::string& path, const std::vector<Edit>& edits, bool& changed) {
+        changed = false;
         if (path.empty())
             return ENOENT;
         std::string folder = FolderOf(path, "");
@@ -238,9 +261,13 @@ struct RegistryStore::Impl {
             return error;
 
         RegistryTree next = tree;
-        Change result = change(next);
-        if (!result.changed)
-            return result.error;
+        for (const Edit& edit : edits)
+            changed = Apply(next, edit) || changed;
+        if (!changed)
+            return 0;
+        // Under the lock no other writer is at work: a temporary file of an ended
+        // process is a killed write's.
+        RemoveStaleTemporaries(path + ".bad");
         if (damaged) {
             // Keep the damaged file as it was found before its unreadable part is dropped.
             if (int error = WriteFileAtomically(path + ".bad", damagedBytes, fileMode); error != 0)
@@ -264,10 +291,6 @@ RegistryStore::RegistryStore(std::string filePath, Hive hive)
 RegistryStore::~RegistryStore() = default;
 
 RegistryStore& RegistryStore::ForHive(Hive hive) {
-    // Never destroyed: workers may still use a store while static destructors run.
-    static std::mutex& guard = *new std::mutex;
-    static auto& stores = *new std::map<std::pair<Hive, std::string>, RegistryStore*>;
-
     const char* env = std::getenv(hive == Hive::CurrentUser ? "QUOR_HKCU_FILE" : "QUOR_HKLM_FILE");
     std::string file;
     if (env && *env) {
@@ -279,11 +302,19 @@ RegistryStore& RegistryStore::ForHive(Hive hive) {
         if (!config.empty())  // else no file: reads find nothing and writes fail
             file = config + "/Brindlemoor/hkcu.reg";
     }
-    std::lock_guard<std::mutex> lock(guard);
-    RegistryStore*& store = stores[{hive, file}];
+    std::lock_guard<std::mutex> lock(storesGuard);
+    if (!stores)
+        stores = new StoreMap;
+    std::unique_ptr<RegistryStore>& store = (*stores)[{hive, file}];
     if (!store)
-        store = new RegistryStore(file, hive);
+        store = std::make_unique<RegistryStore>(file, hive);
     return *store;
+}
+
+void RegistryStore::ReleaseAll() {
+    std::lock_guard<std::mutex> lock(storesGuard);
+    delete stores;
+    stores = nullptr;
 }
 
 bool RegistryStore::KeyExists(const std::string& keyPath) {
@@ -316,49 +347,54 @@ std::vector<std::string> RegistryStore::SubkeyNames(const std::string& keyPath) 
     return impl->tree.SubkeyNames(keyPath);
 }
 
-int RegistryStore::CreateKey(const std::string& keyPath) {
-    if (!ValidKeyPath(keyPath))
-        return EINVAL;
+RegistryStore::Edit RegistryStore::Edit::CreateKey(std::string keyPath) {
+    return {Kind::CreateKey, std::move(keyPath), {}, {}};
+}
+
+RegistryStore::Edit RegistryStore::Edit::WriteValue(std::string keyPath, std::string valueName, RegistryValue value) {
+    return {Kind::WriteValue, std::move(keyPath), std::move(valueName), std::move(value)};
+}
+
+RegistryStore::Edit RegistryStore::Edit::DeleteValue(std::string keyPath, std::string valueName) {
+    return {Kind::DeleteValue, std::move(keyPath), std::move(valueName), {}};
+}
+
+RegistryStore::Edit RegistryStore::Edit::DeleteKey(std::string keyPath) {
+    return {Kind::DeleteKey, std::move(keyPath), {}, {}};
+}
+
+int RegistryStore::Write(const std::vector<Edit>& edits) {
+    bool changed = false;
+    return Write(edits, changed);
+}
+
+int RegistryStore::Write(const std::vector<Edit>& edits, bool& changed) {
+    changed = false;
+    for (const Edit& edit : edits)
+        if (!Allowed(edit))
+            return EINVAL;
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    return impl->Modify(path, [&](RegistryTree& tree) {
-        if (tree.Find(keyPath))
-            return Change{false, 0};
-        tree.Ensure(keyPath);
-        return Change{true, 0};
-    });
+    return impl->Modify(path, edits, changed);
+}
+
+int RegistryStore::CreateKey(const std::string& keyPath) {
+    return Write({Edit::CreateKey(keyPath)});
 }
 
 int RegistryStore::WriteValue(const std::string& keyPath, const std::string& valueName, const RegistryValue& value) {
-    if (!ValidKeyPath(keyPath))
-        return EINVAL;
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    return impl->Modify(path, [&](RegistryTree& tree) {
-        if (const RegistryTree::Key* key = tree.Find(keyPath)) {
-            auto it = key->values.find(FoldName(valueName));
-            if (it != key->values.end() && SameValue(it->second.second, value))
-                return Change{false, 0};
-        }
-        tree.SetValue(keyPath, valueName, value);
-        return Change{true, 0};
-    });
+    return Write({Edit::WriteValue(keyPath, valueName, value)});
 }
 
 int RegistryStore::DeleteValue(const std::string& keyPath, const std::string& valueName) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    return impl->Modify(path, [&](RegistryTree& tree) {
-        bool deleted = tree.DeleteValue(keyPath, valueName);
-        return Change{deleted, deleted ? 0 : ENOENT};
-    });
+    bool deleted = false;
+    int error = Write({Edit::DeleteValue(keyPath, valueName)}, deleted);
+    return error != 0 ? error : deleted ? 0 : ENOENT;
 }
 
 int RegistryStore::DeleteKey(const std::string& keyPath) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    if (SplitKeyPath(keyPath).empty())
-        return EINVAL;  // the hive itself stays
-    return impl->Modify(path, [&](RegistryTree& tree) {
-        bool deleted = tree.DeleteKey(keyPath);
-        return Change{deleted, deleted ? 0 : ENOENT};
-    });
+    bool deleted = false;
+    int error = Write({Edit::DeleteKey(keyPath)}, deleted);
+    return error != 0 ? error : deleted ? 0 : ENOENT;
 }
 
 }  // namespace platform

@@ -1,6 +1,40 @@
 #include "platform/RegistryTree.h"
 
+#include <utility>
+
 namespace platform {
+
+namespace {
+
+// Calls part(text) for each non-empty part of the path, in order, until it returns false.
+template <typename Part>
+bool EachPart(std::string_view keyPath, Part part) {
+    size_t start = 0;
+    while (start <= keyPath.size()) {
+        size_t end = keyPath.find('\\', start);
+        if (end == std::string_view::npos)
+            end = keyPath.size();
+        if (end > start && !part(keyPath.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::unique_ptr<RegistryTree::Key> Copy(const RegistryTree::Key& key) {
+    auto copy = std::make_unique<RegistryTree::Key>();
+    copy->name = key.name;
+    copy->values = key.values;
+    for (const auto& [folded, subkey] : key.subkeys)
+        copy->subkeys.emplace(folded, Copy(*subkey));
+    return copy;
+}
+
+bool SameValue(const RegistryValue& a, const RegistryValue& b) {
+    return a.type == b.type && a.data == b.data && a.dword == b.dword;
+}
+
+}  // namespace
 
 std::string FoldName(std::string_view name) {
     std::string folded(name);
@@ -12,83 +46,111 @@ std::string FoldName(std::string_view name) {
 
 std::vector<std::string> SplitKeyPath(std::string_view keyPath) {
     std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= keyPath.size()) {
-        size_t end = keyPath.find('\\', start);
-        if (end == std::string_view::npos)
-            end = keyPath.size();
-        if (end > start)
-            parts.emplace_back(keyPath.substr(start, end - start));
-        start = end + 1;
-    }
+    EachPart(keyPath, [&](std::string_view part) {
+        parts.emplace_back(part);
+        return true;
+    });
     return parts;
 }
 
-RegistryTree::RegistryTree() {
-    keys[""];
+size_t KeyPathDepth(std::string_view keyPath) {
+    size_t depth = 0;
+    EachPart(keyPath, [&](std::string_view) {
+        ++depth;
+        return true;
+    });
+    return depth;
 }
 
-std::string RegistryTree::FoldedPath(std::string_view keyPath) {
+bool RegistryTree::Key::SetValue(const std::string& valueName, const RegistryValue& value) {
+    auto [it, created] = values.try_emplace(FoldName(valueName), valueName, value);
+    if (created)
+        return true;
+    if (SameValue(it->second.second, value))
+        return false;
+    it->second.second = value;
+    return true;
+}
+
+RegistryTree::RegistryTree() : root(std::make_unique<Key>()) {}
+
+RegistryTree::RegistryTree(const RegistryTree& other) : root(Copy(*other.root)) {}
+
+RegistryTree& RegistryTree::operator=(const RegistryTree& other) {
+    if (this != &other)
+        root = Copy(*other.root);
+    return *this;
+}
+
+RegistryTree::RegistryTree(RegistryTree&& other) : root(std::exchange(other.root, std::make_unique<Key>())) {}
+
+RegistryTree& RegistryTree::operator=(RegistryTree&& other) {
+    if (this != &other)
+        root = std::exchange(other.root, std::make_unique<Key>());
+    return *this;
+}
+
+RegistryTree::~RegistryTree() = default;
+
+RegistryTree::Key* RegistryTree::FindMutable(std::string_view keyPath) {
+    Key* key = root.get();
     std::string folded;
-    for (const std::string& part : SplitKeyPath(keyPath)) {
-        if (!folded.empty())
-            folded += '\\';
-        folded += FoldName(part);
-    }
-    return folded;
+    bool found = EachPart(keyPath, [&](std::string_view part) {
+        folded = FoldName(part);
+        auto it = key->subkeys.find(folded);
+        if (it == key->subkeys.end())
+            return false;
+        key = it->second.get();
+        return true;
+    });
+    return found ? key : nullptr;
 }
 
 const RegistryTree::Key* RegistryTree::Find(std::string_view keyPath) const {
-    auto it = keys.find(FoldedPath(keyPath));
-    return it == keys.end() ? nullptr : &it->second;
+    return const_cast<RegistryTree*>(this)->FindMutable(keyPath);
 }
 
-RegistryTree::Key& RegistryTree::Ensure(std::string_view keyPath) {
-    std::string folded;
-    Key* key = &keys[""];
-    for (const std::string& part : SplitKeyPath(keyPath)) {
-        if (!folded.empty())
-            folded += '\\';
-        folded += FoldName(part);
-        auto [it, created] = keys.try_emplace(folded);
+RegistryTree::Key* RegistryTree::Ensure(std::string_view keyPath) {
+    // Counted first, so that a refused path leaves no part of itself behind.
+    if (KeyPathDepth(keyPath) > kMaxDepth)
+        return nullptr;
+    Key* key = root.get();
+    EachPart(keyPath, [&](std::string_view part) {
+        auto [it, created] = key->subkeys.try_emplace(FoldName(part));
         if (created) {
-            it->second.name = part;
-            it->second.path = key->path.empty() ? part : key->path + '\\' + part;
+            it->second = std::make_unique<Key>();
+            it->second->name = part;
         }
-        key = &it->second;
-    }
-    return *key;
+        key = it->second.get();
+        return true;
+    });
+    return key;
 }
 
-void RegistryTree::SetValue(std::string_view keyPath, const std::string& valueName, const RegistryValue& value) {
-    auto& values = Ensure(keyPath).values;
-    auto [it, created] = values.try_emplace(FoldName(valueName), valueName, value);
-    if (!created)
-        it->second.second = value;  // the name keeps the case of its first writing
+bool RegistryTree::SetValue(std::string_view keyPath, const std::string& valueName, const RegistryValue& value) {
+    Key* key = Ensure(keyPath);
+    return key && key->SetValue(valueName, value);
 }
 
 bool RegistryTree::DeleteValue(std::string_view keyPath, const std::string& valueName) {
-    auto it = keys.find(FoldedPath(keyPath));
-    return it != keys.end() && it->second.values.erase(FoldName(valueName)) > 0;
+    Key* key = FindMutable(keyPath);
+    return key && key->values.erase(FoldName(valueName)) > 0;
 }
 
 bool RegistryTree::DeleteKey(std::string_view keyPath) {
-    std::string folded = FoldedPath(keyPath);
-    if (folded.empty())
+    std::vector<std::string> parts = SplitKeyPath(keyPath);
+    if (parts.empty())
         return false;
-    auto it = keys.find(folded);
-    if (it == keys.end())
-        return false;
-    keys.erase(it);
-    // The subkeys lie together in the order of folded paths (though not directly
-    // after their parent: "a b" sorts between "a" and "a\\b").
-    std::string prefix = folded + '\\';
-    auto begin = keys.lower_bound(prefix);
-    auto end = begin;
-    while (end != keys.end() && end->first.compare(0, prefix.size(), prefix) == 0)
-        ++end;
-    keys.erase(begin, end);
-    return true;
+    std::string last = FoldName(parts.back());
+    parts.pop_back();
+    Key* parent = root.get();
+    for (const std::string& part : parts) {
+        auto it = parent->subkeys.find(FoldName(part));
+        if (it == parent->subkeys.end())
+            return false;
+        parent = it->second.get();
+    }
+    return parent->subkeys.erase(last) > 0;
 }
 
 std::vector<std::string> RegistryTree::ValueNames(std::string_view keyPath) const {
@@ -101,24 +163,28 @@ std::vector<std::string> RegistryTree::ValueNames(std::string_view keyPath) cons
 
 std::vector<std::string> RegistryTree::SubkeyNames(std::string_view keyPath) const {
     std::vector<std::string> names;
-    std::string folded = FoldedPath(keyPath);
-    if (!keys.count(folded))
-        return names;
-    std::string prefix = folded.empty() ? std::string() : folded + '\\';
-    for (auto it = keys.lower_bound(prefix); it != keys.end(); ++it) {
-        if (it->first.compare(0, prefix.size(), prefix) != 0)
-            break;
-        if (it->first.size() > prefix.size() && it->first.find('\\', prefix.size()) == std::string::npos)
-            names.push_back(it->second.name);
-    }
+    if (const Key* key = Find(keyPath))
+        for (const auto& [folded, subkey] : key->subkeys)
+            names.push_back(subkey->name);
     return names;
 }
 
-std::vector<const RegistryTree::Key*> RegistryTree::AllKeys() const {
-    std::vector<const Key*> all;
-    for (const auto& entry : keys)
-        all.push_back(&entry.second);
-    return all;
+void RegistryTree::ForEachKey(const std::function<void(const std::string& path, const Key& key)>& visit) const {
+    // Depth first with one path that grows and shrinks: the work is that of the
+    // paths handed out, never more.
+    std::string path;
+    std::function<void(const Key&)> walk = [&](const Key& key) {
+        visit(path, key);
+        for (const auto& [folded, subkey] : key.subkeys) {
+            size_t length = path.size();
+            if (!path.empty())
+                path += '\\';
+            path += subkey->name;
+            walk(*subkey);
+            path.resize(length);
+        }
+    };
+    walk(*root);
 }
 
 }  // namespace platform

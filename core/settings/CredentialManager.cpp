@@ -18,8 +18,8 @@ uint32_t ToStoredTime(int64_t seconds) {
 CredentialManager::CredentialManager(Clock& clock) : clock(clock) {}
 
 void CredentialManager::SaveLogin(const std::string& name, const std::string& secret) {
-    SaveProtectedValue(keyPath, loginNameValue, name);
-    SaveProtectedValue(keyPath, loginSecretValue, secret);
+    // One write: a kill between the two must not leave a name with another login's password.
+    SaveProtectedValues(keyPath, {{loginNameValue, name}, {loginSecretValue, secret}});
 }
 
 void CredentialManager::ClearLogin() {

@@ -16,6 +16,7 @@ public:
 
     explicit CredentialManager(Clock& clock = Clock::System());
 
+    // The name and the password are stored together: both or neither.
     void SaveLogin(const std::string& name, const std::string& secret);
     void ClearLogin();
     std::string GetLoginName();

@@ -7,16 +7,26 @@
 #include "platform/RegistryStore.h"
 
 int SaveProtectedValue(const std::string& keyPath, const std::string& valueName, const std::string& plain) {
+    return SaveProtectedValues(keyPath, {{valueName, plain}});
+}
+
+int SaveProtectedValues(const std::string& keyPath, const std::vector<std::pair<std::string, std::string>>& values) {
     // The names are wide strings in the registry: what does not convert is refused.
-    if (!IsValidUtf8(keyPath) || !IsValidUtf8(valueName))
+    if (!IsValidUtf8(keyPath))
         return EILSEQ;
-    auto& store = platform::RegistryStore::ForHive(platform::Hive::CurrentUser);
-    if (int error = store.CreateKey(keyPath); error != 0)
-        return error;
-    std::string blob;
-    if (int error = platform::ProtectedStore::ForCurrentUser().Protect(plain, blob); error != 0)
-        return error;
-    return store.WriteValue(keyPath, valueName, platform::RegistryValue::Bytes(std::move(blob)));
+    const platform::ProtectedStore protection = platform::ProtectedStore::ForCurrentUser();
+    std::vector<platform::RegistryStore::Edit> edits;
+    for (const auto& [name, plain] : values) {
+        if (!IsValidUtf8(name))
+            return EILSEQ;
+        // The key is durable before Protect returns, so the blobs never outlive it.
+        std::string blob;
+        if (int error = protection.Protect(plain, blob); error != 0)
+            return error;
+        edits.push_back(
+            platform::RegistryStore::Edit::WriteValue(keyPath, name, platform::RegistryValue::Bytes(std::move(blob))));
+    }
+    return platform::RegistryStore::ForHive(platform::Hive::CurrentUser).Write(edits);
 }
 
 std::string LoadProtectedValue(const std::string& keyPath, const std::string& valueName) {

@@ -10,6 +10,7 @@
 #include "core/text/StringUtils.h"
 #include "platform/AtomicFile.h"
 #include "platform/HexDigit.h"
+#include "platform/Log.h"
 #include "platform/XdgPaths.h"
 
 namespace WineRegistry {
@@ -199,7 +200,7 @@ std::string DefaultPrefix() {
     return home.empty() ? home : home + "/.wine";
 }
 
-std::optional<platform::RegistryTree> Parse(std::string_view text) {
+std::optional<platform::RegistryTree> Parse(std::string_view text, size_t* keysTooDeep) {
     size_t start = 0;
     auto nextLine = [&](std::string_view& line) {
         if (start >= text.size())
@@ -216,22 +217,20 @@ std::optional<platform::RegistryTree> Parse(std::string_view text) {
         return std::nullopt;
 
     platform::RegistryTree tree;
-    std::string currentKey;
-    bool inKey = false;
+    platform::RegistryTree::Key* key = nullptr;  // the section's key, while its values follow
+    size_t tooDeep = 0;
     while (nextLine(line)) {
         if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
         if (line[0] == '[') {
             size_t i = 1;
             auto name = ReadEscaped(line, i, ']');
-            inKey = name.has_value();
-            if (inKey) {
-                currentKey = *name;
-                tree.Ensure(currentKey);
-            }
+            key = name ? tree.Ensure(*name) : nullptr;
+            if (name && !key)
+                ++tooDeep;
             continue;
         }
-        if (!inKey)
+        if (!key)
             continue;
         // A hex value may go on over lines that end with "\".
         std::string joined(line);
@@ -255,8 +254,10 @@ std::optional<platform::RegistryTree> Parse(std::string_view text) {
             continue;
         }
         if (auto value = ReadData(entry.substr(i)))
-            tree.SetValue(currentKey, name, *value);
+            key->SetValue(name, *value);
     }
+    if (keysTooDeep)
+        *keysTooDeep = tooDeep;
     return tree;
 }
 
@@ -274,9 +275,13 @@ std::shared_ptr<const platform::RegistryTree> LoadHive(const std::string& prefix
         return cached.tree;
     std::string text;
     std::shared_ptr<const platform::RegistryTree> tree;
+    size_t tooDeep = 0;
     if (platform::ReadWholeFile(path, text))
-        if (auto parsed = Parse(text))
+        if (auto parsed = Parse(text, &tooDeep))
             tree = std::make_shared<const platform::RegistryTree>(std::move(*parsed));
+    if (tooDeep > 0)
+        Log::Warning("the wine registry \"%s\" has %zu keys deeper than %zu levels; they are passed over", path.c_str(),
+                     tooDeep, platform::RegistryTree::kMaxDepth);
     cached = {info.st_mtim, info.st_size, info.st_ino, tree};
     return tree;
 }

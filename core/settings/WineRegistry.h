@@ -19,11 +19,13 @@ std::string DefaultPrefix();
 // and their values ("name"="text", str(2):"text", dword:..., hex:..., hex(N):...).
 // Text escapes: \\ \" \n \r \t, octal, and \x with up to four hexadecimal digits
 // for one UTF-16 unit. Nothing for text in another form; unreadable lines are
-// passed over.
-std::optional<platform::RegistryTree> Parse(std::string_view text);
+// passed over, and so is a key deeper than the tree holds (with its values),
+// counted in keysTooDeep.
+std::optional<platform::RegistryTree> Parse(std::string_view text, size_t* keysTooDeep = nullptr);
 
 // The hive of the prefix, parsed again only when its file changed. Null when the
-// file is missing or not a wine registry. Safe from any thread.
+// file is missing or not a wine registry. Keys too deep to hold are said once
+// on standard error each time the file is read. Safe from any thread.
 std::shared_ptr<const platform::RegistryTree> LoadHive(const std::string& prefix, platform::Hive hive);
 
 // The value under a reference ("HKEY_LOCAL_MACHINE\SOFTWARE\..."); a 32-bit

@@ -1,7 +1,6 @@
 #include "plugins/activex/ControlRegistration.h"
 
 #include <cerrno>
-#include <functional>
 #include <vector>
 
 #include "platform/RegistryStore.h"
@@ -18,9 +17,7 @@ const char kIndependentProgId[] = "Tessaline.LauncherCtl";
 const char kTypeLibId[] = "{BBD4C710-71F5-11D2-8BB0-000000001235}";
 const size_t kDescriptionChars = 127;  // the category record's field holds 128 with the terminator
 
-platform::RegistryStore& Store() {
-    return platform::RegistryStore::ForHive(platform::Hive::LocalMachine);
-}
+using Edit = platform::RegistryStore::Edit;
 
 std::string Key(const std::string& relative) {
     return std::string(kClassesRoot) + "\\" + relative;
@@ -36,89 +33,63 @@ HRESULT FromErrno(int error) {
     return (error == EACCES || error == EPERM || error == EROFS) ? E_ACCESSDENIED : E_FAIL;
 }
 
-// Writes the default value of a key (creating it); 0 or an errno value.
-int SetDefault(const std::string& key, const std::string& text) {
-    return Store().WriteValue(key, "", RegistryValue::Text(text));
+// The edits in one write of the machine-wide hive: a failure, a kill or a power
+// cut leaves all of them or none, never a ProgID naming a class that is not there.
+HRESULT WriteAll(const std::vector<Edit>& edits) {
+    return FromErrno(platform::RegistryStore::ForHive(platform::Hive::LocalMachine).Write(edits));
 }
 
-int RemoveKey(const std::string& key) {
-    const int error = Store().DeleteKey(key);
-    return error == ENOENT ? 0 : error;
+Edit SetDefault(const std::string& key, const std::string& text) {
+    return Edit::WriteValue(key, "", RegistryValue::Text(text));
 }
 
-HRESULT RunScript(const std::string& modulePath) {
-    const std::string cls = ClassKey();
-    // The script's writes in order; the first failure ends it.
-    const std::vector<std::function<int()>> steps = {
-        [&] { return SetDefault(Key(kProgId), kClassName); },
-        [&] { return SetDefault(Key(kProgId) + "\\CLSID", kClassId); },
-        [&] { return SetDefault(Key(kIndependentProgId), kClassName); },
-        [&] { return SetDefault(Key(kIndependentProgId) + "\\CLSID", kClassId); },
-        [&] { return SetDefault(Key(kIndependentProgId) + "\\CurVer", kProgId); },
-        [&] { return RemoveKey(cls); },  // the class key is written afresh
-        [&] { return SetDefault(cls, kClassName); },
-        [&] { return SetDefault(cls + "\\ProgID", kProgId); },
-        [&] { return SetDefault(cls + "\\VersionIndependentProgID", kIndependentProgId); },
-        [&] { return Store().CreateKey(cls + "\\Programmable"); },
-        [&] { return Store().CreateKey(cls + "\\Control"); },
-        [&] { return Store().CreateKey(cls + "\\Insertable"); },
-        [&] { return SetDefault(cls + "\\InprocServer32", modulePath); },
-        [&] {
-            return Store().WriteValue(cls + "\\InprocServer32", "ThreadingModel", RegistryValue::Text("Apartment"));
-        },
-        [&] { return SetDefault(cls + "\\MiscStatus", "0"); },
-        [&] { return SetDefault(cls + "\\MiscStatus\\1", "131473"); },
-        [&] { return SetDefault(cls + "\\TypeLib", kTypeLibId); },
-        [&] { return SetDefault(cls + "\\Version", "1.0"); },
-    };
-    for (const auto& step : steps) {
-        if (const int error = step())
-            return FromErrno(error);
-    }
-    return S_OK;
+Edit CreateCategory(const char* catid, const std::string& description) {
+    return Edit::WriteValue(Key(std::string("Component Categories\\") + catid), "409",
+                            RegistryValue::Text(description.substr(0, kDescriptionChars)));
 }
 
-HRESULT CreateCategory(const char* catid, const std::string& description) {
-    const std::string text = description.substr(0, kDescriptionChars);
-    return FromErrno(
-        Store().WriteValue(Key(std::string("Component Categories\\") + catid), "409", RegistryValue::Text(text)));
-}
-
-HRESULT ImplementCategory(const char* catid) {
-    return FromErrno(Store().CreateKey(ClassKey() + "\\Implemented Categories\\" + catid));
-}
-
-HRESULT RemoveImplementedCategory(const char* catid) {
-    return FromErrno(RemoveKey(ClassKey() + "\\Implemented Categories\\" + catid));
+std::string ImplementedCategory(const char* catid) {
+    return ClassKey() + "\\Implemented Categories\\" + catid;
 }
 
 }  // namespace
 
 HRESULT Register(const std::string& modulePath) {
-    HRESULT hr = RunScript(modulePath);
-    if (hr == S_OK)
-        hr = CreateCategory(kSafeForInitializing, "Controls safely initializable from persistent data!");
-    if (hr == S_OK)
-        hr = ImplementCategory(kSafeForInitializing);
-    if (hr == S_OK)
-        hr = CreateCategory(kSafeForScripting, "Controls safely scriptable!");
-    if (hr == S_OK)
-        hr = ImplementCategory(kSafeForScripting);
-    return hr;
+    const std::string cls = ClassKey();
+    return WriteAll({
+        SetDefault(Key(kProgId), kClassName),
+        SetDefault(Key(kProgId) + "\\CLSID", kClassId),
+        SetDefault(Key(kIndependentProgId), kClassName),
+        SetDefault(Key(kIndependentProgId) + "\\CLSID", kClassId),
+        SetDefault(Key(kIndependentProgId) + "\\CurVer", kProgId),
+        Edit::DeleteKey(cls),  // the class key is written afresh
+        SetDefault(cls, kClassName),
+        SetDefault(cls + "\\ProgID", kProgId),
+        SetDefault(cls + "\\VersionIndependentProgID", kIndependentProgId),
+        Edit::CreateKey(cls + "\\Programmable"),
+        Edit::CreateKey(cls + "\\Control"),
+        Edit::CreateKey(cls + "\\Insertable"),
+        SetDefault(cls + "\\InprocServer32", modulePath),
+        Edit::WriteValue(cls + "\\InprocServer32", "ThreadingModel", RegistryValue::Text("Apartment")),
+        SetDefault(cls + "\\MiscStatus", "0"),
+        SetDefault(cls + "\\MiscStatus\\1", "131473"),
+        SetDefault(cls + "\\TypeLib", kTypeLibId),
+        SetDefault(cls + "\\Version", "1.0"),
+        CreateCategory(kSafeForInitializing, "Controls safely initializable from persistent data!"),
+        Edit::CreateKey(ImplementedCategory(kSafeForInitializing)),
+        CreateCategory(kSafeForScripting, "Controls safely scriptable!"),
+        Edit::CreateKey(ImplementedCategory(kSafeForScripting)),
+    });
 }
 
 HRESULT Unregister() {
-    int e = RemoveKey(Key(kProgId));
-    if (e == 0)
-        e = RemoveKey(Key(kIndependentProgId));
-    if (e == 0)
-        e = RemoveKey(ClassKey());
-    HRESULT hr = FromErrno(e);
-    if (hr == S_OK)
-        hr = RemoveImplementedCategory(kSafeForInitializing);
-    if (hr == S_OK)
-        hr = RemoveImplementedCategory(kSafeForScripting);
-    return hr;
+    return WriteAll({
+        Edit::DeleteKey(Key(kProgId)),
+        Edit::DeleteKey(Key(kIndependentProgId)),
+        Edit::DeleteKey(ImplementedCategory(kSafeForInitializing)),
+        Edit::DeleteKey(ImplementedCategory(kSafeForScripting)),
+        Edit::DeleteKey(ClassKey()),
+    });
 }
 
 }  // namespace ControlRegistration

@@ -7,8 +7,9 @@
 // HKEY_LOCAL_MACHINE\SOFTWARE\Classes of the machine-wide hive. Register writes
 // the ProgIDs, the class key and the two safety categories (kept as the category
 // manager keeps them: "Component Categories\{CATID}" with the description in
-// value "409", and the class's "Implemented Categories\{CATID}"). Each stops at
-// the first failing step and returns its HRESULT, leaving earlier steps in place.
+// value "409", and the class's "Implemented Categories\{CATID}"). Each makes
+// all its changes in one write of the hive and returns its HRESULT: a failure,
+// a kill or a power cut leaves the hive as it was or with every change made.
 // There is no type library on Linux, so none is registered.
 namespace ControlRegistration {
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
 
 #include "app/SingleInstance.h"
 #include "platform/FlagEvent.h"
@@ -179,6 +182,37 @@ TEST(SingleInstance, ArgumentsAreUtf8WhateverTheLocale) {
     EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
     EXPECT_EQ(rig.PrefString("AutoStartGame"), "T\u00fcrk\u00e7e Oyun");
     EXPECT_TRUE(show.IsSet());
+}
+
+// A link, a FIFO or a folder in the flag's place once made the second start end
+// without a signal: the first instance neither came forward nor selected the game.
+TEST(SingleInstance, ASecondStartSignalsWhateverIsInTheFlagsPlace) {
+    TestEnvironment env;
+    ProgramRig rig(env);
+    platform::InstanceLock first(rig.runtime, "Brindlemoor-Quor-{B989F3F5-DE31-434E-BD6C-E02FF2B5D05D}");
+    ASSERT_TRUE(first.IsFirst());
+    const std::string flag = rig.runtime + "/Brindlemoor-Quor-{278EF617-35A5-498D-A5AD-843E6902F881}.show";
+    platform::FlagEvent show(flag);
+    show.Create();
+    first.MarkReady();
+    const std::string target = env.WriteFile("target", "kept");
+
+    const std::vector<std::pair<std::string, std::function<void()>>> strays = {
+        {"link to a file", [&] { std::filesystem::create_symlink(target, flag); }},
+        {"dangling link", [&] { std::filesystem::create_symlink(env.Path("nowhere"), flag); }},
+        {"FIFO", [&] { ASSERT_EQ(mkfifo(flag.c_str(), 0600), 0); }},
+        {"folder", [&] { std::filesystem::create_directory(flag); }},
+    };
+    for (const auto& [what, put] : strays) {
+        SCOPED_TRACE(what);
+        show.Reset();
+        put();
+        auto second = rig.Start({"/game:Stray Game"});
+        EXPECT_EQ(second->WaitForExit(), 0) << second->Output();
+        EXPECT_TRUE(show.IsSet());
+        EXPECT_EQ(rig.PrefString("AutoStartGame"), "Stray Game");
+    }
+    EXPECT_EQ(TestEnvironment::ReadFile(target), "kept");
 }
 
 }  // namespace

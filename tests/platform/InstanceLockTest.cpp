@@ -4,6 +4,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,6 +199,66 @@ TEST(FlagEvent, CarriesAShortText) {
     ASSERT_EQ(symlink(secret.c_str(), env.Path("runtime/show").c_str()), 0);
     EXPECT_EQ(event.Text(), "");
     EXPECT_FALSE(FlagEvent(env.Path("missing/folder/show")).SetWithText("x"));
+}
+
+// The second start's side: whatever is in the flag's place (a link to a file,
+// a dangling one, a link to a folder, an empty folder, a FIFO), the signal still
+// arrives, text and all, and nothing is written through a link.
+TEST(FlagEvent, ASignalArrivesWhateverIsInTheFlagsPlace) {
+    struct Case {
+        const char* what;
+        std::function<void(const TestEnvironment&, const std::string&)> put;
+    };
+    const Case cases[] = {
+        {"link to a file",
+         [](const TestEnvironment& env, const std::string& flag) {
+             fs::create_symlink(env.WriteFile("target", "not for the flag"), flag);
+         }},
+        {"dangling link",
+         [](const TestEnvironment& env, const std::string& flag) { fs::create_symlink(env.Path("nowhere"), flag); }},
+        {"link to a folder",
+         [](const TestEnvironment& env, const std::string& flag) {
+             fs::create_directory(env.Path("folder"));
+             fs::create_directory_symlink(env.Path("folder"), flag);
+         }},
+        {"empty folder", [](const TestEnvironment&, const std::string& flag) { fs::create_directory(flag); }},
+        {"FIFO", [](const TestEnvironment&, const std::string& flag) { ASSERT_EQ(mkfifo(flag.c_str(), 0600), 0); }},
+    };
+    for (const Case& c : cases) {
+        for (const std::string text : {"", "host-1234_TIME42"}) {
+            SCOPED_TRACE(std::string(c.what) + (text.empty() ? "" : " with a text"));
+            TestEnvironment env;
+            const std::string flag = env.Path("runtime/show");
+            FlagEvent first(flag);
+            ASSERT_TRUE(first.Create());
+            c.put(env, flag);
+            FlagEvent second(flag);
+            testing::internal::CaptureStderr();
+            EXPECT_TRUE(text.empty() ? second.Set() : second.SetWithText(text));
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(flag)));
+            EXPECT_TRUE(first.IsSet());
+            EXPECT_EQ(first.Text(), text);
+            if (fs::exists(env.Path("target"))) {
+                EXPECT_EQ(TestEnvironment::ReadFile(env.Path("target")), "not for the flag");
+            }
+            if (fs::exists(env.Path("folder"))) {
+                EXPECT_TRUE(fs::is_empty(env.Path("folder")));
+            }
+        }
+    }
+
+    // A folder with something in it is not removed: no signal, said once.
+    TestEnvironment env;
+    env.WriteFile("runtime/show/inside", "x");
+    FlagEvent second(env.Path("runtime/show"));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(second.Set());
+    EXPECT_FALSE(second.SetWithText("token"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not a regular file"), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(TestEnvironment::ReadFile(env.Path("runtime/show/inside")), "x");
 }
 
 }  // namespace

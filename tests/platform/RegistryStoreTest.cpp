@@ -5,23 +5,30 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <malloc.h>
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/RegFileFormat.h"
 #include "platform/RegistryStore.h"
+#include "platform/RegistryTree.h"
 #include "tests/fixtures/ChildProcess.h"
+#include "tests/fixtures/RenameWatch.h"
 #include "tests/fixtures/TestEnvironment.h"
+#include "tests/fixtures/WaitUntil.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using platform::Hive;
 using platform::RegistryStore;
+using platform::RegistryTree;
 using platform::RegistryValue;
 using platform::ValueType;
+using Edit = platform::RegistryStore::Edit;
 using namespace std::string_literals;
 
 const std::string kChild = QUOR_BINARY_DIR "/tests/programs/registry_child";
@@ -38,6 +45,14 @@ protected:
 std::string Text(RegistryStore& store, const std::string& key, const std::string& name) {
     auto v = store.ReadValue(key, name);
     return v && v->type == ValueType::String ? v->data : "<none>";
+}
+
+// A key path of `depth` parts, each `length` characters long.
+std::string DeepPath(size_t depth, size_t length) {
+    std::string path;
+    for (size_t i = 0; i < depth; ++i)
+        path += (i ? "\\" : "") + std::string(length, static_cast<char>('a' + i % 26));
+    return path;
 }
 
 TEST_F(RegistryStoreTest, ValueNamesOfAnyCharactersRoundTripThroughTheFile) {
@@ -385,6 +400,168 @@ TEST_F(RegistryStoreTest, AStoreThatCannotBeReadIsNotOverwritten) {
     setenv("QUOR_HKCU_FILE", env.Path("plain/hkcu.reg").c_str(), 1);
     EXPECT_NE(Hkcu().WriteValue(kKey, "x", RegistryValue::Number(1)), 0);
     EXPECT_EQ(TestEnvironment::ReadFile(env.Path("plain")), "x");
+}
+
+// The deepest key the store holds (512 levels of 255 characters) is written as
+// one section, its path once, and held in memory about as large as its names; a
+// level more is refused and changes nothing.
+TEST_F(RegistryStoreTest, DeepKeysTakeFileAndMemoryInProportionToTheirNames) {
+    const std::string deepest = DeepPath(RegistryTree::kMaxDepth, 255);
+    ASSERT_EQ(Hkcu().WriteValue(deepest, "v", RegistryValue::Text("bottom")), 0);
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "n", RegistryValue::Number(1)), 0);
+    const std::string file = TestEnvironment::ReadFile(env.HkcuFile());
+    EXPECT_LT(file.size(), deepest.size() + 200);
+
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, deepest, "v"), "bottom");
+    EXPECT_TRUE(fresh.KeyExists(DeepPath(100, 255)));  // every level above it exists
+    EXPECT_EQ(fresh.SubkeyNames(DeepPath(511, 255)), std::vector<std::string>{std::string(255, 'r')});
+    EXPECT_EQ(fresh.ReadValue(kKey, "n")->dword, 1u);
+
+    for (const std::string& tooDeep : {deepest + "\\x", DeepPath(10000, 1)}) {
+        EXPECT_EQ(Hkcu().WriteValue(tooDeep, "v", RegistryValue::Text("x")), EINVAL);
+        EXPECT_EQ(Hkcu().CreateKey(tooDeep), EINVAL);
+        EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "m", RegistryValue::Number(2)), Edit::CreateKey(tooDeep)}),
+                  EINVAL);
+    }
+    EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile()), file);
+
+    // Every prefix holding its whole path took 67 MB here.
+    const size_t before = mallinfo2().uordblks;
+    platform::RegFileContents contents = platform::ParseRegFile(file, "HKEY_CURRENT_USER");
+    const size_t held = mallinfo2().uordblks - before;
+    ASSERT_TRUE(contents.errors.empty());
+    EXPECT_LT(held, 8 * file.size()) << held << " bytes for " << file.size();
+}
+
+// A 20 KB hive of 10 000 levels was once written back as 100 MB. The key is
+// refused as damage, said in one line; the rest is kept and the file kept whole
+// as ".bad" when it is written again.
+TEST_F(RegistryStoreTest, AHiveWithAKeyTooDeepKeepsTheRestAndIsWrittenBackSmall) {
+    const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + DeepPath(10000, 1) +
+                                "]\n\"lost\"=\"deep\"\n\n[HKEY_CURRENT_USER\\Software\\Kept]\n\"kept\"=\"yes\"\n\n";
+    env.WriteFile("hkcu.reg", damaged);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Text(Hkcu(), "Software\\Kept", "kept"), "yes");
+    EXPECT_FALSE(Hkcu().KeyExists("a"));  // nothing of the refused path is made
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("deeper than 512 levels"), std::string::npos) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+
+    ASSERT_EQ(Hkcu().WriteValue("Software\\Kept", "more", RegistryValue::Text("too")), 0);
+    EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile() + ".bad"), damaged);
+    const std::string written = TestEnvironment::ReadFile(env.HkcuFile());
+    EXPECT_LT(written.size(), 200u) << written.size();
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, "Software\\Kept", "more"), "too");
+    EXPECT_FALSE(fresh.KeyExists("a"));
+}
+
+// Files written before keys without values were left out (a section for every
+// level) read as they always did; written again, only the keys that need a
+// section get one, and reading that gives the same keys and values.
+TEST_F(RegistryStoreTest, HivesWithASectionForEveryLevelReadTheSameWhenWrittenAgain) {
+    env.WriteFile("hkcu.reg",
+                  "Windows Registry Editor Version 5.00\n\n"
+                  "[HKEY_CURRENT_USER\\Software]\n\n"
+                  "[HKEY_CURRENT_USER\\Software\\Brindlemoor]\n\n"
+                  "[HKEY_CURRENT_USER\\Software\\Brindlemoor\\Quor!]\n\"Install_Dir\"=\"/opt/Quor\"\n\n"
+                  "[HKEY_CURRENT_USER\\Software\\Brindlemoor\\Quor!\\Preferences]\n\"Language\"=dword:00000003\n\n"
+                  "[HKEY_CURRENT_USER\\Software\\Brindlemoor\\Quor!\\Empty]\n\n");
+    ASSERT_EQ(Hkcu().WriteValue("Software\\Brindlemoor\\Quor!\\Preferences", "Skin", RegistryValue::Number(2)), 0);
+    const std::string written = TestEnvironment::ReadFile(env.HkcuFile());
+    EXPECT_EQ(written,
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Brindlemoor\\Quor!]\n\"Install_Dir\"=\"/opt/Quor\"\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Brindlemoor\\Quor!\\Empty]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Brindlemoor\\Quor!\\Preferences]\n\"Language\"=dword:00000003\n"
+              "\"Skin\"=dword:00000002\n\n");
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(fresh.SubkeyNames(""), std::vector<std::string>{"Software"});
+    EXPECT_EQ(fresh.SubkeyNames("Software\\Brindlemoor\\Quor!"), (std::vector<std::string>{"Empty", "Preferences"}));
+    EXPECT_EQ(Text(fresh, "Software\\Brindlemoor\\Quor!", "Install_Dir"), "/opt/Quor");
+    EXPECT_EQ(fresh.ReadValue("Software\\Brindlemoor\\Quor!\\Preferences", "Language")->dword, 3u);
+}
+
+// Edits written together reach the file in one rename: all of them or none.
+TEST_F(RegistryStoreTest, SeveralEditsAreOneWrite) {
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "gone", RegistryValue::Text("x")), 0);
+    ASSERT_EQ(Hkcu().CreateKey("Software\\Old\\Sub"), 0);
+    RenameWatch renames(env.Root(), "hkcu.reg");
+    ASSERT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "a", RegistryValue::Text("1")),
+                            Edit::WriteValue(kKey, "b", RegistryValue::Number(2)), Edit::DeleteValue(kKey, "gone"),
+                            Edit::DeleteKey("Software\\Old"), Edit::CreateKey("Software\\New"),
+                            Edit::DeleteValue(kKey, "never there")}),
+              0);
+    EXPECT_EQ(renames.Renames(), 1);
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, kKey, "a"), "1");
+    EXPECT_EQ(fresh.ReadValue(kKey, "b")->dword, 2u);
+    EXPECT_FALSE(fresh.ReadValue(kKey, "gone"));
+    EXPECT_FALSE(fresh.KeyExists("Software\\Old"));
+    EXPECT_TRUE(fresh.KeyExists("Software\\New"));
+
+    // One edit that cannot be made, and none is; edits that change nothing write nothing.
+    const std::string file = TestEnvironment::ReadFile(env.HkcuFile());
+    EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "c", RegistryValue::Text("3")), Edit::CreateKey("bad\nname")}),
+              EINVAL);
+    EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "c", RegistryValue::Text("3")), Edit::DeleteKey("\\")}), EINVAL);
+    EXPECT_EQ(Hkcu().Write({Edit::WriteValue(kKey, "a", RegistryValue::Text("1")), Edit::DeleteKey("Software\\Old")}),
+              0);
+    EXPECT_EQ(renames.Renames(), 0);
+    EXPECT_EQ(TestEnvironment::ReadFile(env.HkcuFile()), file);
+}
+
+// A write killed before its rename leaves its temporary file; the next write
+// removes those of ended processes, and only those.
+TEST_F(RegistryStoreTest, TemporaryFilesOfKilledWritesAreRemovedByTheNextWrite) {
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "before", RegistryValue::Text("kept")), 0);
+    const std::string ended = std::to_string(ChildProcess::EndedPid());
+    const std::vector<std::string> leftovers = {"hkcu.reg.tmp-" + ended + "-0", "hkcu.reg.bad.tmp-" + ended + "-7"};
+    const std::vector<std::string> others = {
+        "hkcu.reg.tmp-1-3",                                      // a process that runs
+        "hkcu.reg.tmp-" + std::to_string(getpid()) + "-999999",  // this one's
+        "other.reg.tmp-" + ended + "-0",                         // another file's
+        "hkcu.reg.tmp-" + ended,                                 // not of the form
+    };
+    for (const std::string& name : leftovers)
+        env.WriteFile(name, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Cut");
+    for (const std::string& name : others)
+        env.WriteFile(name, "x");
+    fs::create_directory(env.Path("hkcu.reg.tmp-" + ended + "-1"));  // a folder is nobody's leftover
+
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "after", RegistryValue::Text("written")), 0);
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(fs::exists(env.Path(name))) << name;
+    for (const std::string& name : others)
+        EXPECT_TRUE(fs::exists(env.Path(name))) << name;
+    EXPECT_TRUE(fs::is_directory(env.Path("hkcu.reg.tmp-" + ended + "-1")));
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, kKey, "before"), "kept");
+
+    // A process given the id of a killed writer finds its names taken and writes all the same.
+    ChildProcess child({kChild, env.HkcuFile(), "write-when-told", env.Path("pid"), env.Path("go"), kKey, "told"});
+    ASSERT_TRUE(WaitUntil([&] { return !TestEnvironment::ReadFile(env.Path("pid")).empty(); }));
+    const std::string pid = TestEnvironment::ReadFile(env.Path("pid"));
+    for (int n = 0; n < 10; ++n)
+        env.WriteFile("hkcu.reg.tmp-" + pid + "-" + std::to_string(n), "x");
+    env.WriteFile("go", "");
+    auto result = child.Wait();
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_EQ(Text(fresh, kKey, "told"), "told");
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "later", RegistryValue::Text("x")), 0);  // that process has ended now
+    for (int n = 0; n < 10; ++n)
+        EXPECT_FALSE(fs::exists(env.Path("hkcu.reg.tmp-" + pid + "-" + std::to_string(n)))) << n;
+}
+
+// A shared library frees its stores when it is unloaded; what asks afterwards gets them anew.
+TEST_F(RegistryStoreTest, ReleasedStoresAreMadeAgainOnTheNextUse) {
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "x", RegistryValue::Text("kept")), 0);
+    RegistryStore::ReleaseAll();
+    EXPECT_EQ(Text(Hkcu(), kKey, "x"), "kept");
+    ASSERT_EQ(Hkcu().WriteValue(kKey, "y", RegistryValue::Text("again")), 0);
+    RegistryStore fresh = Fresh();
+    EXPECT_EQ(Text(fresh, kKey, "y"), "again");
 }
 
 }  // namespace

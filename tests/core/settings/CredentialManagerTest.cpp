@@ -2,14 +2,18 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "core/settings/CredentialManager.h"
 #include "core/settings/Prefs.h"
 #include "core/settings/ProtectedValues.h"
 #include "platform/RegistryStore.h"
+#include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/FakeClock.h"
 #include "tests/fixtures/RecordingPageCallSink.h"
+#include "tests/fixtures/RenameWatch.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace {
@@ -146,6 +150,103 @@ TEST(CredentialManager, SingletonPointerFollowsTheManager) {
         EXPECT_EQ(CredentialManager::Instance(), &credentials);
     }
     EXPECT_EQ(CredentialManager::Instance(), nullptr);
+}
+
+// The name and the password go into the hive in one write: a kill between two
+// writes once left a name with the password of the login before.
+TEST(CredentialManager, TheNameAndThePasswordAreOneWrite) {
+    CredentialWorld world;
+    world.credentials.SaveLogin("first", "first secret");
+    RenameWatch renames(world.env.Root(), "hkcu.reg");
+    world.credentials.SaveLogin("second", "second secret");
+    EXPECT_EQ(renames.Renames(), 1);
+    world.credentials.ClearLogin();
+    EXPECT_EQ(renames.Renames(), 1);
+    EXPECT_EQ(world.credentials.GetLoginName(), "");
+    EXPECT_EQ(world.credentials.GetLoginSecret(), "");
+}
+
+// The first saved login goes: the key's folder, the key (a temporary file linked
+// into place), the hive's folder, the hive (a temporary file renamed into place).
+// Laid out as a power cut may leave them, each state reads as no login or the
+// whole login, and the next save ends sound. A key that is gone leaves blobs
+// that read as nothing, as tampered ones do; the next save makes a new key.
+TEST(CredentialManager, TheFirstSavedLoginEndsSoundFromEveryPowerCutState) {
+    const std::string ended = std::to_string(ChildProcess::EndedPid());
+    const std::string keyTemp = "home/.local/share/Brindlemoor/protection.key.tmp-" + ended + "-0";
+    const std::string hiveTemp = "home/.config/Brindlemoor/hkcu.reg.tmp-" + ended + "-0";
+    const std::string someKey(32, 'k');
+    struct State {
+        const char* what;
+        std::function<void(CredentialWorld&)> layOut;
+        const char* name;  // what the login reads as in that state
+    };
+    const State states[] = {
+        {"nothing reached the disk", [](CredentialWorld&) {}, ""},
+        {"the key's folder only",
+         [](CredentialWorld& w) { std::filesystem::create_directories(w.env.Path("home/.local/share/Brindlemoor")); },
+         ""},
+        {"the key's temporary file, not linked", [&](CredentialWorld& w) { w.env.WriteFile(keyTemp, someKey); }, ""},
+        {"the key linked, its temporary file not yet removed",
+         [&](CredentialWorld& w) {
+             w.env.WriteFile(keyTemp, someKey);
+             w.env.WriteFile("home/.local/share/Brindlemoor/protection.key", someKey);
+         },
+         ""},
+        {"the key and the hive's folder",
+         [&](CredentialWorld& w) {
+             w.env.WriteFile("home/.local/share/Brindlemoor/protection.key", someKey);
+             std::filesystem::create_directories(w.env.Path("home/.config/Brindlemoor"));
+         },
+         ""},
+        {"the key and the hive's temporary file, not renamed",
+         [&](CredentialWorld& w) {
+             w.env.WriteFile("home/.local/share/Brindlemoor/protection.key", someKey);
+             w.env.WriteFile(hiveTemp, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTW");
+         },
+         ""},
+        {"the whole login, a later write's temporary file left",
+         [&](CredentialWorld& w) {
+             w.credentials.SaveLogin("earlier", "earlier secret");
+             w.env.WriteFile(hiveTemp, "Windows Registry Editor Version 5.00\n");
+         },
+         "earlier"},
+        {"the hive with the login and a token, the key gone",
+         [](CredentialWorld& w) {
+             w.credentials.SaveLogin("earlier", "earlier secret");
+             w.credentials.SaveAuthToken("earlier token");
+             std::filesystem::remove(w.env.Path("home/.local/share/Brindlemoor/protection.key"));
+         },
+         ""},
+    };
+    for (const State& state : states) {
+        SCOPED_TRACE(state.what);
+        CredentialWorld world;
+        unsetenv("QUOR_HKCU_FILE");  // the hive in its own place: ~/.config/Brindlemoor/hkcu.reg
+        state.layOut(world);
+        const std::string key =
+            TestEnvironment::ReadFile(world.env.Path("home/.local/share/Brindlemoor/protection.key"));
+
+        EXPECT_EQ(world.credentials.GetLoginName(), state.name);
+        EXPECT_EQ(world.credentials.GetLoginSecret(), *state.name ? "earlier secret" : "");
+        EXPECT_EQ(world.credentials.GetAuthToken(), "");
+        world.credentials.CheckSession();
+        EXPECT_EQ(world.SessionChecks(), 0u);
+
+        world.credentials.SaveLogin("player", "secret");
+        EXPECT_EQ(world.credentials.GetLoginName(), "player");
+        EXPECT_EQ(world.credentials.GetLoginSecret(), "secret");
+        EXPECT_FALSE(std::filesystem::exists(world.env.Path(keyTemp)));
+        EXPECT_FALSE(std::filesystem::exists(world.env.Path(hiveTemp)));
+        // A key that was in place is the one used; the token protected with a key now gone stays unreadable.
+        const std::string keyNow =
+            TestEnvironment::ReadFile(world.env.Path("home/.local/share/Brindlemoor/protection.key"));
+        EXPECT_EQ(keyNow.size(), 32u);
+        if (key.size() == 32) {
+            EXPECT_EQ(keyNow, key);
+        }
+        EXPECT_EQ(world.credentials.GetAuthToken(), "");
+    }
 }
 
 }  // namespace

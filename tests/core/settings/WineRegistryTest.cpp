@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <malloc.h>
 
 #include "core/settings/WineRegistry.h"
 #include "platform/RegistryStore.h"
@@ -94,6 +95,35 @@ TEST(WineRegistry, ReadsAPrefixAndMapsItsDrives) {
     EXPECT_EQ(WineRegistry::DefaultPrefix(), env.Path("home/.wine"));
     unsetenv("WINEPREFIX");
     EXPECT_EQ(WineRegistry::DefaultPrefix(), env.Path("home/.wine"));
+}
+
+// One 90 KB line "[a\\a\\...]" in a prefix's user.reg once took 1.8 GB at every
+// start. A key deeper than the tree holds is passed over, said in one line; the
+// rest of the hive is read, in memory about the size of the file.
+TEST(WineRegistry, AKeyTooDeepIsPassedOverAndTheRestRead) {
+    TestEnvironment env;
+    std::string deep = "[";
+    while (deep.size() < 90000)
+        deep += "a\\\\";
+    const std::string text = "WINE REGISTRY Version 2\n\n" + deep + "a] 1700000000\n\"v\"=\"lost\"\n\n" +
+                             "[Software\\\\Pando Networks\\\\PMB] 1700000000\n\"Version Number\"=\"2.5\"\n";
+    env.WriteFile("wine/user.reg", text);
+
+    const size_t before = mallinfo2().uordblks;
+    testing::internal::CaptureStderr();
+    auto hive = WineRegistry::LoadHive(env.Path("wine"), platform::Hive::CurrentUser);
+    const std::string said = testing::internal::GetCapturedStderr();
+    const size_t held = mallinfo2().uordblks - before;
+    ASSERT_NE(hive, nullptr);
+    EXPECT_LT(held, 4 * text.size()) << held;
+    EXPECT_NE(hive->Find("Software\\Pando Networks\\PMB"), nullptr);
+    EXPECT_EQ(hive->Find("a"), nullptr);
+    EXPECT_NE(said.find("deeper than 512 levels"), std::string::npos) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+
+    size_t tooDeep = 0;
+    ASSERT_TRUE(WineRegistry::Parse(text, &tooDeep).has_value());
+    EXPECT_EQ(tooDeep, 1u);
 }
 
 }  // namespace

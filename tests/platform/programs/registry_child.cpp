@@ -3,12 +3,19 @@
 //   registry_child FILE get KEY NAME               prints the text value
 //   registry_child FILE limited-write BYTES KEY NAME SIZE
 //                                                  with files capped at BYTES, writes a SIZE-byte text
+//   registry_child FILE write-when-told PIDFILE GOFILE KEY NAME
+//                                                  writes its pid to PIDFILE, waits until GOFILE
+//                                                  exists, then writes one text value
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "platform/RegistryStore.h"
 
@@ -43,6 +50,22 @@ int main(int argc, char** argv) {
             return 2;
         std::string text(std::strtoul(argv[6], nullptr, 10), 'x');
         int error = store.WriteValue(argv[4], argv[5], platform::RegistryValue::Text(text));
+        std::printf("%s", error ? std::strerror(error) : "ok");
+        return error ? 1 : 0;
+    }
+    if (command == "write-when-told" && argc == 7) {
+        if (std::FILE* pidFile = std::fopen(argv[3], "w")) {
+            std::fprintf(pidFile, "%ld", static_cast<long>(getpid()));
+            std::fclose(pidFile);
+        }
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        struct stat st {};
+        while (stat(argv[4], &st) != 0) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return 3;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        int error = store.WriteValue(argv[5], argv[6], platform::RegistryValue::Text("told"));
         std::printf("%s", error ? std::strerror(error) : "ok");
         return error ? 1 : 0;
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "platform/RegistryStore.h"
+#include "tests/fixtures/RenameWatch.h"
 #include "tests/plugins/LaunchRig.h"
 #include "tests/plugins/activex/ComHost.h"
 
@@ -98,6 +99,22 @@ TEST(Tessaline, UnregisterRemovesTheClassButKeepsTheCategoriesAndSucceedsTwice) 
     EXPECT_EQ(store.ReadValue(kClasses + "\\Component Categories\\" + kScripting, "409")->data,
               "Controls safely scriptable!");
     EXPECT_EQ(host.UnregisterServer(), S_OK) << "what is gone counts as removed";
+}
+
+// Registering or unregistering is one write of the hive: a kill or a power cut
+// leaves the control registered whole or not at all, never a ProgID naming a
+// class that is not there.
+TEST(Tessaline, RegisteringAndUnregisteringAreOneWriteEach) {
+    LaunchRig rig;
+    ComHost host;
+    ASSERT_TRUE(host.Loaded());
+    RenameWatch renames(rig.Env().Root(), "hklm.reg");
+    EXPECT_EQ(host.RegisterServer(), S_OK);
+    EXPECT_EQ(renames.Renames(), 1);
+    EXPECT_EQ(host.UnregisterServer(), S_OK);
+    EXPECT_EQ(renames.Renames(), 1);
+    EXPECT_EQ(host.UnregisterServer(), S_OK);
+    EXPECT_EQ(renames.Renames(), 0) << "nothing left to remove: nothing written";
 }
 
 TEST(Tessaline, RegistrationFailureIsReturned) {
