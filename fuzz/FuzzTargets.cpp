@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 #include <tinyxml.h>
@@ -17,14 +19,17 @@
 #include "games/catalogue/ConfigDocument.h"
 #include "games/catalogue/DesktopEntry.h"
 #include "games/catalogue/Manifest.h"
+#include "games/downloads/DownloadLock.h"
 #include "games/downloads/ReplyHeaders.h"
 #include "games/downloads/ResumeReply.h"
+#include "games/downloads/TransferSettings.h"
 #include "games/install/InstallManifest.h"
 #include "games/patching/BinaryPatch.h"
 #include "games/patching/LzmaAloneDecoder.h"
 #include "games/patching/MemoryByteSource.h"
 #include "games/patching/PatchCatalog.h"
 #include "games/patching/PatchFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/RegFileFormat.h"
 #include "platform/SafePath.h"
 #include "platform/browser/BridgeMessage.h"
@@ -322,6 +327,50 @@ int RegStore(const uint8_t* data, size_t size) {
     }
     if (platform::FormatRegFile(again.tree, "HKEY_CURRENT_USER") != written) {
         std::fprintf(stderr, "a written store is written otherwise the second time\n");
+        std::abort();
+    }
+    return 0;
+}
+
+int DownloadLockContent(const uint8_t* data, size_t size) {
+    // A private folder for each input, holding the lock as it was found.
+    char name[] = "/tmp/quor-fuzz-lock-XXXXXX";
+    if (!mkdtemp(name))
+        return 0;
+    const std::string folder = std::string(name) + "/";
+    const std::string path = folder + DownloadLock::kFileName;
+    struct Cleanup {
+        const std::string& folder;
+        const std::string& path;
+        ~Cleanup() {
+            ::unlink(path.c_str());
+            ::rmdir(folder.c_str());
+        }
+    } cleanup{folder, path};
+    const std::string found(reinterpret_cast<const char*>(data), size);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return 0;
+    const bool written = platform::WriteDescriptor(fd, found.data(), found.size()) == 0;
+    ::close(fd);
+    if (!written)
+        return 0;
+    TransferSettings settings;
+    settings.syncFile = [](int) { return true; };  // what is synced does not change the verdict
+    const DownloadLock::Result result = DownloadLock::Take(folder, "alice", settings);
+    // The verdict on a regular file: its first line (at most 254 bytes with the
+    // line end, nothing from a zero byte on) is the user's own, or empty and then
+    // claimed with the user's name; anything else is another user's, untouched.
+    std::string line = found.substr(0, 254);
+    if (size_t end = line.find('\n'); end != std::string::npos)
+        line.resize(end + 1);
+    line = line.substr(0, line.find('\0'));
+    std::string after;
+    platform::ReadWholeFile(path, after);
+    const bool ownsIt = line.empty() || line == "alice";
+    if (result != (ownsIt ? DownloadLock::Result::Owned : DownloadLock::Result::OtherUser) ||
+        after != (line.empty() ? std::string("alice") : found)) {
+        std::fprintf(stderr, "the lock was judged or left wrongly\n");
         std::abort();
     }
     return 0;

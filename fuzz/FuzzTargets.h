@@ -54,6 +54,11 @@ int ConfigDocument(const uint8_t* data, size_t size);
 // error there aborts).
 int RegStore(const uint8_t* data, size_t size);
 
+// A download folder's lock file as another user may have left it: taken by
+// "alice", the verdict and what the lock holds afterwards checked against the
+// first-line rule (a difference aborts).
+int DownloadLockContent(const uint8_t* data, size_t size);
+
 // Whether the nesting count the reader checks before parsing is at least the
 // depth of the elements with content in the tree TinyXML builds from the same
 // bytes (a text the count refuses counts as covered). Below it, a crafted

@@ -16,7 +16,7 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUOR_BUILD_GUI=OFF -DQUOR_BUILD_TESTS=OFF -DQUOR_FUZZ=ON \
   "-DCMAKE_C_FLAGS=$SANITIZE -fsanitize=fuzzer-no-link" \
   "-DCMAKE_CXX_FLAGS=$SANITIZE -fsanitize=fuzzer-no-link" >/dev/null
-TARGETS=(patch_file bsdiff catalog manifest install_manifest resume_reply bridge_message config_document reg_store booster_reply plugin_params)
+TARGETS=(patch_file bsdiff catalog manifest install_manifest resume_reply bridge_message config_document reg_store download_lock booster_reply plugin_params)
 cmake --build "$BUILD" -j"$(nproc)" --target "${TARGETS[@]/#/fuzz_}" >/dev/null
 mkdir -p "$BUILD/artifacts"
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1

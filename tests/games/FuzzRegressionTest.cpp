@@ -66,4 +66,8 @@ TEST(FuzzRegression, RegStoreInputs) {
     Replay("reg_store", fuzztargets::RegStore);
 }
 
+TEST(FuzzRegression, DownloadLockInputs) {
+    Replay("download_lock", fuzztargets::DownloadLockContent);
+}
+
 }  // namespace
