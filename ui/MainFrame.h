@@ -89,6 +89,8 @@ public:
     void ShowWindow() override;
     void CloseForUpdate() override;
     void ExitForUpdate() override;
+    bool IsUpdateRefused(const std::string& address) override;
+    void RefuseUpdate(const std::string& address) override;
 
 private:
     // The tick after every completed load of the start page.
