@@ -74,6 +74,7 @@ public:
     // BridgeOwner
     browser::RefPtr<ClientHandler> GetClientHandler() override;
     void SetPageLoaded() override { pageLoaded = true; }
+    void PageCaughtUp() override { UiScript::DeliverPending(); }
     std::string GetStartPageUrl() override { return startPageUrl; }
     void QueueDownload(const std::string& game) override;
     GameCommandTarget* FindGame(const std::string& game) override;
