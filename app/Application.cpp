@@ -126,6 +126,14 @@ void Application::StartManifestThread() {
     manifestManager->Start();
 }
 
+bool Application::IsUpdateRefused(const std::string& address) {
+    return refusedUpdates.count(address) > 0;
+}
+
+void Application::RefuseUpdate(const std::string& address) {
+    refusedUpdates.insert(address);
+}
+
 void Application::DestroyManagers() {
     // Not the reverse of their creation: the queue first, the monitor late.
     taskManager.reset();

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include <wx/app.h>
@@ -56,6 +57,8 @@ public:
     // FrameOwner: the threads of the first page load, in this order.
     void StartTaskQueue() override;
     void StartManifestThread() override;
+    bool IsUpdateRefused(const std::string& address) override;
+    void RefuseUpdate(const std::string& address) override;
     // The one end of the process, for every road (each writes its own log line first).
     [[noreturn]] void EndProcessNow(int exitCode) override;
     [[noreturn]] static void ExitProcess(int exitCode);
@@ -84,6 +87,8 @@ private:
     std::unique_ptr<platform::FlagEvent> showWindowEvent;
     std::string autoStartGameName;
     int32_t autoStartGameId = 0;
+    // Updates whose installer cannot start: refused once, for the whole run.
+    std::set<std::string> refusedUpdates;
 
     std::unique_ptr<UiScript> pageCalls;
     std::unique_ptr<GuiExitRequester> exitRequester;

@@ -16,6 +16,9 @@ public:
     virtual browser::RefPtr<ClientHandler> GetClientHandler() = 0;
     // A load of the start page's main frame has ended.
     virtual void SetPageLoaded() = 0;
+    // The page has run the program's calls handed to it, or its document is
+    // gone: the calls that wait for it may go now (UiScript::DeliverPending).
+    virtual void PageCaughtUp() = 0;
     virtual std::string GetStartPageUrl() = 0;
 
     // download: recorded for the frame's timer, with or without a panel of that name.

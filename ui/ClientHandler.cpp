@@ -89,6 +89,18 @@ bool ClientHandler::RunScript(const std::string& script) {
     return true;
 }
 
+bool ClientHandler::IsPageBehind() {
+    if (!pageLoaded.load())
+        return false;
+    browser::RefPtr<browser::Browser> browser = GetBrowser();
+    return browser && !browser->CanTakeScript();
+}
+
+void ClientHandler::OnScriptsRun(browser::RefPtr<browser::Browser> browser) {
+    if (owner && browser == GetBrowser())
+        owner->PageCaughtUp();
+}
+
 void ClientHandler::OnAfterCreated(browser::RefPtr<browser::Browser> browser) {
     pageLoaded = false;
     std::lock_guard<std::recursive_mutex> guard(lock);

@@ -40,6 +40,10 @@ public:
     // Runs the script in the main browser's main frame; false (dropped) while
     // the page has not finished loading or there is no main browser.
     bool RunScript(const std::string& script);
+    // The page is there but has not yet run the many scripts it was given: a
+    // script now would wait inside the browser. The owner hears PageCaughtUp
+    // when that may have changed. GUI thread.
+    bool IsPageBehind();
 
     void OnAfterCreated(browser::RefPtr<browser::Browser> browser) override;
     void OnBeforeClose(browser::RefPtr<browser::Browser> browser) override;
@@ -52,6 +56,7 @@ public:
     void OnPopupRequested(browser::RefPtr<browser::Browser> browser, browser::RefPtr<browser::Frame> frame,
                           const std::string& url) override;
     void OnRefreshRequested(browser::RefPtr<browser::Browser> browser) override;
+    void OnScriptsRun(browser::RefPtr<browser::Browser> browser) override;
 
     // The address the error page is given, so its style sheet resolves in the
     // program folder; the program folder itself unless set.

@@ -203,6 +203,16 @@ void MainFrame::CloseForUpdate() {
     ActivityLog::Append("close-for-update");
 }
 
+bool MainFrame::IsUpdateRefused(const std::string& address) {
+    return owner && owner->IsUpdateRefused(address);
+}
+
+void MainFrame::RefuseUpdate(const std::string& address) {
+    // A window without an owner (a test's) keeps nothing for the run.
+    if (owner)
+        owner->RefuseUpdate(address);
+}
+
 void MainFrame::ExitForUpdate() {
     ActivityLog::Append("exit-update");
     std::fflush(nullptr);

@@ -74,6 +74,7 @@ public:
     // BridgeOwner
     browser::RefPtr<ClientHandler> GetClientHandler() override;
     void SetPageLoaded() override { pageLoaded = true; }
+    void PageCaughtUp() override { UiScript::DeliverPending(); }
     std::string GetStartPageUrl() override { return startPageUrl; }
     void QueueDownload(const std::string& game) override;
     GameCommandTarget* FindGame(const std::string& game) override;
@@ -89,6 +90,8 @@ public:
     void ShowWindow() override;
     void CloseForUpdate() override;
     void ExitForUpdate() override;
+    bool IsUpdateRefused(const std::string& address) override;
+    void RefuseUpdate(const std::string& address) override;
 
 private:
     // The tick after every completed load of the start page.

@@ -1,8 +1,10 @@
 #include "ui/UiScript.h"
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/thread.h>
@@ -15,25 +17,47 @@
 
 namespace {
 
+using Scope = UiScript::Scope;
+
 struct PendingCall {
     UiScript::Handler handler;
     std::string script;
+    Scope scope = Scope::Page;
 };
 
 std::mutex queueLock;
 std::deque<PendingCall> queue;
 std::atomic<bool> deliveryPosted{false};
 
-// Decided now, not when the call was made: the page may have loaded, or gone, since.
-bool Deliver(const PendingCall& call) {
+// The browser client the call goes to: decided now, not when the call was made,
+// since the page may have loaded, or gone, since. Empty when there is none.
+browser::RefPtr<ClientHandler> ClientOf(const PendingCall& call) {
     UiScript::Handler handler = call.handler ? call.handler : ClientHandler::GetGlobalBindingHandler();
     if (!handler)
-        return false;  // no script context yet
+        return {};  // no script context yet
     BridgeOwner* owner = handler->GetOwner();
-    if (!owner)
-        return false;
-    browser::RefPtr<ClientHandler> client = owner->GetClientHandler();
+    return owner ? owner->GetClientHandler() : browser::RefPtr<ClientHandler>();
+}
+
+bool Deliver(const PendingCall& call) {
+    browser::RefPtr<ClientHandler> client = ClientOf(call);
     return client && client->RunScript(call.script);
+}
+
+// Under queueLock, before a clear joins the queue: the waiting panel calls and
+// clears it makes void, back to the newest call that needs the panels before
+// it. Answers their texts; the others keep their order.
+std::vector<std::string> DropVoidedByClear() {
+    auto needed = std::find_if(queue.rbegin(), queue.rend(),
+                               [](const PendingCall& call) { return call.scope == Scope::PanelButton; });
+    auto from = needed.base();
+    auto voided = [](const PendingCall& call) { return call.scope == Scope::Panel || call.scope == Scope::Clear; };
+    std::vector<std::string> dropped;
+    for (auto it = from; it != queue.end(); ++it)
+        if (voided(*it))
+            dropped.push_back(std::move(it->script));
+    queue.erase(std::remove_if(from, queue.end(), voided), queue.end());
+    return dropped;
 }
 
 UiScript::Handler CurrentHandler() {
@@ -42,15 +66,20 @@ UiScript::Handler CurrentHandler() {
 
 }  // namespace
 
-void UiScript::Run(const Handler& handler, const std::string& script) {
+void UiScript::Run(const Handler& handler, const std::string& script, Scope scope) {
     if (!wxTheApp) {
         PageCallLog::Append(false, script);
         return;
     }
+    std::vector<std::string> dropped;
     {
         std::lock_guard<std::mutex> guard(queueLock);
-        queue.push_back({handler, script});
+        if (scope == Scope::Clear)
+            dropped = DropVoidedByClear();
+        queue.push_back({handler, script, scope});
     }
+    for (const std::string& text : dropped)
+        PageCallLog::Append(false, text);
     if (wxIsMainThread()) {
         DeliverPending();
         return;
@@ -70,6 +99,10 @@ void UiScript::DeliverPending() {
             std::lock_guard<std::mutex> guard(queueLock);
             if (queue.empty())
                 return;
+            // The page's report that it has caught up calls this again.
+            browser::RefPtr<ClientHandler> client = ClientOf(queue.front());
+            if (client && client->IsPageBehind())
+                return;
             call = std::move(queue.front());
             queue.pop_front();
         }
@@ -81,33 +114,33 @@ void UiScript::CheckForValidSession(const Handler& h) {
     Run(h, PageCallText::CheckForValidSession());
 }
 void UiScript::ClearGamePanels(const Handler& h) {
-    Run(h, PageCallText::ClearGamePanels());
+    Run(h, PageCallText::ClearGamePanels(), Scope::Clear);
 }
 
 void UiScript::UpdateProgress(const Handler& h, int32_t gameId, const std::string& status, int32_t done, int32_t total,
                               int32_t speed, const std::string& record) {
-    Run(h, PageCallText::UpdateProgress(gameId, status, done, total, speed, record));
+    Run(h, PageCallText::UpdateProgress(gameId, status, done, total, speed, record), Scope::Panel);
 }
 
 void UiScript::AddCancelToProgress(const Handler& h, int32_t id) {
-    Run(h, PageCallText::AddCancelToProgress(id));
+    Run(h, PageCallText::AddCancelToProgress(id), Scope::Panel);
 }
 void UiScript::AddPauseToProgress(const Handler& h, int32_t id) {
-    Run(h, PageCallText::AddPauseToProgress(id));
+    Run(h, PageCallText::AddPauseToProgress(id), Scope::Panel);
 }
 void UiScript::StartProgress(const Handler& h, int32_t id) {
-    Run(h, PageCallText::StartProgress(id));
+    Run(h, PageCallText::StartProgress(id), Scope::Panel);
 }
 
 void UiScript::SetGamePanelState(const Handler& h, int32_t gameId, int32_t state) {
-    Run(h, PageCallText::SetGamePanelState(gameId, state));
+    Run(h, PageCallText::SetGamePanelState(gameId, state), Scope::Panel);
 }
 
 void UiScript::ClickPanel(const Handler& h, int32_t id) {
-    Run(h, PageCallText::ClickPanel(id));
+    Run(h, PageCallText::ClickPanel(id), Scope::Panel);
 }
 void UiScript::ClickGameButton(const Handler& h, int32_t id) {
-    Run(h, PageCallText::ClickGameButton(id));
+    Run(h, PageCallText::ClickGameButton(id), Scope::PanelButton);
 }
 void UiScript::SetAllGamesUrl(const Handler& h, const std::string& a) {
     Run(h, PageCallText::SetAllGamesUrl(a));
@@ -119,7 +152,8 @@ void UiScript::SetGameUrl(const Handler& h, const std::string& a) {
 void UiScript::AddGamePanel(const Handler& h, const std::string& name, const std::string& banner,
                             const std::string& homePage, bool flag, int32_t gameId, bool loginRequired,
                             int32_t timesPlayed, const std::string& iconUrl) {
-    Run(h, PageCallText::AddGamePanel(name, banner, homePage, flag, gameId, loginRequired, timesPlayed, iconUrl));
+    Run(h, PageCallText::AddGamePanel(name, banner, homePage, flag, gameId, loginRequired, timesPlayed, iconUrl),
+        Scope::Panel);
 }
 
 void UiScript::TrackEvent(const Handler& h, const std::string& category, const std::string& action,
@@ -147,11 +181,11 @@ void UiScript::OnFileDialogClose(const Handler& h) {
 }
 
 void UiScript::SetSavedLogin(const Handler& h, const std::string& password, const std::string& loginName) {
-    Run(h, PageCallText::SetSavedLogin(password, loginName));
+    Run(h, PageCallText::SetSavedLogin(password, loginName), Scope::Panel);
 }
 
 void UiScript::SetAuthToken(const Handler& h, const std::string& t) {
-    Run(h, PageCallText::SetAuthToken(t));
+    Run(h, PageCallText::SetAuthToken(t), Scope::Panel);
 }
 void UiScript::OnFileDialogOpen(const Handler& h) {
     Run(h, PageCallText::OnFileDialogOpen());

@@ -12,16 +12,31 @@ class UiBindingHandler;
 // PageCallText) and Run, which hands a text to the page. Builders may be called
 // on any thread; the texts reach the page on the GUI thread in the order they
 // were made, and whether a call is dropped (no script context, no owner, page
-// not loaded) is decided when it is delivered. Every call is written to the
-// page-call log, delivered or dropped. As the process-wide page-call sink it
-// serves core/ and games/, and as the panels' page calls the game panels, both
-// through the current binding handler.
+// not loaded) is decided when it is delivered. While the page has not run what
+// it was given (ClientHandler::IsPageBehind), calls wait here, where a newer
+// clearGamePanels drops the waiting calls it makes void: with a page slower
+// than the rebuilds of the panels, what waits is the newest rebuild's calls and
+// those that outlive the panels. Every call is written to the page-call log,
+// delivered or dropped. As the
+// process-wide page-call sink it serves core/ and games/, and as the panels'
+// page calls the game panels, both through the current binding handler.
 class UiScript : public PageCallSink, public PanelPageCalls {
 public:
     using Handler = browser::RefPtr<UiBindingHandler>;
 
-    static void Run(const Handler& handler, const std::string& script);
-    // Delivers the calls still waiting; called on the GUI thread.
+    // How a call that still waits for the page meets a newer clearGamePanels,
+    // which every rebuild of the panels begins with and follows with all that
+    // the panels show.
+    enum class Scope {
+        Page,         // kept: what it does outlives the panels
+        Panel,        // dropped: it shows a panel (or what its construction sends)
+        PanelButton,  // kept, and the panel calls before it too: it presses a panel's button
+        Clear,        // clearGamePanels: drops the waiting panel calls and clears
+    };
+
+    static void Run(const Handler& handler, const std::string& script, Scope scope = Scope::Page);
+    // Delivers the calls still waiting, until the page falls behind; called on
+    // the GUI thread.
     static void DeliverPending();
 
     static void CheckForValidSession(const Handler& handler);

@@ -200,22 +200,31 @@ constexpr size_t kBytesPerReadingThread = 1 << 20;
 // zero bytes after the text keep it inside the buffer.
 constexpr size_t kPadding = 8;
 
-// Parses buffer, to which the padding is appended.
-bool ParsePadded(std::string& buffer, TiXmlDocument& document, TiXmlEncoding encoding) {
+// Parses buffer, to which the padding is appended. When asked, readToEnd tells
+// whether TinyXML's reading ended exactly at the end of the text: after its last
+// node it stops without an error at anything that does not open with "<", so a
+// part of a document can parse while the same bytes inside the whole do not.
+bool ParsePadded(std::string& buffer, TiXmlDocument& document, TiXmlEncoding encoding, bool* readToEnd = nullptr) {
     if (buffer.empty() || NestingDepth(buffer) > kMaxDepth)
         return false;
+    const size_t size = buffer.size();
     buffer.append(kPadding, '\0');
     // No row and column tracking: it costs a quarter of the parse and is never read.
     document.SetTabSize(0);
-    document.Parse(buffer.c_str(), nullptr, encoding);
-    return !document.Error();
+    const char* end = document.Parse(buffer.c_str(), nullptr, encoding);
+    if (document.Error())
+        return false;
+    // TinyXML answers null when the blanks it skips last end at a zero byte.
+    if (readToEnd)
+        *readToEnd = end == nullptr || end == buffer.c_str() + size;
+    return true;
 }
 
-bool Parse(const std::string& text, TiXmlDocument& document, TiXmlEncoding encoding) {
+bool Parse(const std::string& text, TiXmlDocument& document, TiXmlEncoding encoding, bool* readToEnd = nullptr) {
     std::string buffer;
     buffer.reserve(text.size() + kPadding);
     buffer = text;
-    return ParsePadded(buffer, document, encoding);
+    return ParsePadded(buffer, document, encoding, readToEnd);
 }
 
 bool IsBlank(char c) {
@@ -278,7 +287,8 @@ size_t ElementEnd(const std::string& text, size_t i) {
             else if (next != std::string::npos && depth == 0)
                 return next;  // the element closes itself
         } else {
-            next = i + 1;
+            // Any other "<" opens a node of its own for TinyXML, up to the next ">".
+            next = SkipPast(text, i + 1, ">");
         }
         if (next == std::string::npos)
             return next;
@@ -401,7 +411,8 @@ bool PlainChildren(const std::string& text, const std::string& rootName, std::ve
         return false;
     {
         TiXmlDocument root;
-        if (!Parse(text.substr(i, startTagEnd - i) + "</" + rootName + ">", root, encoding))
+        bool readToEnd = false;
+        if (!Parse(text.substr(i, startTagEnd - i) + "</" + rootName + ">", root, encoding, &readToEnd) || !readToEnd)
             return false;
     }
 
@@ -430,15 +441,17 @@ bool PlainChildren(const std::string& text, const std::string& rootName, std::ve
 }
 
 // Parses children[first, last) one at a time and hands each to the reader;
-// false at the first that does not parse on its own as one element.
+// false at the first that does not parse on its own as one element ending where
+// its span ends (TinyXML then reads the whole document in another way).
 bool ReadSpans(const std::string& text, const std::vector<Span>& children, size_t first, size_t last,
                TiXmlEncoding encoding, ChildElementReader& reader, const std::atomic<bool>& failed) {
     std::string chunk;
     for (size_t k = first; k < last && !failed.load(std::memory_order_relaxed); ++k) {
         chunk.assign(text, children[k].begin, children[k].end - children[k].begin);
         TiXmlDocument child;
-        if (!ParsePadded(chunk, child, encoding) || !child.FirstChild() || child.FirstChild() != child.LastChild() ||
-            !child.FirstChild()->ToElement())
+        bool readToEnd = false;
+        if (!ParsePadded(chunk, child, encoding, &readToEnd) || !readToEnd || !child.FirstChild() ||
+            child.FirstChild() != child.LastChild() || !child.FirstChild()->ToElement())
             return false;
         reader.Visit(k, *child.FirstChild()->ToElement());
     }

@@ -1,6 +1,7 @@
 #include "platform/browser/Browser.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include <webkit2/webkit2.h>
@@ -48,6 +49,25 @@ struct BrowserNative {
     static gboolean RefuseDestination(WebKitDownload* download, gchar*, gpointer) {
         webkit_download_cancel(download);
         return TRUE;
+    }
+
+    // What a checkpoint's answer confirms.
+    struct Checkpoint {
+        RefPtr<Browser> browser;
+        uint64_t generation;
+        size_t scripts;
+    };
+
+    // Comes with the value or with an error (the document or the web process
+    // gone); either way the scripts before it are no longer waiting.
+    static void CheckpointDone(GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Checkpoint> checkpoint(static_cast<Checkpoint*>(data));
+        GError* error = nullptr;
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error))
+            g_object_unref(value);
+        if (error)
+            g_error_free(error);
+        checkpoint->browser->OnCheckpoint(checkpoint->generation, checkpoint->scripts);
     }
 };
 
@@ -137,6 +157,30 @@ void Browser::RunScript(const std::string& code) {
     // in this process, which is work on the GUI thread for nothing.
     webkit_web_view_evaluate_javascript(static_cast<WebKitWebView*>(view->GetNativeBackend()), code.data(),
                                         static_cast<gssize>(code.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
+    ++scriptsInFlight;
+    if (++scriptsSinceCheckpoint == kScriptsPerCheckpoint)
+        SendCheckpoint();
+}
+
+void Browser::SendCheckpoint() {
+    auto* checkpoint = new BrowserNative::Checkpoint{RefPtr<Browser>(this), scriptGeneration, scriptsSinceCheckpoint};
+    scriptsSinceCheckpoint = 0;
+    webkit_web_view_evaluate_javascript(static_cast<WebKitWebView*>(view->GetNativeBackend()), "0", 1, nullptr, nullptr,
+                                        nullptr, &BrowserNative::CheckpointDone, checkpoint);
+}
+
+void Browser::OnCheckpoint(uint64_t generation, size_t scripts) {
+    if (generation != scriptGeneration || !view)
+        return;
+    scriptsInFlight -= std::min(scripts, scriptsInFlight);
+    if (client)
+        client->OnScriptsRun(RefPtr<Browser>(this));
+}
+
+void Browser::ForgetScriptsInFlight() {
+    ++scriptGeneration;
+    scriptsInFlight = 0;
+    scriptsSinceCheckpoint = 0;
 }
 
 void Browser::LoadHtml(const std::string& html, const std::string& url) {
@@ -163,8 +207,13 @@ std::string Browser::CurrentUrl() const {
 
 void Browser::OnNavigated(wxWebViewEvent&) {
     initialBlank = false;
-    if (client)
+    // A new document: were the answers for the last one's scripts never to
+    // come, no script would be sent again.
+    ForgetScriptsInFlight();
+    if (client) {
         client->OnLoadStart(RefPtr<Browser>(this), GetMainFrame());
+        client->OnScriptsRun(RefPtr<Browser>(this));
+    }
 }
 
 void Browser::OnLoaded(wxWebViewEvent& event) {

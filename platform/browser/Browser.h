@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,8 +26,17 @@ struct BrowserSettings {
 // One embedded browser: a WebKitGTK web view (through wxWebView) in a parent
 // window, its page objects, and the client it reports to. Everything but
 // Frame::ExecuteJavaScript is for the GUI thread.
+//
+// The page runs the scripts it is given one after the other; those it has not
+// run yet wait inside WebKit, out of the program's reach. So the browser counts
+// the scripts in flight: after every kScriptsPerCheckpoint of them it hands over
+// a script of no effect whose answer confirms all before it, and CanTakeScript
+// tells a caller with more to send whether the page has fallen behind.
 class Browser : public RefCounted {
 public:
+    static constexpr size_t kScriptsPerCheckpoint = 64;
+    static constexpr size_t kMaxScriptsInFlight = 8 * kScriptsPerCheckpoint;
+
     // Creates the web view at (x, y) with the given size, tells the client
     // (OnAfterCreated) and starts loading the address.
     static RefPtr<Browser> CreateBrowser(wxWindow* parent, int x, int y, int width, int height, RefPtr<Client> client,
@@ -39,6 +50,9 @@ public:
     RefPtr<Client> GetClient() const { return client; }
     // Destroys the web view; the client hears OnBeforeClose.
     void CloseBrowser();
+    // Fewer than kMaxScriptsInFlight scripts wait for the page (the client hears
+    // OnScriptsRun when that may have changed).
+    bool CanTakeScript() const { return scriptsInFlight < kMaxScriptsInFlight; }
 
 private:
     friend class Frame;
@@ -48,6 +62,10 @@ private:
 
     void Attach(wxWebView* view, const BrowserSettings& settings);
     void RunScript(const std::string& code);
+    void SendCheckpoint();
+    void OnCheckpoint(uint64_t generation, size_t scripts);
+    // The scripts sent to a document that is gone count no more.
+    void ForgetScriptsInFlight();
     void LoadHtml(const std::string& html, const std::string& url);
     void LoadUrl(const std::string& url);
     std::string CurrentUrl() const;
@@ -72,6 +90,9 @@ private:
     std::string replacementHtml;
     std::string replacementBase;
     std::map<std::string, RefPtr<Context>> contexts;
+    size_t scriptsInFlight = 0;
+    size_t scriptsSinceCheckpoint = 0;
+    uint64_t scriptGeneration = 0;  // checkpoints of an earlier generation are ignored
 };
 
 }  // namespace browser

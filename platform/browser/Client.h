@@ -40,6 +40,9 @@ public:
     virtual void OnPopupRequested(RefPtr<Browser>, RefPtr<Frame>, const std::string& /*url*/) {}
     // The main frame's document posted the message {type: 'refresh-interface'}.
     virtual void OnRefreshRequested(RefPtr<Browser>) {}
+    // The page has run scripts it was given (or the document they were for is
+    // gone): Browser::CanTakeScript may be true again.
+    virtual void OnScriptsRun(RefPtr<Browser>) {}
 };
 
 }  // namespace browser

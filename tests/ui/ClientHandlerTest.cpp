@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -214,6 +215,92 @@ TEST_F(ClientHandlerTest, TheDropIsDecidedAtDelivery) {
                                         "dropped $('#main-content').brq('clickPanel', 1);",
                                         "dropped $('#main-content').brq('clickPanel', 2);"}));
     EXPECT_TRUE(harness->answers.empty());
+}
+
+// A page that has fallen behind gets no more calls until it has run those it
+// was given: they wait in the program, where a newer clearGamePanels drops the
+// waiting calls it makes void (the panel calls and clears after the newest
+// button press). Every other call waits and reaches the page in order.
+TEST_F(ClientHandlerTest, CallsWaitWhileThePageIsBehindAndANewerClearDropsTheVoidOnes) {
+    std::string log = env->Path("page-calls.log");
+    setenv("QUOR_PAGE_CALL_LOG", log.c_str(), 1);
+    env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
+    harness->Open(startPage, program);
+    ASSERT_TRUE(harness->WaitForPageLoads(1));
+
+    // Made in one go on the GUI thread, as a rebuild of the panels is: the page
+    // cannot report back in between.
+    const UiScript::Handler h = ClientHandler::GetGlobalBindingHandler();
+    std::vector<std::string> reached;  // what the page is to run: method|first argument
+    auto add = [&](const std::string& name, int id, bool voided) {
+        UiScript::AddGamePanel(h, name, "", "", false, id, false, 0, "");
+        if (!voided)
+            reached.push_back("addGamePanel|" + name);
+    };
+    UiScript::ClearGamePanels(h);
+    reached.push_back("clearGamePanels|");
+    for (int i = 0; i < 600; ++i)
+        add("first " + std::to_string(i), i, false);
+    UiScript::ClickGameButton(h, 7);  // needs the panels made before it
+    reached.push_back("clickGameButton|7");
+    for (int i = 0; i < 300; ++i)
+        add("void " + std::to_string(i), 600 + i, true);
+    UiScript::ShowMessage(h, "between");
+    reached.push_back("showMessage|between");
+    UiScript::ClearGamePanels(h);
+    reached.push_back("clearGamePanels|");
+    for (int i = 0; i < 600; ++i)
+        add("second " + std::to_string(i), i, false);
+
+    std::vector<std::string> lines = Lines(TestEnvironment::ReadFile(log));
+    auto count = [&](const std::string& prefix) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_EQ(count("delivered "), static_cast<long>(browser::Browser::kMaxScriptsInFlight)) << "the rest wait";
+    EXPECT_EQ(count("dropped $('#main-content').brq('addGamePanel','void "), 300);
+    EXPECT_EQ(count("dropped "), 300);
+
+    ASSERT_TRUE(harness->WaitForCalls(reached.size(), 60000)) << harness->answers.size();
+    GuiSession::RunFor(200);
+    std::vector<std::string> ran;
+    for (const std::string& entry : harness->LogFrom(0)) {
+        std::string call = entry.substr(std::string("trackEvent|page|#main-content|").size());
+        size_t second = call.find('|', call.find('|') + 1);
+        ran.push_back(call.substr(0, second));
+    }
+    EXPECT_EQ(ran, reached);
+    lines = Lines(TestEnvironment::ReadFile(log));
+    EXPECT_EQ(count("delivered "), static_cast<long>(reached.size()));
+    EXPECT_EQ(count("dropped "), 300);
+}
+
+// A page that loads again while calls wait for it leaves none waiting for
+// good: the calls that were waiting are decided, and the next call reaches the
+// new page.
+TEST_F(ClientHandlerTest, ALoadWhileCallsWaitLeavesNoneWaiting) {
+    std::string log = env->Path("page-calls.log");
+    setenv("QUOR_PAGE_CALL_LOG", log.c_str(), 1);
+    env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
+    harness->Open(startPage, program);
+    ASSERT_TRUE(harness->WaitForPageLoads(1));
+    const UiScript::Handler h = ClientHandler::GetGlobalBindingHandler();
+    const size_t burst = 2 * browser::Browser::kMaxScriptsInFlight;
+    for (size_t i = 0; i < burst; ++i)
+        UiScript::TrackEvent(h, "burst", std::to_string(i), "", 0);
+    harness->browser->GetMainFrame()->LoadURL(startPage);
+    ASSERT_TRUE(harness->WaitForPageLoads(2));
+    ASSERT_TRUE(GuiSession::RunUntil([&] { return Lines(TestEnvironment::ReadFile(log)).size() == burst; }))
+        << Lines(TestEnvironment::ReadFile(log)).size();
+
+    size_t answered = harness->answers.size();
+    UiScript::TrackEvent(ClientHandler::GetGlobalBindingHandler(), "after", "the load", "", 1);
+    ASSERT_TRUE(GuiSession::RunUntil([&] {
+        std::vector<std::string> entries = harness->LogFrom(0);
+        return std::find(entries.begin(), entries.end(),
+                         "trackEvent|page|#main-content|trackEvent|after|the load||1|") != entries.end();
+    })) << harness->answers.size() - answered;
+    EXPECT_EQ(Lines(TestEnvironment::ReadFile(log)).back(),
+              "delivered $('#main-content').brq('trackEvent', 'after', 'the load', '', 1);");
 }
 
 TEST_F(ClientHandlerTest, TheProgramsMessagesReachThePageWithTheirLineBreaks) {

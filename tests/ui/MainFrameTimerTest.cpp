@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 
 #include "core/settings/ConfigManager.h"
 #include "games/catalogue/ManifestManager.h"
@@ -13,6 +15,7 @@
 #include "tests/fixtures/TestHttpServer.h"
 #include "tests/ui/GuiSession.h"
 #include "tests/ui/panels/PanelStatePrinter.h"
+#include "ui/FrameOwner.h"
 #include "ui/MainFrame.h"
 
 namespace {
@@ -36,6 +39,32 @@ struct LingeringDialog final : FolderDialog {
     }
 };
 
+// What the window asks of the application, each noted with the number of
+// panels the window holds at that moment.
+struct RecordingOwner final : FrameOwner {
+    MainFrame* frame = nullptr;
+    std::vector<std::string> calls;
+    void Note(const std::string& what) {
+        calls.push_back(what + " with " + std::to_string(frame->GetGamePanels().size()) + " panels");
+    }
+    void StartTaskQueue() override { Note("task queue"); }
+    void StartManifestThread() override { Note("manifest thread"); }
+    bool IsUpdateRefused(const std::string&) override { return false; }
+    void RefuseUpdate(const std::string&) override {}
+    [[noreturn]] void EndProcessNow(int) override { std::abort(); }
+};
+
+std::string Manifest(const TestHttpServer& server, const std::vector<std::string>& games) {
+    std::string text = "<manifest>";
+    for (size_t i = 0; i < games.size(); ++i) {
+        std::string file = games[i];
+        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+        text += "<download name=\"" + games[i] + "\" id=\"" + std::to_string(i + 1) + "\" url=\"" + server.BaseUrl() +
+                "/" + file + ".exe\"/>";
+    }
+    return text + "</manifest>";
+}
+
 class MainFrameTimer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -45,10 +74,7 @@ protected:
         server.Serve("/beta.exe", std::string(4096, 'b'));
         std::string folder = env.Path("program/");
         env.WriteFile("program/config.xml", "<config><homeUrl>http://127.0.0.1/</homeUrl></config>");
-        env.WriteFile("program/manifest-test.xml", "<manifest><download name=\"Alpha\" id=\"1\" url=\"" +
-                                                       server.BaseUrl() +
-                                                       "/alpha.exe\"/><download name=\"Beta\" id=\"2\" url=\"" +
-                                                       server.BaseUrl() + "/beta.exe\"/></manifest>");
+        env.WriteFile("program/manifest-test.xml", Manifest(server, {"Alpha", "Beta"}));
         config = std::make_unique<ConfigManager>();
         ManifestManager::Services services;
         services.configuration = config.get();
@@ -76,11 +102,32 @@ protected:
     TestEnvironment env;
     TestHttpServer server;
     LingeringDialog dialog;
+    RecordingOwner owner;
     std::unique_ptr<ConfigManager> config;
     std::unique_ptr<ManifestManager> manifest;
     std::unique_ptr<TransferManager> transfers;
     MainFrame* frame = nullptr;
 };
+
+// The first completed load of the start page starts the application's task
+// queue before the panels are built and its manifest thread after them; a
+// later load builds the panels anew and starts neither again.
+TEST_F(MainFrameTimer, TheFirstPageLoadStartsEachThreadOnceInOrder) {
+    frame = new MainFrame("Brindlemoor Quor!", &owner,
+                          {.config = config.get(), .transfers = transfers.get(), .manifest = manifest.get()});
+    owner.frame = frame;
+    EXPECT_TRUE(owner.calls.empty()) << "nothing before a load";
+    frame->SetPageLoaded();
+    ASSERT_TRUE(GuiSession::RunUntil([&] { return frame->GetGamePanels().size() == 2; }));
+    const std::vector<std::string> started = {"task queue with 0 panels", "manifest thread with 2 panels"};
+    EXPECT_EQ(owner.calls, started);
+
+    env.WriteFile("program/manifest-test.xml", Manifest(server, {"Alpha", "Beta", "Gamma"}));
+    frame->SetPageLoaded();
+    ASSERT_TRUE(GuiSession::RunUntil([&] { return frame->GetGamePanels().size() == 3; }));
+    GuiSession::RunFor(600);  // and another tick
+    EXPECT_EQ(owner.calls, started);
+}
 
 TEST_F(MainFrameTimer, ATickInsideAFolderDialogOfTheTimerDoesNotRun) {
     frame = new MainFrame("Brindlemoor Quor!", nullptr,

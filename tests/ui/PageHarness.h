@@ -6,6 +6,7 @@
 #include "platform/browser/Browser.h"
 #include "ui/BridgeOwner.h"
 #include "ui/ClientHandler.h"
+#include "ui/UiScript.h"
 #include "ui/panels/GameCommandTarget.h"
 
 class wxFrame;
@@ -41,6 +42,7 @@ class RecordingOwner : public BridgeOwner {
 public:
     browser::RefPtr<ClientHandler> GetClientHandler() override { return client; }
     void SetPageLoaded() override { ++pageLoads; }
+    void PageCaughtUp() override { UiScript::DeliverPending(); }
     std::string GetStartPageUrl() override { return startPage; }
     void QueueDownload(const std::string& game) override { log.push_back("download|" + game); }
     GameCommandTarget* FindGame(const std::string& game) override;

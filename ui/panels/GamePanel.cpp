@@ -327,6 +327,13 @@ void GamePanel::OnInstall() {
     // process and keep the launcher busy for good.
     if (IsBusy())
         return;
+    // The launcher's own installer never runs beside the launcher: installing
+    // the update is its update road, the installer looked at anew.
+    if (isSelfUpdate) {
+        if (state == PanelState::Downloaded && FileExists(installer))
+            StartUpdate(installer, true);
+        return;
+    }
     std::string failure;
     std::unique_ptr<RunningProgram> process = services.programs->Start(installer, "", &failure);
     if (process) {
@@ -700,24 +707,29 @@ PanelSnapshot GamePanel::Snapshot() {
 
 // ---------------------------------------------------------------- the launcher's update
 
-bool GamePanel::UpdateInstallerCanStart(const std::string& installerPath) {
-    if (updateRefused)
+bool GamePanel::UpdateInstallerCanStart(const std::string& installerPath, bool askedAgain) {
+    PanelHost& host = *services.host;
+    if (!askedAgain && host.IsUpdateRefused(downloadUrl))
         return false;
     std::string failure;
     if (services.programs->CanStart(installerPath, &failure))
         return true;
     // Shown as a failed installer start is; the launcher runs on.
-    updateRefused = true;
+    host.RefuseUpdate(downloadUrl);
     Log::Error("the update installer cannot start: %s", failure.c_str());
-    services.host->ShowError(failure);
+    host.ShowError(failure);
     services.events->QueueEvent("InstallLauncherFailed", gameName, failure);
     return false;
 }
 
-void GamePanel::StartUpdate(const std::string& installerPath) {
+void GamePanel::StartUpdate(const std::string& installerPath, bool askedAgain) {
     PanelHost& host = *services.host;
-    if (!UpdateInstallerCanStart(installerPath))
+    if (!UpdateInstallerCanStart(installerPath, askedAgain)) {
+        // The installer stays, and the page offers to install it: the user's
+        // command tries again.
+        SetState(PanelState::Downloaded);
         return;
+    }
     services.transfers->StopAll();
     host.StopThreadsForUpdate();
     std::string failure;
@@ -730,6 +742,9 @@ void GamePanel::StartUpdate(const std::string& installerPath) {
 
 void GamePanel::UpdateFallback() {
     PanelHost& host = *services.host;
+    // Refused before in this run: not fetched again.
+    if (host.IsUpdateRefused(downloadUrl))
+        return;
     std::string folder = services.transfers->DefaultSaveDirectory();
     std::string bytes = host.FetchUpdateInstaller(updateFallbackUrl);
     // Nothing is written until the installer has arrived.
@@ -744,7 +759,7 @@ void GamePanel::UpdateFallback() {
     std::string path = folder + kFallbackInstallerName;
     if (platform::WriteFileAtomically(path, bytes, 0700) != 0)
         return;
-    if (!UpdateInstallerCanStart(path))
+    if (!UpdateInstallerCanStart(path, false))
         return;
     services.transfers->StopAll();
     host.StopThreadsForUpdate();

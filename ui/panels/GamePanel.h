@@ -105,10 +105,12 @@ private:
     void EndPatch();
     void EndCheck();
     void ReturnToGameAddress();
-    void StartUpdate(const std::string& installerPath);
+    // askedAgain: the user's install command, which looks at a refused update anew.
+    void StartUpdate(const std::string& installerPath, bool askedAgain = false);
     void UpdateFallback();
-    // Decided before anything is stopped; shows why when it cannot.
-    bool UpdateInstallerCanStart(const std::string& installerPath);
+    // Decided before anything is stopped; shows why when it cannot, once for
+    // the run unless asked again.
+    bool UpdateInstallerCanStart(const std::string& installerPath, bool askedAgain);
     void SendPanelToPage();
 
     PanelServices services;
@@ -139,7 +141,6 @@ private:
     std::string popupUrl;
     std::vector<ManifestLocation> locations;
     bool isSelfUpdate;
-    bool updateRefused = false;  // its installer cannot start: not tried again in this run
     bool paused = false;
     bool showOnlyIfInstalled;
     std::unique_ptr<RunningProgram> installerProcess;

@@ -1,5 +1,6 @@
 #include "ui/panels/PanelBoard.h"
 
+#include "platform/ReleaseMemory.h"
 #include "ui/panels/GamePanel.h"
 #include "ui/panels/PanelPageCalls.h"
 #include "ui/panels/PanelStore.h"
@@ -45,6 +46,10 @@ void PanelBoard::Rebuild(const std::vector<ManifestEntry>& entries) {
     Clear();
     services.page->clearGamePanels();
     ApplyManifest(entries);
+    // The last catalogue's panels are gone, and its entries, read on the
+    // manifest's reading threads: without this a large catalogue leaves a little
+    // more of the heap behind at every rebuild.
+    platform::ReleaseFreeMemory();
 }
 
 void PanelBoard::ApplyManifest(const std::vector<ManifestEntry>& entries) {

@@ -28,4 +28,9 @@ public:
     virtual void Pause(int64_t milliseconds) = 0;
     // Ends the process with exit code 0.
     virtual void ExitForUpdate() = 0;
+    // An update (by its download address) whose installer cannot start is
+    // refused once and not tried again in this run: the panels are rebuilt at
+    // every manifest refresh, so the refusal is kept outside them.
+    virtual bool IsUpdateRefused(const std::string& address) = 0;
+    virtual void RefuseUpdate(const std::string& address) = 0;
 };

@@ -207,6 +207,49 @@
       check('the pager turns pages', visible(tile(7)) && !visible(tile(6)));
     },
 
+    // Tiles placed one at a time, a tile hidden and shown again, a tile added
+    // again in place of an earlier one: the pages hold the visible tiles in the
+    // order added, as they would after laying all of them out anew.
+    catalogue: function () {
+      function onScreen() {
+        return Array.prototype.filter.call(document.querySelectorAll('.brq-tile'), visible)
+          .map(function (t) { return t.getAttribute('data-game-id'); });
+      }
+      function pageNumber() { return text(document.querySelector('.brq-page-number')); }
+      pageCall('clearGamePanels');
+      for (var i = 1; i <= 8; i++) addPanel('Game ' + i, '', '', i, false, 0, '');
+      pageCall('setGamePanelState', 2, '12');
+      equal('a hidden tile makes room on its page', onScreen(), ['1', '3', '4', '5', '6', '7']);
+      click(document.querySelector('.brq-next'));
+      equal('the second page', [onScreen(), pageNumber()], [['8'], '2 / 2']);
+      addPanel('Game 9', '', '', 9, false, 0, '');
+      addPanel('Game 10', '', '', 10, false, 0, '');
+      equal('tiles added on the page shown appear there', [onScreen(), pageNumber()], [['8', '9', '10'], '2 / 2']);
+      for (var j = 11; j <= 15; j++) addPanel('Game ' + j, '', '', j, false, 0, '');
+      equal('tiles added past it make a third page', [onScreen(), pageNumber()],
+        [['8', '9', '10', '11', '12', '13'], '2 / 3']);
+      addPanel('Game 3 again', '', '', 3, false, 0, '');
+      equal('a tile added again moves to the end', [onScreen(), pageNumber()],
+        [['9', '10', '11', '12', '13', '14'], '2 / 3']);
+      pageCall('setGamePanelState', 2, '2');
+      equal('a tile shown again takes its place back', [onScreen(), pageNumber()],
+        [['8', '9', '10', '11', '12', '13'], '2 / 3']);
+      pageCall('setGamePanelState', 3, '12');
+      pageCall('setGamePanelState', 15, '12');
+      click(document.querySelector('.brq-next'));
+      equal('the last page', [onScreen(), pageNumber()], [['14'], '3 / 3']);
+
+      pageCall('clearGamePanels');
+      for (var k = 1; k <= 2000; k++) {
+        addPanel('Game ' + k, '', '', k, false, 0, '');
+        pageCall('setGamePanelState', k, '2');
+      }
+      equal('a large catalogue', [document.querySelectorAll('.brq-tile').length, onScreen(), pageNumber()],
+        [2000, ['1', '2', '3', '4', '5', '6'], '1 / 334']);
+      pageCall('setGamePanelState', 2000, '8');
+      equal('a call finds its tile among them', tile(2000).getAttribute('data-state'), '8');
+    },
+
     progress: function () {
       threeGames();
       pageCall('setGamePanelState', 1, '3');

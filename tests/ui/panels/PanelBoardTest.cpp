@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 
 #include "tests/ui/panels/PanelRig.h"
 #include "ui/panels/GamePanel.h"
@@ -95,6 +96,54 @@ TEST_F(PanelBoardTest, ADueUpdateGetsTheFirstPanelAndNoCampaign) {
     EXPECT_EQ(Journaled("CheckAutoUpdate 31700"), 1);
     EXPECT_EQ(Journaled("campaign"), 0);
     EXPECT_EQ(board.Find("Quor update"), board.Panels()[0]);
+}
+
+// An update installer that cannot start is refused once for the run: the
+// manifest refreshes that rebuild the panels show no error and send no event
+// again, and the update's panel rests in Downloaded, which has no progress bar.
+TEST_F(PanelBoardTest, ARefusedUpdateStaysRefusedAcrossRefreshes) {
+    sources.updateDue = true;
+    const ManifestEntry update = Update(31700);
+    board.Load({update, rig.Entry("Alpha", 1)});
+    ASSERT_EQ(board.Panels()[0]->GetState(), PanelState::Downloading);
+    rig.programs.unstartable.insert(rig.Downloaded(update.url, "QuorSetup.exe"));
+    sources.results.completed = {update.url};
+    board.Tick();
+    ASSERT_EQ(board.Panels()[0]->GetState(), PanelState::Downloaded);
+    EXPECT_EQ(rig.host.errors, Calls{"QuorSetup.exe is a Windows program, and wine is not installed"});
+    EXPECT_EQ(rig.events.Count("InstallLauncherFailed"), 1);
+    rig.host.errors.clear();
+
+    for (int refresh = 1; refresh <= 2; ++refresh) {
+        SCOPED_TRACE(refresh);
+        rig.Forget();
+        sources.list = {update, rig.Entry("Alpha", 1)};
+        sources.listReady = true;
+        board.Tick();
+        board.Tick();
+        ASSERT_EQ(Names(), (Calls{"Quor update", "Alpha"}));
+        EXPECT_EQ(board.Panels()[0]->GetState(), PanelState::Downloaded);
+        Calls updateCalls;
+        std::copy_if(rig.page.calls.begin(), rig.page.calls.end(), std::back_inserter(updateCalls),
+                     [](const std::string& call) { return call.find("(0") != std::string::npos; });
+        EXPECT_EQ(updateCalls, Calls{"setGamePanelState(0, 5)"}) << "no progress bar";
+        EXPECT_EQ(rig.host.errors, Calls{});
+        EXPECT_EQ(rig.events.Count("InstallLauncherFailed"), 0);
+        EXPECT_EQ(rig.journal,
+                  (Calls{"urls http://127.0.0.1/game.html http://127.0.0.1/games.html", "CheckAutoUpdate 31700"}))
+            << "nothing stopped, nothing started";
+    }
+    EXPECT_EQ(rig.programs.canStartAsked, 1);
+
+    // Installing it from the page is the user asking again: looked at anew.
+    rig.Forget();
+    board.Panels()[0]->OnInstall();
+    EXPECT_EQ(rig.programs.canStartAsked, 2);
+    EXPECT_EQ(rig.host.errors.size(), 1u);
+    EXPECT_TRUE(rig.programs.starts.empty()) << "never run beside the launcher";
+    rig.programs.unstartable.clear();
+    board.Panels()[0]->OnInstall();
+    EXPECT_EQ(rig.journal.back(), "Exit");
 }
 
 TEST_F(PanelBoardTest, NoUpdateDueOpensTheCampaignAndBuildsGamesOnly) {

@@ -160,6 +160,7 @@ public:
         std::vector<std::string> errors, opened;
         std::string fetchBody;
         bool openSucceeds = true;
+        std::set<std::string> refusedUpdates;  // kept for the run, as the application keeps them
         void ShowWindow() override;
         void ShowMessage(int messageId) override;
         void ShowError(const std::string& text) override;
@@ -169,6 +170,8 @@ public:
         void CloseForUpdate() override;
         void Pause(int64_t milliseconds) override;
         void ExitForUpdate() override;
+        bool IsUpdateRefused(const std::string& address) override { return refusedUpdates.count(address) > 0; }
+        void RefuseUpdate(const std::string& address) override { refusedUpdates.insert(address); }
     };
 
     PanelRig();

@@ -45,6 +45,8 @@ public:
     void ShowWindow() override { steps.push_back("ShowWindow"); }
     void CloseForUpdate() override { steps.push_back("Close"); }
     void ExitForUpdate() override { steps.push_back("Exit"); }
+    bool IsUpdateRefused(const std::string&) override { return false; }
+    void RefuseUpdate(const std::string&) override {}
 };
 
 class SystemPanelServicesTest : public ::testing::Test {

@@ -149,6 +149,8 @@
     this.lang = TEXTS[queryValue('lang')] ? queryValue('lang') : 'en';
     this.texts = TEXTS[this.lang];
     this.tiles = [];          // in the order the launcher added them
+    this.byId = {};           // the same tiles by String(id)
+    this.hidden = 0;          // how many of them are in state 12
     this.selected = null;     // game id of the selected tile
     this.pageIndex = 0;
     this.token = '';
@@ -158,6 +160,7 @@
     this.afterLogin = null;
     this.tracked = [];
     this.debug = false;
+    this.found = {};
     this.setup();
   }
 
@@ -166,7 +169,12 @@
     return v === undefined ? TEXTS.en[key] || key : v;
   };
 
-  Page.prototype.find = function (selector) { return this.root.find(selector); };
+  // The page's own elements (never a tile's), each looked up once: a search of
+  // the page passes every tile of a large catalogue.
+  Page.prototype.find = function (selector) {
+    if (!Object.prototype.hasOwnProperty.call(this.found, selector)) this.found[selector] = this.root.find(selector);
+    return this.found[selector];
+  };
 
   Page.prototype.setup = function () {
     var self = this;
@@ -246,10 +254,7 @@
 
   Page.prototype.tileById = function (id) {
     var key = String(asNumber(id));
-    for (var i = 0; i < this.tiles.length; i++) {
-      if (String(this.tiles[i].id) === key) return this.tiles[i];
-    }
-    return null;
+    return Object.prototype.hasOwnProperty.call(this.byId, key) ? this.byId[key] : null;
   };
 
   Page.prototype.visibleTiles = function () {
@@ -377,21 +382,41 @@
   };
 
   // Lays the visible tiles out: one page of them in the grid, the pager when more.
+  // A catalogue may hold tens of thousands of games: one pass, and the DOM is
+  // touched only where a tile changes.
   Page.prototype.draw = function () {
-    var grid = this.find('.brq-grid');
-    var list = this.visibleTiles();
-    var pages = Math.max(1, Math.ceil(list.length / PER_PAGE));
+    var grid = this.find('.brq-grid')[0];
+    var pages = this.pageCount();
     if (this.pageIndex >= pages) this.pageIndex = pages - 1;
     var first = this.pageIndex * PER_PAGE;
+    var at = 0;
     for (var i = 0; i < this.tiles.length; i++) {
       var tile = this.tiles[i];
-      var at = list.indexOf(tile);
-      var shown = at >= first && at < first + PER_PAGE;
-      tile.el.toggleClass('brq-hidden', !shown);
-      tile.el.toggleClass('brq-selected', this.selected !== null && String(this.selected) === String(tile.id));
-      if (tile.el.parent()[0] !== grid[0]) grid.append(tile.el);
+      var shown = false;
+      if (tile.state !== 12) {
+        shown = at >= first && at < first + PER_PAGE;
+        at++;
+      }
+      this.placeTile(tile, shown, grid);
     }
-    this.find('.brq-empty').toggle(list.length === 0).text(this.tiles.length || this.loaded ? this.t('noGames') : this.t('loading'));
+    this.drawPager(pages);
+  };
+
+  Page.prototype.pageCount = function () {
+    return Math.max(1, Math.ceil((this.tiles.length - this.hidden) / PER_PAGE));
+  };
+
+  Page.prototype.placeTile = function (tile, shown, grid) {
+    var node = tile.el[0];
+    var selected = this.selected !== null && String(this.selected) === String(tile.id);
+    if (node.classList.contains('brq-hidden') === shown) node.classList.toggle('brq-hidden', !shown);
+    if (node.classList.contains('brq-selected') !== selected) node.classList.toggle('brq-selected', selected);
+    if (node.parentNode !== grid) grid.appendChild(node);
+  };
+
+  Page.prototype.drawPager = function (pages) {
+    var visible = this.tiles.length - this.hidden;
+    this.find('.brq-empty').toggle(visible === 0).text(this.tiles.length || this.loaded ? this.t('noGames') : this.t('loading'));
     this.find('.brq-pager').toggleClass('brq-open', pages > 1);
     this.find('.brq-page-number').text(format(this.t('page'), this.pageIndex + 1, pages));
     this.find('.brq-prev').prop('disabled', this.pageIndex === 0);
@@ -498,6 +523,8 @@
     clearGamePanels: function () {
       this.find('.brq-grid').empty();
       this.tiles = [];
+      this.byId = {};
+      this.hidden = 0;
       this.selected = null;
       this.pageIndex = 0;
       this.loaded = true;
@@ -567,6 +594,7 @@
       if (!tile) return;
       var n = parseInt(asText(state), 10);
       if (!(n >= 0 && n <= 14)) return;
+      var hiddenBefore = tile.state === 12;
       tile.state = n;
       if (!PROGRESS_STATES[n]) {
         tile.progress = false;
@@ -574,7 +602,11 @@
         tile.el.find('.brq-progress-buttons').empty();
       }
       this.drawTile(tile);
-      this.draw();
+      // Only a tile that is hidden (state 12) or shown again moves the others.
+      if ((n === 12) !== hiddenBefore) {
+        this.hidden += hiddenBefore ? -1 : 1;
+        this.draw();
+      }
     },
 
     clickPanel: function (id) {
@@ -602,6 +634,7 @@
       if (old) {
         old.el.remove();
         this.tiles.splice(this.tiles.indexOf(old), 1);
+        if (old.state === 12) this.hidden--;
       }
       var tile = {
         id: asNumber(id),
@@ -618,11 +651,21 @@
         paused: false
       };
       this.tiles.push(tile);
+      this.byId[String(tile.id)] = tile;
       this.loaded = true;
       this.buildTile(tile);
-      this.find('.brq-grid').append(tile.el);
+      var grid = this.find('.brq-grid')[0];
+      grid.appendChild(tile.el[0]);
       if (this.token && !tile.isUpdate) program('setAuthToken', tile.name, this.token);
-      this.draw();
+      if (old) {
+        this.draw();
+        return;
+      }
+      // Added at the end, and shown (state 0): the other tiles stay where they are.
+      var at = this.tiles.length - 1 - this.hidden;
+      var first = this.pageIndex * PER_PAGE;
+      this.placeTile(tile, at >= first && at < first + PER_PAGE, grid);
+      this.drawPager(this.pageCount());
     },
 
     trackEvent: function (category, action, label, value) {
