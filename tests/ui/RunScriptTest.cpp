@@ -27,16 +27,6 @@ std::string Pixel(const std::string& png, int x, int y) {
 TEST(RunScript, WithoutADisplayItWritesAScreenshotOfTheStartPage) {
     TestEnvironment env;
     GuiSession::UseSystemMimeTypes();
-    // The tests after this one in the program start web processes of their own
-    // on the display: it is given back at the end.
-    struct DisplayKept {
-        const char* value = std::getenv("DISPLAY");
-        std::string saved = value ? value : "";
-        ~DisplayKept() {
-            if (value)
-                setenv("DISPLAY", saved.c_str(), 1);
-        }
-    } display;
     unsetenv("DISPLAY");
     std::string shot = env.Path("quor-screenshot.png");
     std::string calls = env.Path("page-calls.log");

@@ -72,10 +72,10 @@ TEST(WxFolderDialogTest, ChosenFolderComesBackAsItsPath) {
     std::string folder = env.Path("Spiele ü");
     std::filesystem::create_directories(folder + "/inner");
     // The chooser loads folders in the background: select, then accept once
-    // the selection holds.
+    // the selection holds (up to 20 s: a loaded machine is slow to settle it).
     DialogUser user([&](GtkWidget* d) {
         gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), folder.c_str());
-        wxTheApp->CallAfter([d, folder] { AcceptWhenSelected(d, folder, 500); });
+        wxTheApp->CallAfter([d, folder] { AcceptWhenSelected(d, folder, 2000); });
     });
     FolderDialog::Result result = WxFolderDialog().Show("Pick");
     EXPECT_EQ(result.outcome, FolderDialog::Outcome::Chosen);
