@@ -80,6 +80,16 @@ protected:
         harness->owner.startPage = startPage;
     }
 
+    // Opens the recording page with every call sent to it logged to callLog,
+    // and waits for its load.
+    void OpenRecordingPageLoggingCalls() {
+        callLog = env->Path("page-calls.log");
+        setenv("QUOR_PAGE_CALL_LOG", callLog.c_str(), 1);
+        env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
+        harness->Open(startPage, program);
+        ASSERT_TRUE(harness->WaitForPageLoads(1));
+    }
+
     // What the page shows, read back through its bridge.
     std::string Describe() {
         size_t calls = harness->answers.size();
@@ -104,6 +114,7 @@ protected:
     std::unique_ptr<TestEnvironment> env;
     std::string program;
     std::string startPage;
+    std::string callLog;
     std::unique_ptr<PageHarness> harness;
 };
 
@@ -149,11 +160,8 @@ TEST_F(ClientHandlerTest, PageCallsBeforeTheLoadEndsAreDroppedAndLogged) {
 }
 
 TEST_F(ClientHandlerTest, CallsFromWorkersArriveInTheOrderTheyWereMade) {
-    std::string log = env->Path("page-calls.log");
-    setenv("QUOR_PAGE_CALL_LOG", log.c_str(), 1);
-    env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
-    harness->Open(startPage, program);
-    ASSERT_TRUE(harness->WaitForPageLoads(1));
+    ASSERT_NO_FATAL_FAILURE(OpenRecordingPageLoggingCalls());
+    const std::string& log = callLog;
 
     const int kPerThread = 40;
     std::vector<std::thread> workers;
@@ -196,11 +204,8 @@ TEST_F(ClientHandlerTest, CallsFromWorkersArriveInTheOrderTheyWereMade) {
 }
 
 TEST_F(ClientHandlerTest, TheDropIsDecidedAtDelivery) {
-    std::string log = env->Path("page-calls.log");
-    setenv("QUOR_PAGE_CALL_LOG", log.c_str(), 1);
-    env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
-    harness->Open(startPage, program);
-    ASSERT_TRUE(harness->WaitForPageLoads(1));
+    ASSERT_NO_FATAL_FAILURE(OpenRecordingPageLoggingCalls());
+    const std::string& log = callLog;
     // Made while the page is there, from a worker; before they are delivered a
     // new browser is reported, which means the page is not there any more.
     std::thread worker([] {
@@ -222,11 +227,8 @@ TEST_F(ClientHandlerTest, TheDropIsDecidedAtDelivery) {
 // waiting calls it makes void (the panel calls and clears after the newest
 // button press). Every other call waits and reaches the page in order.
 TEST_F(ClientHandlerTest, CallsWaitWhileThePageIsBehindAndANewerClearDropsTheVoidOnes) {
-    std::string log = env->Path("page-calls.log");
-    setenv("QUOR_PAGE_CALL_LOG", log.c_str(), 1);
-    env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
-    harness->Open(startPage, program);
-    ASSERT_TRUE(harness->WaitForPageLoads(1));
+    ASSERT_NO_FATAL_FAILURE(OpenRecordingPageLoggingCalls());
+    const std::string& log = callLog;
 
     // Made in one go on the GUI thread, as a rebuild of the panels is: the page
     // cannot report back in between.
@@ -278,11 +280,8 @@ TEST_F(ClientHandlerTest, CallsWaitWhileThePageIsBehindAndANewerClearDropsTheVoi
 // good: the calls that were waiting are decided, and the next call reaches the
 // new page.
 TEST_F(ClientHandlerTest, ALoadWhileCallsWaitLeavesNoneWaiting) {
-    std::string log = env->Path("page-calls.log");
-    setenv("QUOR_PAGE_CALL_LOG", log.c_str(), 1);
-    env->WriteFile("Quor Games/brq_interface.html", kRecordingPage);
-    harness->Open(startPage, program);
-    ASSERT_TRUE(harness->WaitForPageLoads(1));
+    ASSERT_NO_FATAL_FAILURE(OpenRecordingPageLoggingCalls());
+    const std::string& log = callLog;
     const UiScript::Handler h = ClientHandler::GetGlobalBindingHandler();
     const size_t burst = 2 * browser::Browser::kMaxScriptsInFlight;
     for (size_t i = 0; i < burst; ++i)
