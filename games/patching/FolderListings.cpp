@@ -1,7 +1,10 @@
 #include "games/patching/FolderListings.h"
 
+#include <cerrno>
 #include <dirent.h>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/text/StringUtils.h"
@@ -9,17 +12,21 @@
 
 namespace {
 
-std::vector<std::string> NamesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* listing = ::opendir(folder.c_str());
+// Nothing when the folder cannot be read now (gone, or out of descriptors):
+// such a failure is not kept, as a listing with no names would be.
+std::optional<std::vector<std::string>> NamesIn(const std::string& folder) {
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), &::closedir);
     if (!listing)
-        return names;
-    while (const dirent* e = ::readdir(listing)) {
+        return std::nullopt;
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* e = ::readdir(listing.get())) {
         const std::string name = e->d_name;
         if (name != "." && name != "..")
             names.push_back(name);
     }
-    ::closedir(listing);
+    if (errno != 0)
+        return std::nullopt;
     return names;
 }
 
@@ -42,11 +49,13 @@ std::string FolderListings::SingleMatch(const std::string& folder, const std::st
     }
     // Read without the lock, so other readers go on; a name added meanwhile is
     // kept in the listing whether or not this read saw it.
-    const std::vector<std::string> names = NamesIn(folder);
+    const std::optional<std::vector<std::string>> names = NamesIn(folder);
+    if (!names)
+        return std::string();
     std::lock_guard<std::mutex> guard(lock);
     Listing& listing = folders[folder];
     if (!listing.read) {
-        for (const std::string& name : names)
+        for (const std::string& name : *names)
             Insert(listing, name);
         listing.read = true;
     }

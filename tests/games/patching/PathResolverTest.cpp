@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "games/patching/FolderListings.h"
 #include "games/patching/PathResolver.h"
@@ -77,6 +81,31 @@ TEST(PathResolver, ListingsKeptForManyPaths) {
     env.WriteFile("game/Data/Maps/LEVEL2.pak", "4");
     listings.Added(base + "/Data/Maps/LEVEL2.pak");
     EXPECT_EQ(ResolveExistingCase(base, level2, &listings), base + "/Data/Maps/LEVEL2.PAK");
+}
+
+// A folder that could not be read (here: no descriptor left) is read again at
+// the next look, not taken for an empty one for the rest of the check.
+TEST(PathResolver, AFolderThatCouldNotBeReadIsReadAgain) {
+    TestEnvironment env;
+    env.WriteFile("game/Data/readme.txt", "r");
+    const std::string data = env.Path("game/Data");
+    FolderListings listings;
+
+    struct rlimit was {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &was), 0);
+    struct rlimit low = was;
+    low.rlim_cur = std::min<rlim_t>(was.rlim_cur, 64);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd; (fd = dup(0)) >= 0;)
+        taken.push_back(fd);
+    const std::string whileOut = listings.SingleMatch(data, "README.TXT");
+    for (int fd : taken)
+        close(fd);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &was), 0);
+
+    EXPECT_EQ(whileOut, "");
+    EXPECT_EQ(listings.SingleMatch(data, "README.TXT"), "readme.txt");
 }
 
 TEST(PathResolver, BaseIsTakenAsItIs) {
