@@ -1,8 +1,10 @@
 #include "games/downloads/FileSyncer.h"
 
 #include <exception>
+#include <system_error>
 #include <utility>
 
+#include "core/threads/StartThread.h"
 #include "platform/Log.h"
 
 FileSyncer::FileSyncer(int fd, int64_t stepBytes, Sync sync, Record record)
@@ -28,8 +30,17 @@ void FileSyncer::Wrote(int64_t length) {
             return;
         lastAsked = length;
         asked = length;
-        if (!thread.joinable())
-            thread = std::thread(&FileSyncer::Loop, this);
+        if (!thread.joinable()) {
+            // This runs inside curl's write callback, which no exception may
+            // cross: without a thread the length waits for the next SyncNow.
+            try {
+                thread = StartThread("download sync", [this] { Loop(); });
+            } catch (const std::system_error& e) {
+                Log::Warning("cannot start syncing a download in the background: %s", e.what());
+                asked = -1;
+                return;
+            }
+        }
     }
     changed.notify_all();
 }
@@ -37,6 +48,8 @@ void FileSyncer::Wrote(int64_t length) {
 bool FileSyncer::SyncNow(int64_t length) {
     std::unique_lock<std::mutex> held(lock);
     WaitIdle(held);
+    if (failed)
+        return false;
     held.unlock();
     bool synced = sync(fd);
     held.lock();
