@@ -1,6 +1,7 @@
 #include "booster/PmbChildren.h"
 
 #include <algorithm>
+#include <new>
 
 PmbChildren::~PmbChildren() {
     ReapEnded();
@@ -12,7 +13,13 @@ void PmbChildren::Keep(std::shared_ptr<ProcessHandle> child) {
     if (!child)
         return;
     std::lock_guard<std::mutex> guard(lock);
-    children.push_back(std::move(child));
+    try {
+        children.push_back(child);
+    } catch (const std::bad_alloc&) {
+        // Handed to nobody rather than to the program's reaper, whose thread
+        // the library may not start.
+        child->Abandon();
+    }
 }
 
 void PmbChildren::ReapEnded() {
@@ -20,9 +27,4 @@ void PmbChildren::ReapEnded() {
     children.erase(std::remove_if(children.begin(), children.end(),
                                   [](const std::shared_ptr<ProcessHandle>& child) { return child->HasEnded(); }),
                    children.end());
-}
-
-size_t PmbChildren::Count() {
-    std::lock_guard<std::mutex> guard(lock);
-    return children.size();
 }

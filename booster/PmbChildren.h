@@ -21,7 +21,6 @@ public:
     void Keep(std::shared_ptr<ProcessHandle> child);
     // Reaps every kept child that has ended and lets it go.
     void ReapEnded();
-    size_t Count();
 
 private:
     std::mutex lock;

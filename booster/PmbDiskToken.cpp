@@ -1,14 +1,16 @@
 #include "booster/PmbDiskToken.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "booster/PmbInstallation.h"
+#include "core/system/ProgramLauncher.h"
 #include "core/text/StringUtils.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -30,8 +32,8 @@ bool SplitAbsolute(const std::string& path, std::vector<std::string>& parts) {
 // Whether bytes begin as a script or a native or Windows program does: the
 // program launcher would start such a file.
 bool BeginsLikeAProgram(const char* head, size_t size) {
-    return (size >= 2 && (std::memcmp(head, "#!", 2) == 0 || std::memcmp(head, "MZ", 2) == 0)) ||
-           (size >= 4 && std::memcmp(head, "\177ELF", 4) == 0);
+    const std::string_view bytes(head, size);
+    return IsNativeProgramStart(bytes) || bytes.substr(0, 2) == "MZ";
 }
 
 bool FileBeginsLikeAProgram(int fd) {
@@ -95,16 +97,8 @@ bool WriteDiskTokenFile(const std::string& folder, const std::string& path, cons
         return false;
     // The checks look at the file opened, not at its name. A second name for the
     // file may lie outside the folder: such a file is left alone.
-    bool ok = MayTakeTheToken(fd, folder) && ftruncate(fd, 0) == 0;
-    size_t done = 0;
-    while (ok && done < token.size()) {
-        const ssize_t n = write(fd, token.data() + done, token.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<size_t>(n);
-    }
+    const bool ok = MayTakeTheToken(fd, folder) && ftruncate(fd, 0) == 0 &&
+                    platform::WriteDescriptor(fd, token.data(), token.size()) == 0;
     // Not synced: every validation writes it afresh first, so nothing relies
     // on it surviving a power cut.
     close(fd);

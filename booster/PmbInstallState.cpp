@@ -10,6 +10,7 @@
 #include "booster/PmbSettings.h"
 #include "core/system/SystemPaths.h"
 #include "core/text/StringUtils.h"
+#include "platform/AtomicFile.h"
 #include "platform/DurableFiles.h"
 #include "platform/SafePath.h"
 
@@ -30,19 +31,6 @@ namespace {
 
 // The free space of the installer's disk is asked again after this many bytes.
 constexpr uint64_t kSpaceCheckStep = 4ull << 20;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // The installer's file, fetched whole under a temporary name and synced before
 // it is renamed into place (its folder synced after). The download stops at the
@@ -67,7 +55,7 @@ uint64_t Download(const std::string& url, const std::string& folder, const std::
                 return false;
             nextSpaceCheck = written + kSpaceCheckStep;
         }
-        if (!WriteAll(fd, data, size))
+        if (platform::WriteDescriptor(fd, data, size) != 0)
             return false;
         written += size;
         return true;

@@ -20,6 +20,11 @@ bool AllDigits(const std::string& text, size_t from, size_t to) {
     return true;
 }
 
+// Whether a process of that id runs (one of another user included).
+bool ProcessRunning(long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
 }  // namespace
 
 std::optional<LeftoverFile> ParseLeftoverName(const std::string& fileName) {
@@ -34,10 +39,6 @@ std::optional<LeftoverFile> ParseLeftoverName(const std::string& fileName) {
         return std::nullopt;
     return LeftoverFile{fileName.substr(0, dot), fileName.substr(dot + 1, kind - dot - 1),
                         std::stol(fileName.substr(kind + 1, dash - kind - 1))};
-}
-
-bool ProcessRunning(long pid) {
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 void RemoveLeftovers(const std::string& folder,

@@ -19,9 +19,6 @@ struct LeftoverFile {
 // The parts of a name of that form; nullopt for any other name.
 std::optional<LeftoverFile> ParseLeftoverName(const std::string& fileName);
 
-// Whether a process of that id runs (one of another user included).
-bool ProcessRunning(long pid);
-
 // Removes, directly in folder, each file (never a folder) whose name has that
 // form, that `wanted` accepts (given the parts and the whole path) and whose
 // process has ended; this process's own stay.

@@ -39,11 +39,6 @@ browser::RefPtr<ClientHandler> ClientOf(const PendingCall& call) {
     return owner ? owner->GetClientHandler() : browser::RefPtr<ClientHandler>();
 }
 
-bool Deliver(const PendingCall& call) {
-    browser::RefPtr<ClientHandler> client = ClientOf(call);
-    return client && client->RunScript(call.script);
-}
-
 // Under queueLock, before a clear joins the queue: the waiting panel calls and
 // clears it makes void, back to the newest call that needs the panels before
 // it. Answers their texts; the others keep their order.
@@ -95,18 +90,19 @@ void UiScript::Run(const Handler& handler, const std::string& script, Scope scop
 void UiScript::DeliverPending() {
     for (;;) {
         PendingCall call;
+        browser::RefPtr<ClientHandler> client;
         {
             std::lock_guard<std::mutex> guard(queueLock);
             if (queue.empty())
                 return;
+            client = ClientOf(queue.front());
             // The page's report that it has caught up calls this again.
-            browser::RefPtr<ClientHandler> client = ClientOf(queue.front());
             if (client && client->IsPageBehind())
                 return;
             call = std::move(queue.front());
             queue.pop_front();
         }
-        PageCallLog::Append(Deliver(call), call.script);
+        PageCallLog::Append(client && client->RunScript(call.script), call.script);
     }
 }
 

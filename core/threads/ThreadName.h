@@ -12,7 +12,6 @@ public:
         static_assert(N - 1 <= kMaxBytes, "a thread name holds at most 15 bytes");
     }
 
-    const char* Text() const { return text; }
     // Gives the name to the calling thread.
     void NameCallingThread() const;
 

@@ -10,7 +10,8 @@ bool IsFetchLeftover(const platform::LeftoverFile& file) {
 
 }  // namespace
 
-StaleFetchFiles::StaleFetchFiles(std::function<bool(const std::string& path)> keepPath) : keep(std::move(keepPath)) {}
+StaleFetchFiles::StaleFetchFiles(Test keepPath, Test mayCleanFolder)
+    : keep(std::move(keepPath)), mayClean(std::move(mayCleanFolder)) {}
 
 bool StaleFetchFiles::Matches(const std::string& name, long& pid) {
     std::optional<platform::LeftoverFile> file = platform::ParseLeftoverName(name);
@@ -21,7 +22,7 @@ bool StaleFetchFiles::Matches(const std::string& name, long& pid) {
 }
 
 void StaleFetchFiles::RemoveIn(const std::string& folder) {
-    if (!cleaned.insert(folder).second)
+    if (!cleaned.insert(folder).second || (mayClean && !mayClean(folder)))
         return;
     platform::RemoveLeftovers(folder, [this](const platform::LeftoverFile& file, const std::string& path) {
         return IsFetchLeftover(file) && (!keep || !keep(path));

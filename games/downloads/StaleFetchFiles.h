@@ -10,16 +10,21 @@
 // that form may also be a real file: what keep says is one is never removed.
 class StaleFetchFiles {
 public:
-    // keep is asked about the whole path of each candidate.
-    explicit StaleFetchFiles(std::function<bool(const std::string& path)> keep = {});
+    using Test = std::function<bool(const std::string& path)>;
+
+    // keep is asked about the whole path of each candidate; mayClean about each
+    // folder, once, before anything in it is removed.
+    explicit StaleFetchFiles(Test keep = {}, Test mayClean = {});
 
     // Whether name has the form of such a file; pid set to its process.
     static bool Matches(const std::string& name, long& pid);
 
-    // Removes the stale ones directly in folder, once per folder for this object.
+    // Removes the stale ones directly in folder, once per folder for this
+    // object (a folder mayClean refuses counts as done).
     void RemoveIn(const std::string& folder);
 
 private:
-    const std::function<bool(const std::string& path)> keep;
+    const Test keep;
+    const Test mayClean;
     std::set<std::string> cleaned;
 };

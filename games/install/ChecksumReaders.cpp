@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <system_error>
+#include <exception>
+#include <utility>
 
 #include "core/threads/StartThread.h"
 #include "games/patching/FileChecksum.h"
@@ -25,8 +26,8 @@ ChecksumReaders::ChecksumReaders(std::vector<std::string> list, unsigned readers
     for (unsigned i = 0; i < count; ++i) {
         try {
             threads.push_back(StartThread("checksum reader", [this] { Read(); }));
-        } catch (const std::system_error&) {
-            // Out of threads: the readers started share the list. With none the
+        } catch (const std::exception&) {
+            // Out of threads or memory: the readers started share the list. With none the
             // error is the caller's, and nothing runs that could outlive us.
             if (threads.empty())
                 throw;
@@ -68,20 +69,26 @@ void ChecksumReaders::Read() {
         if (stop())
             return;
         Result result;
-        if (paths[index].empty()) {
+        if (paths[index].empty())
             result.error = ENOENT;
-        } else {
-            result.path = resolve ? resolve(paths[index]) : paths[index];
-            result.error = ComputeFileCrc32(result.path, result.crc, stop, &result.facts);
-        }
+        else
+            result = ReadOne(paths[index], resolve, stop);
         if (result.error == ECANCELED && stop())
             return;
         {
             std::lock_guard<std::mutex> guard(lock);
-            results[index] = result;
+            results[index] = std::move(result);
         }
         resultReady.notify_all();
     }
+}
+
+ChecksumReaders::Result ChecksumReaders::ReadOne(const std::string& path, const Resolve& resolve,
+                                                 const std::function<bool()>& stop) {
+    Result result;
+    result.path = resolve ? resolve(path) : path;
+    result.error = ComputeFileCrc32(result.path, result.crc, stop, &result.facts);
+    return result;
 }
 
 std::optional<ChecksumReaders::Result> ChecksumReaders::Wait(size_t index) {

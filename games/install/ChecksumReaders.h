@@ -36,6 +36,9 @@ public:
     // The result of paths[index] once it is read; nullopt when a stop came first.
     std::optional<Result> Wait(size_t index);
 
+    // One file read as a reader reads it, on the calling thread.
+    static Result ReadOne(const std::string& path, const Resolve& resolve, const std::function<bool()>& stop);
+
 private:
     void Read();
     bool Stopping() const;

@@ -44,13 +44,6 @@ mode_t WithExecuteBits(mode_t mode) {
 
 }  // namespace
 
-void InstallRepair::RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const {
-    // What a fetch cut off by a crash left beside the file; never outside.
-    const std::string folder = platform::FolderOf(localPath, "/");
-    if (StaysInside(installFolder, folder))
-        leftovers.RemoveIn(folder);
-}
-
 InstallRepair::InstallRepair(std::string folder, std::string manifestUrl, std::string baseUrl)
     : Thread("install check"),
       installFolder(std::move(folder)),
@@ -110,26 +103,26 @@ void InstallRepair::Check(const std::vector<InstallManifestLine>& lines) {
     // A line that would leave the install folder, or names the folder itself, is
     // skipped: it gets no path to read.
     std::vector<std::string> joined(n);
-    std::unordered_set<std::string> listed;  // every path a line names, in any case
+    std::unordered_set<std::string> listed;  // every listed path named like a leftover, in any case
     for (size_t i = 0; i < n; ++i) {
         std::optional<std::string> local = platform::SafeJoin(installFolder, lines[i].path);
         if (local && local != root) {
             joined[i] = *local;
-            listed.insert(LowerAscii(*local));
+            std::string folded = LowerAscii(*local);
+            long pid = 0;
+            if (StaleFetchFiles::Matches(platform::BaseName(folded), pid))
+                listed.insert(std::move(folded));
         }
     }
-    StaleFetchFiles leftovers([&listed](const std::string& path) { return listed.count(LowerAscii(path)) != 0; });
+    // What a fetch cut off by a crash left beside a file; never outside the
+    // install folder, and never a file the manifest lists.
+    StaleFetchFiles leftovers([&listed](const std::string& path) { return listed.count(LowerAscii(path)) != 0; },
+                              [this](const std::string& folder) { return StaysInside(installFolder, folder); });
     // The case of each name is resolved where the file is read: by the readers
     // ahead, and again here when a repair may have changed the answer.
     FolderListings listings;
     auto resolve = [this, &listings](const std::string& path) {
         return ResolveExistingCase(installFolder, path, &listings);
-    };
-    auto readNow = [this, &resolve](const std::string& path) {
-        ChecksumReaders::Result now;
-        now.path = resolve(path);
-        now.error = ComputeFileCrc32(now.path, now.crc, Stopping(), &now.facts);
-        return now;
     };
     // The files are read ahead by the readers; the check itself, its repairs
     // and its progress go one line after the other in the manifest's order.
@@ -153,10 +146,10 @@ void InstallRepair::Check(const std::vector<InstallManifestLine>& lines) {
             const bool outdated =
                 read->error == 0 ? replaced.count({read->facts.device, read->facts.inode}) != 0 : repairs > 0;
             if (outdated)
-                read = readNow(joined[i]);
+                read = ChecksumReaders::ReadOne(joined[i], resolve, Stopping());
             if (IsStopRequested())
                 break;
-            RemoveStaleFetchFiles(read->path, leftovers);
+            leftovers.RemoveIn(platform::FolderOf(read->path, "/"));
             if (read->error != 0 || read->crc != line.checksum) {
                 if (RepairFile(read->path, line)) {
                     ++repairs;

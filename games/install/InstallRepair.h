@@ -53,7 +53,6 @@ protected:
 private:
     void Check(const std::vector<InstallManifestLine>& lines);
     void SetProgress(float value);
-    void RemoveStaleFetchFiles(const std::string& localPath, StaleFetchFiles& leftovers) const;
     // A program found with the right checksum but without its owner's execute
     // bit (left so by a power cut after an older repair's rename, before its mode
     // reached the disk, or by a copy that lost the modes) gets its execute bits

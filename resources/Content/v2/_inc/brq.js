@@ -376,7 +376,7 @@
   };
 
   Page.prototype.showPage = function (index) {
-    var pages = Math.max(1, Math.ceil(this.visibleTiles().length / PER_PAGE));
+    var pages = this.pageCount();
     this.pageIndex = Math.min(Math.max(0, index), pages - 1);
     this.draw();
   };
