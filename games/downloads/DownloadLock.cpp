@@ -12,6 +12,7 @@
 
 #include "games/downloads/TransferSettings.h"
 #include "platform/AtomicFile.h"
+#include "platform/LeftoverFiles.h"
 #include "platform/Log.h"
 
 namespace {
@@ -19,8 +20,13 @@ namespace {
 enum class Made { Created, Exists, Failed };
 
 // A new file beside `path` holding the content, synced: what a link or a rename
-// then publishes. "" when it cannot be made.
-std::string WriteBeside(const std::string& path, const std::string& content, const TransferSettings& settings) {
+// then publishes. "" when it cannot be made. Those a killed start left are
+// removed first.
+std::string WriteBeside(const std::string& folder, const std::string& path, const std::string& content,
+                        const TransferSettings& settings) {
+    platform::RemoveLeftovers(folder, [](const platform::LeftoverFile& file, const std::string&) {
+        return file.kind == "new" && file.target == DownloadLock::kFileName;
+    });
     static std::atomic<unsigned> counter{0};
     std::string temp = path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -44,7 +50,7 @@ Made CreateExclusively(const std::string& folder, const std::string& path, const
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0)
         return Made::Exists;
-    std::string temp = WriteBeside(path, content, settings);
+    std::string temp = WriteBeside(folder, path, content, settings);
     if (!temp.empty()) {
         int rc = link(temp.c_str(), path.c_str());
         int error = errno;
@@ -110,7 +116,7 @@ void Claim(int fd, const std::string& folder, const std::string& path, const std
     if (!held || fstat(fd, &mine) != 0 || lstat(path.c_str(), &now) != 0 || now.st_dev != mine.st_dev ||
         now.st_ino != mine.st_ino)
         return;
-    std::string temp = WriteBeside(path, userName, settings);
+    std::string temp = WriteBeside(folder, path, userName, settings);
     if (temp.empty())
         return;
     if (rename(temp.c_str(), path.c_str()) != 0) {

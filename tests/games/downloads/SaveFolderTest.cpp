@@ -16,6 +16,7 @@
 #include "games/downloads/DownloadLock.h"
 #include "games/downloads/SaveFolder.h"
 #include "games/downloads/TransferSettings.h"
+#include "tests/fixtures/ChildProcess.h"
 #include "tests/fixtures/TestEnvironment.h"
 
 namespace fs = std::filesystem;
@@ -74,6 +75,28 @@ TEST(DownloadLock, AnEmptyLockLeftByAPowerCutIsClaimedByTheNextStart) {
     EXPECT_EQ(DownloadLock::Take(folder, "bob", {}), DownloadLock::Result::OtherUser);
     EXPECT_EQ(DownloadLock::Take(folder, "alice", {}), DownloadLock::Result::Owned);
     EXPECT_EQ(TestEnvironment::ReadFile(folder + "download.lock"), "alice");
+}
+
+// What a start killed between writing the lock's content and publishing it
+// left beside the lock goes at the next start that writes one; a running
+// process's stays, as does anything else.
+TEST(DownloadLock, LeftoversOfAKilledStartAreRemoved) {
+    for (bool emptyBefore : {false, true}) {
+        TestEnvironment env;
+        std::string folder = Folder(env);
+        if (emptyBefore)
+            env.WriteFile("save/download.lock", "");
+        const std::string ended = "download.lock.new-" + std::to_string(ChildProcess::EndedPid()) + "-0";
+        const std::string running = "download.lock.new-" + std::to_string(getppid()) + "-0";
+        const std::string other = "game.exe.new-" + std::to_string(ChildProcess::EndedPid()) + "-0";
+        for (const std::string& name : {ended, running, other})
+            env.WriteFile("save/" + name, "alice");
+        EXPECT_EQ(DownloadLock::Take(folder, "alice", {}), DownloadLock::Result::Owned);
+        EXPECT_FALSE(fs::exists(folder + ended)) << emptyBefore;
+        EXPECT_TRUE(fs::exists(folder + running)) << emptyBefore;
+        EXPECT_TRUE(fs::exists(folder + other)) << emptyBefore;
+        EXPECT_EQ(TestEnvironment::ReadFile(folder + "download.lock"), "alice");
+    }
 }
 
 // A sync of the lock through the settings' seam: the file synced, whether the
