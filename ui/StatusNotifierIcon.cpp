@@ -4,6 +4,8 @@
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 
+#include <string>
+
 namespace {
 
 constexpr char kWatcherName[] = "org.kde.StatusNotifierWatcher";
@@ -11,6 +13,10 @@ constexpr char kItemInterface[] = "org.kde.StatusNotifierItem";
 constexpr char kItemId[] = "quor";
 // Where the library exports the item made with kItemId.
 constexpr char kItemPath[] = "/org/ayatana/NotificationItem/quor";
+// How often a shown item that has not reached the panel is looked at, and how
+// many times it is made anew before it is left as it is.
+constexpr guint kRegistrationCheckMs = 2000;
+constexpr int kMaxRemakes = 5;
 
 }  // namespace
 
@@ -19,18 +25,69 @@ struct StatusNotifierIcon::Native {
     GtkWidget* menu = nullptr;
     GDBusConnection* bus = nullptr;
     guint filter = 0;
+    guint registrationCheck = 0;
+    int remakes = 0;
+    std::string iconThemePath, iconName, title;
 
     ~Native() {
+        if (registrationCheck)
+            g_source_remove(registrationCheck);
         if (filter)
             g_dbus_connection_remove_filter(bus, filter);
         if (bus)
             g_object_unref(bus);
-        if (indicator) {
-            app_indicator_set_status(indicator, APP_INDICATOR_STATUS_PASSIVE);
-            g_object_unref(indicator);
-        }
+        DropIndicator();
         if (menu)
             g_object_unref(menu);
+    }
+
+    void MakeIndicator() {
+        indicator = app_indicator_new_with_path(kItemId, iconName.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS,
+                                                iconThemePath.c_str());
+        app_indicator_set_menu(indicator, GTK_MENU(menu));
+    }
+
+    void DropIndicator() {
+        if (!indicator)
+            return;
+        app_indicator_set_status(indicator, APP_INDICATOR_STATUS_PASSIVE);
+        // Off the bus now, whoever else still holds it: a new item takes its path.
+        g_object_run_dispose(G_OBJECT(indicator));
+        g_object_unref(indicator);
+        indicator = nullptr;
+    }
+
+    void ShowIndicator() {
+        app_indicator_set_icon_theme_path(indicator, iconThemePath.c_str());
+        app_indicator_set_icon_full(indicator, iconName.c_str(), title.c_str());
+        app_indicator_set_title(indicator, title.c_str());
+        app_indicator_set_status(indicator, APP_INDICATOR_STATUS_ACTIVE);
+    }
+
+    bool Connected() const {
+        gboolean connected = FALSE;
+        g_object_get(indicator, "connected", &connected, nullptr);
+        return connected;
+    }
+
+    // The library looks for the panel's watcher and gets its own connection to
+    // the bus at once, each finishing on a thread of its own; when the watcher
+    // is found first, the item never registers and stays off the panel for
+    // good (a hidden window could then not be had back). Such an item is made
+    // anew while the panel is there.
+    static gboolean CheckRegistration(gpointer self) {
+        auto* icon = static_cast<StatusNotifierIcon*>(self);
+        Native& native = *icon->native;
+        // Without a watcher the library itself finds the next one that comes.
+        if (!icon->shown || native.Connected() || native.remakes >= kMaxRemakes || !WatcherPresent()) {
+            native.registrationCheck = 0;
+            return G_SOURCE_REMOVE;
+        }
+        ++native.remakes;
+        native.DropIndicator();
+        native.MakeIndicator();
+        native.ShowIndicator();
+        return G_SOURCE_CONTINUE;
     }
 
     // The library answers no "Activate" and passes a secondary activation only to a
@@ -115,15 +172,18 @@ void StatusNotifierIcon::Show(const std::string& iconThemePath, const std::strin
         native->bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
         if (native->bus)
             native->filter = g_dbus_connection_add_filter(native->bus, &Native::Filter, this, nullptr);
-        native->indicator = app_indicator_new_with_path(
-            kItemId, iconName.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS, iconThemePath.c_str());
-        app_indicator_set_menu(native->indicator, GTK_MENU(native->menu));
     }
-    app_indicator_set_icon_theme_path(native->indicator, iconThemePath.c_str());
-    app_indicator_set_icon_full(native->indicator, iconName.c_str(), title.c_str());
-    app_indicator_set_title(native->indicator, title.c_str());
-    app_indicator_set_status(native->indicator, APP_INDICATOR_STATUS_ACTIVE);
+    native->iconThemePath = iconThemePath;
+    native->iconName = iconName;
+    native->title = title;
+    if (!native->indicator)
+        native->MakeIndicator();
+    native->ShowIndicator();
     shown = true;
+    if (!native->registrationCheck) {
+        native->remakes = 0;
+        native->registrationCheck = g_timeout_add(kRegistrationCheckMs, &Native::CheckRegistration, this);
+    }
 }
 
 void StatusNotifierIcon::Remove() {

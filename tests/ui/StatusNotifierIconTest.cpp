@@ -152,7 +152,10 @@ TEST(BusIcon, MenuInTheUsersLanguage) {
         rig.SetPrefNumber("Language", language);
         auto program = rig.StartFirst({"/silent"});
         ASSERT_TRUE(program->IsRunning()) << program->Output();
-        ASSERT_TRUE(bus.WaitForProperty("Status", "Active")) << language;
+        ASSERT_TRUE(bus.WaitForProperty("Status", "Active"))
+            << language << "\nactivity: " << testing::PrintToString(rig.Activity())
+            << "\nbus: " << testing::PrintToString(bus.Events()) << "\n"
+            << program->Output();
         WaitUntil([&] { return !bus.LastItem().menu.empty(); }, 10000);
         EXPECT_EQ(MenuLabels(bus.LastItem()), labels) << language;
     }
