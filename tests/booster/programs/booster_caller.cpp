@@ -19,7 +19,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
-#include <fstream>
+#include <fcntl.h>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -54,12 +54,22 @@ size_t ZombieChildren() {
     while (dirent* entry = readdir(processes)) {
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
             continue;
-        std::ifstream in(std::string("/proc/") + entry->d_name + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), {});
-        const size_t close = stat.rfind(')');  // the name may hold anything
+        // Read by hand: a process that ends meanwhile fails the read (ESRCH),
+        // which a stream would throw.
+        char buffer[1024];
+        ssize_t got = -1;
+        int fd = open((std::string("/proc/") + entry->d_name + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            got = read(fd, buffer, sizeof buffer - 1);
+            close(fd);
+        }
+        if (got <= 0)
+            continue;
+        const std::string stat(buffer, static_cast<size_t>(got));
+        const size_t nameEnd = stat.rfind(')');  // the name may hold anything
         char state = 0;
         int parent = 0;
-        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+        if (nameEnd != std::string::npos && std::sscanf(stat.c_str() + nameEnd + 1, " %c %d", &state, &parent) == 2 &&
             state == 'Z' && parent == getpid())
             ++count;
     }
